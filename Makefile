@@ -1,0 +1,53 @@
+# Entry points for a fresh Debian machine: `make demo` and `make test` install what is missing,
+# build, and run.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 xauth xvfb
+BENCH_PACKAGES := libmuparser-dev
+
+.PHONY: all deps build test sanitize demo bench tsan clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	    dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    if [ "$$(id -u)" != 0 ]; then echo "Run as root to install:$$missing" >&2; exit 1; fi; \
+	    export DEBIAN_FRONTEND=noninteractive; \
+	    apt-get update -qq && apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+test: build
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKX_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKX_TSAN=ON
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R control
+
+demo: build
+	./build/apps/kxequation/kxdemo examples/shop
+
+bench:
+	$(MAKE) deps EXTRA_PACKAGES="$(BENCH_PACKAGES)"
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+	cmake --build build -j $(JOBS) --target kxbench
+	./build/bench/kxbench
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,3 @@
+# Sources of src/control, added to the kxequation library.
+target_sources(kxequation PRIVATE
+)

@@ -1,0 +1,273 @@
+#include "KXEquationInterpreter.h"
+
+#include "KXEquationCommand.h"
+#include "KXEquationDataSelectionCommand.h"
+#include "KXEquationOperatorCommand.h"
+#include "KXEquationVariableModel.h"
+#include "KXError.h"
+
+#include <QCoreApplication>
+#include <QRegExp>
+
+namespace {
+const char SELECTION_PATTERN[] = "\\[([^\\]]*)\\|([^\\]]*):([^\\]]*)\\|([^\\]]*)\\]";
+
+// Nesting depth of interpret on this thread: node constructors call interpret again, so a deep
+// formula would otherwise exhaust the stack.
+thread_local int interpretDepth = 0;
+
+class DepthGuard
+{
+public:
+    DepthGuard() { ++interpretDepth; }
+    ~DepthGuard() { --interpretDepth; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+};
+
+[[noreturn]] void raise(const QString& message)
+{
+    throw KXError(message, QString(), QString());
+}
+
+QString invalidSyntax(const QString& text)
+{
+    return KXEquationInterpreter::tr("Invalid syntax: ", "Expression invalide : ") + text;
+}
+}
+
+KXEquationInterpreter::KXEquationInterpreter(KXEquationVariableModel* variableModel) : m_variableModel(variableModel)
+{
+}
+
+KXEquationInterpreter::~KXEquationInterpreter() = default;
+
+QString KXEquationInterpreter::tr(const char* english, const char* french, int n)
+{
+    return QCoreApplication::translate("KXEquationInterpreter", english, french, n);
+}
+
+// formula := selection | constant | function-call | operand operator operand, tried in this order
+KXEquationCommand* KXEquationInterpreter::interpret(const QString& text)
+{
+    DepthGuard depth;
+    if (interpretDepth > MaximumDepth)
+        raise(tr("Expression too complex", "Expression trop complexe"));
+    if (text.length() == 0)
+        raise(tr("Expression to evaluate is empty", "L'expression à évaluer est vide"));
+    if (!isParenthesisValid(text))
+        raise(tr("Invalid parenthesis count", "Le nombre de parenthèses est incorrect"));
+
+    QString copy = text;
+    removeWhiteSpace(copy);
+    if (copy.startsWith(QLatin1Char('(')) && getParenthesis(copy, 0) == copy.length() - 1)
+        copy = copy.mid(1, copy.length() - 2);
+
+    if (KXEquationCommand* node = interpretSelectionRange(copy))
+        return node;
+    if (KXEquationCommand* node = interpretConstant(copy))
+        return node;
+    if (KXEquationCommand* node = interpretFunctions(copy))
+        return node;
+    if (KXEquationCommand* node = interpretOperations(copy))
+        return node;
+    raise(invalidSyntax(text));
+}
+
+// selection := "[" column "|" row ":" column "|" row "]"
+KXEquationCommand* KXEquationInterpreter::interpretSelectionRange(const QString& text)
+{
+    QRegExp pattern{QLatin1String(SELECTION_PATTERN)};
+    pattern.indexIn(text, 0);
+    if (pattern.cap(0) == text && pattern.captureCount() == 4)
+        return new KXEquationDataSelectionCommand(m_variableModel, text);
+    return nullptr;
+}
+
+// constant := number | name | "-" one-character-name | '"' characters '"'
+KXEquationCommand* KXEquationInterpreter::interpretConstant(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (ok)
+        return new KXEquationDoubleConstantCommand(m_variableModel, value);
+    if (m_variableModel->variableConstantExist(text))
+        return new KXEquationDataModelConstantCommand(m_variableModel, text, false);
+    if (text.length() == 2 && text.at(0) == QLatin1Char('-')
+        && m_variableModel->variableConstantExist(text.mid(1)))
+        return new KXEquationDataModelConstantCommand(m_variableModel, text.mid(1), true);
+    QString content;
+    if (getStringValue(text, content))
+        return new KXEquationStringConstantCommand(m_variableModel, content);
+    return nullptr;
+}
+
+// operation := left operator right, split at the weakest, right-most operator outside groups and texts
+KXEquationCommand* KXEquationInterpreter::interpretOperations(const QString& text)
+{
+    int position = -1;
+    int operatorLength = -1;
+    evaluatePriority(text, position, operatorLength);
+    if (position == 0 || position == text.length() - 1)
+        raise(invalidSyntax(text));
+    switch (operatorLength) {
+    case 3:
+        return interpret3TokenOperator(text, position);
+    case 2:
+        return interpret2TokenOperator(text, position);
+    case 1:
+        return interpret1TokenOperator(text, position);
+    default:
+        return nullptr;
+    }
+}
+
+KXEquationCommand* KXEquationInterpreter::interpret3TokenOperator(const QString& text, int position)
+{
+    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 3), text.left(position),
+                                             text.mid(position + 3));
+}
+
+KXEquationCommand* KXEquationInterpreter::interpret2TokenOperator(const QString& text, int position)
+{
+    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 2), text.left(position),
+                                             text.mid(position + 2));
+}
+
+KXEquationCommand* KXEquationInterpreter::interpret1TokenOperator(const QString& text, int position)
+{
+    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 1), text.left(position),
+                                             text.mid(position + 1));
+}
+
+void KXEquationInterpreter::evaluatePriority(const QString& text, int& position, int& operatorLength)
+{
+    int level = 5;
+    int depth = 0;
+    bool inText = false;
+    for (int k = text.length() - 1; k >= 0; --k) {
+        const QStringRef three = text.midRef(k, 3);
+        const QStringRef two = text.midRef(k, 2);
+        if (three == QLatin1String("AND") && depth == 0 && !inText && level > 0) {
+            position = k;
+            operatorLength = 3;
+            level = 0;
+            continue;
+        }
+        if ((two == QLatin1String("<=") || two == QLatin1String(">=") || two == QLatin1String("!="))
+            && depth == 0 && !inText && level > 1) {
+            position = k;
+            operatorLength = 2;
+            level = 1;
+            continue;
+        }
+        if (two == QLatin1String("OR") && depth == 0 && !inText && level > 0) {
+            position = k;
+            operatorLength = 2;
+            level = 0;
+            continue;
+        }
+        const QChar c = text.at(k);
+        if (!inText && c == QLatin1Char('(')) {
+            ++depth;
+        } else if (!inText && c == QLatin1Char(')')) {
+            --depth;
+        } else if (c == QLatin1Char('"')) {
+            inText = !inText;
+        } else if (depth == 0 && !inText) {
+            int newLevel = -1;
+            if (c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('='))
+                newLevel = level > 2 ? 2 : -1;
+            else if (c == QLatin1Char('+'))
+                newLevel = level > 3 ? 3 : -1;
+            else if (c == QLatin1Char('-'))
+                newLevel = level > 3 && k != 0 ? 3 : -1;
+            else if (c == QLatin1Char('*') || c == QLatin1Char('%') || c == QLatin1Char('/') || c == QLatin1Char('^'))
+                newLevel = level > 4 ? 4 : -1;
+            if (newLevel >= 0) {
+                level = newLevel;
+                position = k;
+                operatorLength = 1;
+            }
+        }
+    }
+}
+
+bool KXEquationInterpreter::getStringValue(const QString& text, QString& value)
+{
+    if (!text.startsWith(QLatin1Char('"')))
+        return false;
+    const int end = getString(text, 0);
+    if (end != text.length() - 1)
+        return false;
+    value = text.mid(1, text.length() - 2);
+    return true;
+}
+
+bool KXEquationInterpreter::isParenthesisValid(const QString& text)
+{
+    int count = 0;
+    bool inText = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"'))
+            inText = !inText;
+        else if (!inText && c == QLatin1Char('('))
+            ++count;
+        else if (!inText && c == QLatin1Char(')'))
+            --count;
+    }
+    return count == 0;
+}
+
+int KXEquationInterpreter::getParenthesis(const QString& text, int start)
+{
+    int count = 0;
+    for (int k = start; k < text.length(); ++k) {
+        if (text.at(k) == QLatin1Char('('))
+            ++count;
+        else if (text.at(k) == QLatin1Char(')'))
+            --count;
+        if (count == 0)
+            return k;
+    }
+    return start;
+}
+
+int KXEquationInterpreter::getString(const QString& text, int start)
+{
+    bool open = false;
+    for (int k = start; k < text.length(); ++k) {
+        if (text.at(k) != QLatin1Char('"'))
+            continue;
+        if (open)
+            return k;
+        open = true;
+    }
+    return start;
+}
+
+void KXEquationInterpreter::removeWhiteSpace(QString& text)
+{
+    QString kept;
+    kept.reserve(text.length());
+    bool inText = false;
+    for (const QChar c : qAsConst(text)) {
+        if (c == QLatin1Char('"'))
+            inText = !inText;
+        if (inText || !c.isSpace())
+            kept.append(c);
+    }
+    text = kept;
+}
+
+bool KXEquationInterpreter::getParam(const QString& text, QString& p1, QString& p2, QString& p3, QString& p4)
+{
+    const QStringList parts = text.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (parts.size() < 4)
+        return false;
+    p1 = parts.at(0);
+    p2 = parts.at(1);
+    p3 = parts.at(2);
+    p4 = parts.mid(3).join(QLatin1Char(','));
+    return true;
+}

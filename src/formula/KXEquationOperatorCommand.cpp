@@ -1,0 +1,257 @@
+#include "KXEquationOperatorCommand.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace {
+const double NO_VALUE = -9999.0;
+const char NUMERIC_SUFFIX[] = " (expression must be numeric)";
+const char NUMERIC_SUFFIX_FR[] = " (l'expression doit être de type numérique)";
+const char BOOLEAN_SUFFIX[] = " (expression must be boolean)";
+const char BOOLEAN_SUFFIX_FR[] = " (l'expression doit être de type booléen)";
+
+using Rule = KXEquationOperatorCommand::Rule;
+
+bool isNumber(const QVariant& value)
+{
+    return value.userType() == QMetaType::Double || value.userType() == QMetaType::Int;
+}
+
+bool isText(const QVariant& value)
+{
+    return value.userType() == QMetaType::QString;
+}
+
+QVariant noValue()
+{
+    return QVariant(int(NO_VALUE));
+}
+}
+
+// The operator table
+const KXEquationOperatorCommand::Traits KXEquationOperatorPlusCommand::familyTraits = {
+    "KXEquationOperatorPlusCommand", "+", "+", Rule::Addition, "", "", nullptr, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorMinusCommand::familyTraits = {
+    "KXEquationOperatorMinusCommand", "-", "-", Rule::Arithmetic,
+    "Invalid syntax for '-':", "Expression invalide pour '-' : ",
+    [](double x, double y) { return QVariant(x - y); }, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorMultiplyCommand::familyTraits = {
+    "KXEquationOperatorMultiplyCommand", "*", "*", Rule::Arithmetic,
+    "Invalid syntax for '*':", "Expression invalide pour '*' : ",
+    [](double x, double y) { return QVariant(x * y); }, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorDivideCommand::familyTraits = {
+    "KXEquationOperatorDivideCommand", "/", "/", Rule::Arithmetic,
+    "Invalid syntax for '/':", "Expression invalide pour '/' : ",
+    [](double x, double y) { return QVariant(x / y); }, nullptr, nullptr};
+// The remainder is taken in single precision and stays a float.
+const KXEquationOperatorCommand::Traits KXEquationOperatorModuloCommand::familyTraits = {
+    "KXEquationOperatorModuloCommand", "%", "%", Rule::Arithmetic,
+    "Invalid syntax for '%':", "Expression invalide pour '%' : ",
+    [](double x, double y) { return QVariant(std::fmod(float(x), float(y))); }, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorPowerCommand::familyTraits = {
+    "KXEquationOperatorPowerCommand", "^", "^", Rule::Arithmetic,
+    "Invalid syntax for '^':", "Expression invalide pour '^' : ",
+    [](double x, double y) { return QVariant(std::pow(x, y)); }, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorSuperiorCommand::familyTraits = {
+    "KXEquationOperatorSuperiorCommand", ">", ">", Rule::Ordering,
+    "Invalid condition for '>':", "Condition invalide pour '>' : ",
+    nullptr, [](double x, double y) { return x > y; }, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorInferiorCommand::familyTraits = {
+    "KXEquationOperatorInferiorCommand", "<", "&lt;", Rule::Ordering,
+    "Invalid condition for '&lt;' : ", "Condition invalide pour '&lt;' : ",
+    nullptr, [](double x, double y) { return x < y; }, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorInferiorEqualCommand::familyTraits = {
+    "KXEquationOperatorInferiorEqualCommand", "<=", "<=", Rule::Ordering,
+    "Invalid condition for '<=':", "Condition invalide pour '<=' : ",
+    nullptr, [](double x, double y) { return x <= y; }, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorSuperiorEqualCommand::familyTraits = {
+    "KXEquationOperatorSuperiorEqualCommand", ">=", ">=", Rule::Ordering,
+    "Invalid condition for '>=':", "Condition invalide pour '>=' : ",
+    nullptr, [](double x, double y) { return x >= y; }, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorEqualCommand::familyTraits = {
+    "KXEquationOperatorEqualCommand", "=", "=", Rule::Equality, "", "", nullptr, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorInequalCommand::familyTraits = {
+    "KXEquationOperatorInequalCommand", "!=", "!=", Rule::Equality, "", "", nullptr, nullptr, nullptr};
+const KXEquationOperatorCommand::Traits KXEquationOperatorANDCommand::familyTraits = {
+    "KXEquationOperatorANDCommand", "AND", "AND", Rule::Logical,
+    "Invalid syntax for 'AND': ", "Expression invalide pour 'AND' : ",
+    nullptr, nullptr, [](bool p, bool q) { return p && q; }};
+const KXEquationOperatorCommand::Traits KXEquationOperatorORCommand::familyTraits = {
+    "KXEquationOperatorORCommand", "OR", "OR", Rule::Logical,
+    "Invalid condition for 'OR':", "Condition invalide pour 'OR' : ",
+    nullptr, nullptr, [](bool p, bool q) { return p || q; }};
+
+namespace {
+template <class Node>
+KXEquationCommand* make(KXEquationVariableModel* model, const QString& left, const QString& right)
+{
+    return new Node(model, left, right);
+}
+
+struct Factory {
+    const char* symbol;
+    KXEquationCommand* (*create)(KXEquationVariableModel*, const QString&, const QString&);
+};
+
+const Factory factories[] = {
+    {"+", make<KXEquationOperatorPlusCommand>},
+    {"-", make<KXEquationOperatorMinusCommand>},
+    {"*", make<KXEquationOperatorMultiplyCommand>},
+    {"/", make<KXEquationOperatorDivideCommand>},
+    {"%", make<KXEquationOperatorModuloCommand>},
+    {"^", make<KXEquationOperatorPowerCommand>},
+    {">", make<KXEquationOperatorSuperiorCommand>},
+    {"<", make<KXEquationOperatorInferiorCommand>},
+    {"=", make<KXEquationOperatorEqualCommand>},
+    {"<=", make<KXEquationOperatorInferiorEqualCommand>},
+    {">=", make<KXEquationOperatorSuperiorEqualCommand>},
+    {"!=", make<KXEquationOperatorInequalCommand>},
+    {"OR", make<KXEquationOperatorORCommand>},
+    {"AND", make<KXEquationOperatorANDCommand>},
+};
+}
+
+KXEquationCommand* KXEquationOperatorCommand::create(KXEquationVariableModel* variableModel, const QString& symbol,
+                                                     const QString& left, const QString& right)
+{
+    for (const Factory& factory : factories) {
+        if (symbol == QLatin1String(factory.symbol))
+            return factory.create(variableModel, left, right);
+    }
+    return nullptr;
+}
+
+KXEquationOperatorCommand::KXEquationOperatorCommand(KXEquationVariableModel* variableModel, const QString& left,
+                                                     const QString& right)
+    : KXEquationCommand(variableModel)
+{
+    m_left = interpret(left);
+    m_right = interpret(right);
+}
+
+KXEquationOperatorCommand::KXEquationOperatorCommand(KXEquationVariableModel* variableModel)
+    : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationOperatorCommand::~KXEquationOperatorCommand()
+{
+    m_left.reset();
+    m_right.reset();
+}
+
+QString KXEquationOperatorCommand::toString() const
+{
+    return m_left->toString() + QLatin1String(traits().textForm) + m_right->toString();
+}
+
+bool KXEquationOperatorCommand::isRangeVariable() const
+{
+    if (!m_left || !m_right)
+        return false;
+    return m_left->isRangeVariable() || m_right->isRangeVariable();
+}
+
+KXEquationCommand* KXEquationOperatorCommand::clone(KXEquationVariableModel* target) const
+{
+    std::unique_ptr<KXEquationOperatorCommand> copy(createBare(target));
+    copy->m_left = cloneOf(m_left, target);
+    copy->m_right = cloneOf(m_right, target);
+    return copy.release();
+}
+
+QVariant KXEquationOperatorCommand::evaluate() const
+{
+    const QVariant a = m_left->evaluate();
+    const QVariant b = m_right->evaluate();
+    if (getError(a))
+        return a;
+    if (getError(b))
+        return b;
+    switch (traits().rule) {
+    case Rule::Addition:
+        return add(a, b);
+    case Rule::Arithmetic:
+    case Rule::Ordering:
+        return compute(a, b);
+    case Rule::Equality:
+        return QVariant(traits().symbol[0] == '=' ? a == b : a != b);
+    case Rule::Logical:
+        return combineLogical(a, b);
+    }
+    return QVariant();
+}
+
+QVariant KXEquationOperatorCommand::add(const QVariant& a, const QVariant& b) const
+{
+    if (isText(a) && isText(b))
+        return QVariant(a.toString() + b.toString());
+    if (isNumber(a) && isNumber(b)) {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        if (x == NO_VALUE || y == NO_VALUE)
+            return noValue();
+        return QVariant(x + y);
+    }
+    if (isNumber(a) && isText(b)) {
+        const double x = a.toDouble();
+        if (x == NO_VALUE)
+            return noValue();
+        bool ok = false;
+        const double y = b.toString().toDouble(&ok);
+        if (ok)
+            return QVariant(y + x);
+        return QVariant(QString::number(x, 'g', 6) + b.toString());
+    }
+    if (isText(a) && isNumber(b)) {
+        const double y = b.toDouble();
+        if (y == NO_VALUE)
+            return noValue();
+        bool ok = false;
+        const double x = a.toString().toDouble(&ok);
+        if (ok)
+            return QVariant(x + y);
+        return QVariant(a.toString() + QString::number(y, 'g', 6));
+    }
+    return error(translate("Invalid condition for '+': type of expressions to process are invalid",
+                           "Condition invalide pour '+' : le type des expressions à évaluer est incorrect"));
+}
+
+QVariant KXEquationOperatorCommand::compute(const QVariant& a, const QVariant& b) const
+{
+    bool ok = false;
+    const double x = a.toDouble(&ok);
+    if (!ok)
+        return operandError(*m_left, NUMERIC_SUFFIX, NUMERIC_SUFFIX_FR);
+    const double y = b.toDouble(&ok);
+    if (!ok)
+        return operandError(*m_right, NUMERIC_SUFFIX, NUMERIC_SUFFIX_FR);
+    if (traits().rule == Rule::Ordering)
+        return QVariant(x != NO_VALUE && y != NO_VALUE && traits().ordering(x, y));
+    if (x == NO_VALUE || y == NO_VALUE)
+        return noValue();
+    return traits().arithmetic(x, y);
+}
+
+QVariant KXEquationOperatorCommand::combineLogical(const QVariant& a, const QVariant& b) const
+{
+    if (a.userType() != QMetaType::Bool)
+        return operandError(*m_left, BOOLEAN_SUFFIX, BOOLEAN_SUFFIX_FR);
+    const bool p = a.toBool();
+    if (b.userType() != QMetaType::Bool)
+        return operandError(*m_right, BOOLEAN_SUFFIX, BOOLEAN_SUFFIX_FR);
+    return QVariant(traits().logical(p, b.toBool()));
+}
+
+QVariant KXEquationOperatorCommand::operandError(const KXEquationCommand& operand, const char* englishSuffix,
+                                                 const char* frenchSuffix) const
+{
+    return error(translate(traits().englishPrefix, traits().frenchPrefix) + operand.toString()
+                 + translate(englishSuffix, frenchSuffix));
+}
+
+QString KXEquationOperatorCommand::translate(const char* english, const char* french) const
+{
+    return QCoreApplication::translate(traits().className, english, french, -1);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "KXEquationCommand.h"
+
+/// A two-operand node. The fourteen operators share everything but their row of the operator
+/// table: symbol, type rule, function and message prefix.
+class KXEQUATION_EXPORT KXEquationOperatorCommand : public KXEquationCommand
+{
+public:
+    /// How an operator treats its operands.
+    enum class Rule {
+        Addition,   // numbers add, texts join
+        Arithmetic, // both converted to numbers; no-value passes through
+        Ordering,   // both converted to numbers; false against no-value
+        Equality,   // any two values, compared as variants
+        Logical     // two booleans
+    };
+
+    struct Traits {
+        const char* className; // also the translation context
+        const char* symbol;
+        const char* textForm;
+        Rule rule;
+        const char* englishPrefix;
+        const char* frenchPrefix;
+        QVariant (*arithmetic)(double x, double y);
+        bool (*ordering)(double x, double y);
+        bool (*logical)(bool p, bool q);
+    };
+
+    KXEquationOperatorCommand(KXEquationVariableModel* variableModel, const QString& left, const QString& right);
+    explicit KXEquationOperatorCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationOperatorCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    bool isRangeVariable() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+    /// The node for an operator written as symbol, or null when symbol is no operator.
+    static KXEquationCommand* create(KXEquationVariableModel* variableModel, const QString& symbol,
+                                     const QString& left, const QString& right);
+
+protected:
+    virtual KXEquationOperatorCommand* createBare(KXEquationVariableModel* target) const = 0;
+    virtual const Traits& traits() const = 0;
+
+private:
+    QVariant add(const QVariant& a, const QVariant& b) const;
+    QVariant compute(const QVariant& a, const QVariant& b) const;
+    QVariant combineLogical(const QVariant& a, const QVariant& b) const;
+    QVariant operandError(const KXEquationCommand& operand, const char* englishSuffix,
+                          const char* frenchSuffix) const;
+    QString translate(const char* english, const char* french) const;
+
+    std::unique_ptr<KXEquationCommand> m_left;
+    std::unique_ptr<KXEquationCommand> m_right;
+};
+
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorPlusCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorMinusCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorMultiplyCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorDivideCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorModuloCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorPowerCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorSuperiorCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInferiorCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorEqualCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorANDCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInferiorEqualCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorSuperiorEqualCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInequalCommand, KXEquationOperatorCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationOperatorORCommand, KXEquationOperatorCommand)

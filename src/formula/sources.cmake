@@ -1,0 +1,8 @@
+# Sources of src/formula, added to the kxequation library.
+target_sources(kxequation PRIVATE
+    formula/KXEquationCommand.h formula/KXEquationCommand.cpp
+    formula/KXEquationInterpreter.h formula/KXEquationInterpreter.cpp
+    formula/KXEquationInterpreterFunctions.cpp
+    formula/KXEquationOperatorCommand.h formula/KXEquationOperatorCommand.cpp
+    formula/KXEquationDataSelectionCommand.h formula/KXEquationDataSelectionCommand.cpp
+)

@@ -1,0 +1,145 @@
+#include "KXDataModel.h"
+
+TDataModel::~TDataModel() = default;
+
+KXDataModel::KXDataModel(QObject* parent) : QAbstractItemModel(parent)
+{
+    qRegisterMetaType<KXDataModel*>("KXDataModel*");
+}
+
+KXDataModel::~KXDataModel() = default;
+
+void KXDataModel::setName(const QString& dataset, const QString& subdataset)
+{
+    m_dataset = dataset;
+    m_subdataset = subdataset;
+}
+
+void KXDataModel::getName(QString& dataset, QString& subdataset) const
+{
+    dataset = m_dataset;
+    subdataset = m_subdataset;
+}
+
+bool KXDataModel::open(const KXObject2*)
+{
+    return false;
+}
+
+KXDataModelGeneric::KXDataModelGeneric(QObject* parent) : KXDataModel(parent)
+{
+}
+
+KXDataModelGeneric::~KXDataModelGeneric() = default;
+
+void KXDataModelGeneric::createEmpty(int columns, int rows)
+{
+    beginResetModel();
+    m_columns = qMax(0, columns);
+    m_rows = qMax(0, rows);
+    m_cells = QVector<QVariant>(m_rows * m_columns);
+    m_rowHeaders = QVector<QVariant>(m_rows);
+    m_columnHeaders = QVector<QVariant>(m_columns);
+    endResetModel();
+}
+
+QModelIndex KXDataModelGeneric::index(int row, int column, const QModelIndex& parent) const
+{
+    if (parent.isValid() || row < 0 || column < 0 || row >= m_rows || column >= m_columns)
+        return QModelIndex();
+    return createIndex(row, column);
+}
+
+QModelIndex KXDataModelGeneric::parent(const QModelIndex&) const
+{
+    return QModelIndex();
+}
+
+int KXDataModelGeneric::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int KXDataModelGeneric::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_columns;
+}
+
+bool KXDataModelGeneric::isValueRole(int role)
+{
+    return role == KXValueRole || role == Qt::DisplayRole || role == Qt::EditRole;
+}
+
+QVariant KXDataModelGeneric::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.model() != this || !isValueRole(role))
+        return QVariant();
+    return cell(index.row(), index.column());
+}
+
+bool KXDataModelGeneric::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.model() != this || !isValueRole(role))
+        return false;
+    setCell(index.row(), index.column(), value);
+    emit dataChanged(index, index);
+    return true;
+}
+
+QVariant KXDataModelGeneric::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (!isValueRole(role))
+        return QVariant();
+    const QVector<QVariant>& headers = orientation == Qt::Vertical ? m_rowHeaders : m_columnHeaders;
+    if (section < 0 || section >= headers.size())
+        return QVariant();
+    return headers.at(section);
+}
+
+bool KXDataModelGeneric::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
+{
+    QVector<QVariant>& headers = orientation == Qt::Vertical ? m_rowHeaders : m_columnHeaders;
+    if (!isValueRole(role) || section < 0 || section >= headers.size())
+        return false;
+    headers[section] = value;
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+Qt::ItemFlags KXDataModelGeneric::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+QVariant KXDataModelGeneric::cell(int row, int column) const
+{
+    if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
+        return QVariant();
+    return m_cells.at(row * m_columns + column);
+}
+
+void KXDataModelGeneric::setCell(int row, int column, const QVariant& value)
+{
+    if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
+        return;
+    m_cells[row * m_columns + column] = value;
+}
+
+KXDataModelDataset::KXDataModelDataset(QObject* parent) : KXDataModelGeneric(parent)
+{
+}
+
+KXDataModelDataset::~KXDataModelDataset() = default;
+
+KXDataModelProxy::KXDataModelProxy(QObject* parent) : QIdentityProxyModel(parent)
+{
+}
+
+KXDataModelProxy::~KXDataModelProxy() = default;
+
+bool KXDataModelDataset::open(const KXObject2*)
+{
+    return false;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "KXHostGlobal.h"
+
+#include <QAbstractItemModel>
+#include <QIdentityProxyModel>
+#include <QVector>
+
+class KXObject2;
+
+/// Item data role under which host tables store cell values and headers.
+const int KXValueRole = 34;
+
+/// Base of the host's table models.
+class KXHOST_EXPORT TDataModel
+{
+public:
+    virtual ~TDataModel();
+    virtual bool isReadOnly() const { return false; }
+    virtual bool isValid() const { return true; }
+    virtual void forceRefresh() {}
+};
+
+/// A host table with a two-part name: dataset and subdataset.
+class KXHOST_EXPORT KXDataModel : public QAbstractItemModel, public TDataModel
+{
+    Q_OBJECT
+public:
+    explicit KXDataModel(QObject* parent = nullptr);
+    ~KXDataModel() override;
+
+    void setName(const QString& dataset, const QString& subdataset);
+    void getName(QString& dataset, QString& subdataset) const;
+    /// Binds the table to a stored project object; false when it cannot be read.
+    virtual bool open(const KXObject2* object);
+
+private:
+    QString m_dataset;
+    QString m_subdataset;
+};
+
+Q_DECLARE_METATYPE(KXDataModel*)
+
+/// An in-memory table of QVariant cells with row and column headers.
+class KXHOST_EXPORT KXDataModelGeneric : public KXDataModel
+{
+    Q_OBJECT
+public:
+    explicit KXDataModelGeneric(QObject* parent = nullptr);
+    ~KXDataModelGeneric() override;
+
+    /// Sizes the table; the column count comes first. All cells and headers become empty.
+    void createEmpty(int columns, int rows);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    /// Direct cell access without model indices, for readers and writers of whole tables.
+    QVariant cell(int row, int column) const;
+    void setCell(int row, int column, const QVariant& value);
+
+private:
+    static bool isValueRole(int role);
+
+    int m_rows = 0;
+    int m_columns = 0;
+    QVector<QVariant> m_cells;
+    QVector<QVariant> m_rowHeaders;
+    QVector<QVariant> m_columnHeaders;
+};
+
+/// A table bound to a dataset stored in the project.
+class KXHOST_EXPORT KXDataModelDataset : public KXDataModelGeneric
+{
+    Q_OBJECT
+public:
+    explicit KXDataModelDataset(QObject* parent = nullptr);
+    ~KXDataModelDataset() override;
+
+    /// Reads the stored dataset (a KXObject2Dataset) into the table and takes its name.
+    bool open(const KXObject2* object) override;
+};
+
+/// A host proxy over another table.
+class KXHOST_EXPORT KXDataModelProxy : public QIdentityProxyModel
+{
+    Q_OBJECT
+public:
+    explicit KXDataModelProxy(QObject* parent = nullptr);
+    ~KXDataModelProxy() override;
+};

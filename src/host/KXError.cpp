@@ -1,0 +1,70 @@
+#include "KXError.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <cstdio>
+
+KXError::KXError(const QString& message, const QString& secondText, const QString& thirdText)
+    : m_message(message), m_secondText(secondText), m_thirdText(thirdText), m_what(message.toUtf8())
+{
+}
+
+KXError::KXError(const KXError& other) = default;
+KXError& KXError::operator=(const KXError& other) = default;
+KXError::~KXError() = default;
+
+const char* KXError::what() const noexcept
+{
+    return m_what.constData();
+}
+
+void KXError::dispatchError(const std::exception& exception)
+{
+    const auto* error = dynamic_cast<const KXError*>(&exception);
+    KXMessageSink::report(KXMessageSink::Origin::Exception,
+                          error ? error->message() : QString::fromUtf8(exception.what()));
+}
+
+void MessageLoggerInterface::Error(const QString& text, MessageLogger*)
+{
+    KXMessageSink::report(KXMessageSink::Origin::Log, text);
+}
+
+namespace {
+QMutex handlerMutex;
+KXMessageSink::Handler& currentHandler()
+{
+    static KXMessageSink::Handler handler;
+    return handler;
+}
+}
+
+KXMessageSink::Handler KXMessageSink::setHandler(Handler handler)
+{
+    QMutexLocker locker(&handlerMutex);
+    Handler previous = currentHandler();
+    currentHandler() = std::move(handler);
+    return previous;
+}
+
+void KXMessageSink::report(Origin origin, const QString& text)
+{
+    Handler handler;
+    {
+        QMutexLocker locker(&handlerMutex);
+        handler = currentHandler();
+    }
+    if (handler)
+        handler(origin, text);
+    else
+        printToStandardError(origin, text);
+}
+
+void KXMessageSink::printToStandardError(Origin, const QString& text)
+{
+    // One write per line so that reports from several threads never interleave.
+    const QByteArray line = "error: " + text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "KXHostGlobal.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+/// A failure thrown by value and caught by reference; carries a user message and two further texts.
+class KXHOST_EXPORT KXError : public std::exception
+{
+public:
+    explicit KXError(const QString& message, const QString& secondText = QString(),
+                     const QString& thirdText = QString());
+    KXError(const KXError& other);
+    KXError& operator=(const KXError& other);
+    ~KXError() override;
+
+    const char* what() const noexcept override;
+    QString message() const { return m_message; }
+    QString secondText() const { return m_secondText; }
+    QString thirdText() const { return m_thirdText; }
+
+    /// Reports a caught exception to the user; safe on any thread.
+    static void dispatchError(const std::exception& exception);
+
+private:
+    QString m_message;
+    QString m_secondText;
+    QString m_thirdText;
+    QByteArray m_what;
+};
+
+class MessageLogger;
+
+/// The host's message log.
+class KXHOST_EXPORT MessageLoggerInterface
+{
+public:
+    static void Error(const QString& text, MessageLogger* logger = nullptr);
+};
+
+/// Where error reports end up: a desktop window, the terminal, or a test's capture.
+/// The handler may be called from any thread and must not touch widgets itself.
+class KXHOST_EXPORT KXMessageSink
+{
+public:
+    enum class Origin { Exception, Log };
+    using Handler = std::function<void(Origin origin, const QString& text)>;
+
+    /// Installs a handler (an empty one restores the default, which prints to stderr); returns the previous one.
+    static Handler setHandler(Handler handler);
+    static void report(Origin origin, const QString& text);
+    /// The default handler: one line "error: TEXT" on stderr, in UTF-8.
+    static void printToStandardError(Origin origin, const QString& text);
+};

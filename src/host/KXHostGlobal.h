@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(KXHOST_LIBRARY)
+#  define KXHOST_EXPORT Q_DECL_EXPORT
+#else
+#  define KXHOST_EXPORT Q_DECL_IMPORT
+#endif

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(KXEQUATION_LIBRARY)
+#  define KXEQUATION_EXPORT Q_DECL_EXPORT
+#else
+#  define KXEQUATION_EXPORT Q_DECL_IMPORT
+#endif

@@ -1,0 +1,313 @@
+#include "KXEquationVariableModel.h"
+
+#include "KXDataModel.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+
+namespace {
+const char PI_NAME[] = "PI";
+const char NO_VALUE_NAME[] = "NO_VALUE";
+const double NO_VALUE = -9999.0;
+// The host tables' variant type for values that may fail to read as numbers.
+const int HOST_VALUE_TYPE = 135;
+
+QString translated(const char* english, const char* french)
+{
+    return QCoreApplication::translate("TApplicationTranslator", english, french, -1);
+}
+
+QString formatted(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+}
+
+KXEquationVariableModel::KXEquationVariableModel()
+{
+    m_constants.insert(QLatin1String(PI_NAME), 3.141592653589793);
+    m_constants.insert(QLatin1String(NO_VALUE_NAME), NO_VALUE);
+}
+
+KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel* other)
+    : m_constants(other->m_constants),
+      m_datasetVariables(other->m_datasetVariables),
+      m_relatedVariables(other->m_relatedVariables),
+      m_aliases(other->m_aliases),
+      m_aliasEnabled(other->m_aliasEnabled)
+{
+}
+
+KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel& other) = default;
+KXEquationVariableModel& KXEquationVariableModel::operator=(const KXEquationVariableModel& other) = default;
+KXEquationVariableModel::~KXEquationVariableModel() = default;
+
+void KXEquationVariableModel::copy(const KXEquationVariableModel* other)
+{
+    m_constants.clear();
+    m_datasetVariables.clear();
+    m_relatedVariables.clear();
+    m_aliases.clear();
+    m_aliasEnabled = other->m_aliasEnabled;
+    m_constants = other->m_constants;
+    m_datasetVariables = other->m_datasetVariables;
+    m_relatedVariables = other->m_relatedVariables;
+    m_aliases = other->m_aliases;
+}
+
+void KXEquationVariableModel::addVariable(const QString& name, double value)
+{
+    m_constants.insert(name, value);
+}
+
+void KXEquationVariableModel::addVariable(const QString& name, double value, const QString& relatedName)
+{
+    m_constants.insert(name, value);
+    m_relatedVariables.insert(name, relatedName);
+}
+
+bool KXEquationVariableModel::variableConstantExist(const QString& name) const
+{
+    return m_constants.contains(name);
+}
+
+double KXEquationVariableModel::getVariableConstantValue(const QString& name)
+{
+    const auto found = m_constants.constFind(name);
+    if (found == m_constants.constEnd())
+        return NO_VALUE;
+    if (name == QLatin1String("i") || name == QLatin1String("j"))
+        m_varOnFormula = true;
+    return found.value();
+}
+
+bool KXEquationVariableModel::updateVariableName(const QString& oldName, const QString& newName)
+{
+    const auto found = m_constants.constFind(oldName);
+    if (found == m_constants.constEnd())
+        return false;
+    const double value = found.value();
+    m_constants.remove(oldName);
+    m_constants.insert(newName, value);
+    return true;
+}
+
+bool KXEquationVariableModel::updateVariableValue(const QString& name, double value)
+{
+    auto found = m_constants.find(name);
+    if (found == m_constants.end())
+        return false;
+    found.value() = value;
+    return true;
+}
+
+QMap<QString, QString> KXEquationVariableModel::getVariableConstantList() const
+{
+    QMap<QString, QString> list;
+    for (auto it = m_constants.constBegin(); it != m_constants.constEnd(); ++it) {
+        if (!m_relatedVariables.contains(it.key()))
+            list.insert(it.key(), formatted(it.value()));
+    }
+    return list;
+}
+
+QMap<QString, QString> KXEquationVariableModel::getVariableModelRelatedList(const QString& datasetName) const
+{
+    QMap<QString, QString> list;
+    for (auto it = m_relatedVariables.constBegin(); it != m_relatedVariables.constEnd(); ++it) {
+        if (it.value() == datasetName)
+            list.insert(it.key(), formatted(m_constants.value(it.key(), 0.0)));
+    }
+    return list;
+}
+
+void KXEquationVariableModel::addVariable(const QString& name, QAbstractItemModel* model, const QString& alias)
+{
+    if (m_aliasEnabled && !alias.isEmpty()) {
+        for (auto it = m_aliases.constBegin(); it != m_aliases.constEnd(); ++it) {
+            if (it.value() == alias) {
+                // The same dataset came back: rebind the variable that already stands for it.
+                const QString existing = it.key();
+                addVariable(existing, model, QString());
+                return;
+            }
+        }
+    }
+    if (model && variableModelExist(model))
+        return;
+    m_datasetVariables.insert(name, model);
+    if (m_aliasEnabled && !alias.isEmpty())
+        m_aliases.insert(name, alias);
+    int rows = -1;
+    int columns = -1;
+    if (model) {
+        rows = model->rowCount(QModelIndex());
+        columns = model->columnCount(QModelIndex());
+    }
+    addVariable(QStringLiteral("NR_%1").arg(name), rows, name);
+    addVariable(QStringLiteral("NC_%1").arg(name), columns, name);
+}
+
+void KXEquationVariableModel::removeRelatedConstants(const QString& datasetName)
+{
+    const QStringList related = m_relatedVariables.keys(datasetName);
+    for (const QString& constant : related) {
+        m_relatedVariables.remove(constant);
+        m_constants.remove(constant);
+    }
+}
+
+bool KXEquationVariableModel::removeVariable(const QString& name)
+{
+    if (m_constants.contains(name)) {
+        m_constants.remove(name);
+        m_relatedVariables.remove(name);
+        return true;
+    }
+    removeRelatedConstants(name);
+    if (m_datasetVariables.remove(name) > 0)
+        return true;
+    if (m_aliasEnabled) {
+        const QString variable = m_aliases.key(name);
+        if (!variable.isNull() && m_aliases.contains(variable)) {
+            m_aliases.remove(variable);
+            return removeVariable(variable);
+        }
+    }
+    return false;
+}
+
+bool KXEquationVariableModel::removeVariable(QAbstractItemModel* model)
+{
+    for (auto it = m_datasetVariables.constBegin(); it != m_datasetVariables.constEnd(); ++it) {
+        if (it.value() == model) {
+            const QString name = it.key();
+            removeRelatedConstants(name);
+            return m_datasetVariables.remove(name) > 0;
+        }
+    }
+    return false;
+}
+
+bool KXEquationVariableModel::variableModelExist(const QString& name) const
+{
+    if (m_datasetVariables.contains(name))
+        return true;
+    for (auto it = m_aliases.constBegin(); it != m_aliases.constEnd(); ++it) {
+        if (it.value() == name)
+            return true;
+    }
+    return false;
+}
+
+bool KXEquationVariableModel::variableModelExist(const QAbstractItemModel* model) const
+{
+    for (auto it = m_datasetVariables.constBegin(); it != m_datasetVariables.constEnd(); ++it) {
+        if (it.value() == model)
+            return true;
+    }
+    return false;
+}
+
+QAbstractItemModel* KXEquationVariableModel::getVariableModel(const QString& name) const
+{
+    return m_datasetVariables.value(name, nullptr);
+}
+
+QVariant KXEquationVariableModel::getVariableModelValue(const QString& name, int row, int column,
+                                                        QString& error) const
+{
+    if (!variableModelExist(name)) {
+        error = translated("Variable %1 is unknown", "Variable %1 inconnu").arg(name);
+        return QVariant();
+    }
+    QAbstractItemModel* model = getVariableModel(name);
+    if (!model) {
+        error = translated("Invalid dataset %1", "Le tableau de données %1 est invalide").arg(name);
+        return QVariant();
+    }
+    if (row < 0 || row >= model->rowCount(QModelIndex())) {
+        error = translated("Line number unreachable", "Numéro de ligne hors de portée");
+        return QVariant();
+    }
+    if (column < 0 || column >= model->columnCount(QModelIndex())) {
+        error = translated("Column number unreachable", "Numéro de colonnes hors de portée");
+        return QVariant();
+    }
+    const QVariant value = model->data(model->index(row, column), 34);
+    if (!value.isValid())
+        return QVariant(int(NO_VALUE));
+    if (value.type() == QVariant::String && value.toString().isEmpty())
+        return QVariant(int(NO_VALUE));
+    if (value.userType() == HOST_VALUE_TYPE) {
+        bool ok = false;
+        value.toDouble(&ok);
+        if (!ok)
+            return QVariant(int(NO_VALUE));
+    }
+    return value;
+}
+
+QVariant KXEquationVariableModel::header(const QString& name, int section, Qt::Orientation orientation) const
+{
+    if (!variableModelExist(name))
+        return QVariant();
+    QAbstractItemModel* model = getVariableModel(name);
+    if (!model)
+        return QVariant(QString(QLatin1String("")));
+    const int count = orientation == Qt::Vertical ? model->rowCount(QModelIndex())
+                                                  : model->columnCount(QModelIndex());
+    if (section > count)
+        return QVariant();
+    const QVariant value = model->headerData(section, orientation, Qt::DisplayRole);
+    if (!value.isValid())
+        return QVariant(QString(QLatin1String("")));
+    return value;
+}
+
+QVariant KXEquationVariableModel::getVariableModelVerticalHeader(const QString& name, int row) const
+{
+    return header(name, row, Qt::Vertical);
+}
+
+QVariant KXEquationVariableModel::getVariableModelHorizontalHeader(const QString& name, int column) const
+{
+    return header(name, column, Qt::Horizontal);
+}
+
+QMap<QString, QString> KXEquationVariableModel::getVariableModelList() const
+{
+    QMap<QString, QString> list;
+    for (auto it = m_datasetVariables.constBegin(); it != m_datasetVariables.constEnd(); ++it) {
+        QString text;
+        if (m_aliasEnabled && m_aliases.contains(it.key())) {
+            text = m_aliases.value(it.key());
+        } else if (it.value()) {
+            QString dataset;
+            QString subdataset;
+            getDataModelName(it.value(), dataset, subdataset);
+            if (!dataset.isEmpty() && !subdataset.isEmpty())
+                text = dataset + QLatin1Char('.') + subdataset;
+        }
+        list.insert(it.key(), text);
+    }
+    return list;
+}
+
+bool KXEquationVariableModel::containsModel() const
+{
+    for (auto it = m_datasetVariables.constBegin(); it != m_datasetVariables.constEnd(); ++it) {
+        if (it.value())
+            return true;
+    }
+    return false;
+}
+
+void KXEquationVariableModel::getDataModelName(QAbstractItemModel* model, QString& datasetName,
+                                               QString& subdatasetName)
+{
+    if (auto* proxy = qobject_cast<KXDataModelProxy*>(model))
+        model = proxy->sourceModel();
+    if (auto* dataModel = dynamic_cast<KXDataModel*>(model))
+        dataModel->getName(datasetName, subdatasetName);
+}

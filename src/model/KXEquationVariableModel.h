@@ -1,0 +1,71 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+class QAbstractItemModel;
+class QDomElement;
+class KXDataModel;
+
+/// The names a formula can refer to besides its functions: named constants and dataset variables.
+class KXEQUATION_EXPORT KXEquationVariableModel
+{
+public:
+    KXEquationVariableModel();
+    /// The copy a cell task makes: shares the maps of the other until one side writes.
+    explicit KXEquationVariableModel(const KXEquationVariableModel* other);
+    KXEquationVariableModel(const KXEquationVariableModel& other);
+    KXEquationVariableModel& operator=(const KXEquationVariableModel& other);
+    virtual ~KXEquationVariableModel();
+
+    void copy(const KXEquationVariableModel* other);
+
+    // Constants
+    void addVariable(const QString& name, double value);
+    void addVariable(const QString& name, double value, const QString& relatedName);
+    bool variableConstantExist(const QString& name) const;
+    double getVariableConstantValue(const QString& name);
+    bool updateVariableName(const QString& oldName, const QString& newName);
+    bool updateVariableValue(const QString& name, double value);
+    QMap<QString, QString> getVariableConstantList() const;
+    QMap<QString, QString> getVariableModelRelatedList(const QString& datasetName) const;
+
+    // Dataset variables
+    void addVariable(const QString& name, QAbstractItemModel* model, const QString& alias);
+    bool removeVariable(const QString& name);
+    bool removeVariable(QAbstractItemModel* model);
+    bool variableModelExist(const QString& name) const;
+    bool variableModelExist(const QAbstractItemModel* model) const;
+    QAbstractItemModel* getVariableModel(const QString& name) const;
+    QVariant getVariableModelValue(const QString& name, int row, int column, QString& error) const;
+    QVariant getVariableModelVerticalHeader(const QString& name, int row) const;
+    QVariant getVariableModelHorizontalHeader(const QString& name, int column) const;
+    QMap<QString, QString> getVariableModelList() const;
+    bool containsModel() const;
+    static void getDataModelName(QAbstractItemModel* model, QString& datasetName, QString& subdatasetName);
+
+    // Flags
+    bool varOnFormula() const { return m_varOnFormula; }
+    void setAliasEnabled(bool enabled) { m_aliasEnabled = enabled; }
+    bool aliasEnabled() const { return m_aliasEnabled; }
+
+    // XML form
+    bool encode(QDomElement& parent) const;
+    bool decode(QDomElement& element);
+
+private:
+    static KXDataModel* loadDataModel(const QString& reference);
+    void removeRelatedConstants(const QString& datasetName);
+    QVariant header(const QString& name, int section, Qt::Orientation orientation) const;
+
+    QHash<QString, double> m_constants;
+    QHash<QString, QAbstractItemModel*> m_datasetVariables;
+    QHash<QString, QString> m_relatedVariables;
+    QHash<QString, QString> m_aliases;
+    bool m_varOnFormula = false;
+    bool m_aliasEnabled = false;
+};

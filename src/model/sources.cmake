@@ -1,0 +1,4 @@
+# Sources of src/model, added to the kxequation library.
+target_sources(kxequation PRIVATE
+    model/KXEquationVariableModel.h model/KXEquationVariableModel.cpp
+)

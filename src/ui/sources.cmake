@@ -1,0 +1,3 @@
+# Sources of src/ui, added to the kxequation library.
+target_sources(kxequation PRIVATE
+)

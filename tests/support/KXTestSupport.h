@@ -1,0 +1,41 @@
+#pragma once
+
+#include "KXError.h"
+#include "TApplicationTranslator.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QVariant>
+
+namespace KXTest {
+
+/// Equality of doubles that treats NaN as equal to NaN, keeps the sign of zero and infinities,
+/// and compares other values with a relative tolerance (absolute near zero).
+bool sameDouble(double actual, double expected);
+
+/// Collects every error report made while it lives, from any thread.
+class MessageCapture
+{
+public:
+    MessageCapture();
+    ~MessageCapture();
+    QStringList messages() const;
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_messages;
+    KXMessageSink::Handler m_previous;
+};
+
+/// Installs the host translator in the given language while it lives.
+class LanguageScope
+{
+public:
+    explicit LanguageScope(TApplicationTranslator::Language language);
+    ~LanguageScope();
+
+private:
+    TApplicationTranslator m_translator;
+};
+
+}
