@@ -1,4 +1,6 @@
 # Sources of src/model, added to the kxequation library.
 target_sources(kxequation PRIVATE
     model/KXEquationVariableModel.h model/KXEquationVariableModel.cpp
+    model/KXEquationVariableModelXml.cpp
+    model/KXEquationModel.h model/KXEquationModel.cpp
 )

@@ -1,0 +1,7 @@
+#include "KXMDLDynConfig.h"
+
+KXMDLDynConfig::KXMDLDynConfig(QObject* parent) : QObject(parent)
+{
+}
+
+KXMDLDynConfig::~KXMDLDynConfig() = default;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "KXHostGlobal.h"
+
+#include <QString>
+
+/// The host's standard questions. The asking object is replaceable, so that tests give the answers.
+class KXHOST_EXPORT TMessageBox
+{
+public:
+    enum Answer { OK = 0, Cancel = 1 };
+
+    virtual ~TMessageBox();
+
+    /// Asks text with OK and Cancel buttons, details behind a button when not empty; 0 when accepted.
+    static int questionOKCancel(const QString& title, const QString& text, const QString& details);
+
+    static TMessageBox* returnMe();
+    /// Makes instance the one that asks (null restores the built-in one); the caller keeps ownership.
+    static void setInstance(TMessageBox* instance);
+
+    /// A modal box over the application's main widget; Cancel when there is no widget application.
+    virtual int askOKCancel(const QString& title, const QString& text, const QString& details);
+};

@@ -1,0 +1,7 @@
+#include "Wizard.h"
+
+namespace VRN::Kestrix::Wizard {
+
+WizardInterface::~WizardInterface() = default;
+
+}

@@ -1,0 +1,96 @@
+// The variable model's XML form and the reopening of stored datasets.
+#include "KXEquationVariableModel.h"
+
+#include "KXDataModel.h"
+#include "KXObject2.h"
+#include "LodeDB.h"
+#include "TXMLMethod.h"
+
+#include <QCoreApplication>
+#include <QDomElement>
+#include <QDomNodeList>
+#include <QStringList>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+const char ELEMENT_TAG[] = "EquationVariableModel";
+const char VARIABLE_TAG[] = "Variables";
+const char VERSION[] = "1.0";
+
+void addVariableElement(QDomElement& parent, const QString& name, const QString& value)
+{
+    QDomElement variable = TXMLMethod::createChildElement(parent, QLatin1String(VARIABLE_TAG));
+    TXMLMethod::addToElement(variable, QStringLiteral("Name"), name);
+    TXMLMethod::addToElement(variable, QStringLiteral("Value"), value);
+}
+}
+
+bool KXEquationVariableModel::encode(QDomElement& parent) const
+{
+    QDomElement element = TXMLMethod::createChildElement(parent, QLatin1String(ELEMENT_TAG));
+    TXMLMethod::addToElement(element, QStringLiteral("Version"), QLatin1String(VERSION));
+    const QMap<QString, QString> constants = getVariableConstantList();
+    for (auto it = constants.constBegin(); it != constants.constEnd(); ++it)
+        addVariableElement(element, it.key(), it.value());
+    const QMap<QString, QString> datasets = getVariableModelList();
+    for (auto it = datasets.constBegin(); it != datasets.constEnd(); ++it)
+        addVariableElement(element, it.key(), it.value());
+    return true;
+}
+
+bool KXEquationVariableModel::decode(QDomElement& element)
+{
+    QDomElement source = element;
+    if (source.tagName() != QLatin1String(ELEMENT_TAG)) {
+        source = source.elementsByTagName(QLatin1String(ELEMENT_TAG)).item(0).toElement();
+        if (source.isNull())
+            return false;
+    }
+    if (TXMLMethod::getInfoString(source, QStringLiteral("Version")) != QLatin1String(VERSION))
+        return true;
+
+    const QDomNodeList variables = TXMLMethod::getNodeChild(source, QLatin1String(VARIABLE_TAG));
+    for (int index = 0; index < variables.count(); ++index) {
+        const QDomNode variable = variables.item(index);
+        const QString name = TXMLMethod::getInfoString(variable, QStringLiteral("Name"));
+        const QString value = TXMLMethod::getInfoString(variable, QStringLiteral("Value"));
+        bool isNumber = false;
+        const double number = value.toDouble(&isNumber);
+        if (isNumber) {
+            m_constants.insert(name, number);
+            continue;
+        }
+        std::unique_ptr<KXDataModel> table(loadDataModel(value));
+        if (!table)
+            continue;
+        addVariable(name, table.get(), QString());
+        // Kept only when it became the variable's table.
+        if (getVariableModel(name) == table.get())
+            table.release();
+    }
+    return true;
+}
+
+KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference)
+{
+    ProjectMgrInterface* project = ProjectMgrInterface::returnMe();
+    const LodeDB::TDatabase* database = project ? project->database() : nullptr;
+    if (!database || reference.isEmpty())
+        return nullptr;
+    const QStringList parts = reference.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (parts.size() != 2)
+        return nullptr;
+    const KXObject2Dataset* stored = database->getDataset(parts.at(0), parts.at(1));
+    if (!stored)
+        return nullptr;
+    auto table = std::make_unique<KXDataModelDataset>();
+    if (!table->open(stored))
+        return nullptr;
+    // Copies of the variable model may still point at the table, so it lives as long as the application.
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application && application->thread() == QThread::currentThread())
+        table->setParent(application);
+    return table.release();
+}

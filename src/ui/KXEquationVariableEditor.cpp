@@ -1,0 +1,291 @@
+#include "KXEquationVariableEditor.h"
+
+#include "ApplicationInterface.h"
+#include "KXDataModel.h"
+#include "KXEquationVariableModel.h"
+#include "KXObject2.h"
+#include "KXRibbon.h"
+#include "TPixmapCache.h"
+
+#include <QCoreApplication>
+#include <QDoubleValidator>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPushButton>
+#include <QThread>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+const int NAME_COLUMN = 0;
+const int VALUE_COLUMN = 1;
+const int NAME_COLUMN_WIDTH = 140;
+const Qt::ItemFlags VARIABLE_FLAGS = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+
+QBrush branchBrush()
+{
+    QLinearGradient gradient(0, 0, 1, 1);
+    gradient.setColorAt(0, QColor(231, 239, 253, 255));
+    gradient.setColorAt(1, QColor(203, 218, 241, 255));
+    return QBrush(gradient);
+}
+
+QTreeWidgetItem* createVariableItem(QTreeWidgetItem* parent, const char* iconKey, const QString& name,
+                                    const QString& value)
+{
+    auto* item = new QTreeWidgetItem(parent);
+    item->setFlags(VARIABLE_FLAGS);
+    item->setIcon(NAME_COLUMN, QIcon(TPixmapCache::find(QLatin1String(iconKey))));
+    item->setText(NAME_COLUMN, name);
+    item->setText(VALUE_COLUMN, value);
+    return item;
+}
+
+void deleteChildren(QTreeWidgetItem* item)
+{
+    qDeleteAll(item->takeChildren());
+}
+
+/// The stored objects of a drag, deleted with the list.
+struct DecodedObjects
+{
+    explicit DecodedObjects(const QMimeData* data) : objects(KXObject2Decoder::decodeObject(data)) {}
+    ~DecodedObjects() { qDeleteAll(objects); }
+    DecodedObjects(const DecodedObjects&) = delete;
+    DecodedObjects& operator=(const DecodedObjects&) = delete;
+
+    QList<KXObject2*> objects;
+};
+}
+
+KXEquationVariableEditor::KXEquationVariableEditor(const KXEquationVariableModel* variableModel)
+    : QTreeWidget(nullptr), m_variableModel(variableModel)
+{
+    setColumnCount(2);
+    setHeaderLabels({tr("Name", "Nom"), tr("Value", "Valeur")});
+    setColumnWidth(NAME_COLUMN, NAME_COLUMN_WIDTH);
+    setAcceptDrops(true);
+    setRootIsDecorated(false);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &KXEquationVariableEditor::slotVariableDoubleClicked);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &KXEquationVariableEditor::slotSelectionChanged);
+    updateVariables();
+}
+
+KXEquationVariableEditor::~KXEquationVariableEditor() = default;
+
+void KXEquationVariableEditor::setModel(const KXEquationVariableModel* variableModel)
+{
+    m_variableModel = variableModel;
+    updateVariables();
+}
+
+void KXEquationVariableEditor::linkToRunningWizard(VRN::Kestrix::Wizard::WizardInterface*)
+{
+}
+
+void KXEquationVariableEditor::initVariablesGroup(KXRibbonBar* bar)
+{
+    auto* group = new KXRibbonGroup(tr("Variables", "Variables"), nullptr);
+    QToolButton* addButton = group->addButton(tr("Add a constant", "Ajouter une constante"),
+                                              QIcon(TPixmapCache::find(QStringLiteral("add"))), 0);
+    connect(addButton, &QToolButton::clicked, this, &KXEquationVariableEditor::slotAddVariableClicked);
+    m_removeButton = group->addButton(tr("Delete a variable", "Supprimer une variable"),
+                                      QIcon(TPixmapCache::find(QStringLiteral("delete"))), 0);
+    connect(m_removeButton, &QToolButton::clicked, this, &KXEquationVariableEditor::slotRemoveVariableClicked);
+    m_removeButton->setEnabled(false);
+    bar->addGroup(group);
+}
+
+QTreeWidgetItem* KXEquationVariableEditor::createBranch(const QString& title)
+{
+    const QBrush brush = branchBrush();
+    auto* item = new QTreeWidgetItem(this);
+    item->setFlags(Qt::ItemIsEnabled);
+    item->setText(NAME_COLUMN, title);
+    item->setBackground(NAME_COLUMN, brush);
+    item->setBackground(VALUE_COLUMN, brush);
+    item->setExpanded(true);
+    return item;
+}
+
+void KXEquationVariableEditor::updateVariables()
+{
+    if (!m_variableModel)
+        return;
+
+    if (!m_constantItem)
+        m_constantItem = createBranch(tr("Constant", "Constante"));
+    deleteChildren(m_constantItem);
+    const QMap<QString, QString> constants = m_variableModel->getVariableConstantList();
+    for (auto it = constants.constBegin(); it != constants.constEnd(); ++it)
+        createVariableItem(m_constantItem, "constant_16", it.key(), it.value());
+
+    if (!m_datasetItem)
+        m_datasetItem = createBranch(tr("Data matrix", "Tableaux de données"));
+    deleteChildren(m_datasetItem);
+    const QMap<QString, QString> datasets = m_variableModel->getVariableModelList();
+    for (auto it = datasets.constBegin(); it != datasets.constEnd(); ++it) {
+        QTreeWidgetItem* dataset = createVariableItem(m_datasetItem, "dataset", it.key(), it.value());
+        dataset->setExpanded(true);
+        const QMap<QString, QString> related = m_variableModel->getVariableModelRelatedList(it.key());
+        for (auto constant = related.constBegin(); constant != related.constEnd(); ++constant) {
+            // -1 stands for the size of a variable without table: shown as no value.
+            const QString value = constant.value() == QLatin1String("-1") ? QString() : constant.value();
+            createVariableItem(dataset, "constant_16", constant.key(), value);
+        }
+    }
+}
+
+QList<QString> KXEquationVariableEditor::getSelectedItems() const
+{
+    QList<QString> names;
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    for (const QTreeWidgetItem* item : selected) {
+        if (item->parent())
+            names.append(item->text(NAME_COLUMN));
+    }
+    return names;
+}
+
+void KXEquationVariableEditor::clear()
+{
+    QTreeWidget::clear();
+    m_constantItem = nullptr;
+    m_datasetItem = nullptr;
+}
+
+void KXEquationVariableEditor::setReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+}
+
+void KXEquationVariableEditor::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (dragDropTester(event))
+        event->acceptProposedAction();
+}
+
+void KXEquationVariableEditor::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (dragDropTester(event))
+        event->acceptProposedAction();
+}
+
+void KXEquationVariableEditor::dropEvent(QDropEvent* event)
+{
+    {
+        const DecodedObjects decoded(event->mimeData());
+        if (decoded.objects.isEmpty())
+            return;
+        for (const KXObject2* object : decoded.objects) {
+            if (object->type() != KXObject2::Dataset)
+                continue;
+            auto* table = new KXDataModelDataset;
+            table->open(static_cast<const KXObject2Dataset*>(object));
+            // The controller keeps only a pointer, so the table lives as long as the application.
+            QCoreApplication* application = QCoreApplication::instance();
+            if (application && application->thread() == QThread::currentThread())
+                table->setParent(application);
+            emit datasetDropped(table);
+        }
+    }
+    QTreeWidget::dropEvent(event);
+}
+
+bool KXEquationVariableEditor::dragDropTester(QDropEvent* event)
+{
+    const DecodedObjects decoded(event->mimeData());
+    if (!decoded.objects.isEmpty() && dynamic_cast<const KXObject2Dataset*>(decoded.objects.first()))
+        return true;
+    event->setAccepted(false);
+    return false;
+}
+
+void KXEquationVariableEditor::slotVariableDoubleClicked(QTreeWidgetItem* item, int)
+{
+    if (m_readOnly || !item || item->childCount() > 0 || !item->parent())
+        return;
+    KXEquationVariableDialog dialog;
+    dialog.setWindowTitle(tr("Modify constant", "Modifier une constante"));
+    dialog.setConstantName(item->text(NAME_COLUMN));
+    dialog.setConstantValue(item->text(VALUE_COLUMN));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString oldName = item->text(NAME_COLUMN);
+    const QString name = dialog.constantName();
+    if (oldName != name)
+        emit variableNameChanged(oldName, name);
+    emit variableValueChanged(name, dialog.constantValue());
+}
+
+void KXEquationVariableEditor::slotSelectionChanged()
+{
+    if (m_removeButton)
+        m_removeButton->setEnabled(!getSelectedItems().isEmpty());
+}
+
+void KXEquationVariableEditor::slotAddVariableClicked()
+{
+    KXEquationVariableDialog dialog;
+    if (dialog.exec() == QDialog::Accepted)
+        emit variableAdded(dialog.constantName(), dialog.constantValue());
+}
+
+void KXEquationVariableEditor::slotRemoveVariableClicked()
+{
+    emit variableRemovedClicked();
+}
+
+KXEquationVariableDialog::KXEquationVariableDialog()
+    : QDialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowSystemMenuHint),
+      m_nameEdit(new QLineEdit(this)),
+      m_valueEdit(new QLineEdit(this))
+{
+    setWindowTitle(tr("Add a constant", "Ajouter une constante"));
+    m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
+    m_valueEdit->setObjectName(QStringLiteral("valueEdit"));
+    m_valueEdit->setValidator(new QDoubleValidator(m_valueEdit));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(tr("Constant name", "Nom de la constante"), this), 0, 0);
+    layout->addWidget(m_nameEdit, 0, 1);
+    layout->addWidget(new QLabel(tr("Constant value", "Valeur de la constante"), this), 1, 0);
+    layout->addWidget(m_valueEdit, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* okButton = new QPushButton(QStringLiteral("Ok"), this);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    buttons->addWidget(okButton);
+    auto* cancelButton = new QPushButton(tr("Cancel", "Annuler"), this);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addWidget(cancelButton);
+    layout->addLayout(buttons, 2, 1);
+}
+
+KXEquationVariableDialog::~KXEquationVariableDialog() = default;
+
+QString KXEquationVariableDialog::constantName() const
+{
+    return m_nameEdit->text();
+}
+
+QString KXEquationVariableDialog::constantValue() const
+{
+    return m_valueEdit->text();
+}
+
+void KXEquationVariableDialog::setConstantName(const QString& name)
+{
+    m_nameEdit->setText(name);
+}
+
+void KXEquationVariableDialog::setConstantValue(const QString& value)
+{
+    m_valueEdit->setText(value);
+}
