@@ -26,8 +26,19 @@ bool KXDataModel::open(const KXObject2*)
     return false;
 }
 
+namespace {
+std::function<void(KXDataModelGeneric*)> creationObserver;
+}
+
 KXDataModelGeneric::KXDataModelGeneric(QObject* parent) : KXDataModel(parent)
 {
+    if (creationObserver)
+        creationObserver(this);
+}
+
+void KXDataModelGeneric::setCreationObserver(std::function<void(KXDataModelGeneric*)> observer)
+{
+    creationObserver = std::move(observer);
 }
 
 KXDataModelGeneric::~KXDataModelGeneric() = default;

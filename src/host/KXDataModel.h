@@ -6,6 +6,8 @@
 #include <QIdentityProxyModel>
 #include <QVector>
 
+#include <functional>
+
 class KXObject2;
 
 /// Item data role under which host tables store cell values and headers.
@@ -62,6 +64,10 @@ public:
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    /// Called with every new in-memory table, on the thread that makes it; lets a watcher (a data
+    /// editor, a test) follow a table as it is filled. An empty function stops the watching.
+    static void setCreationObserver(std::function<void(KXDataModelGeneric*)> observer);
 
     /// Direct cell access without model indices, for readers and writers of whole tables.
     QVariant cell(int row, int column) const;
