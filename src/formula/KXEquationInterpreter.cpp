@@ -8,6 +8,9 @@
 
 #include <QCoreApplication>
 #include <QRegExp>
+#include <QVector>
+
+#include <algorithm>
 
 namespace {
 const char SELECTION_PATTERN[] = "\\[([^\\]]*)\\|([^\\]]*):([^\\]]*)\\|([^\\]]*)\\]";
@@ -57,6 +60,9 @@ KXEquationCommand* KXEquationInterpreter::interpret(const QString& text)
         raise(tr("Expression to evaluate is empty", "L'expression à évaluer est vide"));
     if (!isParenthesisValid(text))
         raise(tr("Invalid parenthesis count", "Le nombre de parenthèses est incorrect"));
+    // A text that would certainly nest too deep is refused in one pass instead of a thousand.
+    if (interpretDepth == 1 && minimumDepth(text) > MaximumDepth)
+        raise(tr("Expression too complex", "Expression trop complexe"));
 
     QString copy = text;
     removeWhiteSpace(copy);
@@ -77,6 +83,12 @@ KXEquationCommand* KXEquationInterpreter::interpret(const QString& text)
 // selection := "[" column "|" row ":" column "|" row "]"
 KXEquationCommand* KXEquationInterpreter::interpretSelectionRange(const QString& text)
 {
+    // A failed match leaves an empty whole match, so only an empty text or one between brackets
+    // can equal it; the shortcut spares long texts the pattern search.
+    if (text.isEmpty())
+        return new KXEquationDataSelectionCommand(m_variableModel, text);
+    if (!text.startsWith(QLatin1Char('[')) || !text.endsWith(QLatin1Char(']')))
+        return nullptr;
     QRegExp pattern{QLatin1String(SELECTION_PATTERN)};
     pattern.indexIn(text, 0);
     if (pattern.cap(0) == text && pattern.captureCount() == 4)
@@ -145,29 +157,32 @@ void KXEquationInterpreter::evaluatePriority(const QString& text, int& position,
     int level = 5;
     int depth = 0;
     bool inText = false;
-    for (int k = text.length() - 1; k >= 0; --k) {
-        const QStringRef three = text.midRef(k, 3);
-        const QStringRef two = text.midRef(k, 2);
-        if (three == QLatin1String("AND") && depth == 0 && !inText && level > 0) {
+    const int length = text.length();
+    const QChar* chars = text.constData();
+    auto at = [chars, length](int k) { return k < length ? chars[k].unicode() : ushort(0); };
+    for (int k = length - 1; k >= 0; --k) {
+        const ushort c0 = at(k);
+        const ushort c1 = at(k + 1);
+        const bool free = depth == 0 && !inText;
+        if (c0 == 'A' && c1 == 'N' && at(k + 2) == 'D' && free && level > 0) {
             position = k;
             operatorLength = 3;
             level = 0;
             continue;
         }
-        if ((two == QLatin1String("<=") || two == QLatin1String(">=") || two == QLatin1String("!="))
-            && depth == 0 && !inText && level > 1) {
+        if (c1 == '=' && (c0 == '<' || c0 == '>' || c0 == '!') && free && level > 1) {
             position = k;
             operatorLength = 2;
             level = 1;
             continue;
         }
-        if (two == QLatin1String("OR") && depth == 0 && !inText && level > 0) {
+        if (c0 == 'O' && c1 == 'R' && free && level > 0) {
             position = k;
             operatorLength = 2;
             level = 0;
             continue;
         }
-        const QChar c = text.at(k);
+        const QChar c = chars[k];
         if (!inText && c == QLatin1Char('(')) {
             ++depth;
         } else if (!inText && c == QLatin1Char(')')) {
@@ -191,6 +206,97 @@ void KXEquationInterpreter::evaluatePriority(const QString& text, int& position,
             }
         }
     }
+}
+
+// A lower bound of the nesting that reading needs: a group of parentheses is read one level below
+// its surroundings, and each operator of the weakest level in an argument adds one level.
+int KXEquationInterpreter::minimumDepth(const QString& text)
+{
+    struct Segment {
+        int counts[5] = {0, 0, 0, 0, 0};
+        int weakestCount() const
+        {
+            for (int count : counts) {
+                if (count > 0)
+                    return count;
+            }
+            return 0;
+        }
+    };
+    QVector<Segment> groups(1);
+    int deepest = 0;
+    auto closeSegment = [&groups, &deepest] {
+        deepest = qMax(deepest, groups.size() - 1 + groups.last().weakestCount());
+        groups.last() = Segment();
+    };
+    const int length = text.length();
+    bool inText = false;
+    for (int k = 0; k < length; ++k) {
+        const ushort c = text.at(k).unicode();
+        const ushort next = k + 1 < length ? text.at(k + 1).unicode() : 0;
+        const ushort previous = k > 0 ? text.at(k - 1).unicode() : 0;
+        if (c == '"') {
+            inText = !inText;
+            continue;
+        }
+        if (inText)
+            continue;
+        int level = -1;
+        switch (c) {
+        case '[': {
+            const int close = text.indexOf(QLatin1Char(']'), k);
+            k = close < 0 ? length : close;
+            break;
+        }
+        case '(':
+            groups.append(Segment());
+            break;
+        case ')':
+            closeSegment();
+            if (groups.size() > 1)
+                groups.removeLast();
+            break;
+        case ',':
+        case ';':
+            closeSegment();
+            break;
+        case 'A':
+            level = next == 'N' && k + 2 < length && text.at(k + 2) == QLatin1Char('D') ? 0 : -1;
+            break;
+        case 'O':
+            level = next == 'R' ? 0 : -1;
+            break;
+        case '<':
+        case '>':
+        case '!':
+            level = next == '=' ? 1 : (c == '!' ? -1 : 2);
+            if (level == 1)
+                ++k;
+            break;
+        case '=':
+            level = 2;
+            break;
+        case '+':
+            level = 3;
+            break;
+        case '-':
+            // A minus that opens an operand is a sign, not an operator.
+            level = QChar(previous).isLetterOrNumber() || previous == ')' || previous == '"' ? 3 : -1;
+            break;
+        case '*':
+        case '/':
+        case '%':
+        case '^':
+            level = 4;
+            break;
+        default:
+            break;
+        }
+        if (level >= 0)
+            ++groups.last().counts[level];
+    }
+    closeSegment();
+    return deepest;
 }
 
 bool KXEquationInterpreter::getStringValue(const QString& text, QString& value)
@@ -248,6 +354,8 @@ int KXEquationInterpreter::getString(const QString& text, int start)
 
 void KXEquationInterpreter::removeWhiteSpace(QString& text)
 {
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); }))
+        return;
     QString kept;
     kept.reserve(text.length());
     bool inText = false;

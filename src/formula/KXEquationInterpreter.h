@@ -41,6 +41,7 @@ private:
     KXEquationCommand* interpret3ArgFunctions(const QString& name, const QString& arguments);
 
     // Scanning helpers
+    static int minimumDepth(const QString& text);
     void evaluatePriority(const QString& text, int& position, int& operatorLength);
     bool getStringValue(const QString& text, QString& value);
     bool isParenthesisValid(const QString& text);

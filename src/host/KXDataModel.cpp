@@ -1,5 +1,7 @@
 #include "KXDataModel.h"
 
+#include <new>
+
 TDataModel::~TDataModel() = default;
 
 KXDataModel::KXDataModel(QObject* parent) : QAbstractItemModel(parent)
@@ -26,21 +28,65 @@ bool KXDataModel::open(const KXObject2*)
     return false;
 }
 
+namespace {
+std::function<void(KXDataModelGeneric*)> creationObserver;
+}
+
 KXDataModelGeneric::KXDataModelGeneric(QObject* parent) : KXDataModel(parent)
 {
+    if (creationObserver)
+        creationObserver(this);
+}
+
+void KXDataModelGeneric::setCreationObserver(std::function<void(KXDataModelGeneric*)> observer)
+{
+    creationObserver = std::move(observer);
 }
 
 KXDataModelGeneric::~KXDataModelGeneric() = default;
 
+bool KXDataModelGeneric::fits(int columns, int rows)
+{
+    return columns >= 0 && rows >= 0 && columns <= MaximumCellCount && rows <= MaximumCellCount
+           && qint64(columns) * qint64(rows) <= MaximumCellCount;
+}
+
 void KXDataModelGeneric::createEmpty(int columns, int rows)
 {
+    columns = qMax(0, columns);
+    rows = qMax(0, rows);
+    if (!fits(columns, rows))
+        columns = rows = 0;
     beginResetModel();
-    m_columns = qMax(0, columns);
-    m_rows = qMax(0, rows);
-    m_cells = QVector<QVariant>(m_rows * m_columns);
-    m_rowHeaders = QVector<QVariant>(m_rows);
-    m_columnHeaders = QVector<QVariant>(m_columns);
+    try {
+        m_cells = QVector<QVariant>(rows * columns);
+        m_rowHeaders = QVector<QVariant>(rows);
+        m_columnHeaders = QVector<QVariant>(columns);
+        m_columns = columns;
+        m_rows = rows;
+    } catch (const std::bad_alloc&) {
+        m_cells.clear();
+        m_rowHeaders.clear();
+        m_columnHeaders.clear();
+        m_columns = m_rows = 0;
+    }
     endResetModel();
+}
+
+bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,
+                                     const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
+{
+    if (!fits(columns, rows) || cells.size() != rows * columns || rowHeaders.size() != rows
+        || columnHeaders.size() != columns)
+        return false;
+    beginResetModel();
+    m_cells = cells;
+    m_rowHeaders = rowHeaders;
+    m_columnHeaders = columnHeaders;
+    m_columns = columns;
+    m_rows = rows;
+    endResetModel();
+    return true;
 }
 
 QModelIndex KXDataModelGeneric::index(int row, int column, const QModelIndex& parent) const
@@ -138,8 +184,3 @@ KXDataModelProxy::KXDataModelProxy(QObject* parent) : QIdentityProxyModel(parent
 }
 
 KXDataModelProxy::~KXDataModelProxy() = default;
-
-bool KXDataModelDataset::open(const KXObject2*)
-{
-    return false;
-}

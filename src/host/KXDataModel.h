@@ -6,6 +6,8 @@
 #include <QIdentityProxyModel>
 #include <QVector>
 
+#include <functional>
+
 class KXObject2;
 
 /// Item data role under which host tables store cell values and headers.
@@ -49,8 +51,16 @@ public:
     explicit KXDataModelGeneric(QObject* parent = nullptr);
     ~KXDataModelGeneric() override;
 
+    /// The most cells a table holds; larger sizes are refused.
+    static constexpr qint64 MaximumCellCount = qint64(1) << 26;
+
     /// Sizes the table; the column count comes first. All cells and headers become empty.
+    /// Negative sizes count as 0; a size beyond MaximumCellCount leaves the table empty (0 x 0).
     void createEmpty(int columns, int rows);
+    /// Replaces the whole table at once (cells row by row); false, and nothing changed, when the
+    /// sizes do not match or exceed MaximumCellCount.
+    bool setContents(int columns, int rows, const QVector<QVariant>& cells, const QVector<QVariant>& rowHeaders,
+                     const QVector<QVariant>& columnHeaders);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -63,12 +73,17 @@ public:
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    /// Called with every new in-memory table, on the thread that makes it; lets a watcher (a data
+    /// editor, a test) follow a table as it is filled. An empty function stops the watching.
+    static void setCreationObserver(std::function<void(KXDataModelGeneric*)> observer);
+
     /// Direct cell access without model indices, for readers and writers of whole tables.
     QVariant cell(int row, int column) const;
     void setCell(int row, int column, const QVariant& value);
 
 private:
     static bool isValueRole(int role);
+    static bool fits(int columns, int rows);
 
     int m_rows = 0;
     int m_columns = 0;
@@ -87,6 +102,11 @@ public:
 
     /// Reads the stored dataset (a KXObject2Dataset) into the table and takes its name.
     bool open(const KXObject2* object) override;
+    /// Why the last open failed; empty after a success.
+    QString errorString() const { return m_errorString; }
+
+private:
+    QString m_errorString;
 };
 
 /// A host proxy over another table.

@@ -23,6 +23,8 @@ public:
     ~TDatabase();
 
     QString projectDirectory() const { return m_projectDirectory; }
+    /// Where dataset.subdataset is stored, whether or not the file exists.
+    QString filePath(const QString& dataset, const QString& subdataset) const;
     /// The stored dataset, or null when the project holds no such file. The database owns it.
     const KXObject2Dataset* getDataset(const QString& dataset, const QString& subdataset) const;
     /// Every stored dataset, sorted by dataset then subdataset.

@@ -176,8 +176,11 @@ void KXEquationAbstractCtrlTest::intervalMessages()
     ctrl.slotUpdateModelRowEnd(texts[1]);
     ctrl.slotUpdateModelColStart(texts[2]);
     ctrl.slotUpdateModelColEnd(texts[3]);
-    if (text == "\"a\"*2")
-        message += errorMessageOf(ctrl.variableModel(), text);
+    if (text == "\"a\"*2") {
+        const QString cause = errorMessageOf(ctrl.variableModel(), text);
+        QVERIFY(!cause.isEmpty());
+        message += cause;
+    }
     int values[4];
     try {
         ctrl.getInterval(values[0], values[1], values[2], values[3]);

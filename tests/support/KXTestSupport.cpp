@@ -1,5 +1,7 @@
 #include "KXTestSupport.h"
 
+#include "KXEquationCommand.h"
+
 #include <QCoreApplication>
 #include <QMutexLocker>
 
@@ -14,6 +16,53 @@ bool sameDouble(double actual, double expected)
     if (std::isinf(expected) || expected == 0.0)
         return actual == expected && std::signbit(actual) == std::signbit(expected);
     return std::fabs(actual - expected) <= 1e-12 * std::max(1.0, std::fabs(expected));
+}
+
+bool sameValue(const QVariant& actual, const QVariant& expected)
+{
+    if (actual.userType() != expected.userType())
+        return false;
+    switch (expected.userType()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sameDouble(actual.toDouble(), expected.toDouble());
+    case QMetaType::QVariantList: {
+        const QVariantList a = actual.toList();
+        const QVariantList e = expected.toList();
+        if (a.size() != e.size())
+            return false;
+        for (int k = 0; k < a.size(); ++k) {
+            if (!sameValue(a.at(k), e.at(k)))
+                return false;
+        }
+        return true;
+    }
+    default:
+        if (expected.userType() == KXEquationInterpreterError::typeId())
+            return actual.value<KXEquationInterpreterError>().errorMessage()
+                == expected.value<KXEquationInterpreterError>().errorMessage();
+        return actual == expected;
+    }
+}
+
+QString describe(const QVariant& value)
+{
+    if (value.userType() == KXEquationInterpreterError::typeId())
+        return QStringLiteral("error ") + value.value<KXEquationInterpreterError>().errorMessage();
+    if (!value.isValid())
+        return QStringLiteral("invalid");
+    if (value.userType() == QMetaType::QVariantList) {
+        QStringList parts;
+        for (const QVariant& element : value.toList())
+            parts.append(describe(element));
+        return QStringLiteral("list [") + parts.join(QStringLiteral("; ")) + QLatin1Char(']');
+    }
+    return QString::fromLatin1(value.typeName()) + QLatin1Char(' ') + value.toString();
+}
+
+QVariant errorValue(const QString& message)
+{
+    return QVariant::fromValue(KXEquationInterpreterError(message));
 }
 
 MessageCapture::MessageCapture()

@@ -13,6 +13,13 @@ namespace KXTest {
 /// and compares other values with a relative tolerance (absolute near zero).
 bool sameDouble(double actual, double expected);
 
+/// Same kind and same value; doubles and floats through sameDouble, error values by message.
+bool sameValue(const QVariant& actual, const QVariant& expected);
+/// A readable form of a value for failure messages: "double 3", "error ...".
+QString describe(const QVariant& value);
+/// An error value carrying message, as nodes return it.
+QVariant errorValue(const QString& message);
+
 /// Collects every error report made while it lives, from any thread.
 class MessageCapture
 {

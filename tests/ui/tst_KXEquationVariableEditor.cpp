@@ -72,6 +72,16 @@ void fillAndAccept(QDialog* dialog, const QString& name, const QString& value)
     dialog->accept();
 }
 
+// The drag handlers, called directly: the application's routing of drag events needs a real drag.
+class KXDropTarget final : public KXEquationVariableEditor
+{
+public:
+    using KXEquationVariableEditor::KXEquationVariableEditor;
+    using KXEquationVariableEditor::dragEnterEvent;
+    using KXEquationVariableEditor::dragMoveEvent;
+    using KXEquationVariableEditor::dropEvent;
+};
+
 QTreeWidgetItem* itemNamed(const QTreeWidget& tree, const QString& name)
 {
     return tree.findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
@@ -321,24 +331,26 @@ void KXEquationVariableEditorTest::dragEnter()
     QFETCH(QString, payload);
     QFETCH(bool, accepted);
     Project project;
-    KXEquationVariableEditor editor(m_variables.get());
+    KXDropTarget editor(m_variables.get());
     std::unique_ptr<QMimeData> data(project.payload(payload));
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(editor.viewport(), &enter);
+    enter.setAccepted(!accepted);
+    editor.dragEnterEvent(&enter);
     QCOMPARE(enter.isAccepted(), accepted);
     QDragMoveEvent move(QPoint(6, 6), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(editor.viewport(), &move);
+    move.setAccepted(!accepted);
+    editor.dragMoveEvent(&move);
     QCOMPARE(move.isAccepted(), accepted);
 }
 
 void KXEquationVariableEditorTest::dropTwoDatasets()
 {
     Project project;
-    KXEquationVariableEditor editor(m_variables.get());
+    KXDropTarget editor(m_variables.get());
     QSignalSpy dropped(&editor, &KXEquationVariableEditor::datasetDropped);
     std::unique_ptr<QMimeData> data(project.payload("datasets"));
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(editor.viewport(), &drop);
+    editor.dropEvent(&drop);
     QCOMPARE(dropped.size(), 2);
     QStringList names;
     for (const QList<QVariant>& signal : dropped) {

@@ -1,0 +1,133 @@
+#include "KXCommandLine.h"
+
+#include "KXCsv.h"
+#include "KXDataModel.h"
+#include "KXEquationCommand.h"
+#include "TApplicationTranslator.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace KXCommandLine {
+
+Arguments::Arguments(const QStringList& arguments) : m_arguments(arguments)
+{
+}
+
+Arguments::Kind Arguments::next(QString* text)
+{
+    QString argument = m_arguments.at(m_next++);
+    if (!m_optionsEnded && argument == QLatin1String("--")) {
+        m_optionsEnded = true;
+        if (atEnd())
+            return Kind::Nothing;
+        argument = m_arguments.at(m_next++);
+    }
+    if (m_optionsEnded || !argument.startsWith(QLatin1String("--"))) {
+        *text = argument;
+        return Kind::Plain;
+    }
+    const int equals = argument.indexOf(QLatin1Char('='));
+    m_hasInlineValue = equals > 0;
+    *text = m_hasInlineValue ? argument.left(equals) : argument;
+    m_inlineValue = m_hasInlineValue ? argument.mid(equals + 1) : QString();
+    return Kind::Option;
+}
+
+QString Arguments::value(const QString& name)
+{
+    if (m_hasInlineValue) {
+        m_hasInlineValue = false;
+        return m_inlineValue;
+    }
+    if (atEnd())
+        throw UsageError{name + QStringLiteral(" needs a value")};
+    return m_arguments.at(m_next++);
+}
+
+void splitAssignment(const QString& option, const QString& text, QString* name, QString* value)
+{
+    const int equals = text.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        throw UsageError{option + QStringLiteral(" expects NAME=VALUE, not '") + text + QLatin1Char('\'')};
+    *name = text.left(equals);
+    *value = text.mid(equals + 1);
+}
+
+double parseNumber(const QString& option, const QString& text)
+{
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok)
+        throw UsageError{option + QStringLiteral(": '") + text + QStringLiteral("' is not a number")};
+    return number;
+}
+
+bool parseYesNo(const QString& option, const QString& text)
+{
+    if (text == QLatin1String("yes"))
+        return true;
+    if (text == QLatin1String("no"))
+        return false;
+    throw UsageError{option + QStringLiteral(" expects yes or no, not '") + text + QLatin1Char('\'')};
+}
+
+void chooseLanguage(const QString& code)
+{
+    if (!TApplicationTranslator::install(code))
+        throw UsageError{QStringLiteral("--lang expects en or fr, not '") + code + QLatin1Char('\'')};
+}
+
+std::unique_ptr<KXDataModelGeneric> readTable(const QString& path)
+{
+    auto table = std::make_unique<KXDataModelDataset>();
+    QString error;
+    if (!KXCsv::readFile(path, *table, &error))
+        throw UsageError{error};
+    const QFileInfo file(path);
+    table->setName(file.absoluteDir().dirName(), file.completeBaseName());
+    return table;
+}
+
+void print(const QString& text)
+{
+    const QByteArray line = text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+}
+
+void printError(const QString& text)
+{
+    const QByteArray line = text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
+QString describeValue(const QVariant& value)
+{
+    QString message;
+    if (KXEquationCommand::getError(value, message))
+        return QStringLiteral("error ") + message;
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+        return QStringLiteral("invalid");
+    case QMetaType::Double:
+        return QStringLiteral("double ") + KXCsv::formatNumber(value.toDouble());
+    case QMetaType::Float:
+        return QStringLiteral("float ") + KXCsv::formatNumber(double(value.toFloat()));
+    case QMetaType::Int:
+        return QStringLiteral("int ") + QString::number(value.toInt());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("bool true") : QStringLiteral("bool false");
+    case QMetaType::QVariantList: {
+        QStringList elements;
+        for (const QVariant& element : value.toList())
+            elements.append(describeValue(element));
+        return QStringLiteral("list [") + elements.join(QStringLiteral("; ")) + QLatin1Char(']');
+    }
+    default:
+        return QStringLiteral("text ") + value.toString();
+    }
+}
+
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class KXDataModelGeneric;
+
+/// What the sub-commands of the command-line tool share: reading their options, printing in
+/// UTF-8 whatever the locale, and the exit codes.
+namespace KXCommandLine {
+
+enum ExitCode { Success = 0, ErrorValue = 1, Raised = 2, Failed = 1, Usage = 64 };
+
+/// A wrong command line: the message is printed with the usage text.
+struct UsageError {
+    QString message;
+};
+
+/// Walks the arguments of one sub-command: options and plain arguments in any order; after "--"
+/// every argument is plain, so that a formula may begin with a minus sign.
+class Arguments
+{
+public:
+    explicit Arguments(const QStringList& arguments);
+
+    bool atEnd() const { return m_next >= m_arguments.size(); }
+    enum class Kind { Option, Plain, Nothing };
+    /// Takes the next argument: an option's name, or a plain argument's text.
+    Kind next(QString* text);
+    /// The value of the option just taken: "--name=value" or the following argument.
+    QString value(const QString& name);
+
+private:
+    QStringList m_arguments;
+    int m_next = 0;
+    bool m_optionsEnded = false;
+    QString m_inlineValue;
+    bool m_hasInlineValue = false;
+};
+
+/// "NAME=VALUE", split at the first "=".
+void splitAssignment(const QString& option, const QString& text, QString* name, QString* value);
+double parseNumber(const QString& option, const QString& text);
+bool parseYesNo(const QString& option, const QString& text);
+void chooseLanguage(const QString& code);
+
+/// Reads a CSV table named after its folder and base name: proj/sales/q1.csv is sales.q1.
+std::unique_ptr<KXDataModelGeneric> readTable(const QString& path);
+
+void print(const QString& text);
+void printError(const QString& text);
+
+/// One line for a value: "double 3", "text abc", "list [int 1; bool true]", "error ...".
+QString describeValue(const QVariant& value);
+
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "KXEquationAbstractCtrl.h"
+#include "KXModuleCtrl.h"
+
+#include <QList>
+#include <QVariant>
+
+class QAbstractItemModel;
+class KXDataModelGeneric;
+class KXEquationModel;
+class KXEquationParallelData;
+
+/// The object the host creates for one running equation module: owns the models, computes the
+/// output table and answers the user's commands.
+class KXEQUATION_EXPORT KXEquationCtrl : public KXEquationAbstractCtrl, public KXModuleCtrl
+{
+    Q_OBJECT
+public:
+    KXEquationCtrl();
+    ~KXEquationCtrl() override;
+
+    /// Makes a host table the module's input: the dataset variable Input1 and the output's name.
+    void setCurrentDataModel(QAbstractItemModel* dataModel);
+    KXEquationModel* model() const;
+    void updateInterface() override;
+
+    /// The whole computation; the caller owns the table. Null when it failed (the failure has
+    /// then been reported).
+    KXDataModelGeneric* compute();
+
+protected slots:
+    void slotCompute();
+    void updateModelFormula(const QString& formula);
+    void updateModelDatasetName(const QString& name);
+    void updateModelSubdatasetName(const QString& name);
+    void updateModelHHeader(bool state);
+    void updateModelVHeader(bool state);
+    void updateModelHeader(bool state);
+    void updateModelRowName(const QString& name);
+    void updateModelColName(const QString& name);
+    void updateModelDataModelForName(const QString& name);
+
+private:
+    using Tasks = QList<KXEquationParallelData*>;
+
+    KXDataModelGeneric* generateConstantDataset(const QVariant& value, int firstRow, int lastRow, int firstCol,
+                                                int lastCol);
+    void generateVarDataset(KXDataModelGeneric* output, Tasks formulaTasks, Tasks rowNameTasks, Tasks colNameTasks,
+                            int firstRow, int lastRow, int firstCol, int lastCol);
+    void cleanParallelizationData(Tasks& formulaTasks, Tasks& rowNameTasks, Tasks& colNameTasks);
+    void removeCellConstants();
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "KXHostGlobal.h"
+
+#include <QMap>
+#include <QString>
+
+class QAction;
+
+/// Told by a module editor about the user's requests.
+class KXHOST_EXPORT ModuleObserver
+{
+public:
+    virtual ~ModuleObserver();
+    virtual void SaveRequested() {}
+    virtual void actionTriggered(int actionId) {}
+};
+
+/// Base of every module the host runs.
+class KXHOST_EXPORT TModuleCtrl
+{
+public:
+    explicit TModuleCtrl(const QString& moduleKey);
+    virtual ~TModuleCtrl();
+
+    QString moduleKey() const { return m_moduleKey; }
+
+    virtual bool save() { return false; }
+    virtual bool hasSomethingToSave() const { return false; }
+    virtual bool load() { return false; }
+    virtual bool close() { return true; }
+    virtual int getIdForHelp() const { return 0; }
+
+private:
+    QString m_moduleKey;
+};
+
+/// The host's module frame: a module with the host's generic actions.
+class KXHOST_EXPORT KXModuleCtrl : public TModuleCtrl, public ModuleObserver
+{
+public:
+    explicit KXModuleCtrl(const QString& moduleKey);
+    ~KXModuleCtrl() override;
+
+    virtual void initActions();
+    /// The host's generic actions of this module, by id; owned by the module frame.
+    QMap<int, QAction*> getActionList() const { return m_actions; }
+    virtual void setActionEnabled(int actionId, bool enabled);
+    virtual void initDataEditor() {}
+    virtual void showDataEditor() {}
+    virtual bool genericSave() { return save(); }
+    virtual void help() {}
+
+private:
+    QMap<int, QAction*> m_actions;
+};

@@ -1,0 +1,54 @@
+#include "TProgressBarMgr.h"
+
+#include <QApplication>
+
+#include <atomic>
+
+namespace {
+std::atomic<TProgressDisplay*> currentDisplay{nullptr};
+}
+
+TProgressDisplay::~TProgressDisplay() = default;
+
+TProgressDisplay* TProgressDisplay::current()
+{
+    return currentDisplay.load();
+}
+
+void TProgressDisplay::setCurrent(TProgressDisplay* display)
+{
+    currentDisplay.store(display);
+}
+
+TProgressBarMgr::TProgressBarMgr(int maximum, const QString& text, bool) : m_display(TProgressDisplay::current())
+{
+    if (m_display)
+        m_display->start(maximum, text);
+}
+
+TProgressBarMgr::~TProgressBarMgr()
+{
+    if (m_display)
+        m_display->finish();
+}
+
+void TProgressBarMgr::setProgress(int value, bool refresh)
+{
+    if (m_display)
+        m_display->progress(value, refresh);
+}
+
+TWaitMode::TWaitMode(bool active)
+{
+    // Only a widget application has a cursor to change.
+    if (active && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_cursorSet = true;
+    }
+}
+
+TWaitMode::~TWaitMode()
+{
+    if (m_cursorSet)
+        QApplication::restoreOverrideCursor();
+}

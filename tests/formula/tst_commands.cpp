@@ -1,0 +1,138 @@
+#include "FormulaTestFixture.h"
+
+#include <QtConcurrent>
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+private slots:
+    void getError_data();
+    void getError();
+    void errorTypeRegisteredOnceAcrossThreads();
+    void constantNodes_data();
+    void constantNodes();
+    void removedConstant_data();
+    void removedConstant();
+    void cloneReadsTargetModel();
+};
+
+void TestCommands::getError_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("isError");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("error") << KXTest::errorValue(QStringLiteral("x")) << true << "x";
+    QTest::newRow("empty-error") << KXTest::errorValue(QString()) << false << "";
+    QTest::newRow("double") << QVariant(1.5) << false << "kept";
+    QTest::newRow("bool") << QVariant(true) << false << "kept";
+    QTest::newRow("text") << QVariant(QStringLiteral("x")) << false << "kept";
+    QTest::newRow("invalid") << QVariant() << false << "kept";
+}
+
+void TestCommands::getError()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, isError);
+    QFETCH(QString, message);
+
+    QString out = QStringLiteral("kept");
+    QCOMPARE(KXEquationCommand::getError(value, out), isError);
+    QCOMPARE(out, message);
+    QCOMPARE(KXEquationCommand::getError(value), isError);
+}
+
+void TestCommands::errorTypeRegisteredOnceAcrossThreads()
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    QList<QFuture<int>> futures;
+    for (int k = 0; k < 32; ++k)
+        futures.append(QtConcurrent::run(&pool, [] {
+            const QVariant value = KXTest::errorValue(QStringLiteral("m"));
+            QString message;
+            return KXEquationCommand::getError(value, message) && message == QLatin1String("m")
+                ? KXEquationInterpreterError::typeId() : -1;
+        }));
+    const int id = KXEquationInterpreterError::typeId();
+    for (auto& future : futures)
+        QCOMPARE(future.result(), id);
+    QCOMPARE(QMetaType::type("KXEquationInterpreterError"), id);
+    QVERIFY(!(QMetaType::typeFlags(id) & QMetaType::MovableType));
+}
+
+void TestCommands::constantNodes_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<bool>("range");
+
+    QTest::newRow("big-literal") << "1234567" << QVariant(1234567.0) << "1.23457e+06" << false;
+    QTest::newRow("tenth") << "0.1" << QVariant(0.1) << "0.1" << false;
+    QTest::newRow("half") << "0.5" << QVariant(0.5) << "0.5" << false;
+    QTest::newRow("text") << "\"abc\"" << QVariant(QStringLiteral("abc")) << "abc" << false;
+    QTest::newRow("text-with-blanks") << "\" a b \"" << QVariant(QStringLiteral(" a b ")) << " a b " << false;
+    QTest::newRow("negated") << "-x" << QVariant(-3.0) << "x" << false;
+    QTest::newRow("named") << "ORDER" << QVariant(5.0) << "ORDER" << false;
+    QTest::newRow("negated-no-value") << "-c" << QVariant(-0.0) << "c" << false;
+    QTest::newRow("cell-row") << "i" << QVariant(4.0) << "i" << true;
+    QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "j" << true;
+    QTest::newRow("loop-k") << "k" << QVariant(6.0) << "k" << true;
+    QTest::newRow("loop-l") << "l" << QVariant(7.0) << "l" << true;
+    QTest::newRow("double-i") << "ii" << QVariant(8.0) << "ii" << false;
+    QTest::newRow("capital-i") << "I" << QVariant(9.0) << "I" << false;
+}
+
+void TestCommands::constantNodes()
+{
+    QFETCH(QString, formula);
+    QFETCH(QVariant, value);
+    QFETCH(QString, form);
+    QFETCH(bool, range);
+
+    KXEquationVariableModel model;
+    KXTest::addTableConstants(model);
+    auto tree = KXTest::read(model, formula);
+    const QVariant actual = tree->evaluate();
+    QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
+    QCOMPARE(tree->toString(), form);
+    QCOMPARE(tree->isRangeVariable(), range);
+}
+
+void TestCommands::removedConstant_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("english") << false << "x: invalid variable name";
+    QTest::newRow("french") << true << "x: Nom de variable incorrect";
+}
+
+void TestCommands::removedConstant()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("x"), 3);
+    auto tree = KXTest::read(model, QStringLiteral("-x"));
+    model.removeVariable(QStringLiteral("x"));
+    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(message)));
+}
+
+void TestCommands::cloneReadsTargetModel()
+{
+    KXEquationVariableModel first;
+    first.addVariable(QStringLiteral("x"), 3);
+    KXEquationVariableModel second;
+    second.addVariable(QStringLiteral("x"), -2);
+    auto tree = KXTest::read(first, QStringLiteral("-x"));
+    std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
+    tree.reset();
+    QCOMPARE(copy->evaluate(), QVariant(2.0));
+    QCOMPARE(copy->variableModel(), &second);
+}
+
+QTEST_GUILESS_MAIN(TestCommands)
+#include "tst_commands.moc"

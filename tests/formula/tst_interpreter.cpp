@@ -1,0 +1,184 @@
+#include "FormulaTestFixture.h"
+
+#include <QtConcurrent>
+
+#include <typeinfo>
+
+class TestInterpreter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void reads_data();
+    void reads();
+    void raises_data();
+    void raises();
+    void deepTexts_data();
+    void deepTexts();
+    void treesWithinTheLimit_data();
+    void treesWithinTheLimit();
+};
+
+void TestInterpreter::reads_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("form");
+
+    // Grouping and associativity
+    QTest::newRow("outer-pair") << "(1+2)" << QVariant(3.0) << "OperatorPlus" << "1+2";
+    QTest::newRow("two-groups") << "(1+2)*(3+4)" << QVariant(21.0) << "OperatorMultiply" << "1+2*3+4";
+    QTest::newRow("minus-left-assoc") << "1-2-3" << QVariant(-4.0) << "OperatorMinus" << "1-2-3";
+    QTest::newRow("power-left-assoc") << "2^3^2" << QVariant(64.0) << "OperatorPower" << "2^3^2";
+    QTest::newRow("power-same-level-as-times") << "2*3^2" << QVariant(36.0) << "OperatorPower" << "2*3^2";
+    QTest::newRow("divide-left-assoc") << "8/2/2" << QVariant(2.0) << "OperatorDivide" << "8/2/2";
+    QTest::newRow("times-before-plus") << "1+2*3" << QVariant(7.0) << "OperatorPlus" << "1+2*3";
+    // Comparisons: two-character ones bind more weakly
+    QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c";
+    QTest::newRow("less-equal-then-less") << "a<=b<x" << QVariant(false) << "OperatorInferiorEqual" << "a<=b&lt;x";
+    QTest::newRow("not-equal") << "1!=2" << QVariant(true) << "OperatorInequal" << "1!=2";
+    QTest::newRow("greater-equal") << "2>=2" << QVariant(true) << "OperatorSuperiorEqual" << "2>=2";
+    QTest::newRow("equal-after-sum") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2";
+    QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD";
+    QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1";
+    // Numbers and signs
+    QTest::newRow("signed-number") << "-5" << QVariant(-5.0) << "DoubleConstant" << "-5";
+    QTest::newRow("plus-signed-number") << "+5" << QVariant(5.0) << "DoubleConstant" << "5";
+    QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05";
+    QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12";
+    QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2";
+    QTest::newRow("negative-first") << "-3*2" << QVariant(-6.0) << "OperatorMultiply" << "-3*2";
+    QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1";
+    QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER";
+    // Texts
+    QTest::newRow("text-keeps-blanks") << "\"a b\"" << QVariant(QStringLiteral("a b")) << "StringConstant" << "a b";
+    QTest::newRow("two-texts-joined") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << "OperatorPlus" << "1+2";
+    QTest::newRow("empty-text") << "\"\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "";
+    QTest::newRow("lone-quote") << "\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "";
+    QTest::newRow("operator-inside-text") << "\"a+b\"" << QVariant(QStringLiteral("a+b")) << "StringConstant" << "a+b";
+    QTest::newRow("parenthesis-inside-text") << "\"(\"+\")\"" << QVariant(QStringLiteral("()")) << "OperatorPlus" << "(+)";
+    // Selections
+    QTest::newRow("blanks-only") << "   " << QVariant() << "DataSelection" << "";
+    QTest::newRow("selection") << "[A|1:C|5]" << QVariant() << "DataSelection" << "[A|1:C|5]";
+}
+
+void TestInterpreter::reads()
+{
+    QFETCH(QString, formula);
+    QFETCH(QVariant, value);
+    QFETCH(QString, root);
+    QFETCH(QString, form);
+
+    KXEquationVariableModel model;
+    KXTest::addTableConstants(model);
+    auto tree = KXTest::read(model, formula);
+    const QString className = QString::fromLatin1(typeid(*tree).name());
+    QVERIFY2(className.endsWith(QStringLiteral("KXEquation") + root + QStringLiteral("Command")), qPrintable(className));
+    QCOMPARE(tree->toString(), form);
+    if (value.isValid()) {
+        const QVariant actual = tree->evaluate();
+        QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
+        KXTest::verifyTreeRules(model, formula, value);
+    }
+}
+
+void TestInterpreter::raises_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("empty") << "" << false << "Expression to evaluate is empty";
+    QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count";
+    QTest::newRow("close-only") << "1)" << false << "Invalid parenthesis count";
+    QTest::newRow("reversed-pair") << ")1(" << false << "Invalid syntax: )1(";
+    QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))";
+    QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy";
+    QTest::newRow("minus-before-group") << "-(1+2)" << false << "Invalid syntax: -(1+2)";
+    QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+";
+    QTest::newRow("times-minus") << "2*-3" << false << "Invalid syntax: 2*";
+    QTest::newRow("leading-plus") << "+x" << false << "Invalid syntax: +x";
+    QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+";
+    QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty";
+    QTest::newRow("unknown-left-of-two-chars") << "zz<=" << false << "Invalid syntax: zz";
+    QTest::newRow("or-inside-longer-name") << "ORDER+1" << false << "Invalid syntax: ORDER+1";
+    QTest::newRow("decimal-comma") << "1,2" << false << "Invalid syntax: 1,2";
+    QTest::newRow("unknown-name-with-blanks") << "foo bar" << false << "Invalid syntax: foo bar";
+    QTest::newRow("upper-case-function") << "SQRT(4)" << false << "Invalid syntax: SQRT(4)";
+    QTest::newRow("exponent-in-product") << "2*1e-5" << false << "Invalid syntax: 1e";
+    QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << false << "Invalid parenthesis count";
+    QTest::newRow("empty-fr") << "" << true << "L'expression à évaluer est vide";
+    QTest::newRow("open-only-fr") << "(1" << true << "Le nombre de parenthèses est incorrect";
+    QTest::newRow("plus-minus-fr") << "3+-2" << true << "Expression invalide : 3+";
+}
+
+void TestInterpreter::raises()
+{
+    QFETCH(QString, formula);
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXEquationVariableModel model;
+    KXTest::addTableConstants(model);
+    QCOMPARE(KXTest::raisedBy(model, formula), message);
+}
+
+void TestInterpreter::deepTexts_data()
+{
+    QTest::addColumn<QString>("formula");
+
+    QTest::newRow("chain-one-level-over") << QStringLiteral("+x").repeated(1001).mid(1);
+    QTest::newRow("groups-one-level-over") << QStringLiteral("1+(").repeated(1000) + QStringLiteral("1")
+                                                  + QStringLiteral(")").repeated(1000);
+    QTest::newRow("long-chain") << QStringLiteral("+x").repeated(50000).mid(1);
+    QTest::newRow("nested-groups") << QStringLiteral("1+(").repeated(20000) + QStringLiteral("1")
+                                          + QStringLiteral(")").repeated(20000);
+    QTest::newRow("nested-texts-and-groups") << QStringLiteral("(\"a\"+").repeated(3000) + QStringLiteral("\"b\"")
+                                                    + QStringLiteral(")").repeated(3000);
+}
+
+void TestInterpreter::deepTexts()
+{
+    QFETCH(QString, formula);
+    KXEquationVariableModel model;
+    KXTest::addTableConstants(model);
+    QCOMPARE(KXTest::raisedBy(model, formula), QStringLiteral("Expression too complex"));
+    // The limit is per reading: the next text reads normally.
+    QCOMPARE(KXTest::raisedBy(model, QStringLiteral("1+1")), QString());
+}
+
+void TestInterpreter::treesWithinTheLimit_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("chain-at-the-limit") << QStringLiteral("+x").repeated(1000).mid(1) << 3000.0;
+    QTest::newRow("nested-groups-499") << QStringLiteral("1+(").repeated(499) + QStringLiteral("1")
+                                                  + QStringLiteral(")").repeated(499)
+                                       << 500.0;
+}
+
+void TestInterpreter::treesWithinTheLimit()
+{
+    QFETCH(QString, formula);
+    QFETCH(double, value);
+
+    KXEquationVariableModel model;
+    KXTest::addTableConstants(model);
+    auto tree = KXTest::read(model, formula);
+    QCOMPARE(tree->evaluate().toDouble(), value);
+    QVERIFY(!tree->toString().isEmpty());
+    std::unique_ptr<KXEquationCommand> copy(tree->clone(&model));
+    tree.reset();
+    // Worker threads of the global pool evaluate and delete clones too.
+    QFuture<double> onWorker = QtConcurrent::run([&copy] {
+        std::unique_ptr<KXEquationCommand> local(copy->clone(copy->variableModel()));
+        return local->evaluate().toDouble();
+    });
+    QCOMPARE(onWorker.result(), value);
+    QCOMPARE(copy->evaluate().toDouble(), value);
+}
+
+QTEST_GUILESS_MAIN(TestInterpreter)
+#include "tst_interpreter.moc"

@@ -1,0 +1,258 @@
+#include "KXDataModel.h"
+#include "KXObject2.h"
+#include "LodeDB.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(data), qint64(data.size()));
+}
+
+}
+
+class TestProjectStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void getDataset_data();
+    void getDataset();
+    void datasetsInNameOrder();
+    void openReadsCellsAndName();
+    void openRefusesMalformedFile();
+    void storeThenOpen();
+    void projectManager();
+    void decodeObject_data();
+    void decodeObject();
+    void encodeThenDecode();
+    void createEmptyRefusesOversize_data();
+    void createEmptyRefusesOversize();
+
+private:
+    QTemporaryDir m_project;
+};
+
+void TestProjectStore::initTestCase()
+{
+    QVERIFY(m_project.isValid());
+    writeFile(m_project.filePath(QStringLiteral("sales/q1.csv")),
+              QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n"));
+    writeFile(m_project.filePath(QStringLiteral("sales/q2.csv")), QByteArray(",Units\nTea,9\n"));
+    writeFile(m_project.filePath(QStringLiteral("broken/bad.csv")), QByteArray(",a\nr1,\"open\n"));
+    writeFile(m_project.filePath(QStringLiteral("sales/notes.txt")), QByteArray("not a dataset"));
+    QVERIFY(QDir().mkpath(m_project.filePath(QStringLiteral("sales/folder.csv"))));
+}
+
+void TestProjectStore::getDataset_data()
+{
+    QTest::addColumn<QString>("dataset");
+    QTest::addColumn<QString>("subdataset");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("present") << "sales" << "q1" << true;
+    QTest::newRow("absent-subdataset") << "sales" << "q9" << false;
+    QTest::newRow("absent-dataset") << "stock" << "q1" << false;
+    QTest::newRow("case-differs") << "Sales" << "q1" << false;
+    QTest::newRow("folder-not-file") << "sales" << "folder" << false;
+    QTest::newRow("other-suffix") << "sales" << "notes" << false;
+    QTest::newRow("escapes-project") << ".." << "q1" << false;
+    QTest::newRow("empty-names") << "" << "" << false;
+}
+
+void TestProjectStore::getDataset()
+{
+    QFETCH(QString, dataset);
+    QFETCH(QString, subdataset);
+    QFETCH(bool, found);
+
+    LodeDB::TDatabase database(m_project.path());
+    const KXObject2Dataset* object = database.getDataset(dataset, subdataset);
+    QCOMPARE(object != nullptr, found);
+    if (found) {
+        QCOMPARE(object->type(), 4);
+        QCOMPARE(object->dataset(), dataset);
+        QCOMPARE(object->subdataset(), subdataset);
+        QCOMPARE(database.getDataset(dataset, subdataset), object);
+    }
+}
+
+void TestProjectStore::datasetsInNameOrder()
+{
+    LodeDB::TDatabase database(m_project.path());
+    QStringList names;
+    for (const KXObject2Dataset* object : database.datasets())
+        names << object->dataset() + QLatin1Char('.') + object->subdataset();
+    QCOMPARE(names, QStringList({"broken.bad", "sales.q1", "sales.q2"}));
+}
+
+void TestProjectStore::openReadsCellsAndName()
+{
+    LodeDB::TDatabase database(m_project.path());
+    KXDataModelDataset table;
+    QVERIFY(table.open(database.getDataset(QStringLiteral("sales"), QStringLiteral("q1"))));
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.columnCount(), 2);
+    QCOMPARE(table.data(table.index(0, 1), KXValueRole), QVariant(3.5));
+    QCOMPARE(table.data(table.index(1, 1), KXValueRole), QVariant(QStringLiteral("n/a")));
+    QCOMPARE(table.headerData(1, Qt::Vertical, Qt::DisplayRole), QVariant(QStringLiteral("Crème")));
+    QCOMPARE(table.headerData(0, Qt::Horizontal, Qt::DisplayRole), QVariant(QStringLiteral("Units")));
+    QString dataset;
+    QString subdataset;
+    table.getName(dataset, subdataset);
+    QCOMPARE(dataset, QStringLiteral("sales"));
+    QCOMPARE(subdataset, QStringLiteral("q1"));
+    QVERIFY(table.errorString().isEmpty());
+}
+
+void TestProjectStore::openRefusesMalformedFile()
+{
+    LodeDB::TDatabase database(m_project.path());
+    const KXObject2Dataset* object = database.getDataset(QStringLiteral("broken"), QStringLiteral("bad"));
+    QVERIFY(object);
+    KXDataModelDataset table;
+    QVERIFY(!table.open(object));
+    QVERIFY2(table.errorString().contains(object->filePath() + QStringLiteral(", line 2")),
+             qPrintable(table.errorString()));
+    QVERIFY(!table.open(nullptr));
+}
+
+void TestProjectStore::storeThenOpen()
+{
+    QTemporaryDir project;
+    LodeDB::TDatabase database(project.path());
+    KXDataModelGeneric table;
+    table.createEmpty(2, 1);
+    table.setData(table.index(0, 0), -0.0, KXValueRole);
+    table.setData(table.index(0, 1), QStringLiteral("7"), KXValueRole);
+    QString error;
+    QVERIFY2(database.storeDataset(QStringLiteral("out"), QStringLiteral("result"), table, &error),
+             qPrintable(error));
+    QVERIFY(!database.storeDataset(QStringLiteral("../out"), QStringLiteral("result"), table, &error));
+
+    KXDataModelDataset reopened;
+    QVERIFY(reopened.open(database.getDataset(QStringLiteral("out"), QStringLiteral("result"))));
+    QVERIFY(std::signbit(reopened.data(reopened.index(0, 0), KXValueRole).toDouble()));
+    QCOMPARE(reopened.data(reopened.index(0, 1), KXValueRole), QVariant(QStringLiteral("7")));
+}
+
+void TestProjectStore::projectManager()
+{
+    ProjectMgrInterface* builtIn = ProjectMgrInterface::returnMe();
+    QVERIFY(builtIn);
+    QVERIFY(!builtIn->database());
+
+    ProjectMgrInterface replacement;
+    ProjectMgrInterface::setInstance(&replacement);
+    QCOMPARE(ProjectMgrInterface::returnMe(), &replacement);
+    QVERIFY(!replacement.openProject(m_project.filePath(QStringLiteral("absent"))));
+    QVERIFY(!replacement.database());
+    QVERIFY(replacement.openProject(m_project.path()));
+    QVERIFY(ProjectMgrInterface::returnMe()->database()->getDataset(QStringLiteral("sales"), QStringLiteral("q2")));
+    replacement.closeProject();
+    QVERIFY(!replacement.database());
+
+    ProjectMgrInterface::setInstance(nullptr);
+    QCOMPARE(ProjectMgrInterface::returnMe(), builtIn);
+}
+
+void TestProjectStore::decodeObject_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("names");
+
+    const QString ours = QLatin1String(KXObject2Decoder::MimeType);
+    QTest::newRow("two-datasets") << ours
+                                  << QByteArray("4\tsales\tq1\t/p/sales/q1.csv\n4\tsales\tq2\t/p/sales/q2.csv\n")
+                                  << QStringList({"sales.q1", "sales.q2"});
+    QTest::newRow("escaped-separators") << ours << QByteArray("4\ta%09b\tc%0Ad\t/p\n")
+                                        << QStringList({"a\tb.c\nd"});
+    QTest::newRow("other-kind-skipped") << ours << QByteArray("7\tx\ty\t/p\n4\tsales\tq1\t/p\n")
+                                        << QStringList({"sales.q1"});
+    QTest::newRow("garbage") << ours << QByteArray("\x00\xff\t\t\n\n", 6) << QStringList();
+    QTest::newRow("foreign-payload") << QStringLiteral("text/plain") << QByteArray("4\tsales\tq1\t/p\n")
+                                     << QStringList();
+}
+
+void TestProjectStore::decodeObject()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, names);
+
+    QMimeData data;
+    data.setData(format, payload);
+    const QList<KXObject2*> objects = KXObject2Decoder::decodeObject(&data);
+    QStringList decoded;
+    for (KXObject2* object : objects) {
+        std::unique_ptr<KXObject2> owned(object);
+        const auto* dataset = dynamic_cast<const KXObject2Dataset*>(object);
+        QVERIFY(dataset);
+        decoded << dataset->dataset() + QLatin1Char('.') + dataset->subdataset();
+    }
+    QCOMPARE(decoded, names);
+}
+
+void TestProjectStore::encodeThenDecode()
+{
+    const KXObject2Dataset plain(QStringLiteral("sales"), QStringLiteral("q1"), QStringLiteral("/p/sales/q1.csv"));
+    const KXObject2Dataset awkward(QStringLiteral("ca\tfé 100%"), QStringLiteral("a\nb"),
+                                   QStringLiteral("/p q/x.csv"));
+    std::unique_ptr<QMimeData> data(KXObject2Decoder::encodeObjects({&plain, nullptr, &awkward}));
+    const QList<KXObject2*> objects = KXObject2Decoder::decodeObject(data.get());
+    std::vector<std::unique_ptr<KXObject2>> owned(objects.begin(), objects.end());
+    QCOMPARE(int(owned.size()), 2);
+    const auto* second = dynamic_cast<const KXObject2Dataset*>(owned.at(1).get());
+    QVERIFY(second);
+    QCOMPARE(second->dataset(), awkward.dataset());
+    QCOMPARE(second->subdataset(), awkward.subdataset());
+    QCOMPARE(second->filePath(), awkward.filePath());
+}
+
+void TestProjectStore::createEmptyRefusesOversize_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("expectedColumns");
+    QTest::addColumn<int>("expectedRows");
+
+    const int most = std::numeric_limits<int>::max();
+    QTest::newRow("ordinary") << 3 << 2 << 3 << 2;
+    QTest::newRow("negative-columns") << -1 << 5 << 0 << 5;
+    QTest::newRow("product-overflows-int") << 70000 << 70000 << 0 << 0;
+    QTest::newRow("product-beyond-limit") << (1 << 14) << (1 << 13) << 0 << 0;
+    QTest::newRow("largest-int-rows") << 0 << most << 0 << 0;
+    QTest::newRow("largest-int-both") << most << most << 0 << 0;
+}
+
+void TestProjectStore::createEmptyRefusesOversize()
+{
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(int, expectedColumns);
+    QFETCH(int, expectedRows);
+
+    KXDataModelGeneric table;
+    table.createEmpty(columns, rows);
+    QCOMPARE(table.columnCount(), expectedColumns);
+    QCOMPARE(table.rowCount(), expectedRows);
+    QVERIFY(!table.index(expectedRows, expectedColumns).isValid());
+}
+
+QTEST_GUILESS_MAIN(TestProjectStore)
+#include "tst_projectstore.moc"

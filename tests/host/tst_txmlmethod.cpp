@@ -1,0 +1,185 @@
+#include "TXMLMethod.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+namespace {
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QString textOf(const QDomNode& node)
+{
+    QString text;
+    QTextStream stream(&text);
+    node.save(stream, 1);
+    return text;
+}
+
+QDomDocument equationDocument()
+{
+    QDomDocument document(QStringLiteral("Equation"));
+    QDomElement root = TXMLMethod::createChildElement(document, QStringLiteral("Equation"));
+    QDomElement model = TXMLMethod::createChildElement(root, QStringLiteral("EquationVariableModel"));
+    TXMLMethod::addToElement(model, QStringLiteral("Version"), QStringLiteral("1.0"));
+    for (const char* name : {"PI", "Crème & <co>"}) {
+        QDomElement variable = TXMLMethod::createChildElement(model, QStringLiteral("Variables"));
+        TXMLMethod::addToElement(variable, QStringLiteral("Name"), QString::fromUtf8(name));
+        TXMLMethod::addToElement(variable, QStringLiteral("Value"), QStringLiteral("3.14159"));
+    }
+    return document;
+}
+
+}
+
+class TestTXMLMethod : public QObject
+{
+    Q_OBJECT
+private slots:
+    void keyedValues();
+    void saveAndLoad_data();
+    void saveAndLoad();
+    void failedSaveKeepsPreviousFile_data();
+    void failedSaveKeepsPreviousFile();
+    void loadRefusesDamagedFile_data();
+    void loadRefusesDamagedFile();
+};
+
+void TestTXMLMethod::keyedValues()
+{
+    QDomDocument document = equationDocument();
+    QDomElement model = document.documentElement().firstChildElement(QStringLiteral("EquationVariableModel"));
+    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("1.0"));
+    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Absent")), QString());
+    // A second value under the same key replaces the first.
+    QVERIFY(TXMLMethod::addToElement(model, QStringLiteral("Version"), QStringLiteral("2.0")));
+    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("2.0"));
+    QCOMPARE(model.elementsByTagName(QStringLiteral("Version")).size(), 1);
+
+    const QDomNodeList variables = TXMLMethod::getNodeChild(model, QStringLiteral("Variables"));
+    QCOMPARE(variables.size(), 2);
+    QCOMPARE(TXMLMethod::getInfoString(variables.at(0), QStringLiteral("Name")), QStringLiteral("PI"));
+    QCOMPARE(TXMLMethod::getInfoString(variables.at(1), QStringLiteral("Name")), QStringLiteral("Crème & <co>"));
+    // Keys are read from the node itself, not from its descendants.
+    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Name")), QString());
+}
+
+void TestTXMLMethod::saveAndLoad_data()
+{
+    QTest::addColumn<bool>("indent");
+    QTest::addColumn<bool>("withDeclaration");
+
+    QTest::newRow("indented-with-declaration") << true << true;
+    QTest::newRow("compact-without-declaration") << false << false;
+}
+
+void TestTXMLMethod::saveAndLoad()
+{
+    QFETCH(bool, indent);
+    QFETCH(bool, withDeclaration);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("model.xml"));
+    const QDomDocument document = equationDocument();
+    QVERIFY(TXMLMethod::save(&document, path, indent, withDeclaration));
+    QCOMPARE(contentsOf(path).startsWith("<?xml"), withDeclaration);
+
+    QDomDocument loaded(QStringLiteral("Equation"));
+    QVERIFY(TXMLMethod::load(&loaded, path, true, true));
+    QCOMPARE(loaded.doctype().name(), QStringLiteral("Equation"));
+    QCOMPARE(textOf(loaded.documentElement()), textOf(document.documentElement()));
+}
+
+void TestTXMLMethod::failedSaveKeepsPreviousFile_data()
+{
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("path-is-directory") << QStringLiteral("directory");
+    QTest::newRow("no-room-for-temporary-name") << QStringLiteral("long-name");
+    QTest::newRow("read-only-folder") << QStringLiteral("read-only");
+    QTest::newRow("document-without-root") << QStringLiteral("no-root");
+}
+
+void TestTXMLMethod::failedSaveKeepsPreviousFile()
+{
+    QFETCH(QString, failure);
+
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("model.xml"));
+    QString previous = path;
+    QDomDocument document = equationDocument();
+    if (failure == QLatin1String("directory")) {
+        QVERIFY(QDir().mkpath(path));
+        previous = path + QStringLiteral("/inside.xml");
+    } else if (failure == QLatin1String("long-name")) {
+        // The longest file name the system allows leaves no room for the temporary file's suffix.
+        path = previous = folder.filePath(QString(251, QLatin1Char('m')) + QStringLiteral(".xml"));
+    } else if (failure == QLatin1String("no-root")) {
+        document = QDomDocument(QStringLiteral("Equation"));
+    }
+    const QByteArray before("<Equation>previous</Equation>\n");
+    QVERIFY(writeFile(previous, before));
+    if (failure == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+        if (QFileInfo(folder.path()).isWritable()) {
+            QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("The folder stays writable for this user");
+        }
+    }
+
+    const bool saved = TXMLMethod::save(&document, path, true, true);
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!saved);
+    QCOMPARE(contentsOf(previous), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(),
+             failure == QLatin1String("directory") ? 0 : 1);
+}
+
+void TestTXMLMethod::loadRefusesDamagedFile_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("exists");
+
+    QDomDocument document = equationDocument();
+    const QByteArray valid = document.toByteArray();
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("truncated") << valid.left(valid.size() / 2) << true;
+    QTest::newRow("garbage") << QByteArray("\x00\xff\x13<\x01\xfe>>", 8) << true;
+    QTest::newRow("text-not-xml") << QByteArray("PI = 3.14159\n") << true;
+    QTest::newRow("wrong-document-type") << QByteArray("<!DOCTYPE Other><Other/>") << true;
+    QTest::newRow("wrong-root-without-type") << QByteArray("<Other/>") << true;
+    QTest::newRow("deeply-nested") << QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000) << true;
+    QTest::newRow("too-large") << QByteArray("<Equation>" + QByteArray(17 << 20, ' ') + "</Equation>") << true;
+    QTest::newRow("missing-file") << QByteArray() << false;
+}
+
+// A refused file leaves the document as it was.
+void TestTXMLMethod::loadRefusesDamagedFile()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, exists);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("model.xml"));
+    if (exists)
+        QVERIFY(writeFile(path, contents));
+    QDomDocument document(QStringLiteral("Equation"));
+    TXMLMethod::createChildElement(document, QStringLiteral("Kept"));
+    QVERIFY(!TXMLMethod::load(&document, path, true, true));
+    QCOMPARE(document.documentElement().tagName(), QStringLiteral("Kept"));
+}
+
+QTEST_GUILESS_MAIN(TestTXMLMethod)
+#include "tst_txmlmethod.moc"

@@ -1,0 +1,333 @@
+#include "KXDataModel.h"
+#include "KXEquationVariableModel.h"
+#include "KXTestSupport.h"
+
+#include <QtTest>
+
+namespace {
+// A table of rows x columns whose cell (r, c) holds r * 10 + c, with headers "R<r>" and "C<c>".
+std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
+                                              const QString& subdataset = QString())
+{
+    auto table = std::make_unique<KXDataModelGeneric>();
+    table->createEmpty(columns, rows);
+    table->setName(dataset, subdataset);
+    for (int r = 0; r < rows; ++r) {
+        table->setHeaderData(r, Qt::Vertical, QStringLiteral("R%1").arg(r), KXValueRole);
+        for (int c = 0; c < columns; ++c)
+            table->setData(table->index(r, c), double(r * 10 + c), KXValueRole);
+    }
+    for (int c = 0; c < columns; ++c)
+        table->setHeaderData(c, Qt::Horizontal, QStringLiteral("C%1").arg(c), KXValueRole);
+    return table;
+}
+
+using StringMap = QMap<QString, QString>;
+}
+
+Q_DECLARE_METATYPE(StringMap)
+
+class TestVariableModel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void defaults();
+    void constantLookupMarksCellPosition();
+    void copiesAreIndependent();
+    void derivedConstants_data();
+    void derivedConstants();
+    void sameTableIsBoundOnce();
+    void aliases();
+    void removal();
+    void renameAndUpdate();
+    void cellReading_data();
+    void cellReading();
+    void headers_data();
+    void headers();
+    void listingNames();
+};
+
+void TestVariableModel::defaults()
+{
+    KXEquationVariableModel model;
+    QCOMPARE(model.getVariableConstantList(),
+             (StringMap{{QStringLiteral("NO_VALUE"), QStringLiteral("-9999")}, {QStringLiteral("PI"), QStringLiteral("3.14159")}}));
+    QVERIFY(model.getVariableModelList().isEmpty());
+    QVERIFY(!model.containsModel());
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("PI")), 3.141592653589793);
+    QVERIFY(!model.varOnFormula());
+    QVERIFY(!model.aliasEnabled());
+}
+
+void TestVariableModel::constantLookupMarksCellPosition()
+{
+    KXEquationVariableModel model;
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("i")), -9999.0);
+    QVERIFY2(!model.varOnFormula(), "a failed lookup of i must not mark the formula");
+    model.addVariable(QStringLiteral("x"), 2.0);
+    model.getVariableConstantValue(QStringLiteral("x"));
+    QVERIFY(!model.varOnFormula());
+    model.addVariable(QStringLiteral("j"), 4.0);
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("j")), 4.0);
+    QVERIFY(model.varOnFormula());
+
+    KXEquationVariableModel fromPointer(&model);
+    QVERIFY(!fromPointer.varOnFormula());
+    KXEquationVariableModel copied(model);
+    QVERIFY(copied.varOnFormula());
+    KXEquationVariableModel target;
+    target.copy(&fromPointer);
+    QVERIFY(!target.varOnFormula());
+    QCOMPARE(target.getVariableConstantValue(QStringLiteral("j")), 4.0);
+}
+
+void TestVariableModel::copiesAreIndependent()
+{
+    auto table = makeTable(2, 2);
+    KXEquationVariableModel original;
+    original.setAliasEnabled(true);
+    original.addVariable(QStringLiteral("Input1"), table.get(), QStringLiteral("a.b"));
+
+    KXEquationVariableModel task(&original);
+    QVERIFY(task.aliasEnabled());
+    task.addVariable(QStringLiteral("i"), 3.0);
+    task.removeVariable(QStringLiteral("Input1"));
+    QVERIFY(!original.variableConstantExist(QStringLiteral("i")));
+    QVERIFY(original.variableModelExist(QStringLiteral("Input1")));
+    QVERIFY(original.variableConstantExist(QStringLiteral("NR_Input1")));
+
+    original.addVariable(QStringLiteral("x"), 1.0);
+    QVERIFY(!task.variableConstantExist(QStringLiteral("x")));
+    QCOMPARE(task.getVariableConstantValue(QStringLiteral("i")), 3.0);
+}
+
+void TestVariableModel::derivedConstants_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("withTable");
+    QTest::addColumn<StringMap>("related");
+
+    QTest::newRow("10x3") << 10 << 3 << true
+                          << StringMap{{QStringLiteral("NC_Input1"), QStringLiteral("3")}, {QStringLiteral("NR_Input1"), QStringLiteral("10")}};
+    QTest::newRow("empty-table") << 0 << 0 << true
+                                 << StringMap{{QStringLiteral("NC_Input1"), QStringLiteral("0")}, {QStringLiteral("NR_Input1"), QStringLiteral("0")}};
+    QTest::newRow("no-table") << 0 << 0 << false
+                              << StringMap{{QStringLiteral("NC_Input1"), QStringLiteral("-1")}, {QStringLiteral("NR_Input1"), QStringLiteral("-1")}};
+}
+
+void TestVariableModel::derivedConstants()
+{
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    QFETCH(bool, withTable);
+    QFETCH(StringMap, related);
+
+    auto table = makeTable(rows, columns);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), withTable ? table.get() : nullptr, QString());
+    QCOMPARE(model.getVariableModelRelatedList(QStringLiteral("Input1")), related);
+    QCOMPARE(model.getVariableConstantList().size(), 2);
+    QVERIFY(model.variableModelExist(QStringLiteral("Input1")));
+    QCOMPARE(model.containsModel(), withTable);
+    QCOMPARE(model.getVariableModel(QStringLiteral("Input1")), withTable ? table.get() : nullptr);
+}
+
+void TestVariableModel::sameTableIsBoundOnce()
+{
+    auto table = makeTable(2, 2);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), table.get(), QString());
+    model.addVariable(QStringLiteral("Input2"), table.get(), QString());
+    QCOMPARE(model.getVariableModelList().keys(), QStringList{QStringLiteral("Input1")});
+    QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input2")));
+    // Two variables without table are two variables.
+    model.addVariable(QStringLiteral("Input3"), nullptr, QString());
+    model.addVariable(QStringLiteral("Input4"), nullptr, QString());
+    QCOMPARE(model.getVariableModelList().size(), 3);
+}
+
+void TestVariableModel::aliases()
+{
+    auto first = makeTable(2, 2);
+    auto second = makeTable(5, 4);
+    KXEquationVariableModel model;
+    model.setAliasEnabled(true);
+    model.addVariable(QStringLiteral("Input1"), first.get(), QStringLiteral("a.b"));
+    model.addVariable(QStringLiteral("Input7"), second.get(), QStringLiteral("a.b"));
+    QCOMPARE(model.getVariableModelList(), (StringMap{{QStringLiteral("Input1"), QStringLiteral("a.b")}}));
+    QCOMPARE(model.getVariableModel(QStringLiteral("Input1")), second.get());
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("NR_Input1")), 5.0);
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("NC_Input1")), 4.0);
+    QVERIFY(model.variableModelExist(QStringLiteral("a.b")));
+    QVERIFY(!model.getVariableModel(QStringLiteral("a.b")));
+
+    // Removing by own name keeps the alias, so the same dataset comes back under the old name.
+    QVERIFY(model.removeVariable(QStringLiteral("Input1")));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input1")));
+    model.addVariable(QStringLiteral("Input9"), first.get(), QStringLiteral("a.b"));
+    QCOMPARE(model.getVariableModelList().keys(), QStringList{QStringLiteral("Input1")});
+
+    // Removing by alias forgets the alias too.
+    QVERIFY(model.removeVariable(QStringLiteral("a.b")));
+    QVERIFY(model.getVariableModelList().isEmpty());
+    QVERIFY(!model.removeVariable(QStringLiteral("a.b")));
+
+    // Without alias mode aliases are neither recorded nor used.
+    KXEquationVariableModel plain;
+    plain.addVariable(QStringLiteral("Input1"), first.get(), QStringLiteral("a.b"));
+    plain.addVariable(QStringLiteral("Input2"), second.get(), QStringLiteral("a.b"));
+    QCOMPARE(plain.getVariableModelList().size(), 2);
+    QVERIFY(!plain.variableModelExist(QStringLiteral("a.b")));
+}
+
+void TestVariableModel::removal()
+{
+    auto table = makeTable(3, 2);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), table.get(), QString());
+    model.addVariable(QStringLiteral("x"), 1.0);
+
+    QVERIFY(model.removeVariable(table.get()));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input1")));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("NC_Input1")));
+    QVERIFY(!model.removeVariable(table.get()));
+
+    QVERIFY(model.removeVariable(QStringLiteral("x")));
+    QVERIFY(!model.removeVariable(QStringLiteral("x")));
+    QVERIFY(model.removeVariable(QStringLiteral("PI")));
+    QVERIFY(!model.getVariableConstantList().contains(QStringLiteral("PI")));
+
+    model.addVariable(QStringLiteral("Input2"), table.get(), QString());
+    QVERIFY(model.removeVariable(QStringLiteral("Input2")));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input2")));
+    QVERIFY(!model.variableModelExist(QStringLiteral("Input2")));
+}
+
+void TestVariableModel::renameAndUpdate()
+{
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("x"), 1.0);
+    model.addVariable(QStringLiteral("y"), 2.0);
+    QVERIFY(model.updateVariableName(QStringLiteral("x"), QStringLiteral("y")));
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("y")), 1.0);
+    QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
+    QVERIFY(!model.updateVariableName(QStringLiteral("x"), QStringLiteral("z")));
+    QVERIFY(model.updateVariableValue(QStringLiteral("y"), 7.5));
+    QCOMPARE(model.getVariableConstantValue(QStringLiteral("y")), 7.5);
+    QVERIFY(!model.updateVariableValue(QStringLiteral("nothing"), 1.0));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("nothing")));
+}
+
+void TestVariableModel::cellReading_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<QString>("message");
+
+    const QString none;
+    QTest::newRow("top-left") << "Input1" << 0 << 0 << false << QVariant(0.0) << none;
+    QTest::newRow("bottom-right") << "Input1" << 2 << 1 << false << QVariant(21.0) << none;
+    QTest::newRow("text-cell") << "Input1" << 1 << 1 << false << QVariant(QStringLiteral("abc")) << none;
+    QTest::newRow("empty-text") << "Input1" << 1 << 0 << false << QVariant(-9999) << none;
+    QTest::newRow("invalid-cell") << "Input1" << 0 << 1 << false << QVariant(-9999) << none;
+    QTest::newRow("row-too-far") << "Input1" << 3 << 0 << false << QVariant() << "Line number unreachable";
+    QTest::newRow("row-negative") << "Input1" << -1 << 0 << false << QVariant() << "Line number unreachable";
+    QTest::newRow("column-too-far") << "Input1" << 0 << 2 << false << QVariant() << "Column number unreachable";
+    QTest::newRow("unknown") << "Nope" << 0 << 0 << false << QVariant() << "Variable Nope is unknown";
+    QTest::newRow("no-table") << "Input2" << 0 << 0 << false << QVariant() << "Invalid dataset Input2";
+    QTest::newRow("row-too-far-fr") << "Input1" << 3 << 0 << true << QVariant() << "Numéro de ligne hors de portée";
+    QTest::newRow("column-too-far-fr") << "Input1" << 0 << -1 << true << QVariant() << "Numéro de colonnes hors de portée";
+    QTest::newRow("unknown-fr") << "Nope" << 0 << 0 << true << QVariant() << "Variable Nope inconnu";
+    QTest::newRow("no-table-fr") << "Input2" << 0 << 0 << true << QVariant()
+                                 << "Le tableau de données Input2 est invalide";
+}
+
+void TestVariableModel::cellReading()
+{
+    QFETCH(QString, name);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(bool, french);
+    QFETCH(QVariant, expected);
+    QFETCH(QString, message);
+
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    auto table = makeTable(3, 2);
+    table->setData(table->index(1, 1), QStringLiteral("abc"), KXValueRole);
+    table->setData(table->index(1, 0), QString(QLatin1String("")), KXValueRole);
+    table->setData(table->index(0, 1), QVariant(), KXValueRole);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), table.get(), QString());
+    model.addVariable(QStringLiteral("Input2"), nullptr, QString());
+
+    QString error = QStringLiteral("untouched");
+    const QVariant value = model.getVariableModelValue(name, row, column, error);
+    QCOMPARE(value.userType(), expected.userType());
+    QCOMPARE(value, expected);
+    QCOMPARE(error, message.isNull() ? QStringLiteral("untouched") : message);
+}
+
+void TestVariableModel::headers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<int>("section");
+    QTest::addColumn<QVariant>("expected");
+
+    QTest::newRow("row-0") << "Input1" << true << 0 << QVariant(QStringLiteral("R0"));
+    QTest::newRow("column-1") << "Input1" << false << 1 << QVariant(QStringLiteral("C1"));
+    QTest::newRow("row-count-is-asked") << "Input1" << true << 3 << QVariant(QString(QLatin1String("")));
+    QTest::newRow("row-count-plus-one") << "Input1" << true << 4 << QVariant();
+    QTest::newRow("column-count-plus-one") << "Input1" << false << 3 << QVariant();
+    QTest::newRow("no-header") << "Input1" << true << 2 << QVariant(QString(QLatin1String("")));
+    QTest::newRow("no-table") << "Input2" << true << 0 << QVariant(QString(QLatin1String("")));
+    QTest::newRow("unknown") << "Nope" << false << 0 << QVariant();
+}
+
+void TestVariableModel::headers()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, vertical);
+    QFETCH(int, section);
+    QFETCH(QVariant, expected);
+
+    auto table = makeTable(3, 2);
+    table->setHeaderData(2, Qt::Vertical, QVariant(), KXValueRole);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), table.get(), QString());
+    model.addVariable(QStringLiteral("Input2"), nullptr, QString());
+    const QVariant value = vertical ? model.getVariableModelVerticalHeader(name, section)
+                                    : model.getVariableModelHorizontalHeader(name, section);
+    QCOMPARE(value.userType(), expected.userType());
+    QCOMPARE(value, expected);
+}
+
+void TestVariableModel::listingNames()
+{
+    auto named = makeTable(1, 1, QStringLiteral("sales"), QStringLiteral("q1"));
+    auto halfNamed = makeTable(1, 1, QStringLiteral("sales"), QString());
+    auto proxied = makeTable(1, 1, QStringLiteral("stock"), QStringLiteral("may"));
+    KXDataModelProxy proxy;
+    proxy.setSourceModel(proxied.get());
+
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("Input1"), named.get(), QString());
+    model.addVariable(QStringLiteral("Input2"), halfNamed.get(), QString());
+    model.addVariable(QStringLiteral("Input3"), &proxy, QString());
+    model.addVariable(QStringLiteral("Input4"), nullptr, QString());
+    QCOMPARE(model.getVariableModelList(), (StringMap{{QStringLiteral("Input1"), QStringLiteral("sales.q1")},
+                                                      {QStringLiteral("Input2"), QString()},
+                                                      {QStringLiteral("Input3"), QStringLiteral("stock.may")},
+                                                      {QStringLiteral("Input4"), QString()}}));
+    QString dataset = QStringLiteral("kept");
+    QString subdataset = QStringLiteral("kept");
+    KXEquationVariableModel::getDataModelName(nullptr, dataset, subdataset);
+    QCOMPARE(dataset, QStringLiteral("kept"));
+}
+
+QTEST_GUILESS_MAIN(TestVariableModel)
+#include "tst_variablemodel.moc"
