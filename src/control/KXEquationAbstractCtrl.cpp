@@ -118,7 +118,8 @@ bool KXEquationAbstractCtrl::saveModel(const QString& path)
     document.appendChild(root);
     if (m_equationModel)
         m_equationModel->encode(root);
-    m_variableModel->encode(root);
+    if (m_variableModel)
+        m_variableModel->encode(root);
     return TXMLMethod::save(&document, path, true, true);
 }
 
@@ -130,7 +131,7 @@ bool KXEquationAbstractCtrl::loadModel(const QString& path)
     QDomElement root = document.documentElement();
     if (!m_equationModel || !m_equationModel->decode(root))
         return false;
-    if (!m_variableModel->decode(root))
+    if (!m_variableModel || !m_variableModel->decode(root))
         return false;
     updateInterface();
     return true;

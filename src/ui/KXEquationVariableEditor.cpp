@@ -117,6 +117,11 @@ void KXEquationVariableEditor::updateVariables()
 {
     if (!m_variableModel)
         return;
+    // The tree may have been emptied through QTreeWidget::clear, which knows nothing of the branches.
+    if (m_constantItem && indexOfTopLevelItem(m_constantItem) < 0)
+        m_constantItem = nullptr;
+    if (m_datasetItem && indexOfTopLevelItem(m_datasetItem) < 0)
+        m_datasetItem = nullptr;
 
     if (!m_constantItem)
         m_constantItem = createBranch(tr("Constant", "Constante"));

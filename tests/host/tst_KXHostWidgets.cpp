@@ -3,10 +3,8 @@
 #include "TMessageBox.h"
 #include "TPixmapCache.h"
 
-#include <QApplication>
 #include <QBoxLayout>
 #include <QImage>
-#include <QMessageBox>
 #include <QPointer>
 #include <QSet>
 #include <QToolButton>
@@ -19,23 +17,12 @@ class KXHostWidgetsTest : public QObject
 private slots:
     void pixmaps_data();
     void pixmaps();
-    void unknownPixmap();
     void groupButtons();
     void barOwnsGroups();
-    void closeButton();
-    void messageBox_data();
-    void messageBox();
     void replacedSingletons();
 };
 
 namespace {
-class KXClosingBar final : public KXRibbonBar
-{
-public:
-    void closeRequested() override { ++requests; }
-    int requests = 0;
-};
-
 class KXFixedAnswers final : public TMessageBox
 {
 public:
@@ -67,6 +54,7 @@ void KXHostWidgetsTest::pixmaps()
     const QPixmap& pixmap = TPixmapCache::find(key);
     QCOMPARE(pixmap.size(), QSize(size, size));
     QCOMPARE(&TPixmapCache::find(key), &pixmap);
+    QVERIFY(TPixmapCache::find("no-such-icon").isNull());
     // Drawn, not blank: several opaque colours.
     const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
     QSet<QRgb> opaque;
@@ -77,11 +65,6 @@ void KXHostWidgetsTest::pixmaps()
         }
     }
     QVERIFY2(opaque.size() >= 2, qPrintable(QString::number(opaque.size())));
-}
-
-void KXHostWidgetsTest::unknownPixmap()
-{
-    QVERIFY(TPixmapCache::find("no-such-icon").isNull());
 }
 
 void KXHostWidgetsTest::groupButtons()
@@ -110,37 +93,6 @@ void KXHostWidgetsTest::barOwnsGroups()
     QCOMPARE(bar->getIdForHelp(), 0);
     delete bar;
     QVERIFY(first.isNull() && second.isNull());
-}
-
-void KXHostWidgetsTest::closeButton()
-{
-    KXClosingBar bar;
-    bar.findChild<QToolButton*>("closeButton")->click();
-    QCOMPARE(bar.requests, 0);
-    QTRY_COMPARE(bar.requests, 1);
-}
-
-void KXHostWidgetsTest::messageBox_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("ok") << int(QMessageBox::Ok) << 0;
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << 1;
-}
-
-void KXHostWidgetsTest::messageBox()
-{
-    QFETCH(int, button);
-    QFETCH(int, answer);
-    QString details;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        details = box->detailedText();
-        box->button(QMessageBox::StandardButton(button))->click();
-    });
-    QCOMPARE(TMessageBox::questionOKCancel("Title", "Text", "More"), answer);
-    QCOMPARE(details, QString("More"));
 }
 
 void KXHostWidgetsTest::replacedSingletons()

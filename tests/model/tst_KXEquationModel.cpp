@@ -1,4 +1,6 @@
+#include "KXDataModel.h"
 #include "KXEquationModel.h"
+#include "KXEquationVariableModel.h"
 #include "TXMLMethod.h"
 
 #include <QDomDocument>
@@ -9,12 +11,9 @@ class KXEquationModelTest : public QObject
     Q_OBJECT
 
 private slots:
-    void encodeDefaults_data();
     void encodeDefaults();
-    void encodeOrder();
-    void headerSwitch_data();
     void headerSwitch();
-    void roundTrip();
+    void variablesEncoded();
     void decode_data();
     void decode();
     void updateVariableName_data();
@@ -29,115 +28,54 @@ QDomElement encoded(KXEquationModel& model, QDomDocument& document)
     model.encode(root);
     return root.firstChildElement(QStringLiteral("EquationModel"));
 }
-
-// A model whose every text reads back differently from the defaults, and old names in two of them.
-void fillFields(KXEquationModel& model)
-{
-    model.setFormula(QStringLiteral("data2(i,j)*2"));
-    model.setDatasetName(QStringLiteral("out"));
-    model.setSubdatasetName(QStringLiteral("sub"));
-    model.setRowStart(QStringLiteral("2"));
-    model.setRowEnd(QStringLiteral("NR_Input1"));
-    model.setColStart(QStringLiteral("3"));
-    model.setColEnd(QStringLiteral("NC_data"));
-    model.setRowName(QStringLiteral("\"r\"+i"));
-    model.setColName(QStringLiteral("\"c\"+j"));
-    model.setDataModelForHeader(QStringLiteral("Input1"));
-    model.setKeepVHeader(false);
-    model.setKeepHHeader(true);
-    model.setKeepHeader(true);
-}
-}
-
-void KXEquationModelTest::encodeDefaults_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
-    const QStringList empty = {"Formula", "SubdatasetName", "RowEnd", "ColEnd", "DataModelForHeader",
-                               "RowName", "ColName"};
-    for (const QString& key : empty)
-        QTest::newRow(qPrintable(key)) << key << QString();
-    QTest::newRow("Version") << "Version" << "1.0";
-    QTest::newRow("RowStart") << "RowStart" << "1";
-    QTest::newRow("ColStart") << "ColStart" << "1";
-    QTest::newRow("KeepVHeader") << "KeepVHeader" << "1";
-    QTest::newRow("KeepHHeader") << "KeepHHeader" << "1";
-    QTest::newRow("KeepHeader") << "KeepHeader" << "1";
 }
 
 void KXEquationModelTest::encodeDefaults()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, text);
-    KXEquationModel model;
-    QDomDocument document;
-    QCOMPARE(TXMLMethod::getInfoString(encoded(model, document), key), text);
-}
-
-void KXEquationModelTest::encodeOrder()
 {
     KXEquationModel model;
     QDomDocument document;
     QStringList keys;
     for (QDomElement key = encoded(model, document).firstChildElement(); !key.isNull();
          key = key.nextSiblingElement())
-        keys << key.tagName();
-    QCOMPARE(keys, QStringList({"Version", "Formula", "SubdatasetName", "RowStart", "RowEnd", "ColStart", "ColEnd",
-                                "KeepVHeader", "KeepHHeader", "KeepHeader", "DataModelForHeader", "RowName",
-                                "ColName"}));
-}
-
-void KXEquationModelTest::headerSwitch_data()
-{
-    QTest::addColumn<bool>("keepHeader");
-    QTest::addColumn<bool>("keepV");
-    QTest::addColumn<bool>("keepH");
-    QTest::newRow("master-on") << true << true << false;
-    QTest::newRow("master-off") << false << true << true;
-    QTest::newRow("all-off") << false << false << false;
+        keys << key.tagName() + "=" + key.text();
+    QCOMPARE(keys, QStringList({"Version=1.0", "Formula=", "SubdatasetName=", "RowStart=1", "RowEnd=", "ColStart=1",
+                                "ColEnd=", "KeepVHeader=1", "KeepHHeader=1", "KeepHeader=1", "DataModelForHeader=",
+                                "RowName=", "ColName="}));
 }
 
 void KXEquationModelTest::headerSwitch()
 {
-    QFETCH(bool, keepHeader);
-    QFETCH(bool, keepV);
-    QFETCH(bool, keepH);
     KXEquationModel model;
-    model.setKeepHeader(keepHeader);
-    model.setKeepVHeader(keepV);
-    model.setKeepHHeader(keepH);
-    QCOMPARE(model.keepVHeader(), keepHeader && keepV);
-    QCOMPARE(model.keepHHeader(), keepHeader && keepH);
+    model.setKeepHeader(false);
+    model.setKeepHHeader(false);
+    QVERIFY(!model.keepVHeader() && !model.keepHHeader());
     // The stored flags are written whatever the master switch says.
     QDomDocument document;
     const QDomElement element = encoded(model, document);
-    QCOMPARE(TXMLMethod::getInfoString(element, "KeepVHeader"), QString::number(int(keepV)));
-    QCOMPARE(TXMLMethod::getInfoString(element, "KeepHHeader"), QString::number(int(keepH)));
-    QCOMPARE(TXMLMethod::getInfoString(element, "KeepHeader"), QString::number(int(keepHeader)));
+    QCOMPARE(TXMLMethod::getInfoString(element, "KeepVHeader"), QString("1"));
+    QCOMPARE(TXMLMethod::getInfoString(element, "KeepHHeader"), QString("0"));
+    QCOMPARE(TXMLMethod::getInfoString(element, "KeepHeader"), QString("0"));
 }
 
-void KXEquationModelTest::roundTrip()
+void KXEquationModelTest::variablesEncoded()
 {
-    KXEquationModel source;
-    fillFields(source);
+    KXEquationVariableModel variables;
+    KXDataModelGeneric table;
+    table.setName("shop", "prices");
+    variables.addVariable("a", 1234567.0);
+    variables.addVariable("Input2", nullptr, QString());
+    variables.addVariable("Input1", &table, QString());
     QDomDocument document;
-    QDomElement root = encoded(source, document).parentNode().toElement();
-    KXEquationModel target;
-    target.setDatasetName(QStringLiteral("kept"));
-    QVERIFY(target.decode(root));
-    QCOMPARE(target.getFormula(), QStringLiteral("Input2(i,j)*2"));
-    QCOMPARE(target.getDatasetName(), QStringLiteral("kept"));
-    QCOMPARE(target.getSubdatasetName(), source.getSubdatasetName());
-    QCOMPARE(target.rowStart(), source.rowStart());
-    QCOMPARE(target.rowEnd(), source.rowEnd());
-    QCOMPARE(target.colStart(), source.colStart());
-    QCOMPARE(target.colEnd(), QStringLiteral("NC_Input1"));
-    QCOMPARE(target.rowName(), source.rowName());
-    QCOMPARE(target.colName(), source.colName());
-    QCOMPARE(target.dataModelForHeader(), source.dataModelForHeader());
-    QCOMPARE(target.keepVHeader(), false);
-    QCOMPARE(target.keepHHeader(), true);
-    QCOMPARE(target.keepHeader(), true);
+    QDomElement root = document.createElement(QStringLiteral("Equation"));
+    variables.encode(root);
+    const QDomElement element = root.firstChildElement("EquationVariableModel");
+    QCOMPARE(TXMLMethod::getInfoString(element, "Version"), QString("1.0"));
+    // Constants first, then dataset variables, each in name order; derived constants are not stored.
+    QStringList stored;
+    for (QDomElement variable = element.firstChildElement("Variables"); !variable.isNull();
+         variable = variable.nextSiblingElement("Variables"))
+        stored << TXMLMethod::getInfoString(variable, "Name") + "=" + TXMLMethod::getInfoString(variable, "Value");
+    QCOMPARE(stored, QStringList({"NO_VALUE=-9999", "PI=3.14159", "a=1.23457e+06", "Input1=shop.prices", "Input2="}));
 }
 
 void KXEquationModelTest::decode_data()
@@ -194,9 +132,7 @@ void KXEquationModelTest::updateVariableName_data()
     QTest::newRow("two-digits") << "data12" << "Input12";
     QTest::newRow("already-new") << "Input3" << "Input3";
     QTest::newRow("inside-word") << "mydata" << "myInput1";
-    QTest::newRow("empty") << "" << "";
     QTest::newRow("case-sensitive") << "DATA+Data" << "DATA+Data";
-    QTest::newRow("twice-is-once") << "Input1(1,1)+myInput1" << "Input1(1,1)+myInput1";
 }
 
 void KXEquationModelTest::updateVariableName()
