@@ -6,4 +6,5 @@ target_sources(kxequation PRIVATE
     formula/KXEquationOperatorCommand.h formula/KXEquationOperatorCommand.cpp
     formula/KXEquationDataSelectionCommand.h formula/KXEquationDataSelectionCommand.cpp
     formula/KXEquationMathCommand.h formula/KXEquationMathCommand.cpp
+    formula/KXEquationCalculationCommand.h formula/KXEquationCalculationCommand.cpp
 )
