@@ -7,4 +7,5 @@ target_sources(kxequation PRIVATE
     formula/KXEquationDataSelectionCommand.h formula/KXEquationDataSelectionCommand.cpp
     formula/KXEquationMathCommand.h formula/KXEquationMathCommand.cpp
     formula/KXEquationCalculationCommand.h formula/KXEquationCalculationCommand.cpp
+    formula/KXEquationDataCommand.h formula/KXEquationDataCommand.cpp
 )
