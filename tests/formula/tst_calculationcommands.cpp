@@ -1,6 +1,7 @@
 #include "KXDataModel.h"
 #include "KXFormulaCheck.h"
 
+#include <QtConcurrent>
 #include <QtTest>
 
 #include <limits>
@@ -19,6 +20,7 @@ private slots:
     void messages();
     void caughtReadingErrors_data();
     void caughtReadingErrors();
+    void caughtReadingErrorsOnWorkerThreads();
     void loopVariableRemoved_data();
     void loopVariableRemoved();
     void loopVariableRemovedWhenReadingFails_data();
@@ -187,6 +189,27 @@ void KXEquationCalculationCommandTest::caughtReadingErrors()
         QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), french);
     }
     QCOMPARE(capture.messages(), (QStringList{english, french}));
+}
+
+// Cell tasks evaluate their own clones on pool threads, each reporting its caught error.
+void KXEquationCalculationCommandTest::caughtReadingErrorsOnWorkerThreads()
+{
+    KXTest::MessageCapture capture;
+    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("var(x,1,3,x-10)"));
+    const auto evaluateCell = [&]() {
+        KXEquationVariableModel cellModel(&m_model);
+        const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
+        QString message;
+        KXEquationCommand::getError(copy->evaluate(), message);
+        return message;
+    };
+    QVector<QFuture<QString>> tasks;
+    for (int task = 0; task < 4; ++task)
+        tasks.append(QtConcurrent::run(evaluateCell));
+    for (QFuture<QString>& task : tasks)
+        QCOMPARE(task.result(), QStringLiteral("Invalid syntax: x-10-"));
+    const QString expected = QStringLiteral("Invalid syntax: x-10-");
+    QCOMPARE(capture.messages(), (QStringList{expected, expected, expected, expected}));
 }
 
 void KXEquationCalculationCommandTest::loopVariableRemoved_data()
