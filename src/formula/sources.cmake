@@ -5,4 +5,7 @@ target_sources(kxequation PRIVATE
     formula/KXEquationInterpreterFunctions.cpp
     formula/KXEquationOperatorCommand.h formula/KXEquationOperatorCommand.cpp
     formula/KXEquationDataSelectionCommand.h formula/KXEquationDataSelectionCommand.cpp
+    formula/KXEquationMathCommand.h formula/KXEquationMathCommand.cpp
+    formula/KXEquationCalculationCommand.h formula/KXEquationCalculationCommand.cpp
+    formula/KXEquationDataCommand.h formula/KXEquationDataCommand.cpp
 )

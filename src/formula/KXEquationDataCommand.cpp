@@ -1,0 +1,311 @@
+#include "KXEquationDataCommand.h"
+
+#include "KXEquationVariableModel.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QRandomGenerator>
+
+#include <limits>
+#include <random>
+
+namespace {
+// A 1-based index of a formula as the variable model's 0-based one; the smallest int has none.
+int zeroBased(int index)
+{
+    return index > std::numeric_limits<int>::min() ? index - 1 : -1;
+}
+
+// Cell tasks draw on several worker threads at once: a generator per thread needs no lock, and
+// seeding each from the system's source keeps threads from repeating one another's numbers.
+int drawFifteenBits()
+{
+    thread_local std::mt19937 generator(QRandomGenerator::system()->generate());
+    return int(generator() >> 17);
+}
+
+// True when every node is present and one of them depends on the cell.
+bool dependsOnCell(std::initializer_list<const KXEquationCommand*> nodes)
+{
+    bool anyRange = false;
+    for (const KXEquationCommand* node : nodes) {
+        if (!node)
+            return false;
+        anyRange = anyRange || node->isRangeVariable();
+    }
+    return anyRange;
+}
+}
+
+// Data access
+
+KXEquationDataCommand::KXEquationDataCommand(KXEquationVariableModel* variableModel, const QString& name,
+                                             const QString& row, const QString& column)
+    : KXEquationCommand(variableModel), m_name(name), m_row(interpret(row)), m_column(interpret(column))
+{
+}
+
+KXEquationDataCommand::KXEquationDataCommand(KXEquationVariableModel* variableModel)
+    : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationDataCommand::~KXEquationDataCommand() = default;
+
+QVariant KXEquationDataCommand::evaluate() const
+{
+    const QVariant rowValue = m_row->evaluate();
+    const QVariant columnValue = m_column->evaluate();
+    if (getError(rowValue))
+        return rowValue;
+    if (getError(columnValue))
+        return columnValue;
+
+    const QString invalidArguments = m_name
+        + QCoreApplication::translate("KXEquationDataCommand", "(): Invalid arguments", "() : Arguments incorrects", -1);
+    bool ok = false;
+    const int row = rowValue.toInt(&ok);
+    if (!ok)
+        return error(invalidArguments);
+    const int column = columnValue.toInt(&ok);
+    if (!ok)
+        return error(invalidArguments);
+
+    QString message;
+    const QVariant value = m_variableModel->getVariableModelValue(m_name, zeroBased(row), zeroBased(column), message);
+    if (value.isNull()) {
+        if (message.isEmpty())
+            message = QCoreApplication::translate("KXEquationDataCommand", "Arguments or variable invalid",
+                                                  "Arguments ou variable incorrects", -1);
+        return error(m_name + QLatin1String("() : ") + message);
+    }
+    // Text cells are typed by users of a French desktop: 3,5 is a number.
+    if (value.type() == QVariant::String) {
+        const double number = QLocale(QLocale::French).toDouble(value.toString(), &ok);
+        if (ok)
+            return QVariant(number);
+    }
+    return value;
+}
+
+QString KXEquationDataCommand::toString() const
+{
+    return m_name + QLatin1Char('(') + m_row->toString() + QLatin1Char(',') + m_column->toString()
+        + QLatin1Char(')');
+}
+
+bool KXEquationDataCommand::isRangeVariable() const
+{
+    return dependsOnCell({m_row.get(), m_column.get()});
+}
+
+KXEquationCommand* KXEquationDataCommand::clone(KXEquationVariableModel* target) const
+{
+    std::unique_ptr<KXEquationDataCommand> copy(new KXEquationDataCommand(target));
+    copy->m_name = m_name;
+    copy->m_row = cloneOf(m_row, target);
+    copy->m_column = cloneOf(m_column, target);
+    return copy.release();
+}
+
+// Headers
+
+const KXEquationHeaderCommand::Traits KXEquationColNameCommand::familyTraits = {
+    "KXEquationColNameCommand", "colName", Qt::Horizontal,
+    "colName(): invalid arguments", "colName() : Argument incorrects",
+    ": invalid argument or variable", " : Argument ou variable incorrect"};
+const KXEquationHeaderCommand::Traits KXEquationRowNameCommand::familyTraits = {
+    "KXEquationRowNameCommand", "rowName", Qt::Vertical,
+    "rowName(): invalid arguments", "rowName() : Argument incorrects",
+    "(): invalid arguments or variable", "() : Arguments ou variable incorrects"};
+
+KXEquationHeaderCommand::KXEquationHeaderCommand(KXEquationVariableModel* variableModel, const QString& name,
+                                                 const QString& index)
+    : KXEquationCommand(variableModel), m_name(name), m_index(interpret(index))
+{
+}
+
+KXEquationHeaderCommand::KXEquationHeaderCommand(KXEquationVariableModel* variableModel)
+    : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationHeaderCommand::~KXEquationHeaderCommand() = default;
+
+QVariant KXEquationHeaderCommand::evaluate() const
+{
+    const QVariant indexValue = m_index->evaluate();
+    if (getError(indexValue))
+        return indexValue;
+    const Traits& row = traits();
+    bool ok = false;
+    const int section = zeroBased(indexValue.toInt(&ok));
+    if (!ok || m_name.isEmpty() || section < 0)
+        return error(QCoreApplication::translate(row.className, row.invalidEnglish, row.invalidFrench, -1));
+    const QVariant header = row.orientation == Qt::Horizontal
+        ? m_variableModel->getVariableModelHorizontalHeader(m_name, section)
+        : m_variableModel->getVariableModelVerticalHeader(m_name, section);
+    if (header.isNull())
+        return error(m_name + QCoreApplication::translate(row.className, row.unknownEnglish, row.unknownFrench, -1));
+    return header;
+}
+
+QString KXEquationHeaderCommand::toString() const
+{
+    return QLatin1String(traits().keyword) + QLatin1Char('(') + m_name + QLatin1Char(',') + m_index->toString()
+        + QLatin1Char(')');
+}
+
+bool KXEquationHeaderCommand::isRangeVariable() const
+{
+    return m_index && m_index->isRangeVariable();
+}
+
+KXEquationCommand* KXEquationHeaderCommand::clone(KXEquationVariableModel* target) const
+{
+    std::unique_ptr<KXEquationHeaderCommand> copy(createBare(target));
+    copy->m_name = m_name;
+    copy->m_index = cloneOf(m_index, target);
+    return copy.release();
+}
+
+// Random numbers
+
+KXEquationRandCommand::KXEquationRandCommand(KXEquationVariableModel* variableModel, const QString& start,
+                                             const QString& end)
+    : KXEquationCommand(variableModel), m_start(interpret(start)), m_end(interpret(end))
+{
+}
+
+KXEquationRandCommand::KXEquationRandCommand(KXEquationVariableModel* variableModel)
+    : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationRandCommand::~KXEquationRandCommand() = default;
+
+QVariant KXEquationRandCommand::evaluate() const
+{
+    if (!m_start || !m_end)
+        return QVariant(drawFifteenBits());
+
+    const QVariant startValue = m_start->evaluate();
+    const QVariant endValue = m_end->evaluate();
+    if (getError(startValue))
+        return startValue;
+    if (getError(endValue))
+        return endValue;
+    bool ok = false;
+    const double start = startValue.toDouble(&ok);
+    if (!ok)
+        return error(QCoreApplication::translate("KXEquationRandCommand", "rand(): Invalid minimum range",
+                                                 "rand() : Intervalle minimum invalide", -1));
+    const double end = endValue.toDouble(&ok);
+    if (!ok)
+        return error(QCoreApplication::translate("KXEquationRandCommand", "rand(): Invalid maximum range",
+                                                 "rand() : Intervalle maximum invalide", -1));
+    // Strict comparisons: NaN bounds pass.
+    if (start < 0 || end < 0 || end - start < 0)
+        return error(QCoreApplication::translate("KXEquationRandCommand", "rand(): Invalid arguments",
+                                                 "rand() : Arguments incorrects", -1));
+    return QVariant(start + drawFifteenBits() * (end - start) * 3.0517578125e-05);
+}
+
+QString KXEquationRandCommand::toString() const
+{
+    if (!m_start || !m_end)
+        return QStringLiteral("rand()");
+    return QLatin1String("rand(") + m_start->toString() + QLatin1Char(',') + m_end->toString() + QLatin1Char(')');
+}
+
+bool KXEquationRandCommand::isRangeVariable() const
+{
+    return dependsOnCell({m_start.get(), m_end.get()});
+}
+
+KXEquationCommand* KXEquationRandCommand::clone(KXEquationVariableModel* target) const
+{
+    std::unique_ptr<KXEquationRandCommand> copy(new KXEquationRandCommand(target));
+    copy->m_start = cloneOf(m_start, target);
+    copy->m_end = cloneOf(m_end, target);
+    return copy.release();
+}
+
+// Conditions
+
+KXEquationIfCommand::KXEquationIfCommand(KXEquationVariableModel* variableModel, const QString& condition,
+                                         const QString& whenTrue, const QString& whenFalse)
+    : KXEquationCommand(variableModel),
+      m_condition(interpret(condition)),
+      m_whenTrue(interpret(whenTrue)),
+      m_whenFalse(interpret(whenFalse))
+{
+}
+
+KXEquationIfCommand::KXEquationIfCommand(KXEquationVariableModel* variableModel) : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationIfCommand::~KXEquationIfCommand() = default;
+
+QVariant KXEquationIfCommand::evaluate() const
+{
+    const QVariant condition = m_condition->evaluate();
+    if (getError(condition))
+        return error(QCoreApplication::translate("KXEquationIfCommand", "if(): first argument condition is not valid",
+                                                 "if() : Le premier argument de condition n'est pas valide", -1));
+    if (condition.type() != QVariant::Bool)
+        return error(QCoreApplication::translate(
+            "KXEquationIfCommand", "if(): first condition argument is not a boolean",
+            "if() : Le premier argument de condition n'est pas de type booléen", -1));
+    return condition.toBool() ? m_whenTrue->evaluate() : m_whenFalse->evaluate();
+}
+
+QString KXEquationIfCommand::toString() const
+{
+    const QLatin1Char semicolon(';');
+    return QLatin1String("if(") + m_condition->toString() + semicolon + m_whenTrue->toString() + semicolon
+        + m_whenFalse->toString() + QLatin1Char(')');
+}
+
+bool KXEquationIfCommand::isRangeVariable() const
+{
+    return dependsOnCell({m_condition.get(), m_whenTrue.get(), m_whenFalse.get()});
+}
+
+KXEquationCommand* KXEquationIfCommand::clone(KXEquationVariableModel* target) const
+{
+    std::unique_ptr<KXEquationIfCommand> copy(new KXEquationIfCommand(target));
+    copy->m_condition = cloneOf(m_condition, target);
+    copy->m_whenTrue = cloneOf(m_whenTrue, target);
+    copy->m_whenFalse = cloneOf(m_whenFalse, target);
+    return copy.release();
+}
+
+// Constant values
+
+KXEquationValCommand::KXEquationValCommand(KXEquationVariableModel* variableModel, const QString& name)
+    : KXEquationCommand(variableModel), m_name(name)
+{
+}
+
+KXEquationValCommand::KXEquationValCommand(KXEquationVariableModel* variableModel) : KXEquationCommand(variableModel)
+{
+}
+
+KXEquationValCommand::~KXEquationValCommand() = default;
+
+QVariant KXEquationValCommand::evaluate() const
+{
+    return QVariant(m_variableModel->getVariableConstantValue(m_name));
+}
+
+QString KXEquationValCommand::toString() const
+{
+    return QLatin1String("val(") + m_name + QLatin1Char(')');
+}
+
+KXEquationCommand* KXEquationValCommand::clone(KXEquationVariableModel* target) const
+{
+    return new KXEquationValCommand(target, m_name);
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "KXEquationCommand.h"
+
+// Data access, headers, random numbers, conditions and constant values. Indices written in a
+// formula are 1-based; the variable model's are 0-based.
+
+/// One cell of a dataset variable: Input1(row, column).
+class KXEQUATION_EXPORT KXEquationDataCommand final : public KXEquationCommand
+{
+public:
+    KXEquationDataCommand(KXEquationVariableModel* variableModel, const QString& name, const QString& row,
+                          const QString& column);
+    explicit KXEquationDataCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationDataCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    bool isRangeVariable() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+private:
+    QString m_name;
+    std::unique_ptr<KXEquationCommand> m_row;
+    std::unique_ptr<KXEquationCommand> m_column;
+};
+
+/// A header of a dataset variable's table. colName and rowName share everything but their row of
+/// the header table: keyword, orientation and messages.
+class KXEQUATION_EXPORT KXEquationHeaderCommand : public KXEquationCommand
+{
+public:
+    struct Traits {
+        const char* className; // also the translation context
+        const char* keyword;
+        Qt::Orientation orientation;
+        const char* invalidEnglish; // an index that is no whole number from 1, or no name
+        const char* invalidFrench;
+        const char* unknownEnglish; // after the name: no such variable or section
+        const char* unknownFrench;
+    };
+
+    KXEquationHeaderCommand(KXEquationVariableModel* variableModel, const QString& name, const QString& index);
+    explicit KXEquationHeaderCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationHeaderCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    bool isRangeVariable() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+protected:
+    virtual KXEquationHeaderCommand* createBare(KXEquationVariableModel* target) const = 0;
+    virtual const Traits& traits() const = 0;
+
+private:
+    QString m_name;
+    std::unique_ptr<KXEquationCommand> m_index;
+};
+
+KXEQUATION_FAMILY_MEMBER(KXEquationColNameCommand, KXEquationHeaderCommand)
+KXEQUATION_FAMILY_MEMBER(KXEquationRowNameCommand, KXEquationHeaderCommand)
+
+/// rand(): an integer from 0 to 32767; rand(start, end): a number from start up to end.
+class KXEQUATION_EXPORT KXEquationRandCommand final : public KXEquationCommand
+{
+public:
+    KXEquationRandCommand(KXEquationVariableModel* variableModel, const QString& start, const QString& end);
+    /// The form without bounds.
+    explicit KXEquationRandCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationRandCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    bool isRangeVariable() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+private:
+    std::unique_ptr<KXEquationCommand> m_start;
+    std::unique_ptr<KXEquationCommand> m_end;
+};
+
+/// if(condition; formulaTrue; formulaFalse): only the chosen branch is evaluated.
+class KXEQUATION_EXPORT KXEquationIfCommand final : public KXEquationCommand
+{
+public:
+    KXEquationIfCommand(KXEquationVariableModel* variableModel, const QString& condition, const QString& whenTrue,
+                        const QString& whenFalse);
+    explicit KXEquationIfCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationIfCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    bool isRangeVariable() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+private:
+    std::unique_ptr<KXEquationCommand> m_condition;
+    std::unique_ptr<KXEquationCommand> m_whenTrue;
+    std::unique_ptr<KXEquationCommand> m_whenFalse;
+};
+
+/// val(name): the named constant's value when evaluated, the no-value marker when there is none.
+class KXEQUATION_EXPORT KXEquationValCommand final : public KXEquationCommand
+{
+public:
+    KXEquationValCommand(KXEquationVariableModel* variableModel, const QString& name);
+    explicit KXEquationValCommand(KXEquationVariableModel* variableModel);
+    ~KXEquationValCommand() override;
+
+    QVariant evaluate() const override;
+    QString toString() const override;
+    KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+
+private:
+    QString m_name;
+};

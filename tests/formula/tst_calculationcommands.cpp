@@ -1,0 +1,324 @@
+#include "KXDataModel.h"
+#include "KXFormulaCheck.h"
+
+#include <QtConcurrent>
+#include <QtTest>
+
+#include <limits>
+
+using KXFormulaCheck::errorValue;
+
+class KXEquationCalculationCommandTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void ranged_data();
+    void ranged();
+    void messages_data();
+    void messages();
+    void caughtReadingErrors_data();
+    void caughtReadingErrors();
+    void caughtReadingErrorsOnWorkerThreads();
+    void loopVariableRemoved_data();
+    void loopVariableRemoved();
+    void loopVariableRemovedWhenReadingFails_data();
+    void loopVariableRemovedWhenReadingFails();
+    void selection_data();
+    void selection();
+
+private:
+    KXEquationVariableModel m_model;
+    KXDataModelGeneric m_table;
+};
+
+// Columns A to D, rows 1 to 5; row 1 mixes numbers and a text, row 2 starts with a text, row 4
+// holds an empty cell, the no-value marker and a decimal comma.
+void KXEquationCalculationCommandTest::init()
+{
+    const QVariantList cells = {1.0, 2.0, "abc", 3.0,     "x", 5.0, 7.0, 9.0, 2.0, 4.0,
+                                4.0, 4.0, 10.0, QVariant(), -9999, "3,5", 5.0, 6.0, 7.0, 8.0};
+    m_table.createEmpty(4, 5);
+    for (int k = 0; k < cells.size(); ++k)
+        m_table.setData(m_table.index(k / 4, k % 4), cells.at(k), KXValueRole);
+    for (int column = 0; column < 4; ++column)
+        m_table.setHeaderData(column, Qt::Horizontal, QString(QLatin1Char('A' + column)), KXValueRole);
+    for (int row = 0; row < 5; ++row)
+        m_table.setHeaderData(row, Qt::Vertical, QString::number(row + 1), KXValueRole);
+    m_model = KXEquationVariableModel();
+    m_model.addVariable(QStringLiteral("Input1"), &m_table, QString());
+    m_model.addVariable(QStringLiteral("i"), 2.0);
+}
+
+void KXEquationCalculationCommandTest::ranged_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<bool>("range");
+    QTest::addColumn<QString>("text"); // empty: not checked
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const QVariant noValue(-9999);
+    const QVariant noBounds(false);
+    const QVariant varMessage = errorValue(QStringLiteral("stdDev() or var(): Invalid expression"));
+    const double mean = 0.214286; // 3/14 written with six digits
+    const double sixDigitVariance = (1.0 / 7 - mean) * (1.0 / 7 - mean) + (2.0 / 7 - mean) * (2.0 / 7 - mean);
+
+    QTest::newRow("sum") << "sum(x,1,10,x)" << QVariant(55.0) << false << "sum(x,1,10,x)";
+    QTest::newRow("sum-text-form") << "sum(x, 1, 10, x * 2)" << QVariant(110.0) << false << "sum(x,1,10,x*2)";
+    QTest::newRow("prod") << "prod(x,1,5,x)" << QVariant(120.0) << false << "prod(x,1,5,x)";
+    QTest::newRow("average") << "average(x,1,4,x)" << QVariant(2.5) << false << "average(x,1,4,x)";
+    QTest::newRow("min") << "min(x,1,4,5-x)" << QVariant(1.0) << false << "min(x,1,4,5-x)";
+    QTest::newRow("max") << "max(x,1,4,5-x)" << QVariant(4.0) << false << "max(x,1,4,5-x)";
+    QTest::newRow("var") << "var(x,1,3,x)" << QVariant(1.0) << false << "var(x,1,3,x)";
+    QTest::newRow("stdDev") << "stdDev(x,1,3,x)" << QVariant(1.0) << false << "stdDev(x,1,3,x)";
+    QTest::newRow("loop-variable-k-counts-as-cell") << "sum(k,1,3,k)" << QVariant(6.0) << true << "";
+    QTest::newRow("bound-from-cell") << "sum(x,1,i,x)" << QVariant(3.0) << true << "sum(x,1,i,x)";
+    QTest::newRow("nested") << "average(x,1,3,sum(y,1,x,y))" << QVariant(10.0 / 3) << false << "";
+    QTest::newRow("rounded-bounds") << "sum(x,1.5,3.5,x)" << QVariant(9.0) << false << "";
+    QTest::newRow("sum-empty") << "sum(x,5,1,x)" << QVariant(0.0) << false << "";
+    QTest::newRow("prod-empty") << "prod(x,5,1,x)" << QVariant(1.0) << false << "";
+    QTest::newRow("min-empty-value-at-start") << "min(x,5,1,x)" << QVariant(5.0) << false << "";
+    QTest::newRow("max-empty-value-at-start") << "max(x,5,1,x)" << QVariant(5.0) << false << "";
+    QTest::newRow("average-empty-by-zero") << "average(x,5,4,x)" << QVariant(nan) << false << "";
+    QTest::newRow("average-empty-negative-zero") << "average(x,5,3,x)" << QVariant(-0.0) << false << "";
+    QTest::newRow("sum-text-bound") << "sum(x,\"a\",3,x)"
+                                    << errorValue(QStringLiteral("sum(): Returned value is not numeric")) << false << "";
+    QTest::newRow("prod-text-bound") << "prod(x,\"a\",3,x)" << noBounds << false << "";
+    QTest::newRow("average-text-bound") << "average(x,1,\"a\",x)" << noBounds << false << "";
+    QTest::newRow("min-text-bound") << "min(x,\"a\",3,x)" << noBounds << false << "";
+    QTest::newRow("max-text-bound") << "max(x,\"a\",3,x)" << noBounds << false << "";
+    QTest::newRow("var-text-bound") << "var(x,\"a\",3,x)" << noBounds << false << "";
+    QTest::newRow("stdDev-text-bound") << "stdDev(x,\"a\",3,x)" << QVariant(0.0) << false << "";
+    QTest::newRow("bound-error") << "sum(x,sqrt(\"a\"),3,x)" << errorValue(QStringLiteral("sqrt(): invalid syntax"))
+                                 << false << "";
+    QTest::newRow("sum-no-value") << "sum(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
+    QTest::newRow("prod-no-value") << "prod(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
+    QTest::newRow("average-no-value") << "average(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
+    QTest::newRow("min-skips-no-value") << "min(x,1,3,if(x=2;NO_VALUE;x))" << QVariant(1.0) << false << "";
+    QTest::newRow("max-skips-no-value") << "max(x,1,3,if(x=2;NO_VALUE;x))" << QVariant(3.0) << false << "";
+    QTest::newRow("min-no-value-at-start") << "min(x,1,3,if(x=1;NO_VALUE;x))" << QVariant(-9999.0) << false << "";
+    QTest::newRow("var-single-value") << "var(x,2,2,x)" << varMessage << false << "";
+    QTest::newRow("stdDev-single-value") << "stdDev(x,2,2,x)" << varMessage << false << "";
+    QTest::newRow("var-empty-range") << "var(x,3,1,x)" << varMessage << false << "";
+    QTest::newRow("var-six-digit-mean") << "var(x,1,2,x/7)" << QVariant(sixDigitVariance) << false << "";
+    QTest::newRow("expression-error") << "sum(x,1,3,if(x;1;2))"
+                                      << errorValue(QStringLiteral("if(): first condition argument is not a boolean"))
+                                      << false << "";
+}
+
+void KXEquationCalculationCommandTest::ranged()
+{
+    QFETCH(QString, formula);
+    QFETCH(QVariant, expected);
+    QFETCH(bool, range);
+    QFETCH(QString, text);
+
+    const QString problem = KXFormulaCheck::check(m_model, formula, expected, !formula.contains(QLatin1Char('"')));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const auto tree = KXFormulaCheck::read(m_model, formula);
+    QCOMPARE(tree->isRangeVariable(), range);
+    if (!text.isEmpty())
+        QCOMPARE(tree->toString(), text);
+}
+
+void KXEquationCalculationCommandTest::messages_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("french");
+
+    QTest::newRow("sum-bound") << "sum(x,\"a\",3,x)" << "sum(): Returned value is not numeric"
+                               << "sum() : L'expression n'est pas de type numérique";
+    QTest::newRow("sum") << "sum(x,1,3,\"a\")" << "sum(): Invalid syntax" << "sum() : Expression invalide";
+    QTest::newRow("prod") << "prod(x,1,3,\"a\")" << "prod(): Invalid syntax" << "prod(): Expression invalide";
+    QTest::newRow("average") << "average(x,1,3,\"a\")" << "average(): Invalid syntax"
+                             << "average() : Expression invalide";
+    QTest::newRow("min") << "min(x,1,3,\"a\")" << "min(): Invalid syntax" << "min(): Expression invalide";
+    QTest::newRow("max-after-start") << "max(x,1,3,if(x<2;x;\"a\"))" << "max(): Invalid syntax"
+                                     << "max(): Expression invalide";
+    // var reads its values through a local average.
+    QTest::newRow("var-through-average") << "var(x,1,3,\"a\")" << "average(): Invalid syntax"
+                                         << "average() : Expression invalide";
+    QTest::newRow("var-single") << "var(x,2,2,x)" << "stdDev() or var(): Invalid expression"
+                                << "stdDev() ou var() : Expression invalide";
+    QTest::newRow("stdDev-single") << "stdDev(x,2,2,x)" << "stdDev() or var(): Invalid expression"
+                                   << "stdDev() ou var() : Expression invalide";
+}
+
+void KXEquationCalculationCommandTest::messages()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, english);
+    QFETCH(QString, french);
+
+    QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), english);
+    KXTest::LanguageScope scope(TApplicationTranslator::French);
+    QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), french);
+}
+
+// The deviations formula cannot be read for a negative mean or one written in exponent form.
+void KXEquationCalculationCommandTest::caughtReadingErrors_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("french");
+
+    QTest::newRow("var-negative-mean") << "var(x,1,3,x-10)" << "Invalid syntax: x-10-"
+                                       << "Expression invalide : x-10-";
+    QTest::newRow("stdDev-negative-mean") << "stdDev(x,1,3,x-10)" << "Invalid syntax: x-10-"
+                                          << "Expression invalide : x-10-";
+    QTest::newRow("var-no-value") << "var(x,1,3,if(x=2;NO_VALUE;x))" << "Invalid syntax: if(x=2;NO_VALUE;x)-"
+                                  << "Expression invalide : if(x=2;NO_VALUE;x)-";
+    QTest::newRow("var-exponent-mean") << "var(x,1,2,x*1000000)" << "Invalid syntax: 1e"
+                                       << "Expression invalide : 1e";
+}
+
+void KXEquationCalculationCommandTest::caughtReadingErrors()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, english);
+    QFETCH(QString, french);
+
+    KXTest::MessageCapture capture;
+    QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), english);
+    QCOMPARE(capture.messages(), QStringList{english});
+    {
+        KXTest::LanguageScope scope(TApplicationTranslator::French);
+        QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), french);
+    }
+    QCOMPARE(capture.messages(), (QStringList{english, french}));
+}
+
+// Cell tasks evaluate their own clones on pool threads, each reporting its caught error.
+void KXEquationCalculationCommandTest::caughtReadingErrorsOnWorkerThreads()
+{
+    KXTest::MessageCapture capture;
+    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("var(x,1,3,x-10)"));
+    const auto evaluateCell = [&]() {
+        KXEquationVariableModel cellModel(&m_model);
+        const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
+        QString message;
+        KXEquationCommand::getError(copy->evaluate(), message);
+        return message;
+    };
+    QVector<QFuture<QString>> tasks;
+    for (int task = 0; task < 4; ++task)
+        tasks.append(QtConcurrent::run(evaluateCell));
+    for (QFuture<QString>& task : tasks)
+        QCOMPARE(task.result(), QStringLiteral("Invalid syntax: x-10-"));
+    const QString expected = QStringLiteral("Invalid syntax: x-10-");
+    QCOMPARE(capture.messages(), (QStringList{expected, expected, expected, expected}));
+}
+
+void KXEquationCalculationCommandTest::loopVariableRemoved_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("sum-complete") << "sum(x,1,3,x)" << "x";
+    QTest::newRow("sum-empty-range") << "sum(x,3,1,x)" << "x";
+    QTest::newRow("sum-bound-message") << "sum(x,\"a\",3,x)" << "x";
+    QTest::newRow("sum-bound-error") << "sum(x,sqrt(\"a\"),3,x)" << "x";
+    QTest::newRow("sum-expression-error") << "sum(x,1,3,if(x;1;2))" << "x";
+    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << "x";
+    QTest::newRow("sum-no-value") << "sum(x,1,3,NO_VALUE)" << "x";
+    QTest::newRow("prod-bound-false") << "prod(x,\"a\",3,x)" << "x";
+    QTest::newRow("min-complete") << "min(x,1,3,x)" << "x";
+    QTest::newRow("min-error-at-start") << "min(x,1,3,if(x;1;2))" << "x";
+    QTest::newRow("max-not-number-later") << "max(x,1,3,if(x<2;x;\"a\"))" << "x";
+    QTest::newRow("var-complete") << "var(x,1,3,x)" << "x";
+    QTest::newRow("var-single-value") << "var(x,2,2,x)" << "x";
+    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)" << "x";
+    QTest::newRow("var-bound-false") << "var(x,\"a\",3,x)" << "x";
+    QTest::newRow("stdDev-complete") << "stdDev(x,1,3,x)" << "x";
+    QTest::newRow("stdDev-caught-reading-error") << "stdDev(x,1,3,x-10)" << "x";
+    QTest::newRow("cell-position-constant") << "sum(i,1,3,i)" << "i";
+}
+
+void KXEquationCalculationCommandTest::loopVariableRemoved()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, name);
+
+    KXTest::MessageCapture capture;
+    const auto tree = KXFormulaCheck::read(m_model, formula);
+    QVERIFY(m_model.variableConstantExist(name));
+    KXEquationVariableModel cellModel(&m_model);
+    const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
+    tree->evaluate();
+    QVERIFY(!m_model.variableConstantExist(name));
+    copy->evaluate();
+    QVERIFY(!cellModel.variableConstantExist(name));
+}
+
+void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails_data()
+{
+    QTest::addColumn<QString>("formula");
+
+    QTest::newRow("empty-end") << "sum(x,1,,x)";
+    QTest::newRow("bad-expression") << "var(x,1,3,x+)";
+    QTest::newRow("inner-fails") << "sum(x,1,3,prod(y,1,,y))";
+}
+
+void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails()
+{
+    QFETCH(QString, formula);
+
+    QVERIFY_EXCEPTION_THROWN(KXFormulaCheck::read(m_model, formula), KXError);
+    QVERIFY(!m_model.variableConstantExist(QStringLiteral("x")));
+    QVERIFY(!m_model.variableConstantExist(QStringLiteral("y")));
+}
+
+void KXEquationCalculationCommandTest::selection_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QVariant>("expected");
+
+    const QVariant noValue(-9999);
+
+    // Row 1: 1, 2, a text, 3; the text is skipped but counts in the average.
+    QTest::newRow("sum-mixed") << "sum([A|1:D|1])" << QVariant(6.0);
+    QTest::newRow("prod-mixed") << "prod([A|1:D|1])" << QVariant(6.0);
+    QTest::newRow("average-mixed") << "average([A|1:D|1])" << QVariant(1.5);
+    QTest::newRow("min-mixed") << "min([A|1:D|1])" << QVariant(1.0);
+    QTest::newRow("max-mixed") << "max([A|1:D|1])" << QVariant(3.0);
+    QTest::newRow("var-mixed") << "var([A|1:D|1])" << QVariant(2.75 / 3);
+    // Row 2: a text, then 5 and 7; the text seeds the extremes as 0.
+    QTest::newRow("min-text-first") << "min([A|2:C|2])" << QVariant(0.0);
+    QTest::newRow("max-text-first") << "max([A|2:C|2])" << QVariant(7.0);
+    QTest::newRow("var") << "var([A|3:D|3])" << QVariant(1.0);
+    QTest::newRow("stdDev") << "stdDev([A|3:D|3])" << QVariant(1.0);
+    // Row 4: 10, an empty cell, the no-value marker as an ordinary number, a decimal comma skipped.
+    QTest::newRow("sum-no-value-is-a-number") << "sum([A|4:D|4])" << QVariant(-9989.0);
+    QTest::newRow("min-no-value-is-a-number") << "min([A|4:D|4])" << QVariant(-9999.0);
+    QTest::newRow("sum-whole-table") << "sum([A|1:D|5])" << QVariant(-9922.0);
+    QTest::newRow("sum-empty") << "sum([C|1:A|5])" << QVariant(0.0);
+    QTest::newRow("prod-empty") << "prod([C|1:A|5])" << QVariant(1.0);
+    QTest::newRow("average-empty") << "average([C|1:A|5])" << noValue;
+    QTest::newRow("min-empty") << "min([C|1:A|5])" << noValue;
+    QTest::newRow("max-empty") << "max([C|1:A|5])" << noValue;
+    QTest::newRow("var-empty") << "var([C|1:A|5])" << noValue;
+    QTest::newRow("stdDev-empty") << "stdDev([C|1:A|5])" << noValue;
+    QTest::newRow("sum-one-cell-is-no-list") << "sum([B|2:B|2])" << QVariant(0.0);
+    QTest::newRow("sum-number") << "sum(5)" << QVariant(0.0);
+    QTest::newRow("average-number") << "average(5)" << noValue;
+    QTest::newRow("average-cell-position") << "average(i)" << noValue;
+    QTest::newRow("error") << "sum(Input1(0,1))" << errorValue(QStringLiteral("Input1() : Line number unreachable"));
+}
+
+void KXEquationCalculationCommandTest::selection()
+{
+    QFETCH(QString, formula);
+    QFETCH(QVariant, expected);
+
+    const QString problem = KXFormulaCheck::check(m_model, formula, expected);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const auto tree = KXFormulaCheck::read(m_model, formula);
+    QCOMPARE(tree->toString(), formula);
+    QVERIFY(!tree->isRangeVariable());
+}
+
+QTEST_GUILESS_MAIN(KXEquationCalculationCommandTest)
+#include "tst_calculationcommands.moc"
