@@ -2,4 +2,5 @@
 target_sources(kxequation PRIVATE
     control/KXEquationAbstractCtrl.h control/KXEquationAbstractCtrl.cpp
     control/KXEquationParallelData.h control/KXEquationParallelData.cpp
+    control/KXEquationCtrl.h control/KXEquationCtrl.cpp
 )

@@ -77,7 +77,7 @@ void TestCli::eval_data()
     QTest::newRow("cell-defaults-to-no-value") << QStringList{"eval", "i"} << "double -9999\n" << 0;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << 0;
     QTest::newRow("describe") << QStringList{"eval", "--describe", "(i+1)*2"}
-                              << "form: i+1*2\ndepends-on-cell: true\ndouble -19996\n" << 0;
+                              << "form: i+1*2\ndepends-on-cell: true\nint -9999\n" << 0;
     QTest::newRow("describe-constant") << QStringList{"eval", "--describe", "\"a\"<1"}
                                        << "form: a&lt;1\ndepends-on-cell: false\nerror Invalid condition for '&lt;' : a (expression must be numeric)\n" << 1;
     QTest::newRow("dataset-count") << QStringList{"eval", "--dataset", table, "NR_Input1*10+NC_Input1"}

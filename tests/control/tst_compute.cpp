@@ -70,6 +70,12 @@ public:
 };
 
 struct Setup {
+    Setup() = default;
+    Setup(const char* formula, const char* range, const char* rowName = "", const char* colName = "")
+        : formula(QString::fromUtf8(formula)), range(QString::fromUtf8(range)), rowName(QString::fromUtf8(rowName)),
+          colName(QString::fromUtf8(colName))
+    {
+    }
     QString formula;
     QString range; // "firstRow lastRow firstCol lastCol"
     QString rowName;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include <QString>
+
+/// The help text of the formula field: every function, operator and predefined variable of the
+/// formula language, as HTML, in the host's current language.
+class KXEQUATION_EXPORT KXEquationQuickHelp final
+{
+public:
+    KXEquationQuickHelp() = delete;
+
+    /// Builds the text anew on each call, so that it follows a change of language.
+    static QString content();
+    /// Number of section titles and of entries in the text.
+    static int titleCount();
+    static int entryCount();
+};
