@@ -41,7 +41,7 @@ tsan: deps
 	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R control
 
 demo: build
-	./build/apps/kxequation/kxdemo examples/shop
+	./build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop
 
 bench:
 	$(MAKE) deps EXTRA_PACKAGES="$(BENCH_PACKAGES)"

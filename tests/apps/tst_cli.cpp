@@ -30,6 +30,11 @@ private slots:
     void eval();
     void usage_data();
     void usage();
+    void compute_data();
+    void compute();
+    void failedComputeKeepsOutput();
+    void saveThenRun();
+    void demoEquation();
 
 private:
     QTemporaryDir m_project;
@@ -136,6 +141,112 @@ void TestCli::usage()
     QVERIFY2(run.err.contains(errorPart), qPrintable(run.err));
     if (exitCode == 0 && arguments.contains(QStringLiteral("--help")))
         QVERIFY(run.out.startsWith(QStringLiteral("usage:")));
+}
+
+void TestCli::compute_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("grid") << QStringList{"compute", "--formula", "2*i+j", "--last-row", "3", "--last-col", "2"}
+                          << ",,\n,3,4\n,5,6\n,7,8\n" << "" << 0;
+    QTest::newRow("constant") << QStringList{"compute", "--formula", "\"a,b\"", "--last-row=2", "--last-col=1"}
+                              << ",\n,\"a,b\"\n,\"a,b\"\n" << "" << 0;
+    QTest::newRow("names") << QStringList{"compute", "--formula", "i*j", "--last-row", "2", "--last-col", "2",
+                                          "--row-name", "\"r\"+i", "--col-name", "\"c\"+j"}
+                           << ",c1,c2\nr1,1,2\nr2,2,4\n" << "" << 0;
+    QTest::newRow("dataset-range-and-headers")
+        << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,j)", "--header-dataset", "Input1"}
+        << ",price,count\npen,1.5,10\nink,3.5,-9999\npad,2,été\n" << "" << 0;
+    QTest::newRow("headers-off")
+        << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,1)", "--last-col", "1",
+                       "--header-dataset", "Input1", "--headers", "no"}
+        << ",\n,1.5\n,3.5\n,2\n" << "" << 0;
+    QTest::newRow("constants") << QStringList{"compute", "--const", "rate=0.5", "--formula", "rate*i",
+                                              "--last-row", "2", "--last-col", "1"}
+                               << ",\n,0.5\n,1\n" << "" << 0;
+    QTest::newRow("unreadable") << QStringList{"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1"}
+                                << "" << "error: Invalid syntax: 3+\n" << 1;
+    QTest::newRow("unreadable-fr") << QStringList{"compute", "--lang", "fr", "--formula", "3+-2", "--last-row", "1",
+                                                  "--last-col", "1"}
+                                   << "" << "error: Expression invalide : 3+\n" << 1;
+    QTest::newRow("empty-range") << QStringList{"compute", "--formula", "i", "--first-row", "3", "--last-row", "2",
+                                                "--last-col", "1"}
+                                 << "" << "error: Invalid working range\n" << 1;
+    QTest::newRow("cell-error") << QStringList{"compute", "--formula", "if(i>1;\"x\"*1;i)", "--last-row", "3",
+                                               "--last-col", "1"}
+                                << "" << "error: Invalid computing formula:Invalid syntax for '*':x (expression must be numeric)\n" << 1;
+    QTest::newRow("no-formula") << QStringList{"compute", "--last-row", "1"} << "" << "" << 64;
+    QTest::newRow("bad-switch") << QStringList{"compute", "--formula", "1", "--headers", "maybe"} << "" << "" << 64;
+    QTest::newRow("stray-argument") << QStringList{"compute", "1+1"} << "" << "" << 64;
+    QTest::newRow("run-missing-file") << QStringList{"run", "/nonexistent/e.xml"} << ""
+                                      << "error: cannot load the equation file /nonexistent/e.xml\n" << 1;
+    QTest::newRow("run-no-file") << QStringList{"run"} << "" << "" << 64;
+}
+
+void TestCli::compute()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(int, exitCode);
+
+    const Run run = runTool(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    if (exitCode != 64)
+        QCOMPARE(run.err, err);
+}
+
+void TestCli::failedComputeKeepsOutput()
+{
+    const QString output = m_project.filePath(QStringLiteral("kept.csv"));
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("precious\n");
+    file.close();
+    const QStringList failing{"compute", "--formula", "\"a\"-i", "--last-row", "2", "--last-col", "2", "--output", output};
+    QCOMPARE(runTool(failing).exitCode, 1);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("precious\n"));
+    file.close();
+
+    const QString absent = m_project.filePath(QStringLiteral("absent.csv"));
+    QCOMPARE(runTool({"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1", "--output", absent}).exitCode, 1);
+    QVERIFY(!QFile::exists(absent));
+    QVERIFY(QDir(m_project.path()).entryList({QStringLiteral("*.csv.*"), QStringLiteral("*~")}, QDir::Files | QDir::Hidden).isEmpty());
+
+    QCOMPARE(runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output", output}).exitCode, 0);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(",\n,1\n"));
+}
+
+void TestCli::saveThenRun()
+{
+    const QString equation = m_project.filePath(QStringLiteral("total.xml"));
+    const Run computed = runTool({"compute", "--dataset", m_table, "--const", "tax=2", "--formula",
+                                  "Input1(i,1)*tax", "--last-col", "1", "--header-dataset", "Input1", "--save", equation});
+    QCOMPARE(computed.exitCode, 0);
+    QCOMPARE(computed.out, QStringLiteral(",price\npen,3\nink,7\npad,4\n"));
+    const Run rerun = runTool({"run", equation, "--project", m_project.path()});
+    QCOMPARE(rerun.exitCode, 0);
+    QCOMPARE(rerun.out, computed.out);
+
+    // Elsewhere the dataset is not found: the user is told which one, then the range fails to read.
+    const Run lost = runTool({"run", equation, "--project", QDir::tempPath()});
+    QCOMPARE(lost.exitCode, 1);
+    QVERIFY2(lost.err.contains(QStringLiteral("the dataset sales.q1 of Input1 is not in the project folder")), qPrintable(lost.err));
+}
+
+void TestCli::demoEquation()
+{
+    const QString examples = QStringLiteral(KX_EXAMPLES_DIR);
+    const Run run = runTool({"run", examples + QStringLiteral("/shop/margin.xml"), "--project", examples + QStringLiteral("/shop")},
+                            QStringLiteral("C"));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith(QStringLiteral(",Margin\nCoffee beans,396\n")), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
