@@ -10,21 +10,6 @@
 #include <QtTest>
 
 namespace {
-// A table of rows x columns whose cell (r, c) holds r * 10 + c, headed "R<r>" and "C<c>".
-std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns)
-{
-    auto table = std::make_unique<KXDataModelGeneric>();
-    table->createEmpty(columns, rows);
-    table->setName(QStringLiteral("shop"), QStringLiteral("Data"));
-    for (int r = 0; r < rows; ++r) {
-        table->setHeaderData(r, Qt::Vertical, QStringLiteral("R%1").arg(r), KXValueRole);
-        for (int c = 0; c < columns; ++c)
-            table->setData(table->index(r, c), double(r * 10 + c), KXValueRole);
-    }
-    for (int c = 0; c < columns; ++c)
-        table->setHeaderData(c, Qt::Horizontal, QStringLiteral("C%1").arg(c), KXValueRole);
-    return table;
-}
 
 /// Records the progress calls in one timeline with the writes into watched tables.
 class Timeline : public TProgressDisplay
@@ -140,7 +125,7 @@ void TestCompute::cells()
     QFETCH(int, columns);
     QFETCH(QVariantList, values);
 
-    auto input = makeTable(4, 2);
+    auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
     controller.setCurrentDataModel(input.get());
     configure(controller, setup);
@@ -251,7 +236,7 @@ void TestCompute::headers()
     QFETCH(QStringList, rowHeaders);
     QFETCH(QStringList, columnHeaders);
 
-    auto input = makeTable(4, 2);
+    auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
     controller.setCurrentDataModel(input.get());
     configure(controller, setup);
@@ -315,7 +300,7 @@ void TestCompute::handsTableToDataEditor()
 
 void TestCompute::outputName()
 {
-    auto input = makeTable(2, 2);
+    auto input = KXTest::makeTable(2, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
     controller.setCurrentDataModel(input.get());
     QCOMPARE(controller.model()->getDatasetName(), QStringLiteral("shop"));

@@ -3,55 +3,24 @@
 #include "KXEquationCommand.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
+#include "KXError.h"
 #include "KXTestSupport.h"
+
+#include <QtTest>
 
 #include <memory>
 
 // Helpers shared by the formula tests: evaluate a text and check the rules that every tree keeps.
 namespace KXFormulaCheck {
 
-inline QVariant errorValue(const QString& message)
-{
-    return QVariant::fromValue(KXEquationInterpreterError(message));
-}
+using KXTest::describe;
+using KXTest::errorValue;
 
-inline QString describe(const QVariant& value)
-{
-    QString message;
-    if (value.userType() == KXEquationInterpreterError::typeId()) {
-        KXEquationCommand::getError(value, message);
-        return QStringLiteral("error \"%1\"").arg(message);
-    }
-    return QStringLiteral("%1 %2").arg(QLatin1String(value.typeName() ? value.typeName() : "invalid"),
-                                       value.toString());
-}
-
-/// Empty when actual is expected: the same kind, doubles through sameDouble, errors by message.
+/// Empty when actual is expected (same kind, doubles through sameDouble, errors by message).
 inline QString mismatch(const QVariant& actual, const QVariant& expected)
 {
-    const QString both = describe(actual) + QLatin1String(" instead of ") + describe(expected);
-    if (actual.userType() != expected.userType())
-        return both;
-    if (actual.userType() == KXEquationInterpreterError::typeId()) {
-        QString a, e;
-        KXEquationCommand::getError(actual, a);
-        KXEquationCommand::getError(expected, e);
-        return a == e ? QString() : both;
-    }
-    if (actual.userType() == QMetaType::Double || actual.userType() == QMetaType::Float)
-        return KXTest::sameDouble(actual.toDouble(), expected.toDouble()) ? QString() : both;
-    if (actual.userType() == QMetaType::QVariantList) {
-        const QVariantList a = actual.toList();
-        const QVariantList e = expected.toList();
-        if (a.size() != e.size())
-            return both;
-        for (int k = 0; k < a.size(); ++k) {
-            if (!mismatch(a.at(k), e.at(k)).isEmpty())
-                return QStringLiteral("element %1: ").arg(k) + mismatch(a.at(k), e.at(k));
-        }
-        return QString();
-    }
-    return actual == expected ? QString() : both;
+    return KXTest::sameValue(actual, expected) ? QString()
+                                               : describe(actual) + QLatin1String(" instead of ") + describe(expected);
 }
 
 inline std::unique_ptr<KXEquationCommand> read(KXEquationVariableModel& model, const QString& text)
@@ -84,6 +53,28 @@ inline QString check(KXEquationVariableModel& model, const QString& text, const 
         problem = error.message();
     }
     return problem.isEmpty() ? QString() : QLatin1String("text form ") + textForm + QLatin1String(": ") + problem;
+}
+
+/// The message of the KXError that reading text raises; empty when it reads.
+inline QString raisedBy(KXEquationVariableModel& model, const QString& text)
+{
+    try {
+        read(model, text);
+    } catch (const KXError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
+/// A variable model's constants for the reader and operator tables.
+inline void addTableConstants(KXEquationVariableModel& model)
+{
+    const struct { const char* name; double value; } constants[] = {
+        {"x", 3}, {"a", 2}, {"b", 1}, {"c", 0}, {"B", 1}, {"D", 0}, {"ORDER", 5},
+        {"i", 4}, {"j", 5}, {"k", 6}, {"l", 7}, {"ii", 8}, {"I", 9}, {"xy", 10},
+    };
+    for (const auto& constant : constants)
+        model.addVariable(QString::fromLatin1(constant.name), constant.value);
 }
 
 /// The message of the error value that text evaluates to.

@@ -1,4 +1,4 @@
-#include "FormulaTestFixture.h"
+#include "KXFormulaCheck.h"
 
 #include <QtConcurrent>
 
@@ -92,8 +92,8 @@ void TestCommands::constantNodes()
     QFETCH(bool, range);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    auto tree = KXTest::read(model, formula);
+    KXFormulaCheck::addTableConstants(model);
+    auto tree = KXFormulaCheck::read(model, formula);
     const QVariant actual = tree->evaluate();
     QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
     QCOMPARE(tree->toString(), form);
@@ -116,7 +116,7 @@ void TestCommands::removedConstant()
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("x"), 3);
-    auto tree = KXTest::read(model, QStringLiteral("-x"));
+    auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));
     model.removeVariable(QStringLiteral("x"));
     QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(message)));
 }
@@ -127,7 +127,7 @@ void TestCommands::cloneReadsTargetModel()
     first.addVariable(QStringLiteral("x"), 3);
     KXEquationVariableModel second;
     second.addVariable(QStringLiteral("x"), -2);
-    auto tree = KXTest::read(first, QStringLiteral("-x"));
+    auto tree = KXFormulaCheck::read(first, QStringLiteral("-x"));
     std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
     tree.reset();
     QCOMPARE(copy->evaluate(), QVariant(2.0));

@@ -1,4 +1,4 @@
-#include "FormulaTestFixture.h"
+#include "KXFormulaCheck.h"
 
 #include <QtConcurrent>
 
@@ -70,15 +70,16 @@ void TestInterpreter::reads()
     QFETCH(QString, form);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    auto tree = KXTest::read(model, formula);
+    KXFormulaCheck::addTableConstants(model);
+    auto tree = KXFormulaCheck::read(model, formula);
     const QString className = QString::fromLatin1(typeid(*tree).name());
     QVERIFY2(className.endsWith(QStringLiteral("KXEquation") + root + QStringLiteral("Command")), qPrintable(className));
     QCOMPARE(tree->toString(), form);
     if (value.isValid()) {
         const QVariant actual = tree->evaluate();
         QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
-        KXTest::verifyTreeRules(model, formula, value);
+        const QString problem = KXFormulaCheck::check(model, formula, value, false);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 }
 
@@ -120,8 +121,8 @@ void TestInterpreter::raises()
 
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    QCOMPARE(KXTest::raisedBy(model, formula), message);
+    KXFormulaCheck::addTableConstants(model);
+    QCOMPARE(KXFormulaCheck::raisedBy(model, formula), message);
 }
 
 void TestInterpreter::deepTexts_data()
@@ -142,10 +143,10 @@ void TestInterpreter::deepTexts()
 {
     QFETCH(QString, formula);
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    QCOMPARE(KXTest::raisedBy(model, formula), QStringLiteral("Expression too complex"));
+    KXFormulaCheck::addTableConstants(model);
+    QCOMPARE(KXFormulaCheck::raisedBy(model, formula), QStringLiteral("Expression too complex"));
     // The limit is per reading: the next text reads normally.
-    QCOMPARE(KXTest::raisedBy(model, QStringLiteral("1+1")), QString());
+    QCOMPARE(KXFormulaCheck::raisedBy(model, QStringLiteral("1+1")), QString());
 }
 
 void TestInterpreter::treesWithinTheLimit_data()
@@ -165,8 +166,8 @@ void TestInterpreter::treesWithinTheLimit()
     QFETCH(double, value);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    auto tree = KXTest::read(model, formula);
+    KXFormulaCheck::addTableConstants(model);
+    auto tree = KXFormulaCheck::read(model, formula);
     QCOMPARE(tree->evaluate().toDouble(), value);
     QVERIFY(!tree->toString().isEmpty());
     std::unique_ptr<KXEquationCommand> copy(tree->clone(&model));

@@ -1,4 +1,4 @@
-#include "FormulaTestFixture.h"
+#include "KXFormulaCheck.h"
 
 #include <limits>
 
@@ -80,10 +80,10 @@ void TestOperators::values()
     QFETCH(QVariant, value);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    const QVariant actual = KXTest::read(model, formula)->evaluate();
+    KXFormulaCheck::addTableConstants(model);
+    const QVariant actual = KXFormulaCheck::read(model, formula)->evaluate();
     QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
-    std::unique_ptr<KXEquationCommand> copy(KXTest::read(model, formula)->clone(&model));
+    std::unique_ptr<KXEquationCommand> copy(KXFormulaCheck::read(model, formula)->clone(&model));
     QVERIFY(KXTest::sameValue(copy->evaluate(), value));
 }
 
@@ -139,8 +139,8 @@ void TestOperators::messages()
 
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    const QVariant actual = KXTest::read(model, formula)->evaluate();
+    KXFormulaCheck::addTableConstants(model);
+    const QVariant actual = KXFormulaCheck::read(model, formula)->evaluate();
     QVERIFY2(KXTest::sameValue(actual, KXTest::errorValue(message)), qPrintable(KXTest::describe(actual)));
 }
 
@@ -162,8 +162,8 @@ void TestOperators::textForms()
     QFETCH(QString, form);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    QCOMPARE(KXTest::read(model, formula)->toString(), form);
+    KXFormulaCheck::addTableConstants(model);
+    QCOMPARE(KXFormulaCheck::read(model, formula)->toString(), form);
 }
 
 void TestOperators::rangeDependence_data()
@@ -184,8 +184,8 @@ void TestOperators::rangeDependence()
     QFETCH(bool, range);
 
     KXEquationVariableModel model;
-    KXTest::addTableConstants(model);
-    QCOMPARE(KXTest::read(model, formula)->isRangeVariable(), range);
+    KXFormulaCheck::addTableConstants(model);
+    QCOMPARE(KXFormulaCheck::read(model, formula)->isRangeVariable(), range);
 }
 
 QTEST_GUILESS_MAIN(TestOperators)

@@ -5,22 +5,6 @@
 #include <QtTest>
 
 namespace {
-// A table of rows x columns whose cell (r, c) holds r * 10 + c, with headers "R<r>" and "C<c>".
-std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
-                                              const QString& subdataset = QString())
-{
-    auto table = std::make_unique<KXDataModelGeneric>();
-    table->createEmpty(columns, rows);
-    table->setName(dataset, subdataset);
-    for (int r = 0; r < rows; ++r) {
-        table->setHeaderData(r, Qt::Vertical, QStringLiteral("R%1").arg(r), KXValueRole);
-        for (int c = 0; c < columns; ++c)
-            table->setData(table->index(r, c), double(r * 10 + c), KXValueRole);
-    }
-    for (int c = 0; c < columns; ++c)
-        table->setHeaderData(c, Qt::Horizontal, QStringLiteral("C%1").arg(c), KXValueRole);
-    return table;
-}
 
 using StringMap = QMap<QString, QString>;
 }
@@ -83,7 +67,7 @@ void TestVariableModel::constantLookupMarksCellPosition()
 
 void TestVariableModel::copiesAreIndependent()
 {
-    auto table = makeTable(2, 2);
+    auto table = KXTest::makeTable(2, 2);
     KXEquationVariableModel original;
     original.setAliasEnabled(true);
     original.addVariable(QStringLiteral("Input1"), table.get(), QStringLiteral("a.b"));
@@ -123,7 +107,7 @@ void TestVariableModel::derivedConstants()
     QFETCH(bool, withTable);
     QFETCH(StringMap, related);
 
-    auto table = makeTable(rows, columns);
+    auto table = KXTest::makeTable(rows, columns);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("Input1"), withTable ? table.get() : nullptr, QString());
     QCOMPARE(model.getVariableModelRelatedList(QStringLiteral("Input1")), related);
@@ -135,7 +119,7 @@ void TestVariableModel::derivedConstants()
 
 void TestVariableModel::sameTableIsBoundOnce()
 {
-    auto table = makeTable(2, 2);
+    auto table = KXTest::makeTable(2, 2);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("Input1"), table.get(), QString());
     model.addVariable(QStringLiteral("Input2"), table.get(), QString());
@@ -149,8 +133,8 @@ void TestVariableModel::sameTableIsBoundOnce()
 
 void TestVariableModel::aliases()
 {
-    auto first = makeTable(2, 2);
-    auto second = makeTable(5, 4);
+    auto first = KXTest::makeTable(2, 2);
+    auto second = KXTest::makeTable(5, 4);
     KXEquationVariableModel model;
     model.setAliasEnabled(true);
     model.addVariable(QStringLiteral("Input1"), first.get(), QStringLiteral("a.b"));
@@ -183,7 +167,7 @@ void TestVariableModel::aliases()
 
 void TestVariableModel::removal()
 {
-    auto table = makeTable(3, 2);
+    auto table = KXTest::makeTable(3, 2);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("Input1"), table.get(), QString());
     model.addVariable(QStringLiteral("x"), 1.0);
@@ -256,7 +240,7 @@ void TestVariableModel::cellReading()
     QFETCH(QString, message);
 
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
-    auto table = makeTable(3, 2);
+    auto table = KXTest::makeTable(3, 2);
     table->setData(table->index(1, 1), QStringLiteral("abc"), KXValueRole);
     table->setData(table->index(1, 0), QString(QLatin1String("")), KXValueRole);
     table->setData(table->index(0, 1), QVariant(), KXValueRole);
@@ -295,7 +279,7 @@ void TestVariableModel::headers()
     QFETCH(int, section);
     QFETCH(QVariant, expected);
 
-    auto table = makeTable(3, 2);
+    auto table = KXTest::makeTable(3, 2);
     table->setHeaderData(2, Qt::Vertical, QVariant(), KXValueRole);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("Input1"), table.get(), QString());
@@ -308,9 +292,9 @@ void TestVariableModel::headers()
 
 void TestVariableModel::listingNames()
 {
-    auto named = makeTable(1, 1, QStringLiteral("sales"), QStringLiteral("q1"));
-    auto halfNamed = makeTable(1, 1, QStringLiteral("sales"), QString());
-    auto proxied = makeTable(1, 1, QStringLiteral("stock"), QStringLiteral("may"));
+    auto named = KXTest::makeTable(1, 1, QStringLiteral("sales"), QStringLiteral("q1"));
+    auto halfNamed = KXTest::makeTable(1, 1, QStringLiteral("sales"), QString());
+    auto proxied = KXTest::makeTable(1, 1, QStringLiteral("stock"), QStringLiteral("may"));
     KXDataModelProxy proxy;
     proxy.setSourceModel(proxied.get());
 

@@ -1,5 +1,6 @@
 #include "KXTestSupport.h"
 
+#include "KXDataModel.h"
 #include "KXEquationCommand.h"
 
 #include <QCoreApplication>
@@ -63,6 +64,21 @@ QString describe(const QVariant& value)
 QVariant errorValue(const QString& message)
 {
     return QVariant::fromValue(KXEquationInterpreterError(message));
+}
+
+std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset, const QString& subdataset)
+{
+    auto table = std::make_unique<KXDataModelGeneric>();
+    table->createEmpty(columns, rows);
+    table->setName(dataset, subdataset);
+    for (int r = 0; r < rows; ++r) {
+        table->setHeaderData(r, Qt::Vertical, QStringLiteral("R%1").arg(r), KXValueRole);
+        for (int c = 0; c < columns; ++c)
+            table->setData(table->index(r, c), double(r * 10 + c), KXValueRole);
+    }
+    for (int c = 0; c < columns; ++c)
+        table->setHeaderData(c, Qt::Horizontal, QStringLiteral("C%1").arg(c), KXValueRole);
+    return table;
 }
 
 MessageCapture::MessageCapture()

@@ -7,6 +7,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
+class KXDataModelGeneric;
+
 namespace KXTest {
 
 /// Equality of doubles that treats NaN as equal to NaN, keeps the sign of zero and infinities,
@@ -19,6 +23,11 @@ bool sameValue(const QVariant& actual, const QVariant& expected);
 QString describe(const QVariant& value);
 /// An error value carrying message, as nodes return it.
 QVariant errorValue(const QString& message);
+
+/// A table of rows x columns whose cell (r, c) holds the double r * 10 + c, with row headers
+/// "R<r>" and column headers "C<c>".
+std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
+                                              const QString& subdataset = QString());
 
 /// Collects every error report made while it lives, from any thread.
 class MessageCapture
