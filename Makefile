@@ -45,9 +45,9 @@ demo: build
 
 bench:
 	$(MAKE) deps EXTRA_PACKAGES="$(BENCH_PACKAGES)"
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-	cmake --build build -j $(JOBS) --target kxbench
-	./build/bench/kxbench
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS) --target kxbench
+	./build-bench/bench/kxbench
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-bench
