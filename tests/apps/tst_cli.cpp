@@ -89,6 +89,23 @@ void TestCli::eval_data()
                                    << "double 32\n" << 0;
     QTest::newRow("selection-of-empty") << QStringList{"eval", "   "}
                                         << "error Error in the interpretation of data selection\n" << 1;
+    // Functions
+    QTest::newRow("sum") << QStringList{"eval", "sum(x,1,10,x)"} << "double 55\n" << 0;
+    QTest::newRow("var") << QStringList{"eval", "var(x,1,3,x)"} << "double 1\n" << 0;
+    QTest::newRow("var-negative-mean") << QStringList{"eval", "var(x,1,3,x-10)"} << "error Invalid syntax: x-10-\n" << 1;
+    QTest::newRow("if-skips-branch") << QStringList{"eval", "--dataset", table, "if(1<2;2;Input1(0,0))"} << "double 2\n" << 0;
+    QTest::newRow("data-access") << QStringList{"eval", "--dataset", table, "Input1(2,1)"} << "double 3.5\n" << 0;
+    QTest::newRow("data-out-of-range") << QStringList{"eval", "--dataset", table, "Input1(0,1)"}
+                                       << "error Input1() : Line number unreachable\n" << 1;
+    QTest::newRow("header") << QStringList{"eval", "--dataset", table, "rowName(Input1,3)"} << "text pad\n" << 0;
+    QTest::newRow("round") << QStringList{"eval", "round(-2.5)"} << "int -2\n" << 0;
+    QTest::newRow("average-negative-zero") << QStringList{"eval", "average(x,5,3,x)"} << "double -0\n" << 0;
+    QTest::newRow("rand-reversed") << QStringList{"eval", "rand(5,1)"} << "error rand(): Invalid arguments\n" << 1;
+    QTest::newRow("degrees") << QStringList{"eval", "round(asin(sin(30)))"} << "int 30\n" << 0;
+    QTest::newRow("selection-list") << QStringList{"eval", "--dataset", table, "[price|pen:count|ink]"}
+                                    << "list [double 1.5; double 10; text 3,5; invalid]\n" << 0;
+    QTest::newRow("too-deep-functions") << QStringList{"eval", QStringLiteral("sqrt(").repeated(20000) + "1" + QStringLiteral(")").repeated(20000)}
+                                        << "raised Expression too complex\n" << 2;
     QTest::newRow("too-complex") << QStringList{"eval", QStringLiteral("+x").repeated(50000).mid(1), "--const", "x=1"}
                                  << "raised Expression too complex\n" << 2;
     QTest::newRow("too-complex-fr") << QStringList{"eval", "--lang", "fr", QStringLiteral("(1+").repeated(5000) + "1" + QStringLiteral(")").repeated(5000)}
@@ -104,6 +121,8 @@ void TestCli::eval()
     const Run run = runTool(arguments);
     QCOMPARE(run.out, out);
     QCOMPARE(run.exitCode, exitCode);
+    if (QByteArray(QTest::currentDataTag()) == "var-negative-mean")
+        QCOMPARE(run.err, QStringLiteral("error: Invalid syntax: x-10-\n"));
     // Nothing depends on the locale of the environment.
     const Run inC = runTool(arguments, QStringLiteral("C"));
     QCOMPARE(inC.out, out);

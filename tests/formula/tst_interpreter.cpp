@@ -132,6 +132,10 @@ void TestInterpreter::deepTexts_data()
     QTest::newRow("chain-one-level-over") << QStringLiteral("+x").repeated(1001).mid(1);
     QTest::newRow("groups-one-level-over") << QStringLiteral("1+(").repeated(1000) + QStringLiteral("1")
                                                   + QStringLiteral(")").repeated(1000);
+    QTest::newRow("nested-functions") << QStringLiteral("sqrt(").repeated(100000) + QStringLiteral("1")
+                                             + QStringLiteral(")").repeated(100000);
+    QTest::newRow("functions-one-level-over") << QStringLiteral("abs(").repeated(1001) + QStringLiteral("1")
+                                                     + QStringLiteral(")").repeated(1001);
     QTest::newRow("long-chain") << QStringLiteral("+x").repeated(50000).mid(1);
     QTest::newRow("nested-groups") << QStringLiteral("1+(").repeated(20000) + QStringLiteral("1")
                                           + QStringLiteral(")").repeated(20000);
@@ -155,6 +159,9 @@ void TestInterpreter::treesWithinTheLimit_data()
     QTest::addColumn<double>("value");
 
     QTest::newRow("chain-at-the-limit") << QStringLiteral("+x").repeated(1000).mid(1) << 3000.0;
+    QTest::newRow("functions-at-the-limit") << QStringLiteral("abs(").repeated(999) + QStringLiteral("-2")
+                                                   + QStringLiteral(")").repeated(999)
+                                            << 2.0;
     QTest::newRow("nested-groups-499") << QStringLiteral("1+(").repeated(499) + QStringLiteral("1")
                                                   + QStringLiteral(")").repeated(499)
                                        << 500.0;
