@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
 
-.PHONY: all deps build test sanitize demo bench tsan clean
+.PHONY: all deps build test sanitize demo bench tsan fuzz clean
 
 all: build
 
@@ -49,5 +49,13 @@ bench:
 	cmake --build build-bench -j $(JOBS) --target kxbench
 	./build-bench/bench/kxbench
 
+FUZZ_SECONDS ?= 60
+fuzz:
+	$(MAKE) deps EXTRA_PACKAGES="clang libclang-rt-14-dev"
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_formula
+	mkdir -p build-fuzz/corpus && cp fuzz/corpus/* build-fuzz/corpus/
+	ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/fuzz_formula -max_total_time=$(FUZZ_SECONDS) -max_len=512 build-fuzz/corpus
+
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -31,6 +31,8 @@ KXEquationVariableModel::KXEquationVariableModel()
 
 KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel* other)
     : m_constants(other->m_constants),
+      m_cellRow(other->m_cellRow),
+      m_cellColumn(other->m_cellColumn),
       m_datasetVariables(other->m_datasetVariables),
       m_relatedVariables(other->m_relatedVariables),
       m_aliases(other->m_aliases),
@@ -50,54 +52,97 @@ void KXEquationVariableModel::copy(const KXEquationVariableModel* other)
     m_aliases.clear();
     m_aliasEnabled = other->m_aliasEnabled;
     m_constants = other->m_constants;
+    m_cellRow = other->m_cellRow;
+    m_cellColumn = other->m_cellColumn;
     m_datasetVariables = other->m_datasetVariables;
     m_relatedVariables = other->m_relatedVariables;
     m_aliases = other->m_aliases;
 }
 
+KXEquationVariableModel::CellConstant* KXEquationVariableModel::cellConstant(const QString& name)
+{
+    if (name.size() != 1)
+        return nullptr;
+    if (name.at(0) == QLatin1Char('i'))
+        return &m_cellRow;
+    if (name.at(0) == QLatin1Char('j'))
+        return &m_cellColumn;
+    return nullptr;
+}
+
+const KXEquationVariableModel::CellConstant* KXEquationVariableModel::cellConstant(const QString& name) const
+{
+    return const_cast<KXEquationVariableModel*>(this)->cellConstant(name);
+}
+
+const double* KXEquationVariableModel::findConstant(const QString& name) const
+{
+    if (const CellConstant* cell = cellConstant(name))
+        return cell->present ? &cell->value : nullptr;
+    const auto found = m_constants.constFind(name);
+    return found == m_constants.constEnd() ? nullptr : &found.value();
+}
+
+void KXEquationVariableModel::setConstant(const QString& name, double value)
+{
+    if (CellConstant* cell = cellConstant(name)) {
+        cell->present = true;
+        cell->value = value;
+    } else {
+        m_constants.insert(name, value);
+    }
+}
+
+void KXEquationVariableModel::removeConstant(const QString& name)
+{
+    if (CellConstant* cell = cellConstant(name))
+        cell->present = false;
+    else
+        m_constants.remove(name);
+}
+
 void KXEquationVariableModel::addVariable(const QString& name, double value)
 {
-    m_constants.insert(name, value);
+    setConstant(name, value);
 }
 
 void KXEquationVariableModel::addVariable(const QString& name, double value, const QString& relatedName)
 {
-    m_constants.insert(name, value);
+    setConstant(name, value);
     m_relatedVariables.insert(name, relatedName);
 }
 
 bool KXEquationVariableModel::variableConstantExist(const QString& name) const
 {
-    return m_constants.contains(name);
+    return findConstant(name) != nullptr;
 }
 
 double KXEquationVariableModel::getVariableConstantValue(const QString& name)
 {
-    const auto found = m_constants.constFind(name);
-    if (found == m_constants.constEnd())
+    const double* found = findConstant(name);
+    if (!found)
         return NO_VALUE;
-    if (name == QLatin1String("i") || name == QLatin1String("j"))
+    if (cellConstant(name))
         m_varOnFormula = true;
-    return found.value();
+    return *found;
 }
 
 bool KXEquationVariableModel::updateVariableName(const QString& oldName, const QString& newName)
 {
-    const auto found = m_constants.constFind(oldName);
-    if (found == m_constants.constEnd())
+    const double* found = findConstant(oldName);
+    if (!found)
         return false;
-    const double value = found.value();
-    m_constants.remove(oldName);
-    m_constants.insert(newName, value);
+    const double value = *found;
+    removeConstant(oldName);
+    setConstant(newName, value);
     return true;
 }
 
 bool KXEquationVariableModel::updateVariableValue(const QString& name, double value)
 {
-    auto found = m_constants.find(name);
-    if (found == m_constants.end())
+    if (!findConstant(name))
         return false;
-    found.value() = value;
+    setConstant(name, value);
     return true;
 }
 
@@ -108,6 +153,11 @@ QMap<QString, QString> KXEquationVariableModel::getVariableConstantList() const
         if (!m_relatedVariables.contains(it.key()))
             list.insert(it.key(), formatted(it.value()));
     }
+    for (const QString& name : {QStringLiteral("i"), QStringLiteral("j")}) {
+        const double* value = findConstant(name);
+        if (value && !m_relatedVariables.contains(name))
+            list.insert(name, formatted(*value));
+    }
     return list;
 }
 
@@ -115,8 +165,10 @@ QMap<QString, QString> KXEquationVariableModel::getVariableModelRelatedList(cons
 {
     QMap<QString, QString> list;
     for (auto it = m_relatedVariables.constBegin(); it != m_relatedVariables.constEnd(); ++it) {
-        if (it.value() == datasetName)
-            list.insert(it.key(), formatted(m_constants.value(it.key(), 0.0)));
+        if (it.value() != datasetName)
+            continue;
+        const double* value = findConstant(it.key());
+        list.insert(it.key(), formatted(value ? *value : 0.0));
     }
     return list;
 }
@@ -153,14 +205,14 @@ void KXEquationVariableModel::removeRelatedConstants(const QString& datasetName)
     const QStringList related = m_relatedVariables.keys(datasetName);
     for (const QString& constant : related) {
         m_relatedVariables.remove(constant);
-        m_constants.remove(constant);
+        removeConstant(constant);
     }
 }
 
 bool KXEquationVariableModel::removeVariable(const QString& name)
 {
-    if (m_constants.contains(name)) {
-        m_constants.remove(name);
+    if (findConstant(name)) {
+        removeConstant(name);
         m_relatedVariables.remove(name);
         return true;
     }

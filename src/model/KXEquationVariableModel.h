@@ -62,7 +62,21 @@ private:
     void removeRelatedConstants(const QString& datasetName);
     QVariant header(const QString& name, int section, Qt::Orientation orientation) const;
 
+    // Constants live in the shared map, except the cell position: "i" and "j" change for every
+    // cell, and keeping them beside the map spares each cell's copy a copy of the whole map.
+    struct CellConstant {
+        bool present = false;
+        double value = 0.0;
+    };
+    CellConstant* cellConstant(const QString& name);
+    const CellConstant* cellConstant(const QString& name) const;
+    const double* findConstant(const QString& name) const;
+    void setConstant(const QString& name, double value);
+    void removeConstant(const QString& name);
+
     QHash<QString, double> m_constants;
+    CellConstant m_cellRow;
+    CellConstant m_cellColumn;
     QHash<QString, QAbstractItemModel*> m_datasetVariables;
     QHash<QString, QString> m_relatedVariables;
     QHash<QString, QString> m_aliases;

@@ -59,7 +59,7 @@ bool KXEquationVariableModel::decode(QDomElement& element)
         bool isNumber = false;
         const double number = value.toDouble(&isNumber);
         if (isNumber) {
-            m_constants.insert(name, number);
+            setConstant(name, number);
             continue;
         }
         std::unique_ptr<KXDataModel> table(loadDataModel(value));
