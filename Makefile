@@ -37,7 +37,7 @@ sanitize: deps
 
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKX_TSAN=ON
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target tst_compute tst_calculationcommands tst_commands
 	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R 'tst_compute|tst_calculationcommands|tst_commands'
 
 demo: build

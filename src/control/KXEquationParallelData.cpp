@@ -23,15 +23,24 @@ KXEquationParallelData::~KXEquationParallelData()
 
 void KXEquationParallelData::run()
 {
-    const KXEquationCommand* command = m_command.get();
-    m_future = QtConcurrent::run(QThreadPool::globalInstance(), [command] { return command->evaluate(); });
+    m_handedOver.store(true, std::memory_order_release);
+    m_future = QtConcurrent::run(QThreadPool::globalInstance(), [this] {
+        m_handedOver.load(std::memory_order_acquire);
+        const QVariant value = m_command->evaluate();
+        m_handedBack.store(true, std::memory_order_release);
+        return value;
+    });
     m_started = true;
 }
 
 QVariant KXEquationParallelData::result()
 {
     // A task that never ran has no value; an empty future has no result to wait for.
-    return m_started ? m_future.result() : QVariant();
+    if (!m_started)
+        return QVariant();
+    const QVariant value = m_future.result();
+    m_handedBack.load(std::memory_order_acquire);
+    return value;
 }
 
 bool KXEquationParallelData::varOnFormula() const

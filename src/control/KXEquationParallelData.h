@@ -5,6 +5,7 @@
 #include <QFuture>
 #include <QVariant>
 
+#include <atomic>
 #include <memory>
 
 class KXEquationCommand;
@@ -36,6 +37,10 @@ private:
     std::unique_ptr<KXEquationCommand> m_command;
     QFuture<QVariant> m_future;
     bool m_started = false;
+    // Qt's futures synchronise through futexes that race checkers cannot see; these two flags
+    // state the hand-over of the task's objects to the worker and back in terms they understand.
+    std::atomic<bool> m_handedOver{false};
+    std::atomic<bool> m_handedBack{false};
     int m_row;
     int m_col;
 };
