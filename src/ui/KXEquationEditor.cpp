@@ -195,6 +195,14 @@ void KXEquationEditor::fillHeaderDatasets()
 
 void KXEquationEditor::updateInterface()
 {
+    refillFields();
+    // A header dataset that is no longer listed gives way to the one the list now shows.
+    if (m_headerDatasetCombo->currentText() != m_model->dataModelForHeader())
+        emit dataModelForHeaderChanged(m_headerDatasetCombo->currentText());
+}
+
+void KXEquationEditor::refillFields()
+{
     // The fields show the models; what they show now is no edit of the user's.
     const QSignalBlocker formula(m_formulaEdit);
     const QSignalBlocker datasetName(m_datasetNameEdit);

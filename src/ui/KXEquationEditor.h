@@ -27,7 +27,8 @@ public:
     KXEquationEditor(const KXEquationModel* model, const KXEquationVariableModel* variableModel);
     ~KXEquationEditor() override;
 
-    /// Refills every field from the models without reporting the new values.
+    /// Refills every field from the models without reporting the new values; only a header dataset
+    /// that is no longer listed is reported, replaced by the one the list shows.
     void updateInterface();
     void initExecutionGroup(KXRibbonBar* bar);
     void initModelGroup(KXRibbonBar* bar);
@@ -67,6 +68,7 @@ protected slots:
 
 private:
     void initInterface();
+    void refillFields();
     QLineEdit* createLineEdit(QWidget* parent, const QString& text);
     /// One item per dataset variable, the model's header dataset current when it is listed.
     void fillHeaderDatasets();
