@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolButton>
 
@@ -218,12 +219,8 @@ KXRibbon::~KXRibbon()
     // The bars belong to their modules, not to the tabs.
     disconnect(this, &QTabWidget::currentChanged, this, &KXRibbon::slotTabChanged);
     const QList<KXRibbonBar*> bars = ribbonBars();
-    for (KXRibbonBar* bar : bars) {
-        if (indexOf(bar) >= 0) {
-            removeTab(indexOf(bar));
-            bar->setParent(nullptr);
-        }
-    }
+    for (KXRibbonBar* bar : bars)
+        removeTabOf(bar);
 }
 
 void KXRibbon::addRibbonBar(KXRibbonBar* bar, bool visible, bool closable)
@@ -233,18 +230,14 @@ void KXRibbon::addRibbonBar(KXRibbonBar* bar, bool visible, bool closable)
     RibbonInterface::addRibbonBar(bar, false, closable);
     // The first tab becomes current by itself and reports it through currentChanged.
     if (visible)
-        addTab(bar, QIcon(bar->pixmap()), bar->windowTitle());
+        addTabFor(bar);
 }
 
 void KXRibbon::removeRibbonBar(KXRibbonBar* bar)
 {
     if (!unregisterBar(bar))
         return;
-    const int index = indexOf(bar);
-    if (index >= 0) {
-        removeTab(index);
-        bar->setParent(nullptr);
-    }
+    removeTabOf(bar);
     slotTabChanged(currentIndex());
 }
 
@@ -252,12 +245,50 @@ void KXRibbon::setCurrentRibbonBar(KXRibbonBar* bar)
 {
     if (!isRegistered(bar))
         return;
-    if (indexOf(bar) < 0)
-        addTab(bar, QIcon(bar->pixmap()), bar->windowTitle());
-    setCurrentWidget(bar);
+    if (tabOf(bar) < 0)
+        addTabFor(bar);
+    setCurrentIndex(tabOf(bar));
+}
+
+KXRibbonBar* KXRibbon::barAt(int index) const
+{
+    auto* area = qobject_cast<QScrollArea*>(widget(index));
+    return area ? qobject_cast<KXRibbonBar*>(area->widget()) : nullptr;
+}
+
+int KXRibbon::tabOf(const KXRibbonBar* bar) const
+{
+    for (int index = 0; index < count(); ++index) {
+        if (bar && barAt(index) == bar)
+            return index;
+    }
+    return -1;
+}
+
+void KXRibbon::addTabFor(KXRibbonBar* bar)
+{
+    // A bar wider than the window scrolls instead of widening the window.
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(bar);
+    area->setMinimumHeight(bar->sizeHint().height() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    addTab(area, QIcon(bar->pixmap()), bar->windowTitle());
+}
+
+void KXRibbon::removeTabOf(KXRibbonBar* bar)
+{
+    const int index = tabOf(bar);
+    if (index < 0)
+        return;
+    auto* area = static_cast<QScrollArea*>(widget(index));
+    removeTab(index);
+    area->takeWidget();
+    delete area;
 }
 
 void KXRibbon::slotTabChanged(int index)
 {
-    changeCurrentBar(qobject_cast<KXRibbonBar*>(widget(index)));
+    changeCurrentBar(barAt(index));
 }

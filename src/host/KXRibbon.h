@@ -132,7 +132,7 @@ private:
     QPointer<KXRibbonBar> m_current;
 };
 
-/// The ribbon of a desktop window: one tab per visible bar.
+/// The ribbon of a desktop window: one tab per visible bar, scrolled when it is too wide.
 class KXHOST_EXPORT KXRibbon final : public QTabWidget, public RibbonInterface
 {
     Q_OBJECT
@@ -145,5 +145,9 @@ public:
     void setCurrentRibbonBar(KXRibbonBar* bar) override;
 
 private:
+    KXRibbonBar* barAt(int index) const;
+    int tabOf(const KXRibbonBar* bar) const;
+    void addTabFor(KXRibbonBar* bar);
+    void removeTabOf(KXRibbonBar* bar);
     void slotTabChanged(int index);
 };

@@ -290,6 +290,8 @@ void KXEquationEditor::setVariablesEditor(KXEquationVariableEditor* editor)
     m_variablesEditor = editor;
     auto* box = new QGroupBox(dynamic_cast<QWidget*>(m_wizard));
     box->setFlat(true);
+    // The tree takes the height that the other boxes leave.
+    box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     box->setTitle(tr("Variables editor", "Editeur de variables"));
     auto* layout = new QHBoxLayout(box);
     editor->setMinimumWidth(VARIABLES_MINIMUM_WIDTH);
