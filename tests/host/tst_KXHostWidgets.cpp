@@ -2,7 +2,6 @@
 #include "KXModuleCtrl.h"
 #include "KXRibbon.h"
 #include "MainWindowInterface.h"
-#include "TFileDialog.h"
 #include "TMessageBox.h"
 #include "TPixmapCache.h"
 #include "Wizard.h"
@@ -29,8 +28,6 @@ private slots:
     void closableBars();
     void workspaceAsks_data();
     void workspaceAsks();
-    void rememberedFolders_data();
-    void rememberedFolders();
     void wizardPages();
 };
 
@@ -49,17 +46,6 @@ public:
 
 private:
     int m_answer;
-};
-
-class KXChosenFile final : public TFileDialogRunner
-{
-public:
-    int run(TFileDialog& dialog) override
-    {
-        dialog.setFileNameComplete(path);
-        return path.isEmpty() ? 0 : 1;
-    }
-    QString path;
 };
 
 class KXFixedApplication final : public ApplicationInterface
@@ -199,33 +185,6 @@ void KXHostWidgetsTest::workspaceAsks()
     KXModuleCtrl module("kxGCP");
     QCOMPARE(workspace.closeModule(withModule ? &module : nullptr), closes);
     TMessageBox::setInstance(nullptr);
-}
-
-void KXHostWidgetsTest::rememberedFolders_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("remembered");
-    QTest::newRow("chosen") << "/tmp/equations/a.xml" << "/tmp/equations";
-    QTest::newRow("cancelled") << "" << "";
-}
-
-void KXHostWidgetsTest::rememberedFolders()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QString, remembered);
-    KXChosenFile runner;
-    runner.path = chosen;
-    TFileDialogRunner::setInstance(&runner);
-    const QString key = QStringLiteral("key-") + QTest::currentDataTag();
-    TFileDialogSave dialog(nullptr, Qt::WindowFlags());
-    dialog.setSpecifiedDir(key);
-    QCOMPARE(dialog.exec() != 0, !chosen.isEmpty());
-    QCOMPARE(dialog.fileNameComplete(), chosen);
-    QCOMPARE(TFileDialog::rememberedDir(key), remembered);
-    QCOMPARE(TFileDialog::rememberedDir(QStringLiteral("other")), QString());
-    QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(TFileDialogOpen(nullptr, Qt::WindowFlags()).fileMode(), QFileDialog::ExistingFile);
-    TFileDialogRunner::setInstance(nullptr);
 }
 
 void KXHostWidgetsTest::wizardPages()
