@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
 
-.PHONY: all deps build test sanitize demo bench tsan fuzz clean
+.PHONY: all deps build test sanitize demo demo-desktop bench tsan fuzz clean
 
 all: build
 
@@ -42,6 +42,9 @@ tsan: deps
 
 demo: build
 	./build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop
+
+demo-desktop: build
+	./build/apps/desktop/kxequation-desktop examples/shop
 
 bench:
 	$(MAKE) deps EXTRA_PACKAGES="$(BENCH_PACKAGES)"

@@ -1,19 +1,27 @@
 #include "KXEquationCtrl.h"
 
+#include "ApplicationInterface.h"
 #include "KXDataModel.h"
 #include "KXEquationCommand.h"
+#include "KXEquationEditor.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationModel.h"
 #include "KXEquationParallelData.h"
+#include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
+#include "KXRibbon.h"
+#include "KXRibbonEquation.h"
+#include "MainWindowInterface.h"
 #include "TDataEditor2Ctrl.h"
+#include "TFileDialog.h"
 #include "TProgressBarMgr.h"
 
 #include <memory>
 
 namespace {
 const char MODULE_KEY[] = "kxGCP";
+const char FILE_DIALOG_KEY[] = "Equation";
 const double NO_VALUE = -9999.0;
 // Results are written and tasks released whenever the task counter reaches a multiple of this.
 const int BATCH = 5000;
@@ -35,7 +43,62 @@ KXEquationCtrl::KXEquationCtrl() : KXEquationAbstractCtrl(), KXModuleCtrl(QLatin
     setEquationModel(new KXEquationModel);
 }
 
-KXEquationCtrl::~KXEquationCtrl() = default;
+KXEquationCtrl::~KXEquationCtrl()
+{
+    delete m_editor;
+    RibbonInterface::returnMe()->removeRibbonBar(m_ribbon);
+    delete m_ribbon;
+}
+
+bool KXEquationCtrl::initView(VRN::Kestrix::Wizard::RibbonWizard*)
+{
+    m_ribbon = new KXRibbonEquation;
+    m_ribbon->createActionGroup(getActionList());
+    m_ribbon->registerObserver(this);
+    connect(m_ribbon, &KXRibbonEquation::closeClicked, this, &KXEquationCtrl::slotClose);
+
+    m_variableEditor = new KXEquationVariableEditor(variableModel());
+    m_variableEditor->linkToRunningWizard(m_ribbon);
+    m_variableEditor->initVariablesGroup(m_ribbon);
+    connect(m_variableEditor, &KXEquationVariableEditor::datasetDropped, this,
+            &KXEquationAbstractCtrl::slotDatasetDropped);
+    connect(m_variableEditor, &KXEquationVariableEditor::variableNameChanged, this,
+            &KXEquationAbstractCtrl::updateModelVariableName);
+    connect(m_variableEditor, &KXEquationVariableEditor::variableValueChanged, this,
+            &KXEquationAbstractCtrl::updateModelVariableValue);
+    connect(m_variableEditor, &KXEquationVariableEditor::variableAdded, this,
+            &KXEquationAbstractCtrl::slotVariableAdded);
+    connect(m_variableEditor, &KXEquationVariableEditor::variableRemovedClicked, this,
+            &KXEquationAbstractCtrl::slotVariableRemoved);
+
+    m_editor = new KXEquationEditor(model(), variableModel());
+    m_editor->linkToRunningWizard(m_ribbon);
+    connect(m_editor, &KXEquationEditor::formulaChanged, this, &KXEquationCtrl::updateModelFormula);
+    connect(m_editor, &KXEquationEditor::subdatasetNameChanged, this, &KXEquationCtrl::updateModelSubdatasetName);
+    connect(m_editor, &KXEquationEditor::rowStartChanged, this, &KXEquationAbstractCtrl::slotUpdateModelRowStart);
+    connect(m_editor, &KXEquationEditor::colStartChanged, this, &KXEquationAbstractCtrl::slotUpdateModelColStart);
+    connect(m_editor, &KXEquationEditor::rowEndChanged, this, &KXEquationAbstractCtrl::slotUpdateModelRowEnd);
+    connect(m_editor, &KXEquationEditor::colEndChanged, this, &KXEquationAbstractCtrl::slotUpdateModelColEnd);
+    connect(m_editor, &KXEquationEditor::stateHHeaderChanged, this, &KXEquationCtrl::updateModelHHeader);
+    connect(m_editor, &KXEquationEditor::stateVHeaderChanged, this, &KXEquationCtrl::updateModelVHeader);
+    connect(m_editor, &KXEquationEditor::keepHeaderChanged, this, &KXEquationCtrl::updateModelHeader);
+    connect(m_editor, &KXEquationEditor::dataModelForHeaderChanged, this,
+            &KXEquationCtrl::updateModelDataModelForName);
+    connect(m_editor, &KXEquationEditor::rowNameChanged, this, &KXEquationCtrl::updateModelRowName);
+    connect(m_editor, &KXEquationEditor::colNameChanged, this, &KXEquationCtrl::updateModelColName);
+    connect(m_editor, &KXEquationEditor::launchClicked, this, &KXEquationCtrl::slotCompute);
+    connect(m_editor, &KXEquationEditor::saveClicked, this, &KXEquationCtrl::slotSave);
+    connect(m_editor, &KXEquationEditor::loadClicked, this, &KXEquationCtrl::slotLoad);
+
+    m_editor->setVariablesEditor(m_variableEditor);
+    RibbonInterface::returnMe()->addRibbonBar(m_ribbon, true, true);
+    return true;
+}
+
+void KXEquationCtrl::activeRibbon()
+{
+    RibbonInterface::returnMe()->setCurrentRibbonBar(m_ribbon);
+}
 
 KXEquationModel* KXEquationCtrl::model() const
 {
@@ -44,6 +107,12 @@ KXEquationModel* KXEquationCtrl::model() const
 
 void KXEquationCtrl::updateInterface()
 {
+    if (m_editor)
+        m_editor->updateInterface();
+    if (m_variableEditor) {
+        m_variableEditor->clear();
+        m_variableEditor->updateVariables();
+    }
 }
 
 void KXEquationCtrl::setCurrentDataModel(QAbstractItemModel* dataModel)
@@ -262,6 +331,36 @@ void KXEquationCtrl::slotCompute()
     }
     editor->addGenericModel(table);
     editor->keepModel(table);
+}
+
+void KXEquationCtrl::slotClose()
+{
+    WorkspaceInterface* workspace = WorkspaceInterface::returnMe();
+    if (!workspace)
+        return;
+    if (workspace->closeModule(this))
+        delete this;
+}
+
+void KXEquationCtrl::slotSave()
+{
+    TFileDialogSave dialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowFlags());
+    dialog.setWindowTitle(tr("Save an equation...", "Enregistrer une équation..."));
+    dialog.setSpecifiedDir(QLatin1String(FILE_DIALOG_KEY));
+    dialog.setExtendedMode(true);
+    if (dialog.exec() == 0)
+        return;
+    saveModel(dialog.fileNameComplete());
+}
+
+void KXEquationCtrl::slotLoad()
+{
+    TFileDialogOpen dialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowFlags());
+    dialog.setWindowTitle(tr("Load an equation...", "Ouvrir une équation..."));
+    dialog.setSpecifiedDir(QLatin1String(FILE_DIALOG_KEY));
+    if (dialog.exec() == 0)
+        return;
+    loadModel(dialog.fileNameComplete());
 }
 
 void KXEquationCtrl::updateModelFormula(const QString& formula)

@@ -8,8 +8,14 @@
 
 class QAbstractItemModel;
 class KXDataModelGeneric;
+class KXEquationEditor;
 class KXEquationModel;
 class KXEquationParallelData;
+class KXRibbonEquation;
+
+namespace VRN::Kestrix::Wizard {
+class RibbonWizard;
+}
 
 /// The object the host creates for one running equation module: owns the models, computes the
 /// output table and answers the user's commands.
@@ -18,8 +24,14 @@ class KXEQUATION_EXPORT KXEquationCtrl : public KXEquationAbstractCtrl, public K
     Q_OBJECT
 public:
     KXEquationCtrl();
+    /// Unregisters and deletes the bar, and with it the page and the variable tree.
     ~KXEquationCtrl() override;
 
+    /// Builds the module's bar, variable tree and page, wires them and registers the bar with the
+    /// host's ribbon; the argument is not used (the module makes its own bar). Always true.
+    bool initView(VRN::Kestrix::Wizard::RibbonWizard* wizard);
+    /// Brings the module's bar to the front of the host's ribbon.
+    void activeRibbon();
     /// Makes a host table the module's input: the dataset variable Input1 and the output's name.
     void setCurrentDataModel(QAbstractItemModel* dataModel);
     KXEquationModel* model() const;
@@ -31,6 +43,11 @@ public:
 
 protected slots:
     void slotCompute();
+    /// Closes the module once the host's workspace agrees; the controller is then deleted.
+    void slotClose();
+    /// Writes or reads an equation file chosen in a file dialog.
+    void slotSave();
+    void slotLoad();
     void updateModelFormula(const QString& formula);
     void updateModelDatasetName(const QString& name);
     void updateModelSubdatasetName(const QString& name);
@@ -50,4 +67,7 @@ private:
                             int firstRow, int lastRow, int firstCol, int lastCol);
     void cleanParallelizationData(Tasks& formulaTasks, Tasks& rowNameTasks, Tasks& colNameTasks);
     void removeCellConstants();
+
+    KXEquationEditor* m_editor = nullptr;
+    KXRibbonEquation* m_ribbon = nullptr;
 };

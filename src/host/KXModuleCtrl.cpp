@@ -4,6 +4,33 @@
 
 ModuleObserver::~ModuleObserver() = default;
 
+ModuleEditorAbstract::~ModuleEditorAbstract() = default;
+
+void ModuleEditorAbstract::registerObserver(ModuleObserver* observer)
+{
+    if (observer && !m_observers.contains(observer))
+        m_observers.append(observer);
+}
+
+void ModuleEditorAbstract::unregisterObserver(ModuleObserver* observer)
+{
+    m_observers.removeAll(observer);
+}
+
+void ModuleEditorAbstract::notifySaveRequested()
+{
+    const QList<ModuleObserver*> observers = m_observers;
+    for (ModuleObserver* observer : observers)
+        observer->SaveRequested();
+}
+
+void ModuleEditorAbstract::notifyActionTriggered(int actionId)
+{
+    const QList<ModuleObserver*> observers = m_observers;
+    for (ModuleObserver* observer : observers)
+        observer->actionTriggered(actionId);
+}
+
 TModuleCtrl::TModuleCtrl(const QString& moduleKey) : m_moduleKey(moduleKey)
 {
 }

@@ -2,6 +2,7 @@
 
 #include "KXHostGlobal.h"
 
+#include <QList>
 #include <QMap>
 #include <QString>
 
@@ -14,6 +15,25 @@ public:
     virtual ~ModuleObserver();
     virtual void SaveRequested() {}
     virtual void actionTriggered(int actionId) {}
+};
+
+/// An editor of a running module; it tells its observers about the user's requests.
+class KXHOST_EXPORT ModuleEditorAbstract
+{
+public:
+    virtual ~ModuleEditorAbstract();
+
+    /// Adds an observer once; the observer must outlive the editor or unregister itself.
+    void registerObserver(ModuleObserver* observer);
+    void unregisterObserver(ModuleObserver* observer);
+    QList<ModuleObserver*> observers() const { return m_observers; }
+
+protected:
+    void notifySaveRequested();
+    void notifyActionTriggered(int actionId);
+
+private:
+    QList<ModuleObserver*> m_observers;
 };
 
 /// Base of every module the host runs.

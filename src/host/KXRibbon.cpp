@@ -1,9 +1,13 @@
 #include "KXRibbon.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolButton>
+
+#include <atomic>
 
 namespace {
 const int LARGE_ICON = 32;
@@ -54,19 +58,19 @@ QBoxLayout* KXRibbonGroup::layout() const
     return m_layout;
 }
 
-KXRibbonBar::KXRibbonBar(QWidget* parent) : QWidget(parent), m_groupLayout(new QHBoxLayout)
+KXRibbonBar::KXRibbonBar(QWidget* parent)
+    : QWidget(parent), m_groupLayout(new QHBoxLayout), m_closeButton(new QToolButton(this))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(m_groupLayout);
     layout->addStretch(1);
-    auto* closeButton = new QToolButton(this);
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setAutoRaise(true);
-    closeButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-    layout->addWidget(closeButton, 0, Qt::AlignTop);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setAutoRaise(true);
+    m_closeButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    layout->addWidget(m_closeButton, 0, Qt::AlignTop);
     // Queued: closing may delete the bar, and with it the button still handling its click.
-    connect(closeButton, &QToolButton::clicked, this, [this] { closeRequested(); }, Qt::QueuedConnection);
+    connect(m_closeButton, &QToolButton::clicked, this, [this] { closeRequested(); }, Qt::QueuedConnection);
 }
 
 KXRibbonBar::~KXRibbonBar() = default;
@@ -88,6 +92,203 @@ QList<KXRibbonGroup*> KXRibbonBar::groups() const
     return list;
 }
 
+void KXRibbonBar::setCloseButtonVisible(bool visible)
+{
+    m_closeButton->setVisible(visible);
+}
+
 void KXRibbonBar::closeRequested()
 {
+}
+
+KXRibbonModuleBar::KXRibbonModuleBar(QWidget* parent)
+    : KXRibbonBar(parent),
+      m_moduleGroup(new KXRibbonGroup(QCoreApplication::translate("KXRibbonModuleBar", "Module", "Module", -1)))
+{
+    m_moduleGroup->setObjectName(QStringLiteral("moduleGroup"));
+    addGroup(m_moduleGroup);
+}
+
+KXRibbonModuleBar::~KXRibbonModuleBar() = default;
+
+void KXRibbonModuleBar::slotCurrentBarHasChanged(KXRibbonBar* bar)
+{
+    m_current = bar == this;
+}
+
+void KXRibbonModuleBar::showEvent(QShowEvent* event)
+{
+    // A module that took every widget out of its group shows no empty frame.
+    m_moduleGroup->setVisible(m_moduleGroup->layout()->count() > 0);
+    KXRibbonBar::showEvent(event);
+}
+
+namespace {
+std::atomic<RibbonInterface*> ribbonReplacement{nullptr};
+}
+
+RibbonInterface::~RibbonInterface() = default;
+
+RibbonInterface* RibbonInterface::returnMe()
+{
+    static RibbonInterface builtIn;
+    RibbonInterface* instance = ribbonReplacement.load();
+    return instance ? instance : &builtIn;
+}
+
+void RibbonInterface::setInstance(RibbonInterface* instance)
+{
+    ribbonReplacement.store(instance);
+}
+
+void RibbonInterface::addRibbonBar(KXRibbonBar* bar, bool visible, bool closable)
+{
+    if (!bar || isRegistered(bar))
+        return;
+    m_bars.append(bar);
+    bar->setCloseButtonVisible(closable);
+    if (visible && !m_current)
+        changeCurrentBar(bar);
+}
+
+void RibbonInterface::removeRibbonBar(KXRibbonBar* bar)
+{
+    if (!unregisterBar(bar))
+        return;
+    if (!m_current) {
+        const QList<KXRibbonBar*> remaining = ribbonBars();
+        changeCurrentBar(remaining.isEmpty() ? nullptr : remaining.last());
+    }
+}
+
+void RibbonInterface::setCurrentRibbonBar(KXRibbonBar* bar)
+{
+    if (bar && !isRegistered(bar))
+        return;
+    changeCurrentBar(bar);
+}
+
+QList<KXRibbonBar*> RibbonInterface::ribbonBars() const
+{
+    QList<KXRibbonBar*> bars;
+    for (const QPointer<KXRibbonBar>& bar : m_bars) {
+        if (bar)
+            bars.append(bar);
+    }
+    return bars;
+}
+
+bool RibbonInterface::isRegistered(const KXRibbonBar* bar) const
+{
+    return bar && ribbonBars().contains(const_cast<KXRibbonBar*>(bar));
+}
+
+bool RibbonInterface::unregisterBar(KXRibbonBar* bar)
+{
+    if (!isRegistered(bar))
+        return false;
+    m_bars.removeAll(QPointer<KXRibbonBar>(bar));
+    // Silently: a bar on its way out is told nothing more.
+    if (m_current == bar)
+        m_current = nullptr;
+    return true;
+}
+
+void RibbonInterface::changeCurrentBar(KXRibbonBar* bar)
+{
+    if (m_current == bar)
+        return;
+    m_current = bar;
+    const QList<KXRibbonBar*> bars = ribbonBars();
+    for (KXRibbonBar* registered : bars) {
+        if (auto* moduleBar = qobject_cast<KXRibbonModuleBar*>(registered))
+            moduleBar->slotCurrentBarHasChanged(bar);
+    }
+}
+
+KXRibbon::KXRibbon(QWidget* parent) : QTabWidget(parent)
+{
+    setObjectName(QStringLiteral("ribbon"));
+    setDocumentMode(true);
+    setIconSize(QSize(16, 16));
+    connect(this, &QTabWidget::currentChanged, this, &KXRibbon::slotTabChanged);
+}
+
+KXRibbon::~KXRibbon()
+{
+    // The bars belong to their modules, not to the tabs.
+    disconnect(this, &QTabWidget::currentChanged, this, &KXRibbon::slotTabChanged);
+    const QList<KXRibbonBar*> bars = ribbonBars();
+    for (KXRibbonBar* bar : bars)
+        removeTabOf(bar);
+}
+
+void KXRibbon::addRibbonBar(KXRibbonBar* bar, bool visible, bool closable)
+{
+    if (!bar || isRegistered(bar))
+        return;
+    RibbonInterface::addRibbonBar(bar, false, closable);
+    // The first tab becomes current by itself and reports it through currentChanged.
+    if (visible)
+        addTabFor(bar);
+}
+
+void KXRibbon::removeRibbonBar(KXRibbonBar* bar)
+{
+    if (!unregisterBar(bar))
+        return;
+    removeTabOf(bar);
+    slotTabChanged(currentIndex());
+}
+
+void KXRibbon::setCurrentRibbonBar(KXRibbonBar* bar)
+{
+    if (!isRegistered(bar))
+        return;
+    if (tabOf(bar) < 0)
+        addTabFor(bar);
+    setCurrentIndex(tabOf(bar));
+}
+
+KXRibbonBar* KXRibbon::barAt(int index) const
+{
+    auto* area = qobject_cast<QScrollArea*>(widget(index));
+    return area ? qobject_cast<KXRibbonBar*>(area->widget()) : nullptr;
+}
+
+int KXRibbon::tabOf(const KXRibbonBar* bar) const
+{
+    for (int index = 0; index < count(); ++index) {
+        if (bar && barAt(index) == bar)
+            return index;
+    }
+    return -1;
+}
+
+void KXRibbon::addTabFor(KXRibbonBar* bar)
+{
+    // A bar wider than the window scrolls instead of widening the window.
+    auto* area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidget(bar);
+    area->setMinimumHeight(bar->sizeHint().height() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    addTab(area, QIcon(bar->pixmap()), bar->windowTitle());
+}
+
+void KXRibbon::removeTabOf(KXRibbonBar* bar)
+{
+    const int index = tabOf(bar);
+    if (index < 0)
+        return;
+    auto* area = static_cast<QScrollArea*>(widget(index));
+    removeTab(index);
+    area->takeWidget();
+    delete area;
+}
+
+void KXRibbon::slotTabChanged(int index)
+{
+    changeCurrentBar(barAt(index));
 }

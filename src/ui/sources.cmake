@@ -2,4 +2,6 @@
 target_sources(kxequation PRIVATE
     ui/KXEquationVariableEditor.h ui/KXEquationVariableEditor.cpp
     ui/KXEquationQuickHelp.h ui/KXEquationQuickHelp.cpp
+    ui/KXEquationEditor.h ui/KXEquationEditor.cpp
+    ui/KXRibbonEquation.h ui/KXRibbonEquation.cpp
 )

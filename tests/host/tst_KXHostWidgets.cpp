@@ -1,12 +1,16 @@
 #include "ApplicationInterface.h"
+#include "KXModuleCtrl.h"
 #include "KXRibbon.h"
+#include "MainWindowInterface.h"
 #include "TMessageBox.h"
 #include "TPixmapCache.h"
+#include "Wizard.h"
 
 #include <QBoxLayout>
 #include <QImage>
 #include <QPointer>
 #include <QSet>
+#include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -20,6 +24,11 @@ private slots:
     void groupButtons();
     void barOwnsGroups();
     void replacedSingletons();
+    void closableBars_data();
+    void closableBars();
+    void workspaceAsks_data();
+    void workspaceAsks();
+    void wizardPages();
 };
 
 namespace {
@@ -27,6 +36,16 @@ class KXFixedAnswers final : public TMessageBox
 {
 public:
     int askOKCancel(const QString&, const QString& text, const QString&) override { return text.size(); }
+};
+
+class KXAnswer final : public TMessageBox
+{
+public:
+    explicit KXAnswer(int answer) : m_answer(answer) {}
+    int askOKCancel(const QString&, const QString&, const QString&) override { return m_answer; }
+
+private:
+    int m_answer;
 };
 
 class KXFixedApplication final : public ApplicationInterface
@@ -110,6 +129,87 @@ void KXHostWidgetsTest::replacedSingletons()
     QCOMPARE(ApplicationInterface::returnMe()->mainWidget(), &window);
     ApplicationInterface::setInstance(nullptr);
     QCOMPARE(ApplicationInterface::returnMe()->mainWidget(), nullptr);
+}
+
+void KXHostWidgetsTest::closableBars_data()
+{
+    QTest::addColumn<bool>("tabs");
+    QTest::addColumn<bool>("closable");
+    QTest::newRow("built-in-closable") << false << true;
+    QTest::newRow("built-in-fixed") << false << false;
+    QTest::newRow("tabs-closable") << true << true;
+    QTest::newRow("tabs-fixed") << true << false;
+}
+
+void KXHostWidgetsTest::closableBars()
+{
+    QFETCH(bool, tabs);
+    QFETCH(bool, closable);
+    RibbonInterface builtIn;
+    KXRibbon tabRibbon;
+    RibbonInterface& ribbon = tabs ? static_cast<RibbonInterface&>(tabRibbon) : builtIn;
+    KXRibbonBar bar;
+    bar.setWindowTitle("Home");
+    ribbon.addRibbonBar(&bar, true, closable);
+    ribbon.addRibbonBar(&bar, true, closable);
+    QCOMPARE(ribbon.ribbonBars(), QList<KXRibbonBar*>{&bar});
+    QCOMPARE(ribbon.currentRibbonBar(), &bar);
+    QCOMPARE(!bar.findChild<QToolButton*>("closeButton")->isHidden(), closable);
+    if (tabs)
+        QCOMPARE(tabRibbon.tabText(0), QStringLiteral("Home"));
+    ribbon.removeRibbonBar(&bar);
+    QVERIFY(ribbon.ribbonBars().isEmpty());
+    QCOMPARE(ribbon.currentRibbonBar(), nullptr);
+    QCOMPARE(bar.parent(), nullptr);
+}
+
+void KXHostWidgetsTest::workspaceAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("withModule");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("accepted") << int(TMessageBox::OK) << true << true;
+    QTest::newRow("cancelled") << int(TMessageBox::Cancel) << true << false;
+    QTest::newRow("no-module") << int(TMessageBox::OK) << false << false;
+}
+
+void KXHostWidgetsTest::workspaceAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, withModule);
+    QFETCH(bool, closes);
+    QCOMPARE(WorkspaceInterface::returnMe(), nullptr);
+    KXAnswer answers(answer);
+    TMessageBox::setInstance(&answers);
+    WorkspaceInterface workspace;
+    KXModuleCtrl module("kxGCP");
+    QCOMPARE(workspace.closeModule(withModule ? &module : nullptr), closes);
+    TMessageBox::setInstance(nullptr);
+}
+
+void KXHostWidgetsTest::wizardPages()
+{
+    using namespace VRN::Kestrix::Wizard;
+    RibbonWizard wizard("Assistant");
+    auto* first = new WizardItem(nullptr, "first");
+    auto* second = new WizardItem(nullptr, "second");
+    wizard.addPage(first);
+    wizard.addPage(second);
+    wizard.addPage(first);
+    QCOMPARE(wizard.pages(), QList<WizardItem*>({first, second}));
+    QCOMPARE(first->parentWidget(), wizard.wizardWidget()->findChild<QStackedWidget*>());
+    QCOMPARE(wizard.currentPageIndex(), 0);
+    wizard.showNextPage();
+    QCOMPARE(wizard.currentPageIndex(), 0);
+    first->setNextEnabled(true);
+    wizard.showNextPage();
+    QCOMPARE(wizard.currentPageIndex(), 1);
+    wizard.showPreviousPage();
+    QCOMPARE(wizard.currentPageIndex(), 0);
+    wizard.setModuleDescription(QPixmap(), "Describe");
+    QCOMPARE(wizard.descriptionText(), QStringLiteral("Describe"));
+    wizard.setPinState(true);
+    QVERIFY(wizard.wizardWidget()->findChild<QToolButton*>("pinButton")->isChecked());
 }
 
 QTEST_MAIN(KXHostWidgetsTest)

@@ -1,6 +1,9 @@
 #include "KXTestSupport.h"
 
 #include "KXDataModel.h"
+#include "KXRibbon.h"
+#include "TDataEditor2Ctrl.h"
+
 #include "KXEquationCommand.h"
 
 #include <QCoreApplication>
@@ -109,6 +112,74 @@ LanguageScope::LanguageScope(TApplicationTranslator::Language language)
 LanguageScope::~LanguageScope()
 {
     QCoreApplication::removeTranslator(&m_translator);
+}
+
+void RecordingMainWindow::activateModuleBar(KXRibbonBar* bar, int panels)
+{
+    record(bar, QStringLiteral("activate %1").arg(panels));
+    MainWindowInterface::activateModuleBar(bar, panels);
+}
+
+void RecordingMainWindow::deactivateModuleBar(KXRibbonBar* bar)
+{
+    record(bar, QStringLiteral("deactivate"));
+    MainWindowInterface::deactivateModuleBar(bar);
+}
+
+void RecordingMainWindow::record(KXRibbonBar* bar, const QString& call)
+{
+    if (m_destroyed.contains(bar))
+        ++callsWithDestroyedBars;
+    else if (bar && !m_watched.contains(bar)) {
+        m_watched.insert(bar);
+        QObject::connect(bar, &QObject::destroyed, [this, bar] { m_destroyed.insert(bar); });
+    }
+    m_calls.append({bar, call});
+}
+
+QStringList RecordingMainWindow::callsFor(const KXRibbonBar* bar) const
+{
+    QStringList calls;
+    for (const auto& call : m_calls) {
+        if (call.first == bar)
+            calls.append(call.second);
+    }
+    return calls;
+}
+
+bool AnsweringWorkspace::closeModule(TModuleCtrl*)
+{
+    ++questions;
+    return answer;
+}
+
+int ChoosingFileDialogs::run(TFileDialog& dialog)
+{
+    seen.append({dialog.windowTitle(), dialog.specifiedDirKey(), dialog.isExtendedMode(),
+                 dialog.acceptMode() == QFileDialog::AcceptSave});
+    if (chosenPath.isEmpty())
+        return 0;
+    dialog.setFileNameComplete(chosenPath);
+    return 1;
+}
+
+HostScope::HostScope()
+    : m_ribbon(std::make_unique<RibbonInterface>()), m_launcher(std::make_unique<ModuleLauncherInterface>())
+{
+    RibbonInterface::setInstance(m_ribbon.get());
+    MainWindowInterface::setInstance(&mainWindow);
+    WorkspaceInterface::setInstance(&workspace);
+    ModuleLauncherInterface::setInstance(m_launcher.get());
+    TFileDialogRunner::setInstance(&fileDialogs);
+}
+
+HostScope::~HostScope()
+{
+    RibbonInterface::setInstance(nullptr);
+    MainWindowInterface::setInstance(nullptr);
+    WorkspaceInterface::setInstance(nullptr);
+    ModuleLauncherInterface::setInstance(nullptr);
+    TFileDialogRunner::setInstance(nullptr);
 }
 
 }

@@ -1,15 +1,22 @@
 #pragma once
 
 #include "KXError.h"
+#include "MainWindowInterface.h"
 #include "TApplicationTranslator.h"
+#include "TFileDialog.h"
 
 #include <QMutex>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
 #include <memory>
 
 class KXDataModelGeneric;
+class KXRibbonBar;
+class ModuleLauncherInterface;
+class RibbonInterface;
+class TModuleCtrl;
 
 namespace KXTest {
 
@@ -52,6 +59,71 @@ public:
 
 private:
     TApplicationTranslator m_translator;
+};
+
+/// Records the main window's module bar calls as "activate N" and "deactivate", per bar.
+class RecordingMainWindow final : public MainWindowInterface
+{
+public:
+    void activateModuleBar(KXRibbonBar* bar, int panels) override;
+    void deactivateModuleBar(KXRibbonBar* bar) override;
+
+    QStringList callsFor(const KXRibbonBar* bar) const;
+    /// Calls made with a bar that had already been destroyed.
+    int callsWithDestroyedBars = 0;
+
+private:
+    void record(KXRibbonBar* bar, const QString& call);
+
+    QList<QPair<const KXRibbonBar*, QString>> m_calls;
+    QSet<const KXRibbonBar*> m_watched;
+    QSet<const KXRibbonBar*> m_destroyed;
+};
+
+/// A workspace that gives a fixed answer and counts the questions.
+class AnsweringWorkspace final : public WorkspaceInterface
+{
+public:
+    bool closeModule(TModuleCtrl* module) override;
+
+    bool answer = true;
+    int questions = 0;
+};
+
+/// Answers file dialogs without showing them: chosenPath, or a cancel when it is empty.
+class ChoosingFileDialogs final : public TFileDialogRunner
+{
+public:
+    struct Seen
+    {
+        QString title;
+        QString key;
+        bool extended;
+        bool saving;
+    };
+    int run(TFileDialog& dialog) override;
+
+    QString chosenPath;
+    QList<Seen> seen;
+};
+
+/// Installs fresh host singletons (ribbon, main window, workspace, data editors, file dialogs)
+/// while it lives, and restores the built-in ones.
+class HostScope
+{
+public:
+    HostScope();
+    ~HostScope();
+
+    RibbonInterface& ribbon() { return *m_ribbon; }
+    RecordingMainWindow mainWindow;
+    AnsweringWorkspace workspace;
+    ChoosingFileDialogs fileDialogs;
+    ModuleLauncherInterface& launcher() { return *m_launcher; }
+
+private:
+    std::unique_ptr<RibbonInterface> m_ribbon;
+    std::unique_ptr<ModuleLauncherInterface> m_launcher;
 };
 
 }

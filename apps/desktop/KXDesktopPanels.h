@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTabWidget>
+
+class KXDataModelGeneric;
+class KXObject2Dataset;
+class QAbstractItemModel;
+
+namespace LodeDB {
+class TDatabase;
+}
+
+/// The stored datasets of the open project; they are dragged from here onto a module.
+class KXProjectPanel final : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit KXProjectPanel(QWidget* parent = nullptr);
+
+    /// Lists the datasets of database (none when it is null).
+    void showProject(const LodeDB::TDatabase* database);
+    /// The selected datasets, in the list's order.
+    QList<const KXObject2Dataset*> selectedDatasets() const;
+    /// Selects the dataset named "dataset.subdataset"; false when the project has none.
+    bool selectDataset(const QString& name);
+
+signals:
+    void datasetActivated(const KXObject2Dataset* dataset);
+
+protected:
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QListWidgetItem*> items) const override;
+
+private:
+    const KXObject2Dataset* datasetOf(const QListWidgetItem* item) const;
+
+    const LodeDB::TDatabase* m_database = nullptr;
+};
+
+/// The data editor's view: one tab per table, with its headers.
+class KXDataEditorView final : public QTabWidget
+{
+    Q_OBJECT
+public:
+    explicit KXDataEditorView(QWidget* parent = nullptr);
+
+    /// A new tab showing table; the table stays its owner's.
+    void showTable(QAbstractItemModel* table, const QString& title);
+    /// The table of the current tab; null when there is none.
+    QAbstractItemModel* currentTable() const;
+};
+
+/// The message log: one line per report, errors in red.
+class KXMessageLog final : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit KXMessageLog(QWidget* parent = nullptr);
+
+    void addError(const QString& text);
+    void addInformation(const QString& text);
+};

@@ -1,0 +1,459 @@
+#include "KXDesktopWindow.h"
+
+#include "ApplicationInterface.h"
+#include "KXDataModel.h"
+#include "KXDesktopPanels.h"
+#include "KXEquationCtrl.h"
+#include "KXError.h"
+#include "KXObject2.h"
+#include "KXRibbon.h"
+#include "LodeDB.h"
+#include "TMessageBox.h"
+#include "TPixmapCache.h"
+#include "Wizard.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using VRN::Kestrix::Wizard::RibbonWizard;
+
+namespace {
+// Messages
+QString windowTitleText()
+{
+    return KXDesktopWindow::tr("Equation module", "Module d'équation");
+}
+QString homeText()
+{
+    return KXDesktopWindow::tr("Home", "Accueil");
+}
+QString projectText()
+{
+    return KXDesktopWindow::tr("Project", "Projet");
+}
+QString openProjectText()
+{
+    return KXDesktopWindow::tr("Open project...", "Ouvrir un projet...");
+}
+QString modulesText()
+{
+    return KXDesktopWindow::tr("Modules", "Modules");
+}
+QString newEquationText()
+{
+    return KXDesktopWindow::tr("New equation", "Nouvelle équation");
+}
+QString dataText()
+{
+    return KXDesktopWindow::tr("Data", "Données");
+}
+QString saveTableText()
+{
+    return KXDesktopWindow::tr("Save table to project...", "Enregistrer le tableau dans le projet...");
+}
+QString quitText()
+{
+    return KXDesktopWindow::tr("Quit", "Quitter");
+}
+QString fileMenuText()
+{
+    return KXDesktopWindow::tr("&File", "&Fichier");
+}
+QString viewMenuText()
+{
+    return KXDesktopWindow::tr("&View", "&Affichage");
+}
+QString datasetsTitle()
+{
+    return KXDesktopWindow::tr("Project datasets", "Tableaux du projet");
+}
+QString moduleTitle()
+{
+    return KXDesktopWindow::tr("Module", "Module");
+}
+QString logTitle()
+{
+    return KXDesktopWindow::tr("Messages", "Messages");
+}
+QString noModuleText()
+{
+    return KXDesktopWindow::tr("No module is running. Select a dataset of the project and choose New equation.",
+                               "Aucun module en cours. Choisissez un tableau du projet puis Nouvelle équation.");
+}
+QString errorTitle()
+{
+    return KXDesktopWindow::tr("Error", "Erreur");
+}
+QString noProjectMessage(const QString& folder)
+{
+    return KXDesktopWindow::tr("The project folder %1 does not exist.", "Le dossier de projet %1 n'existe pas.")
+        .arg(folder);
+}
+QString projectOpenedMessage(const QString& folder, int count)
+{
+    return KXDesktopWindow::tr("Project %1 opened: %2 datasets.", "Projet %1 ouvert : %2 tableaux.")
+        .arg(folder)
+        .arg(count);
+}
+QString chooseProjectTitle()
+{
+    return KXDesktopWindow::tr("Open a project folder", "Ouvrir un dossier de projet");
+}
+QString noTableMessage()
+{
+    return KXDesktopWindow::tr("There is no table to save.", "Il n'y a aucun tableau à enregistrer.");
+}
+QString noOpenProjectMessage()
+{
+    return KXDesktopWindow::tr("Open a project first.", "Ouvrez d'abord un projet.");
+}
+QString tableNameQuestion()
+{
+    return KXDesktopWindow::tr("Name of the table in the project (dataset.subdataset):",
+                               "Nom du tableau dans le projet (tableau.sous-tableau) :");
+}
+QString badTableNameMessage(const QString& name)
+{
+    return KXDesktopWindow::tr("%1 is not a name of the form dataset.subdataset.",
+                               "%1 n'est pas un nom de la forme tableau.sous-tableau.")
+        .arg(name);
+}
+QString replaceQuestion(const QString& name)
+{
+    return KXDesktopWindow::tr("The project already holds %1. Replace it?", "Le projet contient déjà %1. Le remplacer ?")
+        .arg(name);
+}
+QString tableSavedMessage(const QString& name)
+{
+    return KXDesktopWindow::tr("%1 saved in the project.", "%1 enregistré dans le projet.").arg(name);
+}
+QString tableShownMessage(const QString& name, int rows, int columns)
+{
+    return KXDesktopWindow::tr("New table %1: %2 rows, %3 columns.", "Nouveau tableau %1 : %2 lignes, %3 colonnes.")
+        .arg(name)
+        .arg(rows)
+        .arg(columns);
+}
+QString unnamedText()
+{
+    return KXDesktopWindow::tr("(unnamed)", "(sans nom)");
+}
+QString activeModuleMessage(const QString& title)
+{
+    return KXDesktopWindow::tr("Active module: %1", "Module actif : %1").arg(title);
+}
+
+QString tableName(const KXDataModel* table)
+{
+    QString dataset, subdataset;
+    table->getName(dataset, subdataset);
+    if (dataset.isEmpty() && subdataset.isEmpty())
+        return unnamedText();
+    return dataset + QLatin1Char('.') + subdataset;
+}
+
+QToolButton* addButton(KXRibbonGroup* group, const QString& text, const char* pixmap)
+{
+    return group->addButton(text, QIcon(TPixmapCache::find(QLatin1String(pixmap))), KXRibbonGroup::LargeButton);
+}
+}
+
+KXDesktopWindow::KXDesktopWindow()
+    : m_ribbon(new KXRibbon),
+      m_dataEditor(new KXDataEditorView),
+      m_projectPanel(new KXProjectPanel),
+      m_messageLog(new KXMessageLog),
+      m_moduleDock(new QDockWidget(moduleTitle(), this)),
+      m_modulePanels(new QStackedWidget),
+      m_noModuleLabel(new QLabel(noModuleText()))
+{
+    setObjectName(QStringLiteral("desktopWindow"));
+    setWindowTitle(windowTitleText());
+    ApplicationInterface::returnMe()->setMainWidget(this);
+    MainWindowInterface::setInstance(this);
+    WorkspaceInterface::setInstance(this);
+    RibbonInterface::setInstance(m_ribbon);
+    ModuleLauncherInterface::setInstance(&m_launcher);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_ribbon->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    layout->addWidget(m_ribbon);
+    layout->addWidget(m_dataEditor, 1);
+    setCentralWidget(central);
+
+    auto* projectDock = new QDockWidget(datasetsTitle(), this);
+    projectDock->setObjectName(QStringLiteral("projectDock"));
+    projectDock->setWidget(m_projectPanel);
+    m_projectPanel->setMinimumWidth(140);
+    addDockWidget(Qt::LeftDockWidgetArea, projectDock);
+
+    m_noModuleLabel->setWordWrap(true);
+    m_noModuleLabel->setAlignment(Qt::AlignCenter);
+    m_noModuleLabel->setMargin(12);
+    m_modulePanels->addWidget(m_noModuleLabel);
+    m_moduleDock->setObjectName(QStringLiteral("moduleDock"));
+    m_moduleDock->setWidget(m_modulePanels);
+    addDockWidget(Qt::RightDockWidgetArea, m_moduleDock);
+
+    auto* logDock = new QDockWidget(logTitle(), this);
+    logDock->setObjectName(QStringLiteral("logDock"));
+    logDock->setWidget(m_messageLog);
+    addDockWidget(Qt::BottomDockWidgetArea, logDock);
+    resizeDocks({projectDock, m_moduleDock}, {170, 440}, Qt::Horizontal);
+    resizeDocks({logDock}, {110}, Qt::Vertical);
+
+    m_homeBar.reset(createHomeBar());
+    m_ribbon->addRibbonBar(m_homeBar.get(), true, false);
+    createActions();
+    QMenu* view = menuBar()->addMenu(viewMenuText());
+    view->addAction(projectDock->toggleViewAction());
+    view->addAction(m_moduleDock->toggleViewAction());
+    view->addAction(logDock->toggleViewAction());
+
+    connect(m_launcher.dataEditor(0), &TDataEditor2Ctrl::modelAdded, this, [this](KXDataModelGeneric* table) {
+        m_dataEditor->showTable(table, tableName(table));
+        report(false, tableShownMessage(tableName(table), table->rowCount(), table->columnCount()));
+    });
+    connect(m_projectPanel, &KXProjectPanel::datasetActivated, this, &KXDesktopWindow::showDataset);
+
+    // Reports may come from worker threads: only the GUI thread touches the widgets.
+    KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
+        KXMessageSink::printToStandardError(origin, text);
+        QMetaObject::invokeMethod(this, [this, text] { report(true, text); }, Qt::QueuedConnection);
+    });
+}
+
+KXDesktopWindow::~KXDesktopWindow()
+{
+    KXMessageSink::setHandler(KXMessageSink::Handler());
+    closeModules();
+    m_ribbon->removeRibbonBar(m_homeBar.get());
+    ModuleLauncherInterface::setInstance(nullptr);
+    RibbonInterface::setInstance(nullptr);
+    WorkspaceInterface::setInstance(nullptr);
+    MainWindowInterface::setInstance(nullptr);
+}
+
+void KXDesktopWindow::createActions()
+{
+    QMenu* file = menuBar()->addMenu(fileMenuText());
+    QAction* open = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("open_generic"))), openProjectText(),
+                                    this, &KXDesktopWindow::chooseProject);
+    open->setShortcut(QKeySequence::Open);
+    QAction* equation = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("stat_32"))), newEquationText(),
+                                        this, [this] { newEquation(); });
+    equation->setShortcut(QKeySequence::New);
+    QAction* save = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), saveTableText(),
+                                    this, &KXDesktopWindow::saveTableToProject);
+    save->setShortcut(QKeySequence::Save);
+    file->addSeparator();
+    QAction* quit = file->addAction(quitText(), this, &QWidget::close);
+    quit->setShortcut(QKeySequence::Quit);
+}
+
+KXRibbonBar* KXDesktopWindow::createHomeBar()
+{
+    auto* bar = new KXRibbonBar;
+    bar->setWindowTitle(homeText());
+    auto* project = new KXRibbonGroup(projectText());
+    connect(addButton(project, openProjectText(), "open_generic"), &QToolButton::clicked, this,
+            &KXDesktopWindow::chooseProject);
+    bar->addGroup(project);
+    auto* modules = new KXRibbonGroup(modulesText());
+    connect(addButton(modules, newEquationText(), "stat_32"), &QToolButton::clicked, this, [this] { newEquation(); });
+    bar->addGroup(modules);
+    auto* data = new KXRibbonGroup(dataText());
+    connect(addButton(data, saveTableText(), "save_generic"), &QToolButton::clicked, this,
+            &KXDesktopWindow::saveTableToProject);
+    bar->addGroup(data);
+    return bar;
+}
+
+bool KXDesktopWindow::openProject(const QString& folder)
+{
+    ProjectMgrInterface* projects = ProjectMgrInterface::returnMe();
+    if (!projects->openProject(folder)) {
+        report(true, noProjectMessage(folder));
+        return false;
+    }
+    m_projectPanel->showProject(projects->database());
+    report(false, projectOpenedMessage(QDir::toNativeSeparators(projects->database()->projectDirectory()),
+                                       m_projectPanel->count()));
+    return true;
+}
+
+void KXDesktopWindow::chooseProject()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, chooseProjectTitle());
+    if (!folder.isEmpty())
+        openProject(folder);
+}
+
+bool KXDesktopWindow::selectDataset(const QString& name)
+{
+    return m_projectPanel->selectDataset(name);
+}
+
+KXEquationCtrl* KXDesktopWindow::newEquation()
+{
+    auto* controller = new KXEquationCtrl;
+    m_modules.append(controller);
+    controller->initView(nullptr);
+    const QList<const KXObject2Dataset*> selected = m_projectPanel->selectedDatasets();
+    if (!selected.isEmpty()) {
+        auto* table = new KXDataModelDataset(this);
+        if (table->open(selected.first())) {
+            controller->setCurrentDataModel(table);
+        } else {
+            report(true, table->errorString());
+            delete table;
+        }
+    }
+    controller->activeRibbon();
+    return controller;
+}
+
+void KXDesktopWindow::showDataset(const KXObject2Dataset* dataset)
+{
+    auto* table = new KXDataModelDataset(this);
+    if (!table->open(dataset)) {
+        report(true, table->errorString());
+        delete table;
+        return;
+    }
+    m_dataEditor->showTable(table, tableName(table));
+}
+
+void KXDesktopWindow::saveTableToProject()
+{
+    auto* table = qobject_cast<KXDataModelGeneric*>(m_dataEditor->currentTable());
+    if (!table) {
+        report(true, noTableMessage());
+        return;
+    }
+    LodeDB::TDatabase* database = ProjectMgrInterface::returnMe()->database();
+    if (!database) {
+        report(true, noOpenProjectMessage());
+        return;
+    }
+    QString dataset, subdataset;
+    table->getName(dataset, subdataset);
+    const QString proposal = (dataset.isEmpty() ? QStringLiteral("results") : dataset) + QLatin1Char('.')
+                             + (subdataset.isEmpty() ? QStringLiteral("table") : subdataset);
+    bool accepted = false;
+    const QString name =
+        QInputDialog::getText(this, saveTableText(), tableNameQuestion(), QLineEdit::Normal, proposal, &accepted)
+            .trimmed();
+    if (!accepted)
+        return;
+    const int dot = name.indexOf(QLatin1Char('.'));
+    if (dot <= 0 || dot == name.size() - 1) {
+        report(true, badTableNameMessage(name));
+        return;
+    }
+    dataset = name.left(dot);
+    subdataset = name.mid(dot + 1);
+    if (database->getDataset(dataset, subdataset)
+        && TMessageBox::questionOKCancel(saveTableText(), replaceQuestion(name), QString()) != TMessageBox::OK)
+        return;
+    QString error;
+    if (!database->storeDataset(dataset, subdataset, *table, &error)) {
+        report(true, error);
+        return;
+    }
+    m_projectPanel->showProject(database);
+    m_projectPanel->selectDataset(name);
+    report(false, tableSavedMessage(name));
+}
+
+void KXDesktopWindow::activateModuleBar(KXRibbonBar* bar, int panels)
+{
+    MainWindowInterface::activateModuleBar(bar, panels);
+    auto* wizard = dynamic_cast<RibbonWizard*>(bar);
+    if ((panels & WizardPanel) && wizard && wizard->wizardWidget()) {
+        QWidget* panel = wizard->wizardWidget();
+        if (m_modulePanels->indexOf(panel) < 0)
+            m_modulePanels->addWidget(panel);
+        m_modulePanels->setCurrentWidget(panel);
+        m_moduleDock->setWindowTitle(wizard->title());
+        m_moduleDock->show();
+    }
+    if (panels & DataEditorPanel)
+        m_dataEditor->show();
+    if (bar)
+        statusBar()->showMessage(activeModuleMessage(bar->windowTitle()));
+}
+
+void KXDesktopWindow::deactivateModuleBar(KXRibbonBar* bar)
+{
+    MainWindowInterface::deactivateModuleBar(bar);
+    auto* wizard = dynamic_cast<RibbonWizard*>(bar);
+    if (!wizard || !wizard->wizardWidget())
+        return;
+    // A pinned wizard whose bar is still in front stays (the user refused to close it).
+    if (wizard->isPinned() && m_ribbon->currentRibbonBar() == bar)
+        return;
+    QWidget* panel = wizard->wizardWidget();
+    if (m_modulePanels->indexOf(panel) >= 0) {
+        m_modulePanels->removeWidget(panel);
+        // The panel is the wizard's: the window must not delete it.
+        panel->setParent(nullptr);
+    }
+    if (m_modulePanels->currentWidget() == m_noModuleLabel)
+        m_moduleDock->setWindowTitle(moduleTitle());
+    statusBar()->clearMessage();
+}
+
+void KXDesktopWindow::report(bool error, const QString& text)
+{
+    if (!error) {
+        m_messageLog->addInformation(text);
+        return;
+    }
+    m_messageLog->addError(text);
+    // Several reports of one failure share one box.
+    if (m_pendingErrors.isEmpty())
+        QTimer::singleShot(0, this, &KXDesktopWindow::showPendingErrors);
+    m_pendingErrors.append(text);
+}
+
+void KXDesktopWindow::showPendingErrors()
+{
+    if (m_pendingErrors.isEmpty())
+        return;
+    auto* box = new QMessageBox(QMessageBox::Warning, errorTitle(), m_pendingErrors.join(QLatin1Char('\n')),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("errorBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    m_pendingErrors.clear();
+}
+
+void KXDesktopWindow::closeModules()
+{
+    const QList<QPointer<QObject>> modules = m_modules;
+    m_modules.clear();
+    for (const QPointer<QObject>& module : modules)
+        delete module.data();
+}
+
+void KXDesktopWindow::closeEvent(QCloseEvent* event)
+{
+    closeModules();
+    event->accept();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "MainWindowInterface.h"
+#include "TDataEditor2Ctrl.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class QDockWidget;
+class QLabel;
+class QStackedWidget;
+class KXDataEditorView;
+class KXDataModelGeneric;
+class KXEquationCtrl;
+class KXMessageLog;
+class KXObject2Dataset;
+class KXProjectPanel;
+class KXRibbon;
+class KXRibbonBar;
+
+/// The desktop host: a ribbon, the project's datasets, the data editor, the running modules'
+/// panels and the message log. It is the modules' main window and workspace.
+class KXDesktopWindow final : public QMainWindow, public MainWindowInterface, public WorkspaceInterface
+{
+    Q_OBJECT
+public:
+    KXDesktopWindow();
+    ~KXDesktopWindow() override;
+
+    /// Opens a project folder and lists its datasets; false, with a message, when it does not exist.
+    bool openProject(const QString& folder);
+    /// Selects the project dataset "dataset.subdataset"; false when there is none.
+    bool selectDataset(const QString& name);
+    /// Starts an equation module on the selected dataset (or on none); returns it.
+    KXEquationCtrl* newEquation();
+
+    void activateModuleBar(KXRibbonBar* bar, int panels) override;
+    void deactivateModuleBar(KXRibbonBar* bar) override;
+
+public slots:
+    void chooseProject();
+    void saveTableToProject();
+    /// Shows every report of the host: in the log, and errors in a message box as well.
+    void report(bool error, const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    KXRibbonBar* createHomeBar();
+    void showPendingErrors();
+    void closeModules();
+    void showDataset(const KXObject2Dataset* dataset);
+
+    ModuleLauncherInterface m_launcher;
+    KXRibbon* m_ribbon;
+    KXDataEditorView* m_dataEditor;
+    KXProjectPanel* m_projectPanel;
+    KXMessageLog* m_messageLog;
+    QDockWidget* m_moduleDock;
+    QStackedWidget* m_modulePanels;
+    QLabel* m_noModuleLabel;
+    std::unique_ptr<KXRibbonBar> m_homeBar;
+    QList<QPointer<QObject>> m_modules;
+    QStringList m_pendingErrors;
+};

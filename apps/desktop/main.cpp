@@ -1,0 +1,190 @@
+// kxequation-desktop: the equation module inside a small desktop host.
+
+#include "KXDesktopWindow.h"
+#include "KXEquationCtrl.h"
+#include "KXEquationModel.h"
+#include "KXError.h"
+#include "TApplicationTranslator.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Messages
+QString tr(const char* english, const char* french)
+{
+    return QCoreApplication::translate("KXDesktop", english, french, -1);
+}
+QString description()
+{
+    return tr("The equation module in a desktop window. A project folder holds datasets as "
+              "<dataset>/<subdataset>.csv files.",
+              "Le module d'équation dans une fenêtre. Un dossier de projet contient les tableaux sous la forme de "
+              "fichiers <tableau>/<sous-tableau>.csv.");
+}
+QString unknownLanguageMessage(const QString& code)
+{
+    return tr("Unknown language %1: choose en or fr.", "Langue %1 inconnue : choisissez en ou fr.").arg(code);
+}
+QString noDatasetMessage(const QString& name)
+{
+    return tr("The project holds no dataset %1.", "Le projet ne contient pas de tableau %1.").arg(name);
+}
+QString screenshotFailedMessage(const QString& file)
+{
+    return tr("Cannot write the picture %1.", "Impossible d'écrire l'image %1.").arg(file);
+}
+
+struct Options
+{
+    QString project;
+    QString dataset;
+    QString formula;
+    QString range[4];
+    QString rowName;
+    QString colName;
+    bool compute = false;
+    QString screenshot;
+    QSize size{1280, 900};
+};
+
+// The language comes first: every other text of the program depends on it.
+QString languageArgument(const QStringList& arguments)
+{
+    for (int k = 1; k < arguments.size(); ++k) {
+        if (arguments[k] == QLatin1String("--lang") && k + 1 < arguments.size())
+            return arguments[k + 1];
+        if (arguments[k].startsWith(QLatin1String("--lang=")))
+            return arguments[k].mid(7);
+    }
+    return QStringLiteral("en");
+}
+
+Options parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("project"), tr("Project folder to open.", "Dossier de projet à ouvrir."),
+                                 QStringLiteral("[PROJECT]"));
+    const QCommandLineOption lang(QStringLiteral("lang"), tr("Language: en or fr.", "Langue : en ou fr."),
+                                  QStringLiteral("en|fr"));
+    const QCommandLineOption dataset(QStringLiteral("dataset"),
+                                     tr("Dataset to select, as dataset.subdataset.",
+                                        "Tableau à sélectionner, sous la forme tableau.sous-tableau."),
+                                     QStringLiteral("NAME"));
+    const QCommandLineOption formula(QStringLiteral("formula"),
+                                     tr("Start an equation on the selected dataset with this formula.",
+                                        "Démarrer une équation sur le tableau sélectionné avec cette formule."),
+                                     QStringLiteral("F"));
+    const QCommandLineOption firstRow(QStringLiteral("first-row"), tr("First row of the range.", "Première ligne."),
+                                      QStringLiteral("T"));
+    const QCommandLineOption lastRow(QStringLiteral("last-row"), tr("Last row of the range.", "Dernière ligne."),
+                                     QStringLiteral("T"));
+    const QCommandLineOption firstCol(QStringLiteral("first-col"),
+                                      tr("First column of the range.", "Première colonne."), QStringLiteral("T"));
+    const QCommandLineOption lastCol(QStringLiteral("last-col"), tr("Last column of the range.", "Dernière colonne."),
+                                     QStringLiteral("T"));
+    const QCommandLineOption rowName(QStringLiteral("row-name"),
+                                     tr("Formula of the new rows' names.", "Formule du nom des nouvelles lignes."),
+                                     QStringLiteral("F"));
+    const QCommandLineOption colName(QStringLiteral("col-name"),
+                                     tr("Formula of the new columns' names.", "Formule du nom des nouvelles colonnes."),
+                                     QStringLiteral("F"));
+    const QCommandLineOption compute(QStringLiteral("compute"),
+                                     tr("Launch the equation at once.", "Exécuter l'équation aussitôt."));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        tr("Save a picture of the window in FILE, then quit.",
+                                           "Enregistrer une image de la fenêtre dans FICHIER, puis quitter."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption size(QStringLiteral("size"), tr("Window size.", "Taille de la fenêtre."),
+                                  QStringLiteral("WxH"));
+    parser.addOptions(
+        {lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute, screenshot, size});
+    parser.process(arguments);
+
+    Options options;
+    options.project = parser.positionalArguments().value(0);
+    options.dataset = parser.value(dataset);
+    options.formula = parser.value(formula);
+    options.range[0] = parser.value(firstRow);
+    options.range[1] = parser.value(lastRow);
+    options.range[2] = parser.value(firstCol);
+    options.range[3] = parser.value(lastCol);
+    options.rowName = parser.value(rowName);
+    options.colName = parser.value(colName);
+    options.compute = parser.isSet(compute);
+    options.screenshot = parser.value(screenshot);
+    const QStringList sizes = parser.value(size).split(QLatin1Char('x'));
+    if (sizes.size() == 2 && sizes[0].toInt() > 0 && sizes[1].toInt() > 0)
+        options.size = QSize(sizes[0].toInt(), sizes[1].toInt());
+    return options;
+}
+
+// What a user would type into the page, given on the command line.
+void fillEquation(KXEquationCtrl* controller, const Options& options)
+{
+    KXEquationModel* model = controller->model();
+    if (!options.formula.isEmpty())
+        model->setFormula(options.formula);
+    void (KXEquationModel::*setters[4])(QString) = {&KXEquationModel::setRowStart, &KXEquationModel::setRowEnd,
+                                                    &KXEquationModel::setColStart, &KXEquationModel::setColEnd};
+    for (int bound = 0; bound < 4; ++bound) {
+        if (!options.range[bound].isEmpty())
+            (model->*setters[bound])(options.range[bound]);
+    }
+    if (!options.rowName.isEmpty())
+        model->setRowName(options.rowName);
+    if (!options.colName.isEmpty())
+        model->setColName(options.colName);
+    controller->updateInterface();
+}
+
+}
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kxequation-desktop"));
+    const QString language = languageArgument(QApplication::arguments());
+    if (!TApplicationTranslator::install(language)) {
+        KXMessageSink::printToStandardError(KXMessageSink::Origin::Log, unknownLanguageMessage(language));
+        return 64;
+    }
+    const Options options = parse(QApplication::arguments());
+
+    KXDesktopWindow window;
+    window.resize(options.size);
+    window.show();
+    if (!options.project.isEmpty())
+        window.openProject(options.project);
+    if (!options.dataset.isEmpty() && !window.selectDataset(options.dataset))
+        window.report(true, noDatasetMessage(options.dataset));
+    if (!options.formula.isEmpty() || options.compute) {
+        KXEquationCtrl* controller = window.newEquation();
+        fillEquation(controller, options);
+        // The same road as the page's Launch button.
+        if (options.compute)
+            QMetaObject::invokeMethod(controller, "slotCompute");
+    }
+
+    int status = 0;
+    if (!options.screenshot.isEmpty()) {
+        // Once the window has been laid out and painted.
+        QTimer::singleShot(700, &window, [&] {
+            if (!window.grab().save(options.screenshot)) {
+                KXMessageSink::printToStandardError(KXMessageSink::Origin::Log,
+                                                    screenshotFailedMessage(options.screenshot));
+                status = 1;
+            }
+            window.close();
+            QApplication::quit();
+        });
+    }
+    const int result = QApplication::exec();
+    return status ? status : result;
+}

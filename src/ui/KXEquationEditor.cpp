@@ -1,0 +1,334 @@
+#include "KXEquationEditor.h"
+
+#include "KXEquationModel.h"
+#include "KXEquationQuickHelp.h"
+#include "KXEquationVariableEditor.h"
+#include "KXEquationVariableModel.h"
+#include "KXLineEditButton.h"
+#include "KXRibbon.h"
+#include "TPixmapCache.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QToolButton>
+
+using VRN::Kestrix::Wizard::RibbonWizard;
+using VRN::Kestrix::Wizard::WizardInterface;
+using VRN::Kestrix::Wizard::WizardItem;
+
+namespace {
+const char PAGE_TITLE[] = "Equation";
+const int HELP_ID = 86;
+const int WORKFLOW_HELP_ID = 105;
+const QSize HELP_WINDOW_SIZE(700, 750);
+const int OUTPUT_MINIMUM_WIDTH = 100;
+const int VARIABLES_MINIMUM_WIDTH = 225;
+const QSize VARIABLES_SIZE(255, 80);
+
+QSpacerItem* createSpacer()
+{
+    return new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum);
+}
+}
+
+KXEquationEditor::KXEquationEditor(const KXEquationModel* model, const KXEquationVariableModel* variableModel)
+    : ChildWizard(tr("Equation", "Equation")),
+      m_variablesEditor(nullptr),
+      m_model(model),
+      m_variableModel(variableModel)
+{
+    initInterface();
+}
+
+KXEquationEditor::~KXEquationEditor() = default;
+
+QString KXEquationEditor::quickHelpContent()
+{
+    return KXEquationQuickHelp::content();
+}
+
+QString KXEquationEditor::lineEditStyleSheet()
+{
+    return QStringLiteral("QLineEdit {background-color: rgba(0, 0, 150, 15)}");
+}
+
+QLineEdit* KXEquationEditor::createLineEdit(QWidget* parent, const QString& text)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setStyleSheet(lineEditStyleSheet());
+    edit->setText(text);
+    connect(edit, &QLineEdit::textChanged, this, &KXEquationEditor::slotValueChanged);
+    return edit;
+}
+
+void KXEquationEditor::initInterface()
+{
+    m_page = new WizardItem(nullptr, QLatin1String(PAGE_TITLE));
+    m_page->setNextEnabled(true);
+
+    // The formula
+    m_formulaGroup = new QGroupBox(m_page);
+    m_formulaFont = QFont(QStringLiteral("Times"), 12, QFont::Normal, false);
+    m_formulaGroup->setFlat(true);
+    m_formulaGroup->setTitle(tr("Calculation formula", "Formule de calcul"));
+    m_page->boxLayout()->addWidget(m_formulaGroup);
+    auto* formulaLayout = new QHBoxLayout(m_formulaGroup);
+
+    m_formulaLabel = new QLabel(m_formulaGroup);
+    m_formulaLabel->setText(tr("<b><i>Output(i, j)</i></b> = ", "<b><i>Sortie(i, j)</i></b> = "));
+    m_formulaLabel->setObjectName(QStringLiteral("EquationFormula"));
+    m_formulaLabel->setFont(m_formulaFont);
+    formulaLayout->addWidget(m_formulaLabel);
+
+    m_formulaEdit = new KXLineEditButton(m_page);
+    m_formulaEdit->setStyleSheet(lineEditStyleSheet());
+    m_formulaEdit->setHelp(quickHelpContent(), QIcon(TPixmapCache::find(QStringLiteral("quickHelp"))),
+                           tr("Equation module functionalities", "Fonctionnalités du module d'équation"),
+                           HELP_WINDOW_SIZE);
+    m_formulaEdit->setText(m_model->getFormula());
+    m_formulaEdit->setFont(m_formulaFont);
+    connect(m_formulaEdit, &QLineEdit::textChanged, this, &KXEquationEditor::slotValueChanged);
+    formulaLayout->addWidget(m_formulaEdit);
+
+    // The output options
+    auto* outputGroup = new QGroupBox(m_page);
+    outputGroup->setMinimumWidth(OUTPUT_MINIMUM_WIDTH);
+    outputGroup->setFlat(true);
+    outputGroup->setTitle(tr("Output parameters", "Paramètres de sortie"));
+    auto* grid = new QGridLayout(outputGroup);
+
+    m_datasetNameLabel = new QLabel(tr("<b>Dataset name:</b>", "<b>Nom du tableau :</b>"));
+    grid->addWidget(m_datasetNameLabel, 0, 0, 1, 2);
+    m_datasetNameEdit = createLineEdit(outputGroup, m_model->getSubdatasetName());
+    grid->addWidget(m_datasetNameEdit, 0, 3, 1, 3);
+
+    m_linesLabel = new QLabel(tr("<b>Lines:</b>", "<b>Lignes :</b>"));
+    grid->addWidget(m_linesLabel, 1, 0, 1, 2);
+    m_rowFromLabel = new QLabel(tr("<i>i</i> from", "<i>i</i> de"));
+    m_rowFromLabel->setObjectName(QStringLiteral("EquationRows"));
+    grid->addWidget(m_rowFromLabel, 1, 2, 1, 1);
+    m_rowStartEdit = createLineEdit(outputGroup, m_model->rowStart());
+    grid->addWidget(m_rowStartEdit, 1, 3, 1, 1);
+    m_rowToLabel = new QLabel(tr("to", "à"));
+    grid->addWidget(m_rowToLabel, 1, 4, 1, 1);
+    m_rowEndEdit = createLineEdit(outputGroup, m_model->rowEnd());
+    grid->addWidget(m_rowEndEdit, 1, 5, 1, 1);
+
+    m_columnsLabel = new QLabel(tr("<b>Columns:</b>", "<b>Colonnes :</b>"));
+    grid->addWidget(m_columnsLabel, 2, 0, 1, 2);
+    m_colFromLabel = new QLabel(tr("<i>j</i> from", "<i>j</i> de"));
+    m_colFromLabel->setObjectName(QStringLiteral("EquationCols"));
+    grid->addWidget(m_colFromLabel, 2, 2, 1, 1);
+    m_colStartEdit = createLineEdit(outputGroup, m_model->colStart());
+    grid->addWidget(m_colStartEdit, 2, 3, 1, 1);
+    m_colToLabel = new QLabel(tr("to", "à"));
+    grid->addWidget(m_colToLabel, 2, 4, 1, 1);
+    m_colEndEdit = createLineEdit(outputGroup, m_model->colEnd());
+    grid->addWidget(m_colEndEdit, 2, 5, 1, 1);
+
+    grid->addItem(createSpacer(), 3, 0, 1, 5);
+
+    // The headers
+    m_headerGroup = new QGroupBox(outputGroup);
+    m_headerGroup->setObjectName(QStringLiteral("EquationHeader"));
+    m_headerGroup->setCheckable(true);
+    m_headerGroup->setChecked(m_model->keepHeader());
+    m_headerGroup->setTitle(tr("Take headers into account", "Tenir compte des en-têtes"));
+    connect(m_headerGroup, &QGroupBox::clicked, this, &KXEquationEditor::slotValueChanged);
+    auto* headerLayout = new QFormLayout(m_headerGroup);
+
+    m_headerDatasetCombo = new QComboBox(m_headerGroup);
+    fillHeaderDatasets();
+    connect(m_headerDatasetCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &KXEquationEditor::slotValueChanged);
+
+    m_lineHeadersCheck = new QCheckBox(m_headerGroup);
+    m_lineHeadersCheck->setChecked(m_model->keepVHeader());
+    m_lineHeadersCheck->setText(tr("Use line headers", "Utiliser les en-têtes des lignes"));
+    connect(m_lineHeadersCheck, &QCheckBox::stateChanged, this, &KXEquationEditor::slotValueChanged);
+    m_columnHeadersCheck = new QCheckBox(m_headerGroup);
+    m_columnHeadersCheck->setChecked(m_model->keepHHeader());
+    m_columnHeadersCheck->setText(tr("Use column headers", "Utiliser les en-têtes des colonnes"));
+    connect(m_columnHeadersCheck, &QCheckBox::stateChanged, this, &KXEquationEditor::slotValueChanged);
+
+    headerLayout->addRow(tr("Main dataset name:", "Nom du tableau principal :"), m_headerDatasetCombo);
+    headerLayout->addRow(m_lineHeadersCheck);
+    headerLayout->addRow(m_columnHeadersCheck);
+    grid->addWidget(m_headerGroup, 4, 0, 1, 6);
+
+    grid->addItem(createSpacer(), 5, 0, 1, 5);
+
+    // The names of new rows and columns
+    m_rowNameLabel = new QLabel(outputGroup);
+    m_rowNameLabel->setText(tr("New rows name:", "Nom des nouvelles lignes : "));
+    m_rowNameLabel->setObjectName(QStringLiteral("EquationRowName"));
+    grid->addWidget(m_rowNameLabel, 6, 0, 1, 3);
+    m_rowNameEdit = createLineEdit(outputGroup, m_model->rowName());
+    grid->addWidget(m_rowNameEdit, 6, 3, 1, 4);
+    m_colNameLabel = new QLabel(outputGroup);
+    m_colNameLabel->setText(tr("New columns name: ", "Nom des nouvelles colonnes : "));
+    m_colNameLabel->setObjectName(QStringLiteral("EquationColName"));
+    grid->addWidget(m_colNameLabel, 7, 0, 1, 3);
+    m_colNameEdit = createLineEdit(outputGroup, m_model->colName());
+    grid->addWidget(m_colNameEdit, 7, 3, 1, 4);
+
+    m_page->boxLayout()->addWidget(outputGroup);
+}
+
+void KXEquationEditor::fillHeaderDatasets()
+{
+    const QMap<QString, QString> datasets = m_variableModel->getVariableModelList();
+    for (auto it = datasets.constBegin(); it != datasets.constEnd(); ++it)
+        m_headerDatasetCombo->addItem(it.key(), QVariant());
+    const int stored = m_headerDatasetCombo->findText(m_model->dataModelForHeader(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (stored >= 0)
+        m_headerDatasetCombo->setCurrentIndex(stored);
+}
+
+void KXEquationEditor::updateInterface()
+{
+    refillFields();
+    // A header dataset that is no longer listed gives way to the one the list now shows.
+    if (m_headerDatasetCombo->currentText() != m_model->dataModelForHeader())
+        emit dataModelForHeaderChanged(m_headerDatasetCombo->currentText());
+}
+
+void KXEquationEditor::refillFields()
+{
+    // The fields show the models; what they show now is no edit of the user's.
+    const QSignalBlocker formula(m_formulaEdit);
+    const QSignalBlocker datasetName(m_datasetNameEdit);
+    const QSignalBlocker rowStart(m_rowStartEdit);
+    const QSignalBlocker rowEnd(m_rowEndEdit);
+    const QSignalBlocker colStart(m_colStartEdit);
+    const QSignalBlocker colEnd(m_colEndEdit);
+    const QSignalBlocker lineHeaders(m_lineHeadersCheck);
+    const QSignalBlocker columnHeaders(m_columnHeadersCheck);
+    const QSignalBlocker header(m_headerGroup);
+    const QSignalBlocker rowName(m_rowNameEdit);
+    const QSignalBlocker colName(m_colNameEdit);
+    const QSignalBlocker headerDataset(m_headerDatasetCombo);
+
+    m_formulaEdit->setText(m_model->getFormula());
+    m_datasetNameEdit->setText(m_model->getSubdatasetName());
+    m_rowStartEdit->setText(m_model->rowStart());
+    m_rowEndEdit->setText(m_model->rowEnd());
+    m_colStartEdit->setText(m_model->colStart());
+    m_colEndEdit->setText(m_model->colEnd());
+    m_lineHeadersCheck->setChecked(m_model->keepVHeader());
+    m_columnHeadersCheck->setChecked(m_model->keepHHeader());
+    m_headerGroup->setChecked(m_model->keepHeader());
+    m_rowNameEdit->setText(m_model->rowName());
+    m_colNameEdit->setText(m_model->colName());
+    m_headerDatasetCombo->clear();
+    fillHeaderDatasets();
+}
+
+void KXEquationEditor::linkToRunningWizard(WizardInterface* wizard)
+{
+    if (!wizard)
+        return;
+    wizard->addPage(m_page);
+    wizard->setPinState(true);
+    wizard->setModuleDescription(TPixmapCache::find(QStringLiteral("stat_32")),
+                                 tr("Solve an equation", "Résoudre une équation"));
+    if (auto* bar = dynamic_cast<RibbonWizard*>(wizard)) {
+        initModelGroup(bar);
+        initExecutionGroup(bar);
+    }
+    wizard->addGenericActions(false, false);
+    ChildWizard::linkToRunningWizard(wizard);
+}
+
+void KXEquationEditor::initModelGroup(KXRibbonBar* bar)
+{
+    if (!bar)
+        return;
+    auto* group = new KXRibbonGroup(tr("Model", "Modèle"), nullptr);
+    QToolButton* save = group->insertButton(tr("Save...", "Sauvegarder..."),
+                                            QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), 0, 0);
+    connect(save, &QToolButton::clicked, this, &KXEquationEditor::saveClicked);
+    QToolButton* load = group->insertButton(tr("Load...", "Charger..."),
+                                            QIcon(TPixmapCache::find(QStringLiteral("open_generic"))), 0, 0);
+    connect(load, &QToolButton::clicked, this, &KXEquationEditor::loadClicked);
+    bar->addGroup(group);
+}
+
+void KXEquationEditor::initExecutionGroup(KXRibbonBar* bar)
+{
+    if (!bar)
+        return;
+    auto* group = new KXRibbonGroup(tr("Launch", "Exécution"), nullptr);
+    QToolButton* launch =
+        group->insertButton(tr("Launch", "Exécuter"), QIcon(TPixmapCache::find(QStringLiteral("launch"))), 0, 0);
+    connect(launch, &QToolButton::clicked, this, &KXEquationEditor::launchClicked);
+    bar->addGroup(group);
+}
+
+bool KXEquationEditor::next(WizardItem*)
+{
+    return false;
+}
+
+int KXEquationEditor::getIdForHelp(WizardItem*) const
+{
+    return isWorkflowExecChildWizard() ? WORKFLOW_HELP_ID : HELP_ID;
+}
+
+void KXEquationEditor::setVariablesEditor(KXEquationVariableEditor* editor)
+{
+    if (!editor)
+        return;
+    m_variablesEditor = editor;
+    auto* box = new QGroupBox(dynamic_cast<QWidget*>(m_wizard));
+    box->setFlat(true);
+    // The tree takes the height that the other boxes leave.
+    box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    box->setTitle(tr("Variables editor", "Editeur de variables"));
+    auto* layout = new QHBoxLayout(box);
+    editor->setMinimumWidth(VARIABLES_MINIMUM_WIDTH);
+    editor->resize(VARIABLES_SIZE);
+    editor->setObjectName(QStringLiteral("EquationVariable"));
+    layout->addWidget(editor);
+
+    QBoxLayout* pageLayout = m_page->boxLayout();
+    const bool formulaFirst = pageLayout->count() > 0 && pageLayout->itemAt(0)->widget() == m_formulaGroup;
+    pageLayout->insertWidget(formulaFirst ? 1 : 0, box);
+}
+
+void KXEquationEditor::slotValueChanged()
+{
+    const QObject* source = sender();
+    if (source == m_formulaEdit)
+        emit formulaChanged(m_formulaEdit->text());
+    else if (source == m_datasetNameEdit)
+        emit subdatasetNameChanged(m_datasetNameEdit->text());
+    else if (source == m_rowStartEdit)
+        emit rowStartChanged(m_rowStartEdit->text());
+    else if (source == m_colStartEdit)
+        emit colStartChanged(m_colStartEdit->text());
+    else if (source == m_rowEndEdit)
+        emit rowEndChanged(m_rowEndEdit->text());
+    else if (source == m_colEndEdit)
+        emit colEndChanged(m_colEndEdit->text());
+    else if (source == m_lineHeadersCheck)
+        emit stateVHeaderChanged(m_lineHeadersCheck->isChecked());
+    else if (source == m_columnHeadersCheck)
+        emit stateHHeaderChanged(m_columnHeadersCheck->isChecked());
+    else if (source == m_headerDatasetCombo)
+        emit dataModelForHeaderChanged(m_headerDatasetCombo->currentText());
+    else if (source == m_headerGroup)
+        emit keepHeaderChanged(m_headerGroup->isChecked());
+    else if (source == m_rowNameEdit)
+        emit rowNameChanged(m_rowNameEdit->text());
+    else if (source == m_colNameEdit)
+        emit colNameChanged(m_colNameEdit->text());
+}

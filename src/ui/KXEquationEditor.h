@@ -1,0 +1,104 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include "Wizard.h"
+
+#include <QFont>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class KXEquationModel;
+class KXEquationVariableEditor;
+class KXEquationVariableModel;
+class KXLineEditButton;
+class KXRibbonBar;
+
+/// The module's wizard page: shows one equation model and reports every edit as a signal; it
+/// reads the models and never writes to them.
+class KXEQUATION_EXPORT KXEquationEditor : public VRN::Kestrix::Wizard::ChildWizard
+{
+    Q_OBJECT
+public:
+    KXEquationEditor(const KXEquationModel* model, const KXEquationVariableModel* variableModel);
+    ~KXEquationEditor() override;
+
+    /// Refills every field from the models without reporting the new values; only a header dataset
+    /// that is no longer listed is reported, replaced by the one the list shows.
+    void updateInterface();
+    void initExecutionGroup(KXRibbonBar* bar);
+    void initModelGroup(KXRibbonBar* bar);
+
+    void linkToRunningWizard(VRN::Kestrix::Wizard::WizardInterface* wizard) override;
+    /// The wizard never moves past this page.
+    bool next(VRN::Kestrix::Wizard::WizardItem* page) override;
+    int getIdForHelp(VRN::Kestrix::Wizard::WizardItem* page) const override;
+    /// Places the variable tree on the page, between the formula and the output options.
+    virtual void setVariablesEditor(KXEquationVariableEditor* editor);
+
+    static QString quickHelpContent();
+    static QString lineEditStyleSheet();
+
+signals:
+    void formulaChanged(const QString& formula);
+    /// Declared for the host; the page's "Dataset name:" field reports through subdatasetNameChanged.
+    void datasetNameChanged(const QString& name);
+    void subdatasetNameChanged(const QString& name);
+    void rowStartChanged(const QString& text);
+    void colStartChanged(const QString& text);
+    void rowEndChanged(const QString& text);
+    void colEndChanged(const QString& text);
+    void launchClicked();
+    void saveClicked();
+    void loadClicked();
+    void stateHHeaderChanged(bool state);
+    void stateVHeaderChanged(bool state);
+    void dataModelForHeaderChanged(const QString& name);
+    void keepHeaderChanged(bool state);
+    void rowNameChanged(const QString& formula);
+    void colNameChanged(const QString& formula);
+
+protected slots:
+    /// Turns the change of one field into its one signal.
+    virtual void slotValueChanged();
+
+private:
+    void initInterface();
+    void refillFields();
+    QLineEdit* createLineEdit(QWidget* parent, const QString& text);
+    /// One item per dataset variable, the model's header dataset current when it is listed.
+    void fillHeaderDatasets();
+
+    KXEquationVariableEditor* m_variablesEditor;
+    VRN::Kestrix::Wizard::WizardItem* m_page;
+    QLineEdit* m_datasetNameEdit;
+    QLabel* m_datasetNameLabel;
+    QComboBox* m_headerDatasetCombo;
+    QCheckBox* m_lineHeadersCheck;
+    QCheckBox* m_columnHeadersCheck;
+    QGroupBox* m_headerGroup;
+    QLabel* m_linesLabel;
+    QLabel* m_rowFromLabel;
+    QLabel* m_rowToLabel;
+    QLineEdit* m_rowStartEdit;
+    QLineEdit* m_colStartEdit;
+    QLabel* m_columnsLabel;
+    QLabel* m_colFromLabel;
+    QLabel* m_colToLabel;
+    QLineEdit* m_rowEndEdit;
+    QLineEdit* m_colEndEdit;
+    QLabel* m_formulaLabel;
+    KXLineEditButton* m_formulaEdit;
+    QLabel* m_rowNameLabel;
+    QLineEdit* m_rowNameEdit;
+    QLabel* m_colNameLabel;
+    QLineEdit* m_colNameEdit;
+    const KXEquationModel* m_model;
+    QGroupBox* m_formulaGroup;
+    QFont m_formulaFont;
+    const KXEquationVariableModel* m_variableModel;
+};

@@ -1,0 +1,327 @@
+#include "KXDataModel.h"
+#include "KXEquationCtrl.h"
+#include "KXEquationModel.h"
+#include "KXEquationVariableEditor.h"
+#include "KXLineEditButton.h"
+#include "KXObject2.h"
+#include "KXTestSupport.h"
+#include "LodeDB.h"
+#include "TDataEditor2Ctrl.h"
+#include "Wizard.h"
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using VRN::Kestrix::Wizard::RibbonWizard;
+using VRN::Kestrix::Wizard::WizardItem;
+
+class KXEquationCtrlViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void slotOrder();
+    void noViewYet();
+    void initView();
+    void inputTable_data();
+    void inputTable();
+    void close_data();
+    void close();
+    void unusedDialogs_data();
+    void unusedDialogs();
+    void endToEnd();
+};
+
+namespace {
+/// The module's page as the user sees it, reached through the bar the controller registered.
+struct View
+{
+    explicit View(RibbonInterface& ribbon)
+    {
+        bar = qobject_cast<RibbonWizard*>(ribbon.ribbonBars().value(0));
+        page = bar ? bar->pages().value(0) : nullptr;
+        if (!page)
+            return;
+        auto* header = page->findChild<QGroupBox*>(QStringLiteral("EquationHeader"));
+        grid = qobject_cast<QGridLayout*>(header->parentWidget()->layout());
+        headerList = header->findChild<QComboBox*>();
+        formula = page->findChild<KXLineEditButton*>();
+        tree = page->findChild<KXEquationVariableEditor*>(QStringLiteral("EquationVariable"));
+    }
+    QLineEdit* edit(int row, int column) const
+    {
+        return qobject_cast<QLineEdit*>(grid->itemAtPosition(row, column)->widget());
+    }
+    QLineEdit* datasetName() const { return edit(0, 3); }
+    QLineEdit* rowEnd() const { return edit(1, 5); }
+    QLineEdit* colEnd() const { return edit(2, 5); }
+    void press(const QString& text) const
+    {
+        for (QToolButton* button : bar->findChildren<QToolButton*>()) {
+            if (button->text() == text)
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
+    }
+    /// Replaces a field's text as a user does: select all, type.
+    static void retype(QLineEdit* edit, const QString& text)
+    {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    RibbonWizard* bar = nullptr;
+    WizardItem* page = nullptr;
+    QGridLayout* grid = nullptr;
+    QComboBox* headerList = nullptr;
+    KXLineEditButton* formula = nullptr;
+    KXEquationVariableEditor* tree = nullptr;
+};
+
+/// Drops stored datasets on a widget as a drag from the project panel would.
+void drop(QWidget* target, const QList<const KXObject2Dataset*>& datasets)
+{
+    std::unique_ptr<QMimeData> payload(KXObject2Decoder::encodeObjects(datasets));
+    // The application hands a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, payload.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, payload.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+QStringList columnOf(const KXDataModelGeneric& table, int column)
+{
+    QStringList values;
+    for (int row = 0; row < table.rowCount(); ++row)
+        values << table.headerData(row, Qt::Vertical).toString() + '=' + table.cell(row, column).toString();
+    return values;
+}
+}
+
+void KXEquationCtrlViewTest::slotOrder()
+{
+    const QMetaObject& meta = KXEquationCtrl::staticMetaObject;
+    QStringList names;
+    for (int index = meta.methodOffset(); index < meta.methodCount(); ++index)
+        names << meta.method(index).methodSignature();
+    QCOMPARE(names, QStringList({"slotCompute()", "slotClose()", "slotSave()", "slotLoad()",
+                                 "updateModelFormula(QString)", "updateModelDatasetName(QString)",
+                                 "updateModelSubdatasetName(QString)", "updateModelHHeader(bool)",
+                                 "updateModelVHeader(bool)", "updateModelHeader(bool)", "updateModelRowName(QString)",
+                                 "updateModelColName(QString)", "updateModelDataModelForName(QString)"}));
+    QCOMPARE(meta.className(), "KXEquationCtrl");
+}
+
+void KXEquationCtrlViewTest::noViewYet()
+{
+    KXTest::HostScope host;
+    {
+        KXEquationCtrl controller;
+        controller.updateInterface();
+        controller.activeRibbon();
+        QVERIFY(host.ribbon().ribbonBars().isEmpty());
+    }
+    QVERIFY(host.ribbon().ribbonBars().isEmpty());
+}
+
+void KXEquationCtrlViewTest::initView()
+{
+    KXTest::HostScope host;
+    auto controller = std::make_unique<KXEquationCtrl>();
+    QVERIFY(controller->initView(nullptr));
+    View view(host.ribbon());
+    QVERIFY(view.page && view.tree && view.formula);
+    QCOMPARE(host.ribbon().ribbonBars().size(), 1);
+    QVERIFY(!view.bar->findChild<QToolButton*>(QStringLiteral("closeButton"))->isHidden());
+    QStringList groups;
+    for (KXRibbonGroup* group : view.bar->groups())
+        groups << group->title();
+    QCOMPARE(groups, QStringList({"Module", "Variables", "Model", "Launch"}));
+    QCOMPARE(view.bar->observers(), QList<ModuleObserver*>{controller.get()});
+    QCOMPARE(view.page->boxLayout()->itemAt(1)->widget(), view.tree->parentWidget());
+
+    controller->activeRibbon();
+    controller->activeRibbon();
+    QCOMPARE(host.mainWindow.callsFor(view.bar), QStringList{"activate 3"});
+    QCOMPARE(host.ribbon().currentRibbonBar(), view.bar);
+
+    controller.reset();
+    QVERIFY(host.ribbon().ribbonBars().isEmpty());
+    QCOMPARE(host.mainWindow.callsFor(view.bar), QStringList({"activate 3", "deactivate"}));
+    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
+}
+
+void KXEquationCtrlViewTest::inputTable_data()
+{
+    QTest::addColumn<bool>("hostDataset");
+    QTest::addColumn<QString>("subdataset");
+    QTest::newRow("host-dataset") << true << "Data_2";
+    QTest::newRow("plain-model") << false << "_2";
+}
+
+void KXEquationCtrlViewTest::inputTable()
+{
+    QFETCH(bool, hostDataset);
+    QFETCH(QString, subdataset);
+    KXTest::HostScope host;
+    KXDataModelGeneric table;
+    table.createEmpty(2, 3);
+    table.setName("shop", "Data");
+    QStandardItemModel plain(3, 2);
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    controller.setCurrentDataModel(hostDataset ? static_cast<QAbstractItemModel*>(&table) : &plain);
+    View view(host.ribbon());
+    QCOMPARE(view.datasetName()->text(), subdataset);
+    QCOMPARE(view.rowEnd()->text(), QStringLiteral("NR_Input1"));
+    QCOMPARE(view.colEnd()->text(), QStringLiteral("NC_Input1"));
+    QCOMPARE(view.headerList->currentText(), QStringLiteral("Input1"));
+    QCOMPARE(controller.model()->dataModelForHeader(), QStringLiteral("Input1"));
+    QVERIFY(!view.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+}
+
+void KXEquationCtrlViewTest::close_data()
+{
+    QTest::addColumn<bool>("workspace");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("accepted") << true << true << 1 << true;
+    QTest::newRow("refused") << true << false << 1 << false;
+    QTest::newRow("no-workspace") << false << true << 0 << false;
+}
+
+void KXEquationCtrlViewTest::close()
+{
+    QFETCH(bool, workspace);
+    QFETCH(bool, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, closed);
+    KXTest::HostScope host;
+    host.workspace.answer = answer;
+    if (!workspace)
+        WorkspaceInterface::setInstance(nullptr);
+    QPointer<KXEquationCtrl> controller = new KXEquationCtrl;
+    controller->initView(nullptr);
+    controller->activeRibbon();
+    View view(host.ribbon());
+    const KXRibbonBar* bar = view.bar;
+
+    QTest::mouseClick(view.bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+    QTRY_COMPARE(host.mainWindow.callsFor(bar).size(), 2);
+    QCOMPARE(host.workspace.questions, questions);
+    QCOMPARE(controller.isNull(), closed);
+    QCOMPARE(host.ribbon().ribbonBars().isEmpty(), closed);
+    // One deactivation: from the destructor when the module closed, else after the request.
+    QTest::qWait(10);
+    QCOMPARE(host.mainWindow.callsFor(bar), QStringList({"activate 3", "deactivate"}));
+    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
+    delete controller.data();
+}
+
+void KXEquationCtrlViewTest::unusedDialogs_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("save-cancelled") << "Save..." << "";
+    QTest::newRow("load-cancelled") << "Load..." << "";
+    QTest::newRow("load-missing-file") << "Load..." << "no-such-equation.xml";
+    QTest::newRow("load-wrong-root") << "Load..." << KX_TEST_DATA_DIR "/equations/wrong-root.xml";
+    QTest::newRow("load-truncated") << "Load..." << KX_TEST_DATA_DIR "/equations/truncated.xml";
+}
+
+void KXEquationCtrlViewTest::unusedDialogs()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, chosen);
+    KXTest::HostScope host;
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    host.fileDialogs.chosenPath = chosen;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, "i+j");
+    view.press(button);
+    QCOMPARE(host.fileDialogs.seen.size(), 1);
+    QCOMPARE(controller.model()->getFormula(), QStringLiteral("i+j"));
+    QCOMPARE(view.formula->text(), QStringLiteral("i+j"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+}
+
+void KXEquationCtrlViewTest::endToEnd()
+{
+    KXTest::HostScope host;
+    QVERIFY(ProjectMgrInterface::returnMe()->openProject(KX_EXAMPLES_DIR "/shop"));
+    const KXObject2Dataset* q1 = ProjectMgrInterface::returnMe()->database()->getDataset("sales", "q1");
+    QVERIFY(q1);
+    QTemporaryDir folder;
+    const QString file = folder.filePath("margin.xml");
+    TDataEditor2Ctrl* dataEditor = host.launcher().dataEditor(0);
+    const QStringList expected{"Coffee beans=1020", "Green tea=510",     "Croissant=372",
+                               "Baguette=302.5",    "Chocolate bar=350", "Honey jar=310"};
+
+    // Type a formula, drop a dataset, end the columns at 1, launch.
+    auto* controller = new KXEquationCtrl;
+    controller->initView(nullptr);
+    controller->activeRibbon();
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, "Input1(i,1)*Input1(i,2)");
+    drop(view.tree->viewport(), {q1});
+    QCOMPARE(view.rowEnd()->text(), QStringLiteral("NR_Input1"));
+    View::retype(view.colEnd(), "1");
+    View::retype(view.datasetName(), "revenue");
+    view.press("Launch");
+    QCOMPARE(dataEditor->shownModels().size(), 1);
+    const KXDataModelGeneric* table = dataEditor->shownModels().first();
+    QVERIFY(dataEditor->keeps(table));
+    QCOMPARE(columnOf(*table, 0), expected);
+    QCOMPARE(table->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Units"));
+
+    // Save, start a fresh module, load: the page shows the same equation and computes the same table.
+    host.fileDialogs.chosenPath = file;
+    view.press("Save...");
+    QVERIFY(QFileInfo::exists(file));
+    delete controller;
+    controller = new KXEquationCtrl;
+    controller->initView(nullptr);
+    View fresh(host.ribbon());
+    QCOMPARE(fresh.formula->text(), QString());
+    fresh.press("Load...");
+    QCOMPARE(fresh.formula->text(), QStringLiteral("Input1(i,1)*Input1(i,2)"));
+    QCOMPARE(fresh.rowEnd()->text(), QStringLiteral("NR_Input1"));
+    QCOMPARE(fresh.colEnd()->text(), QStringLiteral("1"));
+    QCOMPARE(fresh.datasetName()->text(), QStringLiteral("revenue"));
+    QCOMPARE(fresh.headerList->currentText(), QStringLiteral("Input1"));
+    QVERIFY(!fresh.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+    fresh.press("Launch");
+    QCOMPARE(dataEditor->shownModels().size(), 2);
+    QCOMPARE(columnOf(*dataEditor->shownModels().last(), 0), expected);
+
+    const QList<KXTest::ChoosingFileDialogs::Seen>& seen = host.fileDialogs.seen;
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].title, QStringLiteral("Save an equation..."));
+    QCOMPARE(seen[0].key, QStringLiteral("Equation"));
+    QVERIFY(seen[0].extended && seen[0].saving);
+    QCOMPARE(seen[1].title, QStringLiteral("Load an equation..."));
+    QCOMPARE(seen[1].key, QStringLiteral("Equation"));
+    QVERIFY(!seen[1].extended && !seen[1].saving);
+    QCOMPARE(TFileDialog::rememberedDir("Equation"), folder.path());
+
+    delete controller;
+    ProjectMgrInterface::returnMe()->closeProject();
+}
+
+QTEST_MAIN(KXEquationCtrlViewTest)
+#include "tst_KXEquationCtrlView.moc"

@@ -1,0 +1,506 @@
+#include "KXDataModel.h"
+#include "KXEquationEditor.h"
+#include "KXEquationModel.h"
+#include "KXEquationQuickHelp.h"
+#include "KXEquationVariableEditor.h"
+#include "KXEquationVariableModel.h"
+#include "KXLineEditButton.h"
+#include "KXRibbonEquation.h"
+#include "KXTestSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using VRN::Kestrix::Wizard::WizardItem;
+
+class KXEquationEditorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void typing_data();
+    void typing();
+    void toggling_data();
+    void toggling();
+    void cells_data();
+    void cells();
+    void formulaBox();
+    void buttons_data();
+    void buttons();
+    void ribbonGroups_data();
+    void ribbonGroups();
+    void helpIds_data();
+    void helpIds();
+    void headerList_data();
+    void headerList();
+    void refill_data();
+    void refill();
+    void variablesBox();
+
+private:
+    KXEquationModel m_model;
+    KXEquationVariableModel m_variables;
+    KXDataModelGeneric m_tables[3];
+};
+
+namespace {
+/// Every signal the page emits, as "name:argument", grouped by signal in declaration order.
+class SignalLog
+{
+public:
+    explicit SignalLog(QObject* object)
+    {
+        const QMetaObject* meta = object->metaObject();
+        for (int index = meta->methodOffset(); index < meta->methodCount(); ++index) {
+            const QMetaMethod method = meta->method(index);
+            if (method.methodType() != QMetaMethod::Signal)
+                continue;
+            auto spy = std::make_unique<QSignalSpy>(object, ("2" + method.methodSignature()).constData());
+            m_spies.emplace_back(method.name(), std::move(spy));
+        }
+    }
+    /// The emissions since the last call.
+    QStringList take()
+    {
+        QStringList entries;
+        for (auto& [name, spy] : m_spies) {
+            for (const QList<QVariant>& arguments : qAsConst(*spy))
+                entries.append(QString::fromLatin1(name) + ':' + (arguments.isEmpty() ? QString() : arguments.first().toString()));
+            spy->clear();
+        }
+        return entries;
+    }
+
+private:
+    std::vector<std::pair<QByteArray, std::unique_ptr<QSignalSpy>>> m_spies;
+};
+
+/// The page linked into a module bar, as the controller builds it.
+struct Page
+{
+    Page(const KXEquationModel* model, const KXEquationVariableModel* variables)
+        : editor(model, variables)
+    {
+        editor.linkToRunningWizard(&bar);
+        page = bar.pages().value(0);
+        headerGroup = page->findChild<QGroupBox*>(QStringLiteral("EquationHeader"));
+        grid = qobject_cast<QGridLayout*>(headerGroup->parentWidget()->layout());
+    }
+    QWidget* cell(int row, int column) const { return grid->itemAtPosition(row, column)->widget(); }
+    QLineEdit* edit(int row, int column) const { return qobject_cast<QLineEdit*>(cell(row, column)); }
+    QComboBox* headerList() const { return headerGroup->findChild<QComboBox*>(); }
+    QCheckBox* check(int index) const { return headerGroup->findChildren<QCheckBox*>().value(index); }
+    QLineEdit* formula() const { return page->findChild<KXLineEditButton*>(); }
+    QToolButton* button(const QString& text) const
+    {
+        for (KXRibbonGroup* group : bar.groups()) {
+            for (QToolButton* button : group->findChildren<QToolButton*>()) {
+                if (button->text() == text)
+                    return button;
+            }
+        }
+        return nullptr;
+    }
+
+    KXRibbonEquation bar;
+    KXEquationEditor editor;
+    WizardItem* page = nullptr;
+    QGroupBox* headerGroup = nullptr;
+    QGridLayout* grid = nullptr;
+};
+
+QLineEdit* field(const Page& page, const QString& name)
+{
+    if (name == "formula")
+        return page.formula();
+    static const QMap<QString, QPoint> cells{{"datasetName", {0, 3}}, {"rowStart", {1, 3}}, {"rowEnd", {1, 5}},
+                                             {"colStart", {2, 3}},    {"colEnd", {2, 5}},   {"rowName", {6, 3}},
+                                             {"colName", {7, 3}}};
+    const QPoint cell = cells.value(name);
+    return page.edit(cell.x(), cell.y());
+}
+
+QString widgetText(const QWidget* widget)
+{
+    if (auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (auto* group = qobject_cast<const QGroupBox*>(widget))
+        return group->title();
+    return QString();
+}
+}
+
+void KXEquationEditorTest::init()
+{
+    m_model = KXEquationModel();
+    m_model.setFormula("Input1(i,j)*2");
+    m_model.setSubdatasetName("q1_2");
+    m_model.setRowStart("1");
+    m_model.setRowEnd("NR_Input1");
+    m_model.setColStart("2");
+    m_model.setColEnd("NC_Input1");
+    m_model.setRowName("\"r\"+i");
+    m_model.setColName("\"c\"+j");
+    m_model.setDataModelForHeader("Input2");
+    m_variables = KXEquationVariableModel();
+    for (KXDataModelGeneric& table : m_tables)
+        table.createEmpty(2, 3);
+    m_variables.addVariable("Input1", &m_tables[0], QString());
+    m_variables.addVariable("Input2", &m_tables[1], QString());
+}
+
+// Typing
+
+void KXEquationEditorTest::typing_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("formula") << "formula" << "+1"
+                             << QStringList{"formulaChanged:Input1(i,j)*2+", "formulaChanged:Input1(i,j)*2+1"};
+    QTest::newRow("dataset-name") << "datasetName" << "x" << QStringList{"subdatasetNameChanged:q1_2x"};
+    QTest::newRow("row-start") << "rowStart" << "0" << QStringList{"rowStartChanged:10"};
+    QTest::newRow("row-end") << "rowEnd" << "-1" << QStringList{"rowEndChanged:NR_Input1-", "rowEndChanged:NR_Input1-1"};
+    QTest::newRow("col-start") << "colStart" << " " << QStringList{"colStartChanged:2 "};
+    QTest::newRow("col-end") << "colEnd" << "/" << QStringList{"colEndChanged:NC_Input1/"};
+    QTest::newRow("row-name") << "rowName" << "!" << QStringList{"rowNameChanged:\"r\"+i!"};
+    QTest::newRow("col-name") << "colName" << "k" << QStringList{"colNameChanged:\"c\"+jk"};
+}
+
+void KXEquationEditorTest::typing()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, expected);
+    Page page(&m_model, &m_variables);
+    SignalLog log(&page.editor);
+    QLineEdit* edit = ::field(page, field);
+    QVERIFY(edit);
+    edit->end(false);
+    QTest::keyClicks(edit, keys);
+    QCOMPARE(log.take(), expected);
+
+    // Clearing the field is one more edit, reported with the empty text.
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(log.take().size(), 1);
+    QCOMPARE(edit->text(), QString());
+}
+
+void KXEquationEditorTest::toggling_data()
+{
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("line-headers") << "lineHeaders" << int(Qt::Key_Space) << QStringList{"stateVHeaderChanged:false"};
+    QTest::newRow("column-headers") << "columnHeaders" << int(Qt::Key_Space)
+                                    << QStringList{"stateHHeaderChanged:false"};
+    QTest::newRow("header-switch") << "headerGroup" << int(Qt::Key_Space) << QStringList{"keepHeaderChanged:false"};
+    QTest::newRow("header-dataset-up") << "headerList" << int(Qt::Key_Up)
+                                       << QStringList{"dataModelForHeaderChanged:Input1"};
+    QTest::newRow("header-dataset-last") << "headerList" << int(Qt::Key_Down) << QStringList();
+}
+
+void KXEquationEditorTest::toggling()
+{
+    QFETCH(QString, widget);
+    QFETCH(int, key);
+    QFETCH(QStringList, expected);
+    Page page(&m_model, &m_variables);
+    SignalLog log(&page.editor);
+    QWidget* target = widget == "lineHeaders" ? page.check(0)
+                      : widget == "columnHeaders" ? page.check(1)
+                      : widget == "headerGroup" ? static_cast<QWidget*>(page.headerGroup)
+                                                : page.headerList();
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(log.take(), expected);
+}
+
+// Layout
+
+void KXEquationEditorTest::cells_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QRect>("cell"); // column, row, column span, row span
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("dataset-name-label") << false << QRect(0, 0, 2, 1) << "" << "<b>Dataset name:</b>";
+    QTest::newRow("dataset-name-label-fr") << true << QRect(0, 0, 2, 1) << "" << "<b>Nom du tableau :</b>";
+    QTest::newRow("dataset-name") << false << QRect(3, 0, 3, 1) << "" << "q1_2";
+    QTest::newRow("lines-label") << false << QRect(0, 1, 2, 1) << "" << "<b>Lines:</b>";
+    QTest::newRow("lines-label-fr") << true << QRect(0, 1, 2, 1) << "" << "<b>Lignes :</b>";
+    QTest::newRow("row-from") << false << QRect(2, 1, 1, 1) << "EquationRows" << "<i>i</i> from";
+    QTest::newRow("row-from-fr") << true << QRect(2, 1, 1, 1) << "EquationRows" << "<i>i</i> de";
+    QTest::newRow("row-start") << false << QRect(3, 1, 1, 1) << "" << "1";
+    QTest::newRow("row-to") << false << QRect(4, 1, 1, 1) << "" << "to";
+    QTest::newRow("row-to-fr") << true << QRect(4, 1, 1, 1) << "" << "à";
+    QTest::newRow("row-end") << false << QRect(5, 1, 1, 1) << "" << "NR_Input1";
+    QTest::newRow("columns-label") << false << QRect(0, 2, 2, 1) << "" << "<b>Columns:</b>";
+    QTest::newRow("columns-label-fr") << true << QRect(0, 2, 2, 1) << "" << "<b>Colonnes :</b>";
+    QTest::newRow("col-from") << false << QRect(2, 2, 1, 1) << "EquationCols" << "<i>j</i> from";
+    QTest::newRow("col-from-fr") << true << QRect(2, 2, 1, 1) << "EquationCols" << "<i>j</i> de";
+    QTest::newRow("col-start") << false << QRect(3, 2, 1, 1) << "" << "2";
+    QTest::newRow("col-to") << false << QRect(4, 2, 1, 1) << "" << "to";
+    QTest::newRow("col-end") << false << QRect(5, 2, 1, 1) << "" << "NC_Input1";
+    QTest::newRow("first-spacer") << false << QRect(0, 3, 5, 1) << "" << "<spacer>";
+    QTest::newRow("header-box") << false << QRect(0, 4, 6, 1) << "EquationHeader" << "Take headers into account";
+    QTest::newRow("header-box-fr") << true << QRect(0, 4, 6, 1) << "EquationHeader" << "Tenir compte des en-têtes";
+    QTest::newRow("second-spacer") << false << QRect(0, 5, 5, 1) << "" << "<spacer>";
+    QTest::newRow("row-name-label") << false << QRect(0, 6, 3, 1) << "EquationRowName" << "New rows name:";
+    QTest::newRow("row-name-label-fr") << true << QRect(0, 6, 3, 1) << "EquationRowName"
+                                       << "Nom des nouvelles lignes : ";
+    QTest::newRow("row-name") << false << QRect(3, 6, 4, 1) << "" << "\"r\"+i";
+    QTest::newRow("col-name-label") << false << QRect(0, 7, 3, 1) << "EquationColName" << "New columns name: ";
+    QTest::newRow("col-name-label-fr") << true << QRect(0, 7, 3, 1) << "EquationColName"
+                                       << "Nom des nouvelles colonnes : ";
+    QTest::newRow("col-name") << false << QRect(3, 7, 4, 1) << "" << "\"c\"+j";
+}
+
+void KXEquationEditorTest::cells()
+{
+    QFETCH(bool, french);
+    QFETCH(QRect, cell);
+    QFETCH(QString, objectName);
+    QFETCH(QString, text);
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    Page page(&m_model, &m_variables);
+    QLayoutItem* item = page.grid->itemAtPosition(cell.y(), cell.x());
+    QVERIFY(item);
+    int row = -1, column = -1, rowSpan = -1, columnSpan = -1;
+    page.grid->getItemPosition(page.grid->indexOf(item), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QRect(column, row, columnSpan, rowSpan), cell);
+    if (text == "<spacer>") {
+        QVERIFY(item->spacerItem());
+        QCOMPARE(item->spacerItem()->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+        return;
+    }
+    QCOMPARE(item->widget()->objectName(), objectName);
+    QCOMPARE(widgetText(item->widget()), text);
+    if (auto* edit = qobject_cast<QLineEdit*>(item->widget()))
+        QCOMPARE(edit->styleSheet(), KXEquationEditor::lineEditStyleSheet());
+}
+
+void KXEquationEditorTest::formulaBox()
+{
+    Page page(&m_model, &m_variables);
+    auto* label = page.page->findChild<QLabel*>(QStringLiteral("EquationFormula"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("<b><i>Output(i, j)</i></b> = "));
+    QCOMPARE(label->font().family(), QStringLiteral("Times"));
+    QCOMPARE(label->font().pointSize(), 12);
+    QCOMPARE(label->font().weight(), 50);
+    QVERIFY(!label->font().italic());
+    auto* formula = static_cast<KXLineEditButton*>(page.formula());
+    QCOMPARE(formula->text(), QStringLiteral("Input1(i,j)*2"));
+    QCOMPARE(formula->font(), label->font());
+    QCOMPARE(formula->styleSheet(), QStringLiteral("QLineEdit {background-color: rgba(0, 0, 150, 15)}"));
+    QCOMPARE(KXEquationEditor::quickHelpContent(), KXEquationQuickHelp::content());
+
+    QVERIFY(formula->helpAction());
+    formula->helpAction()->trigger();
+    QTextBrowser* help = formula->helpWindow();
+    QVERIFY(help && help->isWindow() && help->isVisible());
+    QCOMPARE(help->windowTitle(), QStringLiteral("Equation module functionalities"));
+    QCOMPARE(help->size(), QSize(700, 750));
+    QVERIFY(help->toPlainText().contains("sqrt"));
+    QCOMPARE(page.page->title(), QStringLiteral("Equation"));
+    QVERIFY(page.page->isNextEnabled());
+    QCOMPARE(page.editor.title(), QStringLiteral("Equation"));
+    QCOMPARE(page.bar.descriptionText(), QStringLiteral("Solve an equation"));
+    QVERIFY(page.bar.isPinned());
+}
+
+// Ribbon
+
+void KXEquationEditorTest::buttons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("launch") << "Launch" << "launchClicked:";
+    QTest::newRow("save") << "Save..." << "saveClicked:";
+    QTest::newRow("load") << "Load..." << "loadClicked:";
+}
+
+void KXEquationEditorTest::buttons()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, signal);
+    Page page(&m_model, &m_variables);
+    SignalLog log(&page.editor);
+    QToolButton* pressed = page.button(button);
+    QVERIFY(pressed);
+    QTest::mouseClick(pressed, Qt::LeftButton);
+    QCOMPARE(log.take(), QStringList{signal});
+}
+
+void KXEquationEditorTest::ribbonGroups_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QStringList>("groups");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::newRow("english") << false << QStringList{"Module", "Model", "Launch"}
+                             << QStringList{"Load...", "Save...", "Launch"};
+    QTest::newRow("french") << true << QStringList{"Module", "Modèle", "Exécution"}
+                            << QStringList{"Charger...", "Sauvegarder...", "Exécuter"};
+}
+
+void KXEquationEditorTest::ribbonGroups()
+{
+    QFETCH(bool, french);
+    QFETCH(QStringList, groups);
+    QFETCH(QStringList, buttons);
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    Page page(&m_model, &m_variables);
+    QStringList titles, texts;
+    for (KXRibbonGroup* group : page.bar.groups()) {
+        titles << group->title();
+        for (int index = 0; index < group->layout()->count(); ++index)
+            texts << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
+    }
+    QCOMPARE(titles, groups);
+    QCOMPARE(texts, buttons);
+}
+
+void KXEquationEditorTest::helpIds_data()
+{
+    QTest::addColumn<bool>("workflow");
+    QTest::addColumn<int>("id");
+    QTest::newRow("on-its-own") << false << 86;
+    QTest::newRow("in-a-workflow") << true << 105;
+}
+
+void KXEquationEditorTest::helpIds()
+{
+    QFETCH(bool, workflow);
+    QFETCH(int, id);
+    Page page(&m_model, &m_variables);
+    page.editor.setWorkflowExecChildWizard(workflow);
+    QCOMPARE(page.editor.getIdForHelp(page.page), id);
+    QVERIFY(!page.editor.next(page.page));
+    QVERIFY(!page.editor.next(nullptr));
+}
+
+// Refilling
+
+void KXEquationEditorTest::headerList_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("shownAfterRefill");
+    QTest::addColumn<QStringList>("reported");
+    QTest::newRow("no-variable") << QStringList() << "" << "" << "Input3"
+                                 << QStringList{"dataModelForHeaderChanged:Input3"};
+    QTest::newRow("stored-listed") << QStringList{"Input1", "Input2"} << "Input2" << "Input2" << "Input2"
+                                   << QStringList();
+    QTest::newRow("stored-first") << QStringList{"Input1", "Input2"} << "Input1" << "Input1" << "Input1"
+                                  << QStringList();
+    QTest::newRow("stored-absent") << QStringList{"Input1", "Input2"} << "Input9" << "Input1" << "Input1"
+                                   << QStringList{"dataModelForHeaderChanged:Input1"};
+    QTest::newRow("stored-other-case") << QStringList{"Input1", "Input2"} << "input2" << "Input1" << "Input1"
+                                       << QStringList{"dataModelForHeaderChanged:Input1"};
+    QTest::newRow("nothing-stored") << QStringList{"Input2"} << "" << "Input2" << "Input2"
+                                    << QStringList{"dataModelForHeaderChanged:Input2"};
+    QTest::newRow("stored-but-no-variable") << QStringList() << "Input1" << "" << "Input3"
+                                            << QStringList{"dataModelForHeaderChanged:Input3"};
+}
+
+void KXEquationEditorTest::headerList()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, shownAfterRefill);
+    QFETCH(QStringList, reported);
+    KXEquationVariableModel variables;
+    for (int k = 0; k < names.size(); ++k)
+        variables.addVariable(names[k], &m_tables[k], QString());
+    m_model.setDataModelForHeader(stored);
+    Page page(&m_model, &variables);
+    QCOMPARE(page.headerList()->count(), names.size());
+    QCOMPARE(page.headerList()->currentText(), shown);
+
+    // A refill after a new variable keeps the stored dataset, and reports only one no longer listed.
+    variables.addVariable("Input3", &m_tables[2], QString());
+    SignalLog log(&page.editor);
+    page.editor.updateInterface();
+    QCOMPARE(page.headerList()->count(), names.size() + 1);
+    QCOMPARE(page.headerList()->currentText(), shownAfterRefill);
+    QCOMPARE(m_model.dataModelForHeader(), stored);
+    QCOMPARE(log.take(), reported);
+}
+
+void KXEquationEditorTest::refill_data()
+{
+    QTest::addColumn<bool>("keepHeader");
+    QTest::newRow("headers-kept") << true;
+    QTest::newRow("headers-ignored") << false;
+}
+
+void KXEquationEditorTest::refill()
+{
+    QFETCH(bool, keepHeader);
+    Page page(&m_model, &m_variables);
+    m_model.setFormula("sqrt(i)");
+    m_model.setSubdatasetName("roots");
+    m_model.setRowStart("2");
+    m_model.setRowEnd("3");
+    m_model.setColStart("4");
+    m_model.setColEnd("5");
+    m_model.setKeepVHeader(false);
+    m_model.setKeepHeader(keepHeader);
+    m_model.setRowName("");
+    m_model.setColName("\"x\"");
+    m_model.setDataModelForHeader("Input1");
+    SignalLog log(&page.editor);
+    page.editor.updateInterface();
+    QCOMPARE(log.take(), QStringList());
+    QCOMPARE(field(page, "formula")->text(), QStringLiteral("sqrt(i)"));
+    QCOMPARE(field(page, "datasetName")->text(), QStringLiteral("roots"));
+    QCOMPARE(field(page, "rowStart")->text() + field(page, "rowEnd")->text() + field(page, "colStart")->text()
+                 + field(page, "colEnd")->text(),
+             QStringLiteral("2345"));
+    QCOMPARE(field(page, "rowName")->text(), QString());
+    QCOMPARE(field(page, "colName")->text(), QStringLiteral("\"x\""));
+    QCOMPARE(page.check(0)->isChecked(), false);
+    QCOMPARE(page.check(1)->isChecked(), keepHeader);
+    QCOMPARE(page.headerGroup->isChecked(), keepHeader);
+    QCOMPARE(page.headerList()->currentText(), QStringLiteral("Input1"));
+    // The checks showed the switch, the model keeps its own values.
+    QVERIFY(m_model.keepHHeader() == keepHeader);
+}
+
+void KXEquationEditorTest::variablesBox()
+{
+    Page page(&m_model, &m_variables);
+    auto* tree = new KXEquationVariableEditor(&m_variables);
+    page.editor.setVariablesEditor(tree);
+    QCOMPARE(tree->objectName(), QStringLiteral("EquationVariable"));
+    QCOMPARE(tree->minimumWidth(), 225);
+    auto* box = qobject_cast<QGroupBox*>(tree->parentWidget());
+    QVERIFY(box && box->isFlat());
+    QCOMPARE(box->title(), QStringLiteral("Variables editor"));
+    QBoxLayout* layout = page.page->boxLayout();
+    QCOMPARE(layout->count(), 3);
+    QCOMPARE(layout->itemAt(1)->widget(), box);
+    QCOMPARE(box->parentWidget(), page.page);
+    QCOMPARE(qobject_cast<QGroupBox*>(layout->itemAt(0)->widget())->title(), QStringLiteral("Calculation formula"));
+    QCOMPARE(qobject_cast<QGroupBox*>(layout->itemAt(2)->widget())->title(), QStringLiteral("Output parameters"));
+}
+
+QTEST_MAIN(KXEquationEditorTest)
+#include "tst_KXEquationEditor.moc"

@@ -1,0 +1,147 @@
+#include "KXRibbonEquation.h"
+#include "KXTestSupport.h"
+#include "TPixmapCache.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+class KXRibbonEquationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void construction_data();
+    void construction();
+    void currentBar_data();
+    void currentBar();
+    void close_data();
+    void close();
+};
+
+void KXRibbonEquationTest::construction_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("english") << false << "Equation editor" << "Settings parameters";
+    QTest::newRow("french") << true << "Editeur d'équation" << "Paramètres de configuration";
+}
+
+void KXRibbonEquationTest::construction()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, title);
+    QFETCH(QString, caption);
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXRibbonEquation bar;
+    QCOMPARE(bar.title(), title);
+    QCOMPARE(bar.wizardWidget()->findChild<QLabel*>(QStringLiteral("captionLabel"))->text(), caption);
+    QCOMPARE(bar.pixmap().toImage(), TPixmapCache::find(QStringLiteral("stat_32")).toImage());
+    QCOMPARE(bar.getIdForHelp(), 105);
+    QCOMPARE(bar.metaObject()->className(), "KXRibbonEquation");
+
+    // The module group is emptied of the wizard's two navigation buttons.
+    KXRibbonGroup* moduleGroup = bar.groups().value(0);
+    QVERIFY(moduleGroup);
+    QCOMPARE(moduleGroup->layout()->count(), 0);
+    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("previousButton")));
+    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("nextButton")));
+    QCOMPARE(moduleGroup->sizePolicy().horizontalPolicy(), QSizePolicy::Maximum);
+    QCOMPARE(moduleGroup->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+}
+
+// Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
+void KXRibbonEquationTest::currentBar_data()
+{
+    QTest::addColumn<bool>("tabs");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("calls");
+    const struct
+    {
+        const char* name;
+        QStringList steps;
+        QStringList calls;
+    } cases[] = {
+        {"added-first", {"add E"}, {"activate 3"}},
+        {"added-second", {"add O", "add E"}, {}},
+        {"brought-to-front", {"add O", "add E", "set E"}, {"activate 3"}},
+        {"same-bar-again", {"add E", "set E", "set E"}, {"activate 3"}},
+        {"other-to-front", {"add E", "add O", "set O"}, {"activate 3", "deactivate"}},
+        {"back-and-forth", {"add E", "add O", "set O", "set E"}, {"activate 3", "deactivate", "activate 3"}},
+        {"other-removed-behind", {"add E", "add O", "remove O"}, {"activate 3"}},
+        {"other-removed-in-front", {"add E", "add O", "set O", "remove O"}, {"activate 3", "deactivate", "activate 3"}},
+        {"removed-while-current", {"add E", "add O", "remove E"}, {"activate 3"}},
+        {"removed-then-set", {"add E", "remove E", "set E"}, {"activate 3"}},
+    };
+    for (bool tabs : {false, true}) {
+        for (const auto& row : cases)
+            QTest::addRow("%s-%s", tabs ? "tabs" : "built-in", row.name) << tabs << row.steps << row.calls;
+    }
+}
+
+void KXRibbonEquationTest::currentBar()
+{
+    QFETCH(bool, tabs);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, calls);
+    KXTest::HostScope host;
+    std::unique_ptr<KXRibbon> tabRibbon(tabs ? new KXRibbon : nullptr);
+    RibbonInterface& ribbon = tabs ? *tabRibbon : host.ribbon();
+    KXRibbonEquation equation;
+    KXRibbonModuleBar other;
+    for (const QString& step : steps) {
+        KXRibbonBar* bar = step.endsWith('E') ? static_cast<KXRibbonBar*>(&equation) : &other;
+        if (step.startsWith("add"))
+            ribbon.addRibbonBar(bar, true, true);
+        else if (step.startsWith("set"))
+            ribbon.setCurrentRibbonBar(bar);
+        else
+            ribbon.removeRibbonBar(bar);
+    }
+    QCOMPARE(host.mainWindow.callsFor(&equation), calls);
+    // A removed bar is told nothing more; a registered one knows whether it is current.
+    if (ribbon.ribbonBars().contains(&equation))
+        QCOMPARE(equation.isCurrentBar(), ribbon.currentRibbonBar() == &equation);
+    ribbon.removeRibbonBar(&equation);
+    ribbon.removeRibbonBar(&other);
+}
+
+void KXRibbonEquationTest::close_data()
+{
+    QTest::addColumn<bool>("deleteOnClose");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("kept") << false << QStringList{"activate 3", "deactivate"};
+    QTest::newRow("deleted") << true << QStringList{"activate 3", "deactivate"};
+}
+
+void KXRibbonEquationTest::close()
+{
+    QFETCH(bool, deleteOnClose);
+    QFETCH(QStringList, calls);
+    KXTest::HostScope host;
+    QPointer<KXRibbonEquation> bar = new KXRibbonEquation;
+    const KXRibbonBar* address = bar;
+    host.ribbon().addRibbonBar(bar, true, true);
+    QSignalSpy closeClicked(bar.data(), &KXRibbonEquation::closeClicked);
+    // The owner's answer to a close request: removing and deleting the bar, or nothing.
+    if (deleteOnClose) {
+        connect(bar.data(), &KXRibbonEquation::closeClicked, this, [&] {
+            host.ribbon().removeRibbonBar(bar);
+            delete bar.data();
+        });
+    }
+    QTest::mouseClick(bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+    QTRY_COMPARE(closeClicked.count(), 1);
+    QCOMPARE(bar.isNull(), deleteOnClose);
+    QCOMPARE(host.mainWindow.callsFor(address), calls);
+    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
+    delete bar.data();
+}
+
+QTEST_MAIN(KXRibbonEquationTest)
+#include "tst_KXRibbonEquation.moc"
