@@ -230,6 +230,8 @@ void KXEquationCtrl::generateVarDataset(KXDataModelGeneric* output, Tasks formul
                                         Tasks colNameTasks, int firstRow, int, int firstCol, int)
 {
     const QString header = model()->dataModelForHeader();
+    const bool keepRowHeaders = model()->keepVHeader();
+    const bool keepColumnHeaders = model()->keepHHeader();
     for (int k = 0; k < formulaTasks.size(); ++k) {
         KXEquationParallelData* task = formulaTasks.at(k);
         const QVariant value = task->result();
@@ -260,14 +262,17 @@ void KXEquationCtrl::generateVarDataset(KXDataModelGeneric* output, Tasks formul
         const int c = task->getCol() - firstCol;
         output->setData(output->index(r, c), value, KXValueRole);
 
-        const QVariant rowHeader = variableModel()->getVariableModelVerticalHeader(header, task->getRow() - 1);
-        if (model()->keepVHeader() && !rowHeader.isNull())
+        const QVariant rowHeader = keepRowHeaders ? variableModel()->getVariableModelVerticalHeader(header, task->getRow() - 1)
+                                                  : QVariant();
+        if (!rowHeader.isNull())
             output->setHeaderData(r, Qt::Vertical, rowHeader, KXValueRole);
         else if (!rowNameTasks.isEmpty())
             output->setHeaderData(r, Qt::Vertical, newRowName, KXValueRole);
 
-        const QVariant colHeader = variableModel()->getVariableModelHorizontalHeader(header, task->getCol() - 1);
-        if (model()->keepHHeader() && !colHeader.isNull())
+        const QVariant colHeader = keepColumnHeaders
+                                       ? variableModel()->getVariableModelHorizontalHeader(header, task->getCol() - 1)
+                                       : QVariant();
+        if (!colHeader.isNull())
             output->setHeaderData(c, Qt::Horizontal, colHeader, KXValueRole);
         else if (!colNameTasks.isEmpty())
             output->setHeaderData(c, Qt::Horizontal, newColName, KXValueRole);
