@@ -203,20 +203,8 @@ void KXEquationEditor::updateInterface()
 
 void KXEquationEditor::refillFields()
 {
-    // The fields show the models; what they show now is no edit of the user's.
-    const QSignalBlocker formula(m_formulaEdit);
-    const QSignalBlocker datasetName(m_datasetNameEdit);
-    const QSignalBlocker rowStart(m_rowStartEdit);
-    const QSignalBlocker rowEnd(m_rowEndEdit);
-    const QSignalBlocker colStart(m_colStartEdit);
-    const QSignalBlocker colEnd(m_colEndEdit);
-    const QSignalBlocker lineHeaders(m_lineHeadersCheck);
-    const QSignalBlocker columnHeaders(m_columnHeadersCheck);
-    const QSignalBlocker header(m_headerGroup);
-    const QSignalBlocker rowName(m_rowNameEdit);
-    const QSignalBlocker colName(m_colNameEdit);
-    const QSignalBlocker headerDataset(m_headerDatasetCombo);
-
+    // Every field whose value changes reports it as usual; only the header list is refilled
+    // silently, since clearing it would otherwise replace the model's header dataset.
     m_formulaEdit->setText(m_model->getFormula());
     m_datasetNameEdit->setText(m_model->getSubdatasetName());
     m_rowStartEdit->setText(m_model->rowStart());
@@ -228,6 +216,7 @@ void KXEquationEditor::refillFields()
     m_headerGroup->setChecked(m_model->keepHeader());
     m_rowNameEdit->setText(m_model->rowName());
     m_colNameEdit->setText(m_model->colName());
+    const QSignalBlocker headerDataset(m_headerDatasetCombo);
     m_headerDatasetCombo->clear();
     fillHeaderDatasets();
 }
