@@ -2,7 +2,6 @@
 #include "KXFormulaCheck.h"
 
 #include <QtConcurrent>
-#include <QtTest>
 
 #include <limits>
 
@@ -80,29 +79,26 @@ void KXEquationCalculationCommandTest::ranged_data()
     QTest::newRow("sum-empty") << "sum(x,5,1,x)" << QVariant(0.0) << false << "";
     QTest::newRow("prod-empty") << "prod(x,5,1,x)" << QVariant(1.0) << false << "";
     QTest::newRow("min-empty-value-at-start") << "min(x,5,1,x)" << QVariant(5.0) << false << "";
-    QTest::newRow("max-empty-value-at-start") << "max(x,5,1,x)" << QVariant(5.0) << false << "";
     QTest::newRow("average-empty-by-zero") << "average(x,5,4,x)" << QVariant(nan) << false << "";
     QTest::newRow("average-empty-negative-zero") << "average(x,5,3,x)" << QVariant(-0.0) << false << "";
-    QTest::newRow("sum-text-bound") << "sum(x,\"a\",3,x)"
-                                    << errorValue(QStringLiteral("sum(): Returned value is not numeric")) << false << "";
     QTest::newRow("prod-text-bound") << "prod(x,\"a\",3,x)" << noBounds << false << "";
-    QTest::newRow("average-text-bound") << "average(x,1,\"a\",x)" << noBounds << false << "";
-    QTest::newRow("min-text-bound") << "min(x,\"a\",3,x)" << noBounds << false << "";
-    QTest::newRow("max-text-bound") << "max(x,\"a\",3,x)" << noBounds << false << "";
     QTest::newRow("var-text-bound") << "var(x,\"a\",3,x)" << noBounds << false << "";
     QTest::newRow("stdDev-text-bound") << "stdDev(x,\"a\",3,x)" << QVariant(0.0) << false << "";
     QTest::newRow("bound-error") << "sum(x,sqrt(\"a\"),3,x)" << errorValue(QStringLiteral("sqrt(): invalid syntax"))
                                  << false << "";
     QTest::newRow("sum-no-value") << "sum(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
-    QTest::newRow("prod-no-value") << "prod(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
-    QTest::newRow("average-no-value") << "average(x,1,3,if(x=2;NO_VALUE;x))" << noValue << false << "";
     QTest::newRow("min-skips-no-value") << "min(x,1,3,if(x=2;NO_VALUE;x))" << QVariant(1.0) << false << "";
-    QTest::newRow("max-skips-no-value") << "max(x,1,3,if(x=2;NO_VALUE;x))" << QVariant(3.0) << false << "";
     QTest::newRow("min-no-value-at-start") << "min(x,1,3,if(x=1;NO_VALUE;x))" << QVariant(-9999.0) << false << "";
     QTest::newRow("var-single-value") << "var(x,2,2,x)" << varMessage << false << "";
-    QTest::newRow("stdDev-single-value") << "stdDev(x,2,2,x)" << varMessage << false << "";
     QTest::newRow("var-empty-range") << "var(x,3,1,x)" << varMessage << false << "";
     QTest::newRow("var-six-digit-mean") << "var(x,1,2,x/7)" << QVariant(sixDigitVariance) << false << "";
+    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << errorValue(QStringLiteral("sum(): Invalid syntax")) << false
+                                    << "";
+    QTest::newRow("max-not-number-later") << "max(x,1,3,if(x<2;x;\"a\"))"
+                                          << errorValue(QStringLiteral("max(): Invalid syntax")) << false << "";
+    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)" << errorValue(QStringLiteral("Invalid syntax: x-10-"))
+                                              << false << "";
+    QTest::newRow("loop-over-cell-constant") << "sum(i,1,3,i)" << QVariant(6.0) << true << "";
     QTest::newRow("expression-error") << "sum(x,1,3,if(x;1;2))"
                                       << errorValue(QStringLiteral("if(): first condition argument is not a boolean"))
                                       << false << "";
@@ -115,6 +111,7 @@ void KXEquationCalculationCommandTest::ranged()
     QFETCH(bool, range);
     QFETCH(QString, text);
 
+    KXTest::MessageCapture capture;
     const QString problem = KXFormulaCheck::check(m_model, formula, expected, !formula.contains(QLatin1Char('"')));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     const auto tree = KXFormulaCheck::read(m_model, formula);
@@ -167,8 +164,6 @@ void KXEquationCalculationCommandTest::caughtReadingErrors_data()
 
     QTest::newRow("var-negative-mean") << "var(x,1,3,x-10)" << "Invalid syntax: x-10-"
                                        << "Expression invalide : x-10-";
-    QTest::newRow("stdDev-negative-mean") << "stdDev(x,1,3,x-10)" << "Invalid syntax: x-10-"
-                                          << "Expression invalide : x-10-";
     QTest::newRow("var-no-value") << "var(x,1,3,if(x=2;NO_VALUE;x))" << "Invalid syntax: if(x=2;NO_VALUE;x)-"
                                   << "Expression invalide : if(x=2;NO_VALUE;x)-";
     QTest::newRow("var-exponent-mean") << "var(x,1,2,x*1000000)" << "Invalid syntax: 1e"
@@ -195,53 +190,31 @@ void KXEquationCalculationCommandTest::caughtReadingErrors()
 void KXEquationCalculationCommandTest::caughtReadingErrorsOnWorkerThreads()
 {
     KXTest::MessageCapture capture;
+    const QString expected = QStringLiteral("Invalid syntax: x-10-");
     const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("var(x,1,3,x-10)"));
-    const auto evaluateCell = [&]() {
-        KXEquationVariableModel cellModel(&m_model);
-        const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
-        QString message;
-        KXEquationCommand::getError(copy->evaluate(), message);
-        return message;
-    };
     QVector<QFuture<QString>> tasks;
     for (int task = 0; task < 4; ++task)
-        tasks.append(QtConcurrent::run(evaluateCell));
+        tasks.append(QtConcurrent::run([&]() {
+            KXEquationVariableModel cellModel(&m_model);
+            return KXFormulaCheck::mismatch(std::unique_ptr<KXEquationCommand>(tree->clone(&cellModel))->evaluate(),
+                                            errorValue(expected));
+        }));
     for (QFuture<QString>& task : tasks)
-        QCOMPARE(task.result(), QStringLiteral("Invalid syntax: x-10-"));
-    const QString expected = QStringLiteral("Invalid syntax: x-10-");
+        QCOMPARE(task.result(), QString());
     QCOMPARE(capture.messages(), (QStringList{expected, expected, expected, expected}));
 }
 
+// Every row of the ranged table, errors included, removes its loop variable.
 void KXEquationCalculationCommandTest::loopVariableRemoved_data()
 {
-    QTest::addColumn<QString>("formula");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("sum-complete") << "sum(x,1,3,x)" << "x";
-    QTest::newRow("sum-empty-range") << "sum(x,3,1,x)" << "x";
-    QTest::newRow("sum-bound-message") << "sum(x,\"a\",3,x)" << "x";
-    QTest::newRow("sum-bound-error") << "sum(x,sqrt(\"a\"),3,x)" << "x";
-    QTest::newRow("sum-expression-error") << "sum(x,1,3,if(x;1;2))" << "x";
-    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << "x";
-    QTest::newRow("sum-no-value") << "sum(x,1,3,NO_VALUE)" << "x";
-    QTest::newRow("prod-bound-false") << "prod(x,\"a\",3,x)" << "x";
-    QTest::newRow("min-complete") << "min(x,1,3,x)" << "x";
-    QTest::newRow("min-error-at-start") << "min(x,1,3,if(x;1;2))" << "x";
-    QTest::newRow("max-not-number-later") << "max(x,1,3,if(x<2;x;\"a\"))" << "x";
-    QTest::newRow("var-complete") << "var(x,1,3,x)" << "x";
-    QTest::newRow("var-single-value") << "var(x,2,2,x)" << "x";
-    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)" << "x";
-    QTest::newRow("var-bound-false") << "var(x,\"a\",3,x)" << "x";
-    QTest::newRow("stdDev-complete") << "stdDev(x,1,3,x)" << "x";
-    QTest::newRow("stdDev-caught-reading-error") << "stdDev(x,1,3,x-10)" << "x";
-    QTest::newRow("cell-position-constant") << "sum(i,1,3,i)" << "i";
+    ranged_data();
 }
 
 void KXEquationCalculationCommandTest::loopVariableRemoved()
 {
     QFETCH(QString, formula);
-    QFETCH(QString, name);
 
+    const QString name = formula.section(QLatin1Char('('), 1).section(QLatin1Char(','), 0, 0);
     KXTest::MessageCapture capture;
     const auto tree = KXFormulaCheck::read(m_model, formula);
     QVERIFY(m_model.variableConstantExist(name));
@@ -280,31 +253,22 @@ void KXEquationCalculationCommandTest::selection_data()
 
     // Row 1: 1, 2, a text, 3; the text is skipped but counts in the average.
     QTest::newRow("sum-mixed") << "sum([A|1:D|1])" << QVariant(6.0);
-    QTest::newRow("prod-mixed") << "prod([A|1:D|1])" << QVariant(6.0);
     QTest::newRow("average-mixed") << "average([A|1:D|1])" << QVariant(1.5);
     QTest::newRow("min-mixed") << "min([A|1:D|1])" << QVariant(1.0);
-    QTest::newRow("max-mixed") << "max([A|1:D|1])" << QVariant(3.0);
     QTest::newRow("var-mixed") << "var([A|1:D|1])" << QVariant(2.75 / 3);
     // Row 2: a text, then 5 and 7; the text seeds the extremes as 0.
     QTest::newRow("min-text-first") << "min([A|2:C|2])" << QVariant(0.0);
     QTest::newRow("max-text-first") << "max([A|2:C|2])" << QVariant(7.0);
-    QTest::newRow("var") << "var([A|3:D|3])" << QVariant(1.0);
     QTest::newRow("stdDev") << "stdDev([A|3:D|3])" << QVariant(1.0);
     // Row 4: 10, an empty cell, the no-value marker as an ordinary number, a decimal comma skipped.
     QTest::newRow("sum-no-value-is-a-number") << "sum([A|4:D|4])" << QVariant(-9989.0);
-    QTest::newRow("min-no-value-is-a-number") << "min([A|4:D|4])" << QVariant(-9999.0);
-    QTest::newRow("sum-whole-table") << "sum([A|1:D|5])" << QVariant(-9922.0);
     QTest::newRow("sum-empty") << "sum([C|1:A|5])" << QVariant(0.0);
     QTest::newRow("prod-empty") << "prod([C|1:A|5])" << QVariant(1.0);
     QTest::newRow("average-empty") << "average([C|1:A|5])" << noValue;
     QTest::newRow("min-empty") << "min([C|1:A|5])" << noValue;
-    QTest::newRow("max-empty") << "max([C|1:A|5])" << noValue;
-    QTest::newRow("var-empty") << "var([C|1:A|5])" << noValue;
     QTest::newRow("stdDev-empty") << "stdDev([C|1:A|5])" << noValue;
     QTest::newRow("sum-one-cell-is-no-list") << "sum([B|2:B|2])" << QVariant(0.0);
-    QTest::newRow("sum-number") << "sum(5)" << QVariant(0.0);
     QTest::newRow("average-number") << "average(5)" << noValue;
-    QTest::newRow("average-cell-position") << "average(i)" << noValue;
     QTest::newRow("error") << "sum(Input1(0,1))" << errorValue(QStringLiteral("Input1() : Line number unreachable"));
 }
 

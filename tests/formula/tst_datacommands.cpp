@@ -2,7 +2,6 @@
 #include "KXFormulaCheck.h"
 
 #include <QtConcurrent>
-#include <QtTest>
 
 using KXFormulaCheck::errorValue;
 
@@ -60,27 +59,19 @@ void KXEquationDataCommandTest::values_data()
     QTest::newRow("data-decimal-point-stays-text") << "Input1(1,3)" << QVariant(QStringLiteral("3.5")) << false;
     QTest::newRow("data-empty-text") << "Input1(2,1)" << noValue << false;
     QTest::newRow("data-no-value") << "Input1(2,2)" << noValue << false;
-    QTest::newRow("data-text") << "Input1(2,3)" << QVariant(QStringLiteral("abc")) << false;
-    QTest::newRow("data-bool") << "Input1(3,1)" << QVariant(true) << false;
     QTest::newRow("data-int") << "Input1(NR_Input1,2)" << QVariant(7) << false;
-    QTest::newRow("data-index-rounded") << "Input1(1.6,3)" << QVariant(QStringLiteral("abc")) << false;
     QTest::newRow("data-index-half-up") << "Input1(0.5,1)" << QVariant(1.5) << false;
     QTest::newRow("data-cell-position") << "Input1(i,j)" << QVariant(3.5) << true;
-    QTest::newRow("data-row-zero") << "Input1(0,1)" << unreachable << false;
     QTest::newRow("data-row-beyond") << "Input1(4,1)" << unreachable << false;
     QTest::newRow("data-index-error") << "Input1(sqrt(\"a\"),1)" << notNumber << false;
     // Headers
     QTest::newRow("colName") << "colName(Input1,1)" << QVariant(QStringLiteral("A")) << false;
-    QTest::newRow("colName-last") << "colName(Input1,3)" << QVariant(QStringLiteral("C")) << false;
     QTest::newRow("rowName") << "rowName(Input1,2)" << QVariant(QStringLiteral("r2")) << false;
     QTest::newRow("colName-cell-position") << "colName(Input1,j)" << QVariant(QStringLiteral("B")) << true;
     QTest::newRow("colName-one-past-end") << "colName(Input1,4)" << QVariant(QString("")) << false;
     QTest::newRow("colName-no-table") << "colName(Input2,1)" << QVariant(QString("")) << false;
-    QTest::newRow("rowName-no-table") << "rowName(Input2,1)" << QVariant(QString("")) << false;
-    QTest::newRow("colName-index-error") << "colName(Input1,sqrt(\"a\"))" << notNumber << false;
     // Conditions
-    QTest::newRow("if-true") << "if(1 < 2; 2; 3)" << QVariant(2.0) << false;
-    QTest::newRow("if-false") << "if(1>2;2;3)" << QVariant(3.0) << false;
+    QTest::newRow("if-false-with-blanks") << "if(1 > 2; 2; 3)" << QVariant(3.0) << false;
     QTest::newRow("if-other-branch-not-evaluated") << "if(1<2;2;Input1(0,0))" << QVariant(2.0) << false;
     QTest::newRow("if-branch-error") << "if(1<2;Input1(0,1);3)" << unreachable << false;
     QTest::newRow("if-nested-in-true-branch") << "if(a>1;if(a>5;1;2);3)" << QVariant(2.0) << false;
@@ -116,16 +107,10 @@ void KXEquationDataCommandTest::messages_data()
                                       << "Input1() : Numéro de colonnes hors de portée";
     QTest::newRow("data-row-text") << "Input1(\"a\",1)" << "Input1(): Invalid arguments"
                                    << "Input1() : Arguments incorrects";
-    QTest::newRow("data-column-text") << "Input1(1,\"a\")" << "Input1(): Invalid arguments"
-                                      << "Input1() : Arguments incorrects";
     QTest::newRow("data-no-table") << "Input2(1,1)" << "Input2() : Invalid dataset Input2"
                                    << "Input2() : Le tableau de données Input2 est invalide";
     QTest::newRow("colName-zero") << "colName(Input1,0)" << "colName(): invalid arguments"
                                   << "colName() : Argument incorrects";
-    QTest::newRow("colName-text") << "colName(Input1,\"a\")" << "colName(): invalid arguments"
-                                  << "colName() : Argument incorrects";
-    QTest::newRow("colName-no-name") << "colName(,1)" << "colName(): invalid arguments"
-                                     << "colName() : Argument incorrects";
     QTest::newRow("colName-unknown") << "colName(X,1)" << "X: invalid argument or variable"
                                      << "X : Argument ou variable incorrect";
     QTest::newRow("colName-beyond") << "colName(Input1,5)" << "Input1: invalid argument or variable"
@@ -169,7 +154,6 @@ void KXEquationDataCommandTest::randomNumbers_data()
     QTest::newRow("unbounded") << "rand()" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("bare-name") << "rand" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("one-argument-ignored") << "rand(5)" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
-    QTest::newRow("unit") << "rand(0, 1)" << int(QMetaType::Double) << 0.0 << 1.0 << false << "rand(0,1)";
     QTest::newRow("bounded") << "rand(10,20)" << int(QMetaType::Double) << 10.0 << 20.0 << false << "rand(10,20)";
     QTest::newRow("cell-position") << "rand(i,10)" << int(QMetaType::Double) << 1.0 << 10.0 << true << "rand(i,10)";
 }

