@@ -8,6 +8,12 @@ class TestInterpreter : public QObject
 {
     Q_OBJECT
 private slots:
+    void getError_data();
+    void getError();
+    void errorTypeRegisteredOnceAcrossThreads();
+    void removedConstant_data();
+    void removedConstant();
+    void cloneReadsTargetModel();
     void reads_data();
     void reads();
     void raises_data();
@@ -24,40 +30,54 @@ void TestInterpreter::reads_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("form");
+    QTest::addColumn<bool>("range");
 
     // Grouping and associativity
-    QTest::newRow("outer-pair") << "(1+2)" << QVariant(3.0) << "OperatorPlus" << "1+2";
-    QTest::newRow("two-groups") << "(1+2)*(3+4)" << QVariant(21.0) << "OperatorMultiply" << "1+2*3+4";
-    QTest::newRow("minus-left-assoc") << "1-2-3" << QVariant(-4.0) << "OperatorMinus" << "1-2-3";
-    QTest::newRow("power-left-assoc") << "2^3^2" << QVariant(64.0) << "OperatorPower" << "2^3^2";
-    QTest::newRow("power-same-level-as-times") << "2*3^2" << QVariant(36.0) << "OperatorPower" << "2*3^2";
-    QTest::newRow("times-before-plus") << "1+2*3" << QVariant(7.0) << "OperatorPlus" << "1+2*3";
+    QTest::newRow("outer-pair") << "(1+2)" << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
+    QTest::newRow("two-groups") << "(1+2)*(3+4)" << QVariant(21.0) << "OperatorMultiply" << "1+2*3+4" << false;
+    QTest::newRow("minus-left-assoc") << "1-2-3" << QVariant(-4.0) << "OperatorMinus" << "1-2-3" << false;
+    QTest::newRow("power-left-assoc") << "2^3^2" << QVariant(64.0) << "OperatorPower" << "2^3^2" << false;
+    QTest::newRow("power-same-level-as-times") << "2*3^2" << QVariant(36.0) << "OperatorPower" << "2*3^2" << false;
+    QTest::newRow("times-before-plus") << "1+2*3" << QVariant(7.0) << "OperatorPlus" << "1+2*3" << false;
     // Comparisons: two-character ones bind more weakly
-    QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c";
-    QTest::newRow("less-equal-then-less") << "a<=b<x" << QVariant(false) << "OperatorInferiorEqual" << "a<=b&lt;x";
-    QTest::newRow("not-equal") << "1!=2" << QVariant(true) << "OperatorInequal" << "1!=2";
-    QTest::newRow("greater-equal") << "2>=2" << QVariant(true) << "OperatorSuperiorEqual" << "2>=2";
-    QTest::newRow("equal-after-sum") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2";
-    QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD";
-    QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1";
+    QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c" << false;
+    QTest::newRow("less-equal-then-less") << "a<=b<x" << QVariant(false) << "OperatorInferiorEqual" << "a<=b&lt;x" << false;
+    QTest::newRow("not-equal") << "1!=2" << QVariant(true) << "OperatorInequal" << "1!=2" << false;
+    QTest::newRow("greater-equal") << "2>=2" << QVariant(true) << "OperatorSuperiorEqual" << "2>=2" << false;
+    QTest::newRow("equal-after-sum") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2" << false;
+    QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD" << false;
+    QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1" << false;
     // Numbers and signs
-    QTest::newRow("signed-number") << "-5" << QVariant(-5.0) << "DoubleConstant" << "-5";
-    QTest::newRow("plus-signed-number") << "+5" << QVariant(5.0) << "DoubleConstant" << "5";
-    QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05";
-    QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12";
-    QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2";
-    QTest::newRow("negative-first") << "-3*2" << QVariant(-6.0) << "OperatorMultiply" << "-3*2";
-    QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1";
-    QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER";
+    QTest::newRow("signed-number") << "-5" << QVariant(-5.0) << "DoubleConstant" << "-5" << false;
+    QTest::newRow("plus-signed-number") << "+5" << QVariant(5.0) << "DoubleConstant" << "5" << false;
+    QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05" << false;
+    QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12" << false;
+    QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
+    QTest::newRow("negative-first") << "-3*2" << QVariant(-6.0) << "OperatorMultiply" << "-3*2" << false;
+    QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1" << false;
+    QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER" << false;
+    // Constants: i, j, k and l are cell positions and loop variables, other names are not
+    QTest::newRow("big-literal") << "1234567" << QVariant(1234567.0) << "DoubleConstant" << "1.23457e+06" << false;
+    QTest::newRow("tenth") << "0.1" << QVariant(0.1) << "DoubleConstant" << "0.1" << false;
+    QTest::newRow("negated") << "-x" << QVariant(-3.0) << "DataModelConstant" << "x" << false;
+    QTest::newRow("negated-no-value") << "-c" << QVariant(-0.0) << "DataModelConstant" << "c" << false;
+    QTest::newRow("cell-row") << "i" << QVariant(4.0) << "DataModelConstant" << "i" << true;
+    QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "DataModelConstant" << "j" << true;
+    QTest::newRow("loop-k") << "k" << QVariant(6.0) << "DataModelConstant" << "k" << true;
+    QTest::newRow("loop-l") << "l" << QVariant(7.0) << "DataModelConstant" << "l" << true;
+    QTest::newRow("double-i") << "ii" << QVariant(8.0) << "DataModelConstant" << "ii" << false;
+    QTest::newRow("capital-i") << "I" << QVariant(9.0) << "DataModelConstant" << "I" << false;
     // Texts
-    QTest::newRow("two-texts-joined") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << "OperatorPlus" << "1+2";
-    QTest::newRow("empty-text") << "\"\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "";
-    QTest::newRow("lone-quote") << "\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "";
-    QTest::newRow("operator-inside-text") << "\"a+b\"" << QVariant(QStringLiteral("a+b")) << "StringConstant" << "a+b";
-    QTest::newRow("parenthesis-inside-text") << "\"(\"+\")\"" << QVariant(QStringLiteral("()")) << "OperatorPlus" << "(+)";
+    QTest::newRow("two-texts-joined") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << "OperatorPlus" << "1+2" << false;
+    QTest::newRow("text-with-blanks") << "\" a b \"" << QVariant(QStringLiteral(" a b ")) << "StringConstant" << " a b "
+                                      << false;
+    QTest::newRow("empty-text") << "\"\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "" << false;
+    QTest::newRow("lone-quote") << "\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "" << false;
+    QTest::newRow("operator-inside-text") << "\"a+b\"" << QVariant(QStringLiteral("a+b")) << "StringConstant" << "a+b" << false;
+    QTest::newRow("parenthesis-inside-text") << "\"(\"+\")\"" << QVariant(QStringLiteral("()")) << "OperatorPlus" << "(+)" << false;
     // Selections
-    QTest::newRow("blanks-only") << "   " << QVariant() << "DataSelection" << "";
-    QTest::newRow("selection") << "[A|1:C|5]" << QVariant() << "DataSelection" << "[A|1:C|5]";
+    QTest::newRow("blanks-only") << "   " << QVariant() << "DataSelection" << "" << false;
+    QTest::newRow("selection") << "[A|1:C|5]" << QVariant() << "DataSelection" << "[A|1:C|5]" << false;
 }
 
 void TestInterpreter::reads()
@@ -66,6 +86,7 @@ void TestInterpreter::reads()
     QFETCH(QVariant, value);
     QFETCH(QString, root);
     QFETCH(QString, form);
+    QFETCH(bool, range);
 
     KXEquationVariableModel model;
     KXFormulaCheck::addTableConstants(model);
@@ -73,6 +94,7 @@ void TestInterpreter::reads()
     const QString className = QString::fromLatin1(typeid(*tree).name());
     QVERIFY2(className.endsWith(QStringLiteral("KXEquation") + root + QStringLiteral("Command")), qPrintable(className));
     QCOMPARE(tree->toString(), form);
+    QCOMPARE(tree->isRangeVariable(), range);
     if (value.isValid()) {
         const QVariant actual = tree->evaluate();
         QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
@@ -179,6 +201,83 @@ void TestInterpreter::treesWithinTheLimit()
     });
     QCOMPARE(onWorker.result(), value);
     QCOMPARE(copy->evaluate().toDouble(), value);
+}
+
+void TestInterpreter::getError_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("isError");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("error") << KXTest::errorValue(QStringLiteral("x")) << true << "x";
+    QTest::newRow("empty-error") << KXTest::errorValue(QString()) << false << "";
+    QTest::newRow("text") << QVariant(QStringLiteral("x")) << false << "kept";
+    QTest::newRow("invalid") << QVariant() << false << "kept";
+}
+
+void TestInterpreter::getError()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, isError);
+    QFETCH(QString, message);
+
+    QString out = QStringLiteral("kept");
+    QCOMPARE(KXEquationCommand::getError(value, out), isError);
+    QCOMPARE(out, message);
+    QCOMPARE(KXEquationCommand::getError(value), isError);
+}
+
+void TestInterpreter::errorTypeRegisteredOnceAcrossThreads()
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    QList<QFuture<int>> futures;
+    for (int k = 0; k < 32; ++k)
+        futures.append(QtConcurrent::run(&pool, [] {
+            const QVariant value = KXTest::errorValue(QStringLiteral("m"));
+            QString message;
+            return KXEquationCommand::getError(value, message) && message == QLatin1String("m")
+                ? KXEquationInterpreterError::typeId() : -1;
+        }));
+    const int id = KXEquationInterpreterError::typeId();
+    for (auto& future : futures)
+        QCOMPARE(future.result(), id);
+    QCOMPARE(QMetaType::type("KXEquationInterpreterError"), id);
+    QVERIFY(!(QMetaType::typeFlags(id) & QMetaType::MovableType));
+}
+
+void TestInterpreter::removedConstant_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("english") << false << "x: invalid variable name";
+    QTest::newRow("french") << true << "x: Nom de variable incorrect";
+}
+
+void TestInterpreter::removedConstant()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("x"), 3);
+    auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));
+    model.removeVariable(QStringLiteral("x"));
+    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(message)));
+}
+
+void TestInterpreter::cloneReadsTargetModel()
+{
+    KXEquationVariableModel first;
+    first.addVariable(QStringLiteral("x"), 3);
+    KXEquationVariableModel second;
+    second.addVariable(QStringLiteral("x"), -2);
+    auto tree = KXFormulaCheck::read(first, QStringLiteral("-x"));
+    std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
+    tree.reset();
+    QCOMPARE(copy->evaluate(), QVariant(2.0));
+    QCOMPARE(copy->variableModel(), &second);
 }
 
 QTEST_GUILESS_MAIN(TestInterpreter)
