@@ -2,12 +2,25 @@
 
 #include <QtConcurrent>
 
+#include <limits>
 #include <typeinfo>
+
+namespace {
+const double inf = std::numeric_limits<double>::infinity();
+const double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+// open repeated depth times around inner, each closed by a parenthesis.
+QString nested(const char* open, const char* inner, int depth)
+{
+    return QString::fromUtf8(open).repeated(depth) + QLatin1String(inner) + QStringLiteral(")").repeated(depth);
+}
+}
 
 class TestInterpreter : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { KXFormulaCheck::addTableConstants(m_model); }
     void getError_data();
     void getError();
     void errorTypeRegisteredOnceAcrossThreads();
@@ -22,6 +35,13 @@ private slots:
     void deepTexts();
     void treesWithinTheLimit_data();
     void treesWithinTheLimit();
+    void operatorValues_data();
+    void operatorValues();
+    void operatorMessages_data();
+    void operatorMessages();
+
+private:
+    KXEquationVariableModel m_model;
 };
 
 void TestInterpreter::reads_data()
@@ -58,8 +78,6 @@ void TestInterpreter::reads_data()
     QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER" << false;
     // Constants: i, j, k and l are cell positions and loop variables, other names are not
     QTest::newRow("big-literal") << "1234567" << QVariant(1234567.0) << "DoubleConstant" << "1.23457e+06" << false;
-    QTest::newRow("tenth") << "0.1" << QVariant(0.1) << "DoubleConstant" << "0.1" << false;
-    QTest::newRow("negated") << "-x" << QVariant(-3.0) << "DataModelConstant" << "x" << false;
     QTest::newRow("negated-no-value") << "-c" << QVariant(-0.0) << "DataModelConstant" << "c" << false;
     QTest::newRow("cell-row") << "i" << QVariant(4.0) << "DataModelConstant" << "i" << true;
     QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "DataModelConstant" << "j" << true;
@@ -88,9 +106,7 @@ void TestInterpreter::reads()
     QFETCH(QString, form);
     QFETCH(bool, range);
 
-    KXEquationVariableModel model;
-    KXFormulaCheck::addTableConstants(model);
-    auto tree = KXFormulaCheck::read(model, formula);
+    auto tree = KXFormulaCheck::read(m_model, formula);
     const QString className = QString::fromLatin1(typeid(*tree).name());
     QVERIFY2(className.endsWith(QStringLiteral("KXEquation") + root + QStringLiteral("Command")), qPrintable(className));
     QCOMPARE(tree->toString(), form);
@@ -98,7 +114,7 @@ void TestInterpreter::reads()
     if (value.isValid()) {
         const QVariant actual = tree->evaluate();
         QVERIFY2(KXTest::sameValue(actual, value), qPrintable(KXTest::describe(actual)));
-        const QString problem = KXFormulaCheck::check(model, formula, value, false);
+        const QString problem = KXFormulaCheck::check(m_model, formula, value, false);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 }
@@ -136,17 +152,7 @@ void TestInterpreter::raises()
     QFETCH(QString, message);
 
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
-    KXEquationVariableModel model;
-    KXFormulaCheck::addTableConstants(model);
-    QCOMPARE(KXFormulaCheck::raisedBy(model, formula), message);
-}
-
-namespace {
-// open repeated depth times around inner, each closed by a parenthesis.
-QString nested(const char* open, const char* inner, int depth)
-{
-    return QString::fromUtf8(open).repeated(depth) + QLatin1String(inner) + QStringLiteral(")").repeated(depth);
-}
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), message);
 }
 
 void TestInterpreter::deepTexts_data()
@@ -165,11 +171,9 @@ void TestInterpreter::deepTexts_data()
 void TestInterpreter::deepTexts()
 {
     QFETCH(QString, formula);
-    KXEquationVariableModel model;
-    KXFormulaCheck::addTableConstants(model);
-    QCOMPARE(KXFormulaCheck::raisedBy(model, formula), QStringLiteral("Expression too complex"));
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), QStringLiteral("Expression too complex"));
     // The limit is per reading.
-    QCOMPARE(KXFormulaCheck::raisedBy(model, QStringLiteral("1+1")), QString());
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, QStringLiteral("1+1")), QString());
 }
 
 void TestInterpreter::treesWithinTheLimit_data()
@@ -187,12 +191,10 @@ void TestInterpreter::treesWithinTheLimit()
     QFETCH(QString, formula);
     QFETCH(double, value);
 
-    KXEquationVariableModel model;
-    KXFormulaCheck::addTableConstants(model);
-    auto tree = KXFormulaCheck::read(model, formula);
+    auto tree = KXFormulaCheck::read(m_model, formula);
     QCOMPARE(tree->evaluate().toDouble(), value);
     QVERIFY(!tree->toString().isEmpty());
-    std::unique_ptr<KXEquationCommand> copy(tree->clone(&model));
+    std::unique_ptr<KXEquationCommand> copy(tree->clone(&m_model));
     tree.reset();
     // Worker threads of the global pool evaluate and delete clones too.
     QFuture<double> onWorker = QtConcurrent::run([&copy] {
@@ -278,6 +280,119 @@ void TestInterpreter::cloneReadsTargetModel()
     tree.reset();
     QCOMPARE(copy->evaluate(), QVariant(2.0));
     QCOMPARE(copy->variableModel(), &second);
+}
+
+void TestInterpreter::operatorValues_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("range");
+
+    // Addition: numbers add, texts join, a number beside a text reads the text as a number if it can
+    QTest::newRow("numbers") << "1+2" << QVariant(3.0) << false;
+    QTest::newRow("two-texts") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << false;
+    QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0) << false;
+    QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a")) << false;
+    QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x")) << false;
+    QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0) << false;
+    // No-value marker
+    QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999) << false;
+    QTest::newRow("text-plus-no-value") << "\"a\"+NO_VALUE" << QVariant(-9999) << false;
+    QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999) << false;
+    QTest::newRow("no-value-modulo") << "NO_VALUE%2" << QVariant(-9999) << false;
+    QTest::newRow("no-value-greater") << "NO_VALUE>0" << QVariant(false) << false;
+    QTest::newRow("no-value-less-equal") << "0<=NO_VALUE" << QVariant(false) << false;
+    QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
+    QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
+    // Arithmetic
+    QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0) << false;
+    QTest::newRow("text-times") << "\"3\"*2" << QVariant(6.0) << false;
+    QTest::newRow("divide-by-zero") << "1/0" << QVariant(inf) << false;
+    QTest::newRow("minus-zero-by-zero") << "0/0" << QVariant(notANumber) << false;
+    QTest::newRow("power-negative-fraction") << "(0-8)^(1/3)" << QVariant(notANumber) << false;
+    QTest::newRow("modulo") << "5%3" << QVariant(2.0f) << false;
+    QTest::newRow("modulo-sign-of-left") << "-7%3" << QVariant(-1.0f) << false;
+    QTest::newRow("modulo-by-zero") << "7%0" << QVariant(std::numeric_limits<float>::quiet_NaN()) << false;
+    QTest::newRow("modulo-single-precision") << "16777217%2" << QVariant(0.0f) << false;
+    QTest::newRow("modulo-then-times") << "5%3*1" << QVariant(2.0) << false;
+    // Ordering and equality
+    QTest::newRow("text-number-order") << "\"10\">9" << QVariant(true) << false;
+    QTest::newRow("different-texts") << "\"a\"!=\"b\"" << QVariant(true) << false;
+    QTest::newRow("no-value-not-different") << "NO_VALUE!=NO_VALUE" << QVariant(false) << false;
+    QTest::newRow("bool-equal") << "(1<2)=(2>1)" << QVariant(true) << false;
+    // A cell position anywhere below makes the whole tree depend on the cell
+    QTest::newRow("left-cell") << "i*2" << QVariant(8.0) << true;
+    QTest::newRow("right-cell") << "2*j" << QVariant(10.0) << true;
+    QTest::newRow("deep-cell") << "1+(2*(3-k))" << QVariant(-5.0) << true;
+    QTest::newRow("named-not-cell") << "ii+I" << QVariant(17.0) << false;
+    // Logic
+    QTest::newRow("and-false") << "(2>1)AND(3<1)" << QVariant(false) << false;
+    QTest::newRow("or-true") << "(2<1)OR(3>1)" << QVariant(true) << false;
+}
+
+void TestInterpreter::operatorValues()
+{
+    QFETCH(QString, formula);
+    QFETCH(QVariant, value);
+    QFETCH(bool, range);
+
+    const QString problem = KXFormulaCheck::check(m_model, formula, value, false);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(KXFormulaCheck::read(m_model, formula)->isRangeVariable(), range);
+}
+
+void TestInterpreter::operatorMessages_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+
+    const QString plusEn = QStringLiteral("Invalid condition for '+': type of expressions to process are invalid");
+    QTest::newRow("plus-bool") << "(1<2)+1" << false << plusEn;
+    QTest::newRow("plus-float") << "5%3+1" << false << plusEn;
+    QTest::newRow("plus-fr") << "(1<2)+1" << true
+                             << "Condition invalide pour '+' : le type des expressions à évaluer est incorrect";
+    QTest::newRow("minus-left") << "\"abc\"-1" << false << "Invalid syntax for '-':abc (expression must be numeric)";
+    QTest::newRow("minus-right") << "1-\"abc\"" << false << "Invalid syntax for '-':abc (expression must be numeric)";
+    QTest::newRow("times") << "\"abc\"*1" << false << "Invalid syntax for '*':abc (expression must be numeric)";
+    QTest::newRow("divide") << "\"abc\"/1" << false << "Invalid syntax for '/':abc (expression must be numeric)";
+    QTest::newRow("modulo") << "\"abc\"%1" << false << "Invalid syntax for '%':abc (expression must be numeric)";
+    QTest::newRow("power") << "\"abc\"^1" << false << "Invalid syntax for '^':abc (expression must be numeric)";
+    QTest::newRow("greater") << "\"abc\">1" << false << "Invalid condition for '>':abc (expression must be numeric)";
+    QTest::newRow("less") << "1<\"abc\"" << false << "Invalid condition for '&lt;' : abc (expression must be numeric)";
+    QTest::newRow("less-equal") << "\"abc\"<=1" << false
+                                << "Invalid condition for '<=':abc (expression must be numeric)";
+    QTest::newRow("greater-equal") << "\"abc\">=1" << false
+                                   << "Invalid condition for '>=':abc (expression must be numeric)";
+    QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << false
+                                             << "Invalid syntax for '*':a+b (expression must be numeric)";
+    QTest::newRow("and-left") << "1AND(2>1)" << false << "Invalid syntax for 'AND': 1 (expression must be boolean)";
+    QTest::newRow("and-right") << "(2>1)AND\"t\"" << false
+                               << "Invalid syntax for 'AND': t (expression must be boolean)";
+    QTest::newRow("or") << "(2>1)OR1" << false << "Invalid condition for 'OR':1 (expression must be boolean)";
+    QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << false
+                                     << "Invalid syntax for '-':a (expression must be numeric)";
+    QTest::newRow("right-error-passes") << "1+(\"b\"*1)" << false
+                                        << "Invalid syntax for '*':b (expression must be numeric)";
+    QTest::newRow("minus-fr") << "\"abc\"-1" << true
+                              << "Expression invalide pour '-' : abc (l'expression doit être de type numérique)";
+    QTest::newRow("less-fr") << "1<\"abc\"" << true
+                             << "Condition invalide pour '&lt;' : abc (l'expression doit être de type numérique)";
+    QTest::newRow("and-fr") << "1AND(2>1)" << true
+                            << "Expression invalide pour 'AND' : 1 (l'expression doit être de type booléen)";
+    QTest::newRow("or-fr") << "(2>1)OR1" << true
+                           << "Condition invalide pour 'OR' : 1 (l'expression doit être de type booléen)";
+}
+
+void TestInterpreter::operatorMessages()
+{
+    QFETCH(QString, formula);
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    const QVariant actual = KXFormulaCheck::read(m_model, formula)->evaluate();
+    QVERIFY2(KXTest::sameValue(actual, KXTest::errorValue(message)), qPrintable(KXTest::describe(actual)));
 }
 
 QTEST_GUILESS_MAIN(TestInterpreter)
