@@ -42,7 +42,8 @@ private:
 
 namespace {
 // A table whose cell in row r and column c (1-based) holds 10 r + c, with the given headers.
-std::unique_ptr<KXDataModelGeneric> table(const QStringList& columns, const QStringList& rows = {"1", "2", "3", "4", "5"})
+std::unique_ptr<KXDataModelGeneric> table(const QStringList& columns,
+                                          const QStringList& rows = {"1", "2", "3", "4", "5"})
 {
     auto model = std::make_unique<KXDataModelGeneric>();
     model->createEmpty(columns.size(), rows.size());
@@ -117,11 +118,13 @@ void KXEquationCalculationCommandTest::ranged_data()
     QTest::newRow("var-single-value") << "var(x,2,2,x)" << varMessage << false << "";
     QTest::newRow("var-empty-range") << "var(x,3,1,x)" << varMessage << false << "";
     QTest::newRow("var-six-digit-mean") << "var(x,1,2,x/7)" << QVariant(sixDigitVariance) << false << "";
-    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << errorValue(QStringLiteral("sum(): Invalid syntax")) << false
+    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << errorValue(QStringLiteral("sum(): Invalid syntax"))
+                                    << false
                                     << "";
     QTest::newRow("max-not-number-later") << "max(x,1,3,if(x<2;x;\"a\"))"
                                           << errorValue(QStringLiteral("max(): Invalid syntax")) << false << "";
-    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)" << errorValue(QStringLiteral("Invalid syntax: x-10-"))
+    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)"
+                                              << errorValue(QStringLiteral("Invalid syntax: x-10-"))
                                               << false << "";
     QTest::newRow("loop-over-cell-constant") << "sum(i,1,3,i)" << QVariant(6.0) << true << "";
     QTest::newRow("expression-error") << "sum(x,1,3,if(x;1;2))"
@@ -393,7 +396,8 @@ void KXEquationCalculationCommandTest::selectionMessages()
         variables.addVariable(QStringLiteral("Input1"), model.get(), QString());
     }
     const QString formula = QStringLiteral("[A|1:A|1]");
-    QCOMPARE(KXFormulaCheck::messageOf(variables, formula), QStringLiteral("Error in the interpretation of data selection"));
+    QCOMPARE(KXFormulaCheck::messageOf(variables, formula),
+             QStringLiteral("Error in the interpretation of data selection"));
     KXTest::LanguageScope scope(TApplicationTranslator::French);
     QCOMPARE(KXFormulaCheck::messageOf(variables, formula),
              QStringLiteral("Erreur lors de l'interprétation de la sélection de données"));
