@@ -1,5 +1,4 @@
 #include "KXDataModel.h"
-#include "KXEquationDataSelectionCommand.h"
 #include "KXFormulaCheck.h"
 
 #include <QtConcurrent>
@@ -31,7 +30,6 @@ private slots:
     void selectionCells();
     void readsFirstVariableInNameOrder();
     void keepsRawValues();
-    void textFormKeepsBlanks();
     void selectionMessages_data();
     void selectionMessages();
 
@@ -368,13 +366,6 @@ void KXEquationCalculationCommandTest::keepsRawValues()
     variables.addVariable(QStringLiteral("Input1"), model.get(), QString());
     const QVariant value = KXFormulaCheck::read(variables, QStringLiteral("[A|1:B|1]"))->evaluate();
     QCOMPARE(value.toList(), (QVariantList{QString(""), QVariant()}));
-}
-
-void KXEquationCalculationCommandTest::textFormKeepsBlanks()
-{
-    KXEquationVariableModel variables;
-    const KXEquationDataSelectionCommand selection(&variables, QStringLiteral("[A |1: C|5 ]"));
-    QCOMPARE(selection.toString(), QStringLiteral("[A |1: C|5 ]"));
 }
 
 void KXEquationCalculationCommandTest::selectionMessages_data()

@@ -7,7 +7,6 @@
 
 #include <QtConcurrent>
 
-#include <limits>
 #include <typeinfo>
 
 using KXFormulaCheck::errorValue;
@@ -72,8 +71,6 @@ void KXEquationFunctionTest::values_data()
     QTest::addColumn<bool>("range");
     QTest::addColumn<QString>("text"); // empty: not checked
 
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     const QVariant noValue(-9999);
     const QVariant unreachable = errorValue(QStringLiteral("Input1() : Line number unreachable"));
     const QVariant notNumber = errorValue(QStringLiteral("sqrt(): invalid syntax"));
@@ -88,9 +85,7 @@ void KXEquationFunctionTest::values_data()
     QTest::newRow("asin-inverts-sin") << "asin(sin(30))" << QVariant(30.0) << false << "asin(sin(30))";
     QTest::newRow("acos-inverts-cos") << "acos(cos(60))" << QVariant(60.0) << false << "acos(cos(60))";
     QTest::newRow("atan-degrees") << "atan(1)" << QVariant(45.0) << false << "atan(1)";
-    QTest::newRow("asin-out-of-domain") << "asin(2)" << QVariant(nan) << false << "asin(2)";
     QTest::newRow("log") << "log(1000)" << QVariant(3.0) << false << "log(1000)";
-    QTest::newRow("log-zero") << "log(0)" << QVariant(-inf) << false << "log(0)";
     QTest::newRow("ln") << "ln(1)" << QVariant(0.0) << false << "ln(1)";
     QTest::newRow("abs") << "abs(-2.5)" << QVariant(2.5) << false << "abs(-2.5)";
     QTest::newRow("floor") << "floor(-2.5)" << QVariant(-3.0) << false << "floor(-2.5)";
