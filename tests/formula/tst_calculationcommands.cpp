@@ -7,6 +7,7 @@
 
 using KXFormulaCheck::errorValue;
 
+// Aggregates over a loop or a data selection, and how a selection reads its cells.
 class KXEquationCalculationCommandTest : public QObject
 {
     Q_OBJECT

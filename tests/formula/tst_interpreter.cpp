@@ -16,6 +16,7 @@ QString nested(const char* open, const char* inner, int depth)
 }
 }
 
+// The reader's splits and errors, the operators, and the rules every command node keeps.
 class TestInterpreter : public QObject
 {
     Q_OBJECT
