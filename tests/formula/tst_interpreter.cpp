@@ -16,18 +16,12 @@ QString nested(const char* open, const char* inner, int depth)
 }
 }
 
-// The reader's splits and errors, the operators, and the rules every command node keeps.
+// The reader's splits and errors, and the operators.
 class TestInterpreter : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase() { KXFormulaCheck::addTableConstants(m_model); }
-    void getError_data();
-    void getError();
-    void errorTypeRegisteredOnceAcrossThreads();
-    void removedConstant_data();
-    void removedConstant();
-    void cloneReadsTargetModel();
     void reads_data();
     void reads();
     void raises_data();
@@ -203,83 +197,6 @@ void TestInterpreter::treesWithinTheLimit()
     });
     QCOMPARE(onWorker.result(), value);
     QCOMPARE(copy->evaluate().toDouble(), value);
-}
-
-void TestInterpreter::getError_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("isError");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("error") << KXTest::errorValue(QStringLiteral("x")) << true << "x";
-    QTest::newRow("empty-error") << KXTest::errorValue(QString()) << false << "";
-    QTest::newRow("text") << QVariant(QStringLiteral("x")) << false << "kept";
-    QTest::newRow("invalid") << QVariant() << false << "kept";
-}
-
-void TestInterpreter::getError()
-{
-    QFETCH(QVariant, value);
-    QFETCH(bool, isError);
-    QFETCH(QString, message);
-
-    QString out = QStringLiteral("kept");
-    QCOMPARE(KXEquationCommand::getError(value, out), isError);
-    QCOMPARE(out, message);
-    QCOMPARE(KXEquationCommand::getError(value), isError);
-}
-
-void TestInterpreter::errorTypeRegisteredOnceAcrossThreads()
-{
-    QThreadPool pool;
-    pool.setMaxThreadCount(8);
-    QList<QFuture<int>> futures;
-    for (int k = 0; k < 32; ++k)
-        futures.append(QtConcurrent::run(&pool, [] {
-            const QVariant value = KXTest::errorValue(QStringLiteral("m"));
-            QString message;
-            return KXEquationCommand::getError(value, message) && message == QLatin1String("m")
-                ? KXEquationInterpreterError::typeId() : -1;
-        }));
-    const int id = KXEquationInterpreterError::typeId();
-    for (auto& future : futures)
-        QCOMPARE(future.result(), id);
-    QCOMPARE(QMetaType::type("KXEquationInterpreterError"), id);
-    QVERIFY(!(QMetaType::typeFlags(id) & QMetaType::MovableType));
-}
-
-void TestInterpreter::removedConstant_data()
-{
-    QTest::addColumn<bool>("french");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("english") << false << "x: invalid variable name";
-    QTest::newRow("french") << true << "x: Nom de variable incorrect";
-}
-
-void TestInterpreter::removedConstant()
-{
-    QFETCH(bool, french);
-    QFETCH(QString, message);
-
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
-    KXEquationVariableModel model;
-    model.addVariable(QStringLiteral("x"), 3);
-    auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));
-    model.removeVariable(QStringLiteral("x"));
-    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(message)));
-}
-
-void TestInterpreter::cloneReadsTargetModel()
-{
-    KXEquationVariableModel first;
-    first.addVariable(QStringLiteral("x"), 3);
-    KXEquationVariableModel second;
-    second.addVariable(QStringLiteral("x"), -2);
-    auto tree = KXFormulaCheck::read(first, QStringLiteral("-x"));
-    std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
-    tree.reset();
-    QCOMPARE(copy->evaluate(), QVariant(2.0));
-    QCOMPARE(copy->variableModel(), &second);
 }
 
 void TestInterpreter::operatorValues_data()
