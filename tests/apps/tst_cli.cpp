@@ -123,7 +123,6 @@ void TestCli::usage_data()
     QTest::newRow("eval-help") << QStringList{"eval", "--help"} << 0 << "";
     QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
-    QTest::newRow("two-formulas") << QStringList{"eval", "1", "2"} << 64 << "one formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
