@@ -27,7 +27,7 @@ public:
         TProgressDisplay::setCurrent(nullptr);
         KXDataModelGeneric::setCreationObserver(nullptr);
     }
-    void start(int, const QString& text) override { ++starts, startText = text; }
+    void start(int, const QString& text) override { ++starts; startText = text; }
     void progress(int value, bool refresh) override
     {
         if (writes != writesAtLastMark) {
@@ -40,13 +40,8 @@ public:
     }
     void finish() override { finishedAfterWrites = writes; }
 
-    int starts = 0;
+    int starts = 0, refreshes = 0, writes = 0, writesAtLastMark = 0, lastValue = 0, finishedAfterWrites = -1;
     QString startText;
-    int refreshes = 0;
-    int writes = 0;
-    int writesAtLastMark = 0;
-    int lastValue = 0;
-    int finishedAfterWrites = -1;
     QList<QPair<int, int>> batches; // progress value before the batch, cells written in it
 };
 

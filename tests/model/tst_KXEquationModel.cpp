@@ -11,7 +11,6 @@ class KXEquationModelTest : public QObject
     Q_OBJECT
 
 private slots:
-    void encodeDefaults();
     void headerSwitch();
     void variablesEncoded();
     void decode_data();
@@ -28,19 +27,6 @@ QDomElement encoded(KXEquationModel& model, QDomDocument& document)
     model.encode(root);
     return root.firstChildElement(QStringLiteral("EquationModel"));
 }
-}
-
-void KXEquationModelTest::encodeDefaults()
-{
-    KXEquationModel model;
-    QDomDocument document;
-    QStringList keys;
-    for (QDomElement key = encoded(model, document).firstChildElement(); !key.isNull();
-         key = key.nextSiblingElement())
-        keys << key.tagName() + "=" + key.text();
-    QCOMPARE(keys, QStringList({"Version=1.0", "Formula=", "SubdatasetName=", "RowStart=1", "RowEnd=", "ColStart=1",
-                                "ColEnd=", "KeepVHeader=1", "KeepHHeader=1", "KeepHeader=1", "DataModelForHeader=",
-                                "RowName=", "ColName="}));
 }
 
 void KXEquationModelTest::headerSwitch()
