@@ -129,8 +129,8 @@ void KXEquationAbstractCtrlTest::interval_data()
         QTest::addRow("error-value-%d-fr", bound) << bound << "\"a\"*2" << true << french[bound][0];
         QTest::addRow("text-%d-en", bound) << bound << "\"abc\"" << false << english[bound][1];
         QTest::addRow("text-%d-fr", bound) << bound << "\"abc\"" << true << french[bound][1];
-        QTest::addRow("too-large-%d-en", bound) << bound << "10000000000" << false << english[bound][1];
     }
+    QTest::newRow("too-large") << 3 << "10000000000" << false << english[3][1];
 }
 
 void KXEquationAbstractCtrlTest::interval()
@@ -201,15 +201,12 @@ void KXEquationAbstractCtrlTest::roundTrip()
     QVERIFY(ProjectMgrInterface::returnMe()->openProject(m_directory.filePath("project")));
     QCOMPARE(target.refreshes, 2);
     const KXEquationModel* loaded = target.model();
-    QCOMPARE(loaded->getFormula(), model->getFormula());
-    QCOMPARE(loaded->getSubdatasetName(), model->getSubdatasetName());
-    QCOMPARE(QStringList({loaded->rowStart(), loaded->rowEnd(), loaded->colStart(), loaded->colEnd()}),
-             QStringList({"1", "NR_Input1", "2", "NC_Input1"}));
-    QCOMPARE(loaded->rowName(), model->rowName());
-    QCOMPARE(loaded->colName(), model->colName());
-    QCOMPARE(loaded->dataModelForHeader(), model->dataModelForHeader());
-    QCOMPARE(loaded->keepVHeader(), false);
-    QCOMPARE(loaded->keepHHeader(), true);
+    QCOMPARE(QStringList({loaded->getFormula(), loaded->getSubdatasetName(), loaded->rowStart(), loaded->rowEnd(),
+                          loaded->colStart(), loaded->colEnd(), loaded->rowName(), loaded->colName(),
+                          loaded->dataModelForHeader()}),
+             QStringList({"Input1(i,j)*rate", "taxed", "1", "NR_Input1", "2", "NC_Input1", "\"r\"+i", "\"c\"+j",
+                          "Input1"}));
+    QVERIFY(!loaded->keepVHeader() && loaded->keepHHeader());
     // Constants keep six significant digits; the variables already present stay.
     const QMap<QString, QString> constants = target.variableModel()->getVariableConstantList();
     QCOMPARE(QStringList(constants.keys()), QStringList({"NO_VALUE", "PI", "other", "rate"}));
