@@ -91,7 +91,7 @@ void TestQuickHelp::content_data()
 void TestQuickHelp::content()
 {
     QFETCH(int, language);
-    KXTest::LanguageScope scope(TApplicationTranslator::Language(language));
+    KXTest::LanguageScope scope{TApplicationTranslator::Language(language)};
     const int french = language == TApplicationTranslator::French;
     QCOMPARE(KXEquationQuickHelp::titleCount(), int(std::size(titles)));
     QCOMPARE(KXEquationQuickHelp::entryCount(), int(std::size(entries)));
