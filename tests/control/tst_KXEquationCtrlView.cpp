@@ -30,7 +30,6 @@ class KXEquationCtrlViewTest : public QObject
     Q_OBJECT
 
 private slots:
-    void slotOrder();
     void noViewYet();
     void initView();
     void inputTable_data();
@@ -58,10 +57,7 @@ struct View
         formula = page->findChild<KXLineEditButton*>();
         tree = page->findChild<KXEquationVariableEditor*>(QStringLiteral("EquationVariable"));
     }
-    QLineEdit* edit(int row, int column) const
-    {
-        return qobject_cast<QLineEdit*>(grid->itemAtPosition(row, column)->widget());
-    }
+    QLineEdit* edit(int row, int column) const { return qobject_cast<QLineEdit*>(grid->itemAtPosition(row, column)->widget()); }
     QLineEdit* datasetName() const { return edit(0, 3); }
     QLineEdit* rowEnd() const { return edit(1, 5); }
     QLineEdit* colEnd() const { return edit(2, 5); }
@@ -108,20 +104,6 @@ QStringList columnOf(const KXDataModelGeneric& table, int column)
 }
 }
 
-void KXEquationCtrlViewTest::slotOrder()
-{
-    const QMetaObject& meta = KXEquationCtrl::staticMetaObject;
-    QStringList names;
-    for (int index = meta.methodOffset(); index < meta.methodCount(); ++index)
-        names << meta.method(index).methodSignature();
-    QCOMPARE(names, QStringList({"slotCompute()", "slotClose()", "slotSave()", "slotLoad()",
-                                 "updateModelFormula(QString)", "updateModelDatasetName(QString)",
-                                 "updateModelSubdatasetName(QString)", "updateModelHHeader(bool)",
-                                 "updateModelVHeader(bool)", "updateModelHeader(bool)", "updateModelRowName(QString)",
-                                 "updateModelColName(QString)", "updateModelDataModelForName(QString)"}));
-    QCOMPARE(meta.className(), "KXEquationCtrl");
-}
-
 void KXEquationCtrlViewTest::noViewYet()
 {
     KXTest::HostScope host;
@@ -147,13 +129,10 @@ void KXEquationCtrlViewTest::initView()
     for (KXRibbonGroup* group : view.bar->groups())
         groups << group->title();
     QCOMPARE(groups, QStringList({"Module", "Variables", "Model", "Launch"}));
-    QCOMPARE(view.bar->observers(), QList<ModuleObserver*>{controller.get()});
-    QCOMPARE(view.page->boxLayout()->itemAt(1)->widget(), view.tree->parentWidget());
 
     controller->activeRibbon();
     controller->activeRibbon();
     QCOMPARE(host.mainWindow.callsFor(view.bar), QStringList{"activate 3"});
-    QCOMPARE(host.ribbon().currentRibbonBar(), view.bar);
 
     controller.reset();
     QVERIFY(host.ribbon().ribbonBars().isEmpty());
@@ -182,9 +161,8 @@ void KXEquationCtrlViewTest::inputTable()
     controller.initView(nullptr);
     controller.setCurrentDataModel(hostDataset ? static_cast<QAbstractItemModel*>(&table) : &plain);
     View view(host.ribbon());
-    QCOMPARE(view.datasetName()->text(), subdataset);
-    QCOMPARE(view.rowEnd()->text(), QStringLiteral("NR_Input1"));
-    QCOMPARE(view.colEnd()->text(), QStringLiteral("NC_Input1"));
+    QCOMPARE(QStringList({view.datasetName()->text(), view.rowEnd()->text(), view.colEnd()->text()}),
+             QStringList({subdataset, "NR_Input1", "NC_Input1"}));
     QCOMPARE(view.headerList->currentText(), QStringLiteral("Input1"));
     QCOMPARE(controller.model()->dataModelForHeader(), QStringLiteral("Input1"));
     QVERIFY(!view.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
@@ -299,10 +277,8 @@ void KXEquationCtrlViewTest::endToEnd()
     View fresh(host.ribbon());
     QCOMPARE(fresh.formula->text(), QString());
     fresh.press("Load...");
-    QCOMPARE(fresh.formula->text(), QStringLiteral("Input1(i,1)*Input1(i,2)"));
-    QCOMPARE(fresh.rowEnd()->text(), QStringLiteral("NR_Input1"));
-    QCOMPARE(fresh.colEnd()->text(), QStringLiteral("1"));
-    QCOMPARE(fresh.datasetName()->text(), QStringLiteral("revenue"));
+    QCOMPARE(QStringList({fresh.formula->text(), fresh.rowEnd()->text(), fresh.colEnd()->text(), fresh.datasetName()->text()}),
+             QStringList({"Input1(i,1)*Input1(i,2)", "NR_Input1", "1", "revenue"}));
     QCOMPARE(fresh.headerList->currentText(), QStringLiteral("Input1"));
     QVERIFY(!fresh.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     fresh.press("Launch");
@@ -311,11 +287,9 @@ void KXEquationCtrlViewTest::endToEnd()
 
     const QList<KXTest::ChoosingFileDialogs::Seen>& seen = host.fileDialogs.seen;
     QCOMPARE(seen.size(), 2);
-    QCOMPARE(seen[0].title, QStringLiteral("Save an equation..."));
-    QCOMPARE(seen[0].key, QStringLiteral("Equation"));
+    QCOMPARE(seen[0].title + ' ' + seen[0].key, QStringLiteral("Save an equation... Equation"));
     QVERIFY(seen[0].extended && seen[0].saving);
-    QCOMPARE(seen[1].title, QStringLiteral("Load an equation..."));
-    QCOMPARE(seen[1].key, QStringLiteral("Equation"));
+    QCOMPARE(seen[1].title + ' ' + seen[1].key, QStringLiteral("Load an equation... Equation"));
     QVERIFY(!seen[1].extended && !seen[1].saving);
     QCOMPARE(TFileDialog::rememberedDir("Equation"), folder.path());
 

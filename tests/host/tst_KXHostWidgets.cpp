@@ -1,4 +1,3 @@
-#include "ApplicationInterface.h"
 #include "KXModuleCtrl.h"
 #include "KXRibbon.h"
 #include "MainWindowInterface.h"
@@ -21,9 +20,7 @@ class KXHostWidgetsTest : public QObject
 private slots:
     void pixmaps_data();
     void pixmaps();
-    void groupButtons();
-    void barOwnsGroups();
-    void replacedSingletons();
+    void groupsAndButtons();
     void closableBars_data();
     void closableBars();
     void workspaceAsks_data();
@@ -32,12 +29,6 @@ private slots:
 };
 
 namespace {
-class KXFixedAnswers final : public TMessageBox
-{
-public:
-    int askOKCancel(const QString&, const QString& text, const QString&) override { return text.size(); }
-};
-
 class KXAnswer final : public TMessageBox
 {
 public:
@@ -48,12 +39,6 @@ private:
     int m_answer;
 };
 
-class KXFixedApplication final : public ApplicationInterface
-{
-public:
-    QWidget* mainWidget() const override { return widget; }
-    QWidget* widget = nullptr;
-};
 }
 
 void KXHostWidgetsTest::pixmaps_data()
@@ -86,49 +71,25 @@ void KXHostWidgetsTest::pixmaps()
     QVERIFY2(opaque.size() >= 2, qPrintable(QString::number(opaque.size())));
 }
 
-void KXHostWidgetsTest::groupButtons()
-{
-    KXRibbonGroup group("Model", nullptr);
-    group.addButton("a", QIcon(), KXRibbonGroup::LargeButton);
-    QToolButton* small = group.addButton("b", QIcon(), KXRibbonGroup::SmallButton);
-    group.insertButton("c", QIcon(), 0, KXRibbonGroup::LargeButton);
-    QStringList texts;
-    for (int index = 0; index < group.layout()->count(); ++index)
-        texts << static_cast<QToolButton*>(group.layout()->itemAt(index)->widget())->text();
-    QCOMPARE(texts, QStringList({"c", "a", "b"}));
-    QCOMPARE(group.title(), QString("Model"));
-    QCOMPARE(small->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-    QCOMPARE(small->parentWidget(), &group);
-}
-
-void KXHostWidgetsTest::barOwnsGroups()
+// Inserting at 0 puts a button first; a bar deletes its groups with it.
+void KXHostWidgetsTest::groupsAndButtons()
 {
     auto* bar = new KXRibbonBar;
-    QPointer<KXRibbonGroup> first = new KXRibbonGroup("first");
+    QPointer<KXRibbonGroup> group = new KXRibbonGroup("Model");
     QPointer<KXRibbonGroup> second = new KXRibbonGroup("second");
-    bar->addGroup(first);
+    bar->addGroup(group);
     bar->addGroup(second);
-    QCOMPARE(bar->groups(), QList<KXRibbonGroup*>({first, second}));
-    QCOMPARE(bar->getIdForHelp(), 0);
+    QCOMPARE(bar->groups(), QList<KXRibbonGroup*>({group, second}));
+    group->addButton("a", QIcon(), KXRibbonGroup::LargeButton);
+    QToolButton* small = group->addButton("b", QIcon(), KXRibbonGroup::SmallButton);
+    group->insertButton("c", QIcon(), 0, KXRibbonGroup::LargeButton);
+    QStringList texts;
+    for (int index = 0; index < group->layout()->count(); ++index)
+        texts << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
+    QCOMPARE(texts, QStringList({"c", "a", "b"}));
+    QCOMPARE(small->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     delete bar;
-    QVERIFY(first.isNull() && second.isNull());
-}
-
-void KXHostWidgetsTest::replacedSingletons()
-{
-    KXFixedAnswers answers;
-    TMessageBox::setInstance(&answers);
-    QCOMPARE(TMessageBox::questionOKCancel("t", "four", QString()), 4);
-    TMessageBox::setInstance(nullptr);
-    QVERIFY(TMessageBox::returnMe() != &answers);
-
-    QWidget window;
-    KXFixedApplication application;
-    application.widget = &window;
-    ApplicationInterface::setInstance(&application);
-    QCOMPARE(ApplicationInterface::returnMe()->mainWidget(), &window);
-    ApplicationInterface::setInstance(nullptr);
-    QCOMPARE(ApplicationInterface::returnMe()->mainWidget(), nullptr);
+    QVERIFY(group.isNull() && second.isNull());
 }
 
 void KXHostWidgetsTest::closableBars_data()
@@ -136,8 +97,6 @@ void KXHostWidgetsTest::closableBars_data()
     QTest::addColumn<bool>("tabs");
     QTest::addColumn<bool>("closable");
     QTest::newRow("built-in-closable") << false << true;
-    QTest::newRow("built-in-fixed") << false << false;
-    QTest::newRow("tabs-closable") << true << true;
     QTest::newRow("tabs-fixed") << true << false;
 }
 
@@ -206,10 +165,6 @@ void KXHostWidgetsTest::wizardPages()
     QCOMPARE(wizard.currentPageIndex(), 1);
     wizard.showPreviousPage();
     QCOMPARE(wizard.currentPageIndex(), 0);
-    wizard.setModuleDescription(QPixmap(), "Describe");
-    QCOMPARE(wizard.descriptionText(), QStringLiteral("Describe"));
-    wizard.setPinState(true);
-    QVERIFY(wizard.wizardWidget()->findChild<QToolButton*>("pinButton")->isChecked());
 }
 
 QTEST_MAIN(KXHostWidgetsTest)

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cmath>
 
 namespace KXTest {
@@ -33,13 +34,7 @@ bool sameValue(const QVariant& actual, const QVariant& expected)
     case QMetaType::QVariantList: {
         const QVariantList a = actual.toList();
         const QVariantList e = expected.toList();
-        if (a.size() != e.size())
-            return false;
-        for (int k = 0; k < a.size(); ++k) {
-            if (!sameValue(a.at(k), e.at(k)))
-                return false;
-        }
-        return true;
+        return a.size() == e.size() && std::equal(a.begin(), a.end(), e.begin(), sameValue);
     }
     default:
         if (expected.userType() == KXEquationInterpreterError::typeId())
@@ -140,17 +135,11 @@ void RecordingMainWindow::record(KXRibbonBar* bar, const QString& call)
 QStringList RecordingMainWindow::callsFor(const KXRibbonBar* bar) const
 {
     QStringList calls;
-    for (const auto& call : m_calls) {
-        if (call.first == bar)
-            calls.append(call.second);
+    for (const auto& [caller, call] : m_calls) {
+        if (caller == bar)
+            calls.append(call);
     }
     return calls;
-}
-
-bool AnsweringWorkspace::closeModule(TModuleCtrl*)
-{
-    ++questions;
-    return answer;
 }
 
 int ChoosingFileDialogs::run(TFileDialog& dialog)

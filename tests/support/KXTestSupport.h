@@ -84,7 +84,7 @@ private:
 class AnsweringWorkspace final : public WorkspaceInterface
 {
 public:
-    bool closeModule(TModuleCtrl* module) override;
+    bool closeModule(TModuleCtrl*) override { ++questions; return answer; }
 
     bool answer = true;
     int questions = 0;
@@ -96,10 +96,8 @@ class ChoosingFileDialogs final : public TFileDialogRunner
 public:
     struct Seen
     {
-        QString title;
-        QString key;
-        bool extended;
-        bool saving;
+        QString title, key;
+        bool extended, saving;
     };
     int run(TFileDialog& dialog) override;
 

@@ -43,16 +43,11 @@ void KXRibbonEquationTest::construction()
     QCOMPARE(bar.wizardWidget()->findChild<QLabel*>(QStringLiteral("captionLabel"))->text(), caption);
     QCOMPARE(bar.pixmap().toImage(), TPixmapCache::find(QStringLiteral("stat_32")).toImage());
     QCOMPARE(bar.getIdForHelp(), 105);
-    QCOMPARE(bar.metaObject()->className(), "KXRibbonEquation");
 
     // The module group is emptied of the wizard's two navigation buttons.
-    KXRibbonGroup* moduleGroup = bar.groups().value(0);
-    QVERIFY(moduleGroup);
-    QCOMPARE(moduleGroup->layout()->count(), 0);
-    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("previousButton")));
-    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("nextButton")));
-    QCOMPARE(moduleGroup->sizePolicy().horizontalPolicy(), QSizePolicy::Maximum);
-    QCOMPARE(moduleGroup->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    QVERIFY(bar.groups().value(0));
+    QCOMPARE(bar.groups().value(0)->layout()->count(), 0);
+    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("previousButton")) && !bar.findChild<QToolButton*>(QStringLiteral("nextButton")));
 }
 
 // Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
@@ -61,11 +56,9 @@ void KXRibbonEquationTest::currentBar_data()
     QTest::addColumn<bool>("tabs");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("calls");
-    const struct
-    {
+    const struct {
         const char* name;
-        QStringList steps;
-        QStringList calls;
+        QStringList steps, calls;
     } cases[] = {
         {"added-first", {"add E"}, {"activate 3"}},
         {"added-second", {"add O", "add E"}, {}},
@@ -114,15 +107,13 @@ void KXRibbonEquationTest::currentBar()
 void KXRibbonEquationTest::close_data()
 {
     QTest::addColumn<bool>("deleteOnClose");
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("kept") << false << QStringList{"activate 3", "deactivate"};
-    QTest::newRow("deleted") << true << QStringList{"activate 3", "deactivate"};
+    QTest::newRow("kept") << false;
+    QTest::newRow("deleted") << true;
 }
 
 void KXRibbonEquationTest::close()
 {
     QFETCH(bool, deleteOnClose);
-    QFETCH(QStringList, calls);
     KXTest::HostScope host;
     QPointer<KXRibbonEquation> bar = new KXRibbonEquation;
     const KXRibbonBar* address = bar;
@@ -138,7 +129,7 @@ void KXRibbonEquationTest::close()
     QTest::mouseClick(bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
     QTRY_COMPARE(closeClicked.count(), 1);
     QCOMPARE(bar.isNull(), deleteOnClose);
-    QCOMPARE(host.mainWindow.callsFor(address), calls);
+    QCOMPARE(host.mainWindow.callsFor(address), QStringList({"activate 3", "deactivate"}));
     QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
     delete bar.data();
 }
