@@ -20,7 +20,7 @@ function(kx_add_test name)
     cmake_parse_arguments(ARG "WIDGETS" "" "" ${ARGN})
     add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
     kx_target_defaults(${name})
-    target_link_libraries(${name} PRIVATE kxequation kxhost kxtestsupport Qt5::Test)
+    target_link_libraries(${name} PRIVATE kxequationui kxhostui kxtestsupport Qt5::Test)
     target_compile_definitions(${name} PRIVATE KX_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
                                                KX_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
     add_test(NAME ${name} COMMAND ${name})

@@ -7,3 +7,9 @@
 #else
 #  define KXEQUATION_EXPORT Q_DECL_IMPORT
 #endif
+
+#if defined(KXEQUATIONUI_LIBRARY)
+#  define KXEQUATIONUI_EXPORT Q_DECL_EXPORT
+#else
+#  define KXEQUATIONUI_EXPORT Q_DECL_IMPORT
+#endif

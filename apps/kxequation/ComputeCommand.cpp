@@ -1,70 +1,19 @@
 #include "KXCommandLine.h"
 
-#include "KXCsv.h"
+#include "ComputeJob.h"
 #include "KXDataModel.h"
-#include "KXEquationCtrl.h"
-#include "KXEquationModel.h"
+#include "KXEquationDocument.h"
 #include "LodeDB.h"
 #include "TXMLMethod.h"
-#include "TerminalProgress.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <unistd.h>
-
 namespace {
-
-/// The module controller as the user interface drives it: every setting goes through its slots.
-class Driver
-{
-public:
-    void slot(const char* name, const QString& text)
-    {
-        QMetaObject::invokeMethod(&controller, name, Qt::DirectConnection, Q_ARG(QString, text));
-    }
-    void slot(const char* name, bool state)
-    {
-        QMetaObject::invokeMethod(&controller, name, Qt::DirectConnection, Q_ARG(bool, state));
-    }
-    void dropDataset(QAbstractItemModel* table)
-    {
-        QMetaObject::invokeMethod(&controller, "slotDatasetDropped", Qt::DirectConnection,
-                                  Q_ARG(QAbstractItemModel*, table));
-    }
-
-    KXEquationCtrl controller;
-};
-
-/// Computes and writes the table to a file or to standard output; a failure leaves no file behind.
-int computeAndWrite(KXEquationCtrl& controller, const QString& output)
-{
-    using namespace KXCommandLine;
-    std::unique_ptr<TerminalProgress> progress;
-    if (isatty(STDERR_FILENO)) {
-        progress = std::make_unique<TerminalProgress>();
-        TProgressDisplay::setCurrent(progress.get());
-    }
-    std::unique_ptr<KXDataModelGeneric> table(controller.compute());
-    TProgressDisplay::setCurrent(nullptr);
-    if (!table)
-        return Failed;
-    if (output.isEmpty()) {
-        const QByteArray csv = KXCsv::write(*table);
-        std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
-        return Success;
-    }
-    QString error;
-    if (!KXCsv::writeFile(output, *table, &error)) {
-        printError(QStringLiteral("error: ") + error);
-        return Failed;
-    }
-    return Success;
-}
 
 /// The module drops a dataset variable whose table the project no longer holds; say so, since
 /// the formula will then fail to read for a reason the user cannot see.
-void warnAboutMissingDatasets(KXEquationCtrl& controller, const QString& equation, const QString& project)
+void warnAboutMissingDatasets(const KXEquationVariableModel& known, const QString& equation, const QString& project)
 {
     QDomDocument document(QStringLiteral("Equation"));
     if (!TXMLMethod::load(&document, equation, true, true))
@@ -75,7 +24,7 @@ void warnAboutMissingDatasets(KXEquationCtrl& controller, const QString& equatio
         const QString value = TXMLMethod::getInfoString(variables.at(k), QStringLiteral("Value"));
         bool numeric = false;
         value.toDouble(&numeric);
-        if (!numeric && !controller.variableModelExist(name))
+        if (!numeric && !known.variableModelExist(name))
             KXCommandLine::printError(QStringLiteral("warning: the dataset %1 of %2 is not in the project folder %3")
                                           .arg(value.isEmpty() ? name : value, name, project));
     }
@@ -89,8 +38,11 @@ int runCompute(const QStringList& arguments)
 {
     QStringList datasets;
     QList<QPair<QString, double>> constants;
-    QList<QPair<const char*, QString>> texts;
-    QList<QPair<const char*, bool>> switches;
+    using TextSetter = void (*)(KXEquationModel&, const QString&);
+    using SwitchSetter = void (KXEquationModel::*)(bool);
+    QList<QPair<TextSetter, QString>> texts;
+    QList<QPair<SwitchSetter, bool>> switches;
+    ComputeJob job;
     QString formula, output, save;
     bool hasFormula = false;
 
@@ -102,26 +54,27 @@ int runCompute(const QStringList& arguments)
             continue;
         if (kind == Arguments::Kind::Plain)
             throw UsageError{QStringLiteral("unexpected argument '") + option + QStringLiteral("'; give the formula with --formula")};
-        static const QList<QPair<QString, const char*>> textOptions = {
-            {QStringLiteral("--first-row"), "slotUpdateModelRowStart"},
-            {QStringLiteral("--last-row"), "slotUpdateModelRowEnd"},
-            {QStringLiteral("--first-col"), "slotUpdateModelColStart"},
-            {QStringLiteral("--last-col"), "slotUpdateModelColEnd"},
-            {QStringLiteral("--row-name"), "updateModelRowName"},
-            {QStringLiteral("--col-name"), "updateModelColName"},
-            {QStringLiteral("--header-dataset"), "updateModelDataModelForName"},
+        static const QList<QPair<QString, TextSetter>> textOptions = {
+            {QStringLiteral("--first-row"), [](KXEquationModel& m, const QString& t) { m.setRowStart(t); }},
+            {QStringLiteral("--last-row"), [](KXEquationModel& m, const QString& t) { m.setRowEnd(t); }},
+            {QStringLiteral("--first-col"), [](KXEquationModel& m, const QString& t) { m.setColStart(t); }},
+            {QStringLiteral("--last-col"), [](KXEquationModel& m, const QString& t) { m.setColEnd(t); }},
+            {QStringLiteral("--row-name"), [](KXEquationModel& m, const QString& t) { m.setRowName(t); }},
+            {QStringLiteral("--col-name"), [](KXEquationModel& m, const QString& t) { m.setColName(t); }},
+            {QStringLiteral("--header-dataset"),
+             [](KXEquationModel& m, const QString& t) { m.setDataModelForHeader(t); }},
         };
-        static const QList<QPair<QString, const char*>> switchOptions = {
-            {QStringLiteral("--headers"), "updateModelHeader"},
-            {QStringLiteral("--row-headers"), "updateModelVHeader"},
-            {QStringLiteral("--col-headers"), "updateModelHHeader"},
+        static const QList<QPair<QString, SwitchSetter>> switchOptions = {
+            {QStringLiteral("--headers"), &KXEquationModel::setKeepHeader},
+            {QStringLiteral("--row-headers"), &KXEquationModel::setKeepVHeader},
+            {QStringLiteral("--col-headers"), &KXEquationModel::setKeepHHeader},
         };
-        auto findSlot = [&option](const QList<QPair<QString, const char*>>& table) -> const char* {
+        auto find = [&option](const auto& table) {
             for (const auto& entry : table) {
                 if (entry.first == option)
                     return entry.second;
             }
-            return nullptr;
+            return decltype(table.first().second)();
         };
         if (option == QLatin1String("--lang")) {
             chooseLanguage(walker.value(option));
@@ -138,10 +91,12 @@ int runCompute(const QStringList& arguments)
             output = walker.value(option);
         } else if (option == QLatin1String("--save")) {
             save = walker.value(option);
-        } else if (const char* slot = findSlot(textOptions)) {
-            texts.append({slot, walker.value(option)});
-        } else if (const char* slot = findSlot(switchOptions)) {
-            switches.append({slot, parseYesNo(option, walker.value(option))});
+        } else if (option == QLatin1String("--engine")) {
+            job.setEngine(walker.value(option));
+        } else if (const TextSetter setter = find(textOptions)) {
+            texts.append({setter, walker.value(option)});
+        } else if (const SwitchSetter setter = find(switchOptions)) {
+            switches.append({setter, parseYesNo(option, walker.value(option))});
         } else {
             throw UsageError{QStringLiteral("unknown option ") + option};
         }
@@ -154,31 +109,27 @@ int runCompute(const QStringList& arguments)
         tables.push_back(readTable(path));
 
     // Started from the first table, the others dropped on the variable tree, as a user does.
-    Driver driver;
-    for (size_t k = 0; k < tables.size(); ++k) {
-        if (k == 0)
-            driver.controller.setCurrentDataModel(tables[k].get());
-        else
-            driver.dropDataset(tables[k].get());
-    }
+    for (const auto& table : tables)
+        job.addTable(table.get());
     for (const auto& constant : qAsConst(constants))
-        driver.controller.addVariable(constant.first, constant.second);
-    driver.slot("updateModelFormula", formula);
+        job.variables.addVariable(constant.first, constant.second);
+    job.equation.setFormula(formula);
     for (const auto& text : qAsConst(texts))
-        driver.slot(text.first, text.second);
+        text.first(job.equation, text.second);
     for (const auto& state : qAsConst(switches))
-        driver.slot(state.first, state.second);
+        (job.equation.*state.first)(state.second);
 
-    if (!save.isEmpty() && !driver.controller.saveModel(save)) {
+    if (!save.isEmpty() && !KXEquationDocument::save(&job.equation, &job.variables, save)) {
         printError(QStringLiteral("error: cannot write the equation file ") + save);
         return Failed;
     }
-    return computeAndWrite(driver.controller, output);
+    return job.computeAndWrite(output);
 }
 
 int runRun(const QStringList& arguments)
 {
     QString equation, project = QDir::currentPath(), output;
+    ComputeJob job;
     Arguments walker(arguments);
     while (!walker.atEnd()) {
         QString option;
@@ -195,6 +146,8 @@ int runRun(const QStringList& arguments)
             project = walker.value(option);
         } else if (option == QLatin1String("--output")) {
             output = walker.value(option);
+        } else if (option == QLatin1String("--engine")) {
+            job.setEngine(walker.value(option));
         } else {
             throw UsageError{QStringLiteral("unknown option ") + option};
         }
@@ -204,13 +157,12 @@ int runRun(const QStringList& arguments)
     if (!ProjectMgrInterface::returnMe()->openProject(project))
         throw UsageError{QStringLiteral("no project folder ") + project};
 
-    KXEquationCtrl controller;
-    if (!controller.loadModel(equation)) {
+    if (!KXEquationDocument::load(&job.equation, &job.variables, equation)) {
         printError(QStringLiteral("error: cannot load the equation file ") + equation);
         return Failed;
     }
-    warnAboutMissingDatasets(controller, equation, project);
-    return computeAndWrite(controller, output);
+    warnAboutMissingDatasets(job.variables, equation, project);
+    return job.computeAndWrite(output);
 }
 
 }

@@ -2,27 +2,36 @@
 
 #include <cstdio>
 
-void TerminalProgress::start(int maximum, const QString& text)
+void TerminalProgress::start(qint64 maximum, const QString& text)
 {
     m_maximum = maximum;
     m_text = text;
+    m_started = true;
     m_drawn = false;
+    m_sinceStart.start();
     m_sinceDraw.start();
 }
 
-void TerminalProgress::progress(int value, bool refresh)
+void TerminalProgress::progress(qint64 value, bool refresh)
 {
-    if (refresh && m_sinceDraw.elapsed() >= 100)
+    if (refresh || m_sinceDraw.elapsed() >= 100)
         draw(value);
 }
 
-void TerminalProgress::draw(int value)
+void TerminalProgress::draw(qint64 value)
 {
     const int width = 30;
-    const double share = m_maximum > 0 ? qBound(0.0, double(value) / m_maximum, 1.0) : 1.0;
+    const double share = m_maximum > 0 ? qBound(0.0, double(value) / double(m_maximum), 1.0) : 1.0;
     const int filled = int(share * width);
     const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'));
-    const QByteArray line = QStringLiteral("\r%1 [%2] %3%").arg(m_text, bar).arg(int(share * 100)).toUtf8();
+    const double seconds = m_sinceStart.nsecsElapsed() / 1e9;
+    const double rate = seconds > 0 ? double(value) / seconds : 0.0;
+    const QByteArray line = QStringLiteral("\r%1 [%2] %3% %4 s %5 cells/s\033[K")
+                                .arg(m_text, bar)
+                                .arg(int(share * 100))
+                                .arg(seconds, 0, 'f', 1)
+                                .arg(rate, 0, 'g', 3)
+                                .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
     m_drawn = true;
@@ -36,4 +45,6 @@ void TerminalProgress::finish()
         std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
     }
+    m_drawn = false;
+    m_started = false;
 }

@@ -1,22 +1,26 @@
 #pragma once
 
-#include "TProgressBarMgr.h"
-
 #include <QElapsedTimer>
+#include <QString>
 
-/// A progress line on a terminal's standard error, redrawn at most ten times a second.
-class TerminalProgress final : public TProgressDisplay
+/// A progress line on a terminal's standard error with the elapsed time and the cells computed
+/// per second, redrawn at most ten times a second.
+class TerminalProgress final
 {
 public:
-    void start(int maximum, const QString& text) override;
-    void progress(int value, bool refresh) override;
-    void finish() override;
+    void start(qint64 maximum, const QString& text);
+    void progress(qint64 value, bool refresh);
+    /// Clears the line; a second call does nothing.
+    void finish();
+    bool started() const { return m_started; }
 
 private:
-    void draw(int value);
+    void draw(qint64 value);
 
-    int m_maximum = 0;
+    qint64 m_maximum = 0;
     QString m_text;
+    QElapsedTimer m_sinceStart;
     QElapsedTimer m_sinceDraw;
+    bool m_started = false;
     bool m_drawn = false;
 };

@@ -20,8 +20,9 @@ const char USAGE[] =
     "                  [--first-row T] [--last-row T] [--first-col T] [--last-col T]\n"
     "                  [--row-name F] [--col-name F] [--header-dataset NAME]\n"
     "                  [--headers yes|no] [--row-headers yes|no] [--col-headers yes|no]\n"
-    "                  [--output FILE.csv] [--save EQUATION.xml]\n"
+    "                  [--output FILE.csv] [--save EQUATION.xml] [--engine fast|reference]\n"
     "  kxequation run EQUATION.xml [--project DIR] [--lang en|fr] [--output FILE.csv]\n"
+    "                  [--engine fast|reference]\n"
     "\n"
     "eval reads FORMULA, evaluates it once and prints its value: double X, int N, float X,\n"
     "bool true|false, text S, list [...], invalid, or error MESSAGE; raised MESSAGE when the\n"
@@ -31,7 +32,9 @@ const char USAGE[] =
     "compute builds an equation from its options and computes its table; run loads an equation\n"
     "file, reopening its datasets from the project folder DIR (default: the current folder), and\n"
     "computes it. Both write the table as CSV to FILE.csv or to standard output; a failed\n"
-    "computation prints its messages on stderr, exits 1 and leaves no output file.\n";
+    "computation prints its messages on stderr, exits 1 and leaves no output file. Ctrl-C stops\n"
+    "the computation: exit status 130, and FILE.csv is neither written nor changed. The fast\n"
+    "engine (default) computes blocks of rows on every core; reference computes one task per cell.\n";
 
 void printUsage(FILE* stream)
 {

@@ -1,62 +1,15 @@
 #include "KXEquationAbstractCtrl.h"
 
 #include "KXDataModel.h"
-#include "KXEquationCommand.h"
-#include "KXEquationInterpreter.h"
+#include "KXEquationDocument.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 #include "KXMDLDynConfig.h"
 #include "TMessageBox.h"
-#include "TXMLMethod.h"
 
 #include <QAbstractItemModel>
-#include <QDomDocument>
-
-#include <cmath>
-#include <limits>
-#include <memory>
-
-namespace {
-const char DOCUMENT_TYPE[] = "Equation";
-const char INPUT_NAME[] = "Input%1";
-
-// What each of the four working-range texts is called in its messages.
-struct RangeMessages
-{
-    const char* errorPrefix;
-    const char* errorPrefixFrench;
-    const char* notInteger;
-    const char* notIntegerFrench;
-};
-
-const RangeMessages RANGE_MESSAGES[4] = {
-    {"Minimum number of lines is incorrect:", "Le nombre minimum de lignes est incorrect : ",
-     "Minimum number of lines is incorrect", "Le nombre minimum de lignes est incorrect"},
-    {"Maximum number of lines is incorrect: ", "Le nombre maximum de lignes est incorrect : ",
-     "Maximum number of lines is incorrect", "Le nombre maximum de lignes est incorrect"},
-    {"Minimum number of columns is incorrect: ", "Le nombre minimum de colonnes est incorrect : ",
-     "Minimum number of columns is incorrect", "Le nombre minimum de colonnes est incorrect"},
-    {"Maximum number of columns is incorrect: ", "Le nombre maximum de colonnes est incorrect : ",
-     "Maximum number of columns is incorrect", "Le nombre maximum de colonnes est incorrect"},
-};
-
-// A range bound as an int: doubles are rounded, and those beyond the int range are refused.
-bool toRangeNumber(const QVariant& value, int& number)
-{
-    const int type = value.userType();
-    if (type == QMetaType::Double || type == QMetaType::Float) {
-        const double real = value.toDouble();
-        if (!std::isfinite(real) || real <= double(std::numeric_limits<int>::min()) - 0.5
-            || real >= double(std::numeric_limits<int>::max()) + 0.5)
-            return false;
-    }
-    bool ok = false;
-    number = value.toInt(&ok);
-    return ok;
-}
-}
 
 KXEquationAbstractCtrl::KXEquationAbstractCtrl()
     : m_variableModel(new KXEquationVariableModel), m_equationModel(nullptr)
@@ -77,15 +30,8 @@ KXEquationAbstractCtrl::~KXEquationAbstractCtrl()
 
 void KXEquationAbstractCtrl::addVariable(QAbstractItemModel* dataModel, const QString& alias, bool setRange)
 {
-    int number = getVariableModelList().size() + 1;
-    while (variableModelExist(QString::fromLatin1(INPUT_NAME).arg(number)))
-        ++number;
-    const QString name = QString::fromLatin1(INPUT_NAME).arg(number);
-    m_variableModel->addVariable(name, dataModel, alias);
-    if (setRange && m_equationModel && m_equationModel->rowEnd().isEmpty() && m_equationModel->colEnd().isEmpty()) {
-        m_equationModel->setRowEnd(QStringLiteral("NR_%1").arg(name));
-        m_equationModel->setColEnd(QStringLiteral("NC_%1").arg(name));
-    }
+    KXEquationDocument::addDataset(m_equationModel, m_variableModel, dataModel, alias, setRange,
+                                   [this](const QString& name) { return variableModelExist(name); });
     updateInterface();
 }
 
@@ -113,25 +59,12 @@ bool KXEquationAbstractCtrl::removeVariable(const QString& name)
 
 bool KXEquationAbstractCtrl::saveModel(const QString& path)
 {
-    QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
-    QDomElement root = document.createElement(QLatin1String(DOCUMENT_TYPE));
-    document.appendChild(root);
-    if (m_equationModel)
-        m_equationModel->encode(root);
-    if (m_variableModel)
-        m_variableModel->encode(root);
-    return TXMLMethod::save(&document, path, true, true);
+    return KXEquationDocument::save(m_equationModel, m_variableModel, path);
 }
 
 bool KXEquationAbstractCtrl::loadModel(const QString& path)
 {
-    QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
-    if (!TXMLMethod::load(&document, path, true, true))
-        return false;
-    QDomElement root = document.documentElement();
-    if (!m_equationModel || !m_equationModel->decode(root))
-        return false;
-    if (!m_variableModel || !m_variableModel->decode(root))
+    if (!KXEquationDocument::load(m_equationModel, m_variableModel, path))
         return false;
     updateInterface();
     return true;
@@ -196,25 +129,7 @@ void KXEquationAbstractCtrl::removeDynamicProperties(KXMDLDynConfig* configurati
 
 void KXEquationAbstractCtrl::getInterval(int& rowStart, int& rowEnd, int& colStart, int& colEnd)
 {
-    KXEquationInterpreter interpreter(m_variableModel);
-    const KXEquationAbstractModel* model = m_equationModel;
-    const QString texts[4] = {model ? model->rowStart() : QString(), model ? model->rowEnd() : QString(),
-                              model ? model->colStart() : QString(), model ? model->colEnd() : QString()};
-    // Owned here, so that a text that fails to read or evaluate releases the trees made before it.
-    std::unique_ptr<KXEquationCommand> trees[4];
-    for (int bound = 0; bound < 4; ++bound)
-        trees[bound].reset(interpreter.interpret(texts[bound]));
-
-    int* outputs[4] = {&rowStart, &rowEnd, &colStart, &colEnd};
-    for (int bound = 0; bound < 4; ++bound) {
-        const RangeMessages& messages = RANGE_MESSAGES[bound];
-        const QVariant value = trees[bound]->evaluate();
-        QString error;
-        if (KXEquationCommand::getError(value, error))
-            throw KXError(tr(messages.errorPrefix, messages.errorPrefixFrench) + error, QString(), QString());
-        if (!toRangeNumber(value, *outputs[bound]))
-            throw KXError(tr(messages.notInteger, messages.notIntegerFrench), QString(), QString());
-    }
+    KXEquationDocument::evaluateRange(m_equationModel, m_variableModel, rowStart, rowEnd, colStart, colEnd);
 }
 
 void KXEquationAbstractCtrl::slotUpdateModelRowStart(const QString& text)

@@ -14,7 +14,7 @@ class KXMDLDynConfig;
 
 /// Base of the module controller: owns the equation's two models and changes them for the views;
 /// every change of variables ends with updateInterface().
-class KXEQUATION_EXPORT KXEquationAbstractCtrl : public QObject
+class KXEQUATIONUI_EXPORT KXEquationAbstractCtrl : public QObject
 {
     Q_OBJECT
 public:

@@ -2,40 +2,25 @@
 
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
-#include "KXEquationCommand.h"
+#include "KXEquationComputation.h"
 #include "KXEquationEditor.h"
-#include "KXEquationInterpreter.h"
 #include "KXEquationModel.h"
-#include "KXEquationParallelData.h"
 #include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
-#include "KXError.h"
 #include "KXRibbon.h"
 #include "KXRibbonEquation.h"
 #include "MainWindowInterface.h"
 #include "TDataEditor2Ctrl.h"
 #include "TFileDialog.h"
 #include "TProgressBarMgr.h"
+#include "TWaitMode.h"
 
+#include <limits>
 #include <memory>
 
 namespace {
 const char MODULE_KEY[] = "kxGCP";
 const char FILE_DIALOG_KEY[] = "Equation";
-const double NO_VALUE = -9999.0;
-// Results are written and tasks released whenever the task counter reaches a multiple of this.
-const int BATCH = 5000;
-// Beyond this many cells the output would not fit a user's memory; refused before any work.
-const qint64 MAXIMUM_CELLS = 50000000;
-
-using Tree = std::unique_ptr<KXEquationCommand>;
-
-bool usable(const QVariant& value)
-{
-    bool numeric = false;
-    value.toDouble(&numeric);
-    return numeric || value.type() == QVariant::String;
-}
 }
 
 KXEquationCtrl::KXEquationCtrl() : KXEquationAbstractCtrl(), KXModuleCtrl(QLatin1String(MODULE_KEY))
@@ -125,202 +110,30 @@ void KXEquationCtrl::setCurrentDataModel(QAbstractItemModel* dataModel)
     addVariable(dataModel, QString(), true);
 }
 
-void KXEquationCtrl::removeCellConstants()
-{
-    variableModel()->removeVariable(QStringLiteral("i"));
-    variableModel()->removeVariable(QStringLiteral("j"));
-}
-
 KXDataModelGeneric* KXEquationCtrl::compute()
 {
+    return compute(KXEquationComputation::Engine::Fast);
+}
+
+KXDataModelGeneric* KXEquationCtrl::compute(KXEquationComputation::Engine engine, const std::atomic<bool>* cancel)
+{
     TWaitMode waitMode(true);
-    int firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
-    try {
-        getInterval(firstRow, lastRow, firstCol, lastCol);
-    } catch (const KXError& error) {
-        KXError::dispatchError(error);
-        return nullptr;
-    }
-    if (lastRow - firstRow < 0 || lastCol - firstCol < 0) {
-        MessageLoggerInterface::Error(tr("Invalid working range", "Intervalle de travail incorrect"), nullptr);
-        return nullptr;
-    }
-    const qint64 rows = qint64(lastRow) - firstRow + 1;
-    const qint64 columns = qint64(lastCol) - firstCol + 1;
-    if (rows * columns > MAXIMUM_CELLS) {
-        MessageLoggerInterface::Error(tr("The working range is too large", "L'intervalle de travail est trop grand"),
-                                      nullptr);
-        return nullptr;
-    }
-
-    KXEquationVariableModel* variables = variableModel();
-    variables->addVariable(QStringLiteral("i"), NO_VALUE);
-    variables->addVariable(QStringLiteral("j"), NO_VALUE);
-
-    Tree formula, rowName, colName;
-    try {
-        KXEquationInterpreter interpreter(variables);
-        formula.reset(interpreter.interpret(model()->getFormula()));
-        if (!model()->rowName().isEmpty())
-            rowName.reset(interpreter.interpret(model()->rowName()));
-        if (!model()->colName().isEmpty())
-            colName.reset(interpreter.interpret(model()->colName()));
-    } catch (const KXError& error) {
-        KXError::dispatchError(error);
-        formula.reset();
-        rowName.reset();
-        colName.reset();
-        removeCellConstants();
-        return nullptr;
-    }
-
-    if (!formula->isRangeVariable() && !rowName && !colName) {
-        const QVariant value = formula->evaluate();
-        formula.reset();
-        removeCellConstants();
-        return generateConstantDataset(value, firstRow, lastRow, firstCol, lastCol);
-    }
-
-    auto output = std::make_unique<KXDataModelGeneric>();
-    output->createEmpty(int(columns), int(rows));
-    output->setName(model()->getDatasetName(), model()->getSubdatasetName());
-
-    Tasks formulaTasks, rowNameTasks, colNameTasks;
-    try {
-        auto progress = std::make_unique<TProgressBarMgr>(int(rows * columns),
-                                                          tr("Calculations in progress", "Calculs en cours"), true);
-        int n = 1;
-        auto startTask = [&n, variables](KXEquationCommand* tree, Tasks& tasks, int i, int j) {
-            auto* task = new KXEquationParallelData(tree, variables, i, j);
-            task->run();
-            tasks.append(task);
-            ++n;
-        };
-        // 64-bit counters: a range may end at the largest int.
-        for (qint64 i = firstRow; i <= lastRow; ++i) {
-            for (qint64 j = firstCol; j <= lastCol; ++j) {
-                progress->setProgress(n, n % 25 == 0);
-                startTask(formula.get(), formulaTasks, int(i), int(j));
-                if (rowName)
-                    startTask(rowName.get(), rowNameTasks, int(i), int(j));
-                if (colName)
-                    startTask(colName.get(), colNameTasks, int(i), int(j));
-                if (n % BATCH == 0) {
-                    generateVarDataset(output.get(), formulaTasks, rowNameTasks, colNameTasks, firstRow, lastRow,
-                                       firstCol, lastCol);
-                    cleanParallelizationData(formulaTasks, rowNameTasks, colNameTasks);
-                }
-            }
-        }
-        progress.reset();
-        generateVarDataset(output.get(), formulaTasks, rowNameTasks, colNameTasks, firstRow, lastRow, firstCol,
-                           lastCol);
-        cleanParallelizationData(formulaTasks, rowNameTasks, colNameTasks);
-    } catch (const KXError& error) {
-        KXError::dispatchError(error);
-        cleanParallelizationData(formulaTasks, rowNameTasks, colNameTasks);
-        removeCellConstants();
-        return nullptr;
-    }
-    removeCellConstants();
-    return output.release();
-}
-
-void KXEquationCtrl::generateVarDataset(KXDataModelGeneric* output, Tasks formulaTasks, Tasks rowNameTasks,
-                                        Tasks colNameTasks, int firstRow, int, int firstCol, int)
-{
-    const QString header = model()->dataModelForHeader();
-    const bool keepRowHeaders = model()->keepVHeader();
-    const bool keepColumnHeaders = model()->keepHHeader();
-    for (int k = 0; k < formulaTasks.size(); ++k) {
-        KXEquationParallelData* task = formulaTasks.at(k);
-        const QVariant value = task->result();
-        QString message;
-        if (KXEquationCommand::getError(value, message))
-            throw KXError(tr("Invalid computing formula:", "La formule de calcul est invalide : ") + message);
-        if (!usable(value))
-            throw KXError(tr("Invalid computing formula", "La formule de calcul est invalide"));
-
-        QVariant newRowName;
-        if (!rowNameTasks.isEmpty()) {
-            newRowName = rowNameTasks.at(k)->result();
-            if (KXEquationCommand::getError(newRowName, message))
-                throw KXError(tr("Invalid new line name: ", "Le nom de la nouvelle ligne est invalide : ") + message);
-            if (!usable(newRowName))
-                throw KXError(tr("Invalid new line name", "Le nom de la nouvelle ligne est invalide"));
-        }
-        QVariant newColName;
-        if (!colNameTasks.isEmpty()) {
-            newColName = colNameTasks.at(k)->result();
-            if (KXEquationCommand::getError(newColName, message))
-                throw KXError(tr("Invalid new column name:", "Le nom de la nouvelle colonne est invalide : ") + message);
-            if (!usable(newColName))
-                throw KXError(tr("Invalid new column name", "Le nom de la nouvelle colonne est invalide"));
-        }
-
-        const int r = task->getRow() - firstRow;
-        const int c = task->getCol() - firstCol;
-        output->setData(output->index(r, c), value, KXValueRole);
-
-        const QVariant rowHeader = keepRowHeaders ? variableModel()->getVariableModelVerticalHeader(header, task->getRow() - 1)
-                                                  : QVariant();
-        if (!rowHeader.isNull())
-            output->setHeaderData(r, Qt::Vertical, rowHeader, KXValueRole);
-        else if (!rowNameTasks.isEmpty())
-            output->setHeaderData(r, Qt::Vertical, newRowName, KXValueRole);
-
-        const QVariant colHeader = keepColumnHeaders
-                                       ? variableModel()->getVariableModelHorizontalHeader(header, task->getCol() - 1)
-                                       : QVariant();
-        if (!colHeader.isNull())
-            output->setHeaderData(c, Qt::Horizontal, colHeader, KXValueRole);
-        else if (!colNameTasks.isEmpty())
-            output->setHeaderData(c, Qt::Horizontal, newColName, KXValueRole);
-    }
-}
-
-KXDataModelGeneric* KXEquationCtrl::generateConstantDataset(const QVariant& value, int firstRow, int lastRow,
-                                                            int firstCol, int lastCol)
-{
-    QString message;
-    if (KXEquationCommand::getError(value, message)) {
-        MessageLoggerInterface::Error(tr("Invalid computing formula", "La formule de calcul est invalide"), nullptr);
-        MessageLoggerInterface::Error(message, nullptr);
-        return nullptr;
-    }
-    bool numeric = false;
-    value.toDouble(&numeric);
-    if (!numeric && value.toString().isEmpty()) {
-        MessageLoggerInterface::Error(tr("Invalid syntax", "Expression invalide"), nullptr);
-        return nullptr;
-    }
-    auto output = std::make_unique<KXDataModelGeneric>();
-    output->createEmpty(lastCol - firstCol + 1, lastRow - firstRow + 1);
-    output->setName(model()->getDatasetName(), model()->getSubdatasetName());
-    const QString header = model()->dataModelForHeader();
-    for (int r = 0; r <= lastRow - firstRow; ++r) {
-        for (int c = 0; c <= lastCol - firstCol; ++c) {
-            output->setData(output->index(r, c), value, KXValueRole);
-            const QVariant colHeader = variableModel()->getVariableModelHorizontalHeader(header, c);
-            if (model()->keepHHeader() && !colHeader.isNull())
-                output->setHeaderData(c, Qt::Horizontal, colHeader, KXValueRole);
-        }
-        const QVariant rowHeader = variableModel()->getVariableModelVerticalHeader(header, r);
-        if (model()->keepVHeader() && !rowHeader.isNull())
-            output->setHeaderData(r, Qt::Vertical, rowHeader, KXValueRole);
-    }
-    return output.release();
-}
-
-void KXEquationCtrl::cleanParallelizationData(Tasks& formulaTasks, Tasks& rowNameTasks, Tasks& colNameTasks)
-{
-    for (Tasks* tasks : {&formulaTasks, &rowNameTasks, &colNameTasks}) {
-        for (KXEquationParallelData* task : qAsConst(*tasks)) {
-            task->result();
-            delete task;
-        }
-        tasks->clear();
-    }
+    std::unique_ptr<TProgressBarMgr> progress;
+    KXEquationComputation::Options options;
+    options.engine = engine;
+    options.cancel = cancel;
+    // The indicator appears with the first cell and goes before the last results are written.
+    options.progress = [&progress, engine](qint64 done, qint64 total) {
+        const qint64 largest = std::numeric_limits<int>::max();
+        if (!progress)
+            progress = std::make_unique<TProgressBarMgr>(int(qMin(total, largest)),
+                                                         tr("Calculations in progress", "Calculs en cours"), true);
+        const bool reference = engine == KXEquationComputation::Engine::Reference;
+        progress->setProgress(int(qMin(done, largest)), !reference || done % 25 == 0);
+    };
+    options.evaluated = [&progress] { progress.reset(); };
+    KXEquationComputation computation(model(), variableModel());
+    return computation.compute(options);
 }
 
 void KXEquationCtrl::slotCompute()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KXEquationAbstractCtrl.h"
+#include "KXEquationComputation.h"
 #include "KXModuleCtrl.h"
 
 #include <QList>
@@ -10,7 +11,6 @@ class QAbstractItemModel;
 class KXDataModelGeneric;
 class KXEquationEditor;
 class KXEquationModel;
-class KXEquationParallelData;
 class KXRibbonEquation;
 
 namespace VRN::Kestrix::Wizard {
@@ -19,7 +19,7 @@ class RibbonWizard;
 
 /// The object the host creates for one running equation module: owns the models, computes the
 /// output table and answers the user's commands.
-class KXEQUATION_EXPORT KXEquationCtrl : public KXEquationAbstractCtrl, public KXModuleCtrl
+class KXEQUATIONUI_EXPORT KXEquationCtrl : public KXEquationAbstractCtrl, public KXModuleCtrl
 {
     Q_OBJECT
 public:
@@ -40,6 +40,8 @@ public:
     /// The whole computation; the caller owns the table. Null when it failed (the failure has
     /// then been reported).
     KXDataModelGeneric* compute();
+    /// The same on a chosen engine; null too when *cancel became true (nothing reported as error).
+    KXDataModelGeneric* compute(KXEquationComputation::Engine engine, const std::atomic<bool>* cancel = nullptr);
 
 protected slots:
     void slotCompute();
@@ -59,15 +61,6 @@ protected slots:
     void updateModelDataModelForName(const QString& name);
 
 private:
-    using Tasks = QList<KXEquationParallelData*>;
-
-    KXDataModelGeneric* generateConstantDataset(const QVariant& value, int firstRow, int lastRow, int firstCol,
-                                                int lastCol);
-    void generateVarDataset(KXDataModelGeneric* output, Tasks formulaTasks, Tasks rowNameTasks, Tasks colNameTasks,
-                            int firstRow, int lastRow, int firstCol, int lastCol);
-    void cleanParallelizationData(Tasks& formulaTasks, Tasks& rowNameTasks, Tasks& colNameTasks);
-    void removeCellConstants();
-
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;
 };

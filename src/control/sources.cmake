@@ -1,6 +1,12 @@
-# Sources of src/control, added to the kxequation library.
+# Sources of src/control: the computation in the core library, the controllers above it.
 target_sources(kxequation PRIVATE
-    control/KXEquationAbstractCtrl.h control/KXEquationAbstractCtrl.cpp
     control/KXEquationParallelData.h control/KXEquationParallelData.cpp
+    control/KXEquationCellProgram.h control/KXEquationTreeWalkProgram.cpp
+    control/KXEquationCompiledStandIn.cpp
+    control/KXEquationDocument.h control/KXEquationDocument.cpp
+    control/KXEquationComputation.h control/KXEquationComputation.cpp
+)
+target_sources(kxequationui PRIVATE
+    control/KXEquationAbstractCtrl.h control/KXEquationAbstractCtrl.cpp
     control/KXEquationCtrl.h control/KXEquationCtrl.cpp
 )

@@ -276,6 +276,11 @@ QVariant KXEquationCalculationCommand::evaluateRange() const
 // Sets the loop variable to k and reads the expression as a number.
 bool KXEquationCalculationCommand::valueAt(qint64 k, double& number, QVariant& failure) const
 {
+    // A computation being cancelled must not wait for a billion-step loop in one of its cells.
+    if (m_variableModel->cancelRequested()) {
+        failure = error(QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
+        return false;
+    }
     m_variableModel->addVariable(m_variableName, double(k));
     const QVariant value = m_expression->evaluate();
     if (getError(value)) {

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 /// Reaches the application's main objects. Replaceable, so that tests and programs choose the instance.
-class KXHOST_EXPORT ApplicationInterface
+class KXHOSTUI_EXPORT ApplicationInterface
 {
 public:
     virtual ~ApplicationInterface();

@@ -11,11 +11,14 @@
 #include <QVector>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 // Larger files are refused rather than risk exhausting memory.
 const qint64 MaximumFileSize = qint64(1) << 28;
+// A file is read into QVectors, which stop short of 2 GiB.
+const qint64 MAXIMUM_CELLS = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(QVariant));
 
 // Messages
 QString tr(const char* english, const char* french)
@@ -291,7 +294,7 @@ bool KXCsv::readData(const QByteArray& data, const QString& sourceName, KXDataMo
     };
 
     // Header line: the top-left field is ignored.
-    RecordReader::Status status = reader.next(fields, KXDataModelGeneric::MaximumCellCount + 1);
+    RecordReader::Status status = reader.next(fields, MAXIMUM_CELLS + 1);
     if (status == RecordReader::Status::End)
         return table.setContents(0, 0, {}, {}, {});
     if (status == RecordReader::Status::TooManyFields) {
@@ -314,7 +317,7 @@ bool KXCsv::readData(const QByteArray& data, const QString& sourceName, KXDataMo
     // Blank lines become rows only when a row follows them, so that trailing blank lines are dropped.
     int pendingBlankRows = 0;
     auto addRow = [&]() {
-        if (qint64(rowHeaders.size() + 1) * qMax(columns, 1) > KXDataModelGeneric::MaximumCellCount) {
+        if (qint64(rowHeaders.size() + 1) * qMax(columns, 1) > MAXIMUM_CELLS) {
             setError(error, tooManyCellsMessage(sourceName, reader.recordLine()));
             return false;
         }

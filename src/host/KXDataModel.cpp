@@ -45,27 +45,19 @@ void KXDataModelGeneric::setCreationObserver(std::function<void(KXDataModelGener
 
 KXDataModelGeneric::~KXDataModelGeneric() = default;
 
-bool KXDataModelGeneric::fits(int columns, int rows)
-{
-    return columns >= 0 && rows >= 0 && columns <= MaximumCellCount && rows <= MaximumCellCount
-           && qint64(columns) * qint64(rows) <= MaximumCellCount;
-}
-
 void KXDataModelGeneric::createEmpty(int columns, int rows)
 {
     columns = qMax(0, columns);
     rows = qMax(0, rows);
-    if (!fits(columns, rows))
-        columns = rows = 0;
     beginResetModel();
     try {
-        m_cells = QVector<QVariant>(rows * columns);
+        m_cells = std::vector<QVariant>(size_t(rows) * size_t(columns));
         m_rowHeaders = QVector<QVariant>(rows);
         m_columnHeaders = QVector<QVariant>(columns);
         m_columns = columns;
         m_rows = rows;
     } catch (const std::bad_alloc&) {
-        m_cells.clear();
+        m_cells = std::vector<QVariant>();
         m_rowHeaders.clear();
         m_columnHeaders.clear();
         m_columns = m_rows = 0;
@@ -76,11 +68,11 @@ void KXDataModelGeneric::createEmpty(int columns, int rows)
 bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,
                                      const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
 {
-    if (!fits(columns, rows) || cells.size() != rows * columns || rowHeaders.size() != rows
+    if (columns < 0 || rows < 0 || cells.size() != qint64(rows) * columns || rowHeaders.size() != rows
         || columnHeaders.size() != columns)
         return false;
     beginResetModel();
-    m_cells = cells;
+    m_cells.assign(cells.begin(), cells.end());
     m_rowHeaders = rowHeaders;
     m_columnHeaders = columnHeaders;
     m_columns = columns;
@@ -163,14 +155,20 @@ QVariant KXDataModelGeneric::cell(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
         return QVariant();
-    return m_cells.at(row * m_columns + column);
+    return m_cells[size_t(row) * size_t(m_columns) + size_t(column)];
 }
 
 void KXDataModelGeneric::setCell(int row, int column, const QVariant& value)
 {
     if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
         return;
-    m_cells[row * m_columns + column] = value;
+    m_cells[size_t(row) * size_t(m_columns) + size_t(column)] = value;
+}
+
+void KXDataModelGeneric::cellsWritten()
+{
+    if (m_rows > 0 && m_columns > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, m_columns - 1));
 }
 
 KXDataModelDataset::KXDataModelDataset(QObject* parent) : KXDataModelGeneric(parent)

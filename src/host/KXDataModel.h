@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 class KXObject2;
 
@@ -51,14 +52,11 @@ public:
     explicit KXDataModelGeneric(QObject* parent = nullptr);
     ~KXDataModelGeneric() override;
 
-    /// The most cells a table holds; larger sizes are refused.
-    static constexpr qint64 MaximumCellCount = qint64(1) << 26;
-
     /// Sizes the table; the column count comes first. All cells and headers become empty.
-    /// Negative sizes count as 0; a size beyond MaximumCellCount leaves the table empty (0 x 0).
+    /// Negative sizes count as 0; a size the memory cannot hold leaves the table empty (0 x 0).
     void createEmpty(int columns, int rows);
     /// Replaces the whole table at once (cells row by row); false, and nothing changed, when the
-    /// sizes do not match or exceed MaximumCellCount.
+    /// sizes do not match.
     bool setContents(int columns, int rows, const QVector<QVariant>& cells, const QVector<QVariant>& rowHeaders,
                      const QVector<QVariant>& columnHeaders);
 
@@ -80,14 +78,19 @@ public:
     /// Direct cell access without model indices, for readers and writers of whole tables.
     QVariant cell(int row, int column) const;
     void setCell(int row, int column, const QVariant& value);
+    /// Every cell, row by row, for writers that fill a whole table at once (from several threads,
+    /// each on its own cells); such writes signal nothing until cellsWritten().
+    QVariant* writableCells() { return m_cells.data(); }
+    /// Tells the table's watchers that any cell may have changed.
+    void cellsWritten();
 
 private:
     static bool isValueRole(int role);
-    static bool fits(int columns, int rows);
 
     int m_rows = 0;
     int m_columns = 0;
-    QVector<QVariant> m_cells;
+    // A std::vector: a QVector stops at 2 GiB, far below what analysts' machines hold.
+    std::vector<QVariant> m_cells;
     QVector<QVariant> m_rowHeaders;
     QVector<QVariant> m_columnHeaders;
 };

@@ -31,6 +31,11 @@ void MessageLoggerInterface::Error(const QString& text, MessageLogger*)
     KXMessageSink::report(KXMessageSink::Origin::Log, text);
 }
 
+void MessageLoggerInterface::Info(const QString& text, MessageLogger*)
+{
+    KXMessageSink::report(KXMessageSink::Origin::Info, text);
+}
+
 namespace {
 QMutex handlerMutex;
 KXMessageSink::Handler& currentHandler()
@@ -61,10 +66,10 @@ void KXMessageSink::report(Origin origin, const QString& text)
         printToStandardError(origin, text);
 }
 
-void KXMessageSink::printToStandardError(Origin, const QString& text)
+void KXMessageSink::printToStandardError(Origin origin, const QString& text)
 {
     // One write per line so that reports from several threads never interleave.
-    const QByteArray line = "error: " + text.toUtf8() + '\n';
+    const QByteArray line = (origin == Origin::Info ? "note: " : "error: ") + text.toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 }

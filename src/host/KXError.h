@@ -40,6 +40,8 @@ class KXHOST_EXPORT MessageLoggerInterface
 {
 public:
     static void Error(const QString& text, MessageLogger* logger = nullptr);
+    /// A line that explains or follows an error, or a notice that is no failure.
+    static void Info(const QString& text, MessageLogger* logger = nullptr);
 };
 
 /// Where error reports end up: a desktop window, the terminal, or a test's capture.
@@ -47,12 +49,12 @@ public:
 class KXHOST_EXPORT KXMessageSink
 {
 public:
-    enum class Origin { Exception, Log };
+    enum class Origin { Exception, Log, Info };
     using Handler = std::function<void(Origin origin, const QString& text)>;
 
     /// Installs a handler (an empty one restores the default, which prints to stderr); returns the previous one.
     static Handler setHandler(Handler handler);
     static void report(Origin origin, const QString& text);
-    /// The default handler: one line "error: TEXT" on stderr, in UTF-8.
+    /// The default handler: one line "error: TEXT" on stderr ("note: TEXT" for Info), in UTF-8.
     static void printToStandardError(Origin origin, const QString& text);
 };

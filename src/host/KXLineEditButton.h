@@ -11,7 +11,7 @@
 class QAction;
 
 /// A line edit with a help button at its end; the button opens an HTML help text in a window.
-class KXHOST_EXPORT KXLineEditButton : public QLineEdit
+class KXHOSTUI_EXPORT KXLineEditButton : public QLineEdit
 {
     Q_OBJECT
 public:

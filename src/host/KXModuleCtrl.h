@@ -9,7 +9,7 @@
 class QAction;
 
 /// Told by a module editor about the user's requests.
-class KXHOST_EXPORT ModuleObserver
+class KXHOSTUI_EXPORT ModuleObserver
 {
 public:
     virtual ~ModuleObserver();
@@ -18,7 +18,7 @@ public:
 };
 
 /// An editor of a running module; it tells its observers about the user's requests.
-class KXHOST_EXPORT ModuleEditorAbstract
+class KXHOSTUI_EXPORT ModuleEditorAbstract
 {
 public:
     virtual ~ModuleEditorAbstract();
@@ -37,7 +37,7 @@ private:
 };
 
 /// Base of every module the host runs.
-class KXHOST_EXPORT TModuleCtrl
+class KXHOSTUI_EXPORT TModuleCtrl
 {
 public:
     explicit TModuleCtrl(const QString& moduleKey);
@@ -56,7 +56,7 @@ private:
 };
 
 /// The host's module frame: a module with the host's generic actions.
-class KXHOST_EXPORT KXModuleCtrl : public TModuleCtrl, public ModuleObserver
+class KXHOSTUI_EXPORT KXModuleCtrl : public TModuleCtrl, public ModuleObserver
 {
 public:
     explicit KXModuleCtrl(const QString& moduleKey);

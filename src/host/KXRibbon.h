@@ -17,7 +17,7 @@ class QIcon;
 class QToolButton;
 
 /// Something the user can ask help about.
-class KXHOST_EXPORT HelpInterface
+class KXHOSTUI_EXPORT HelpInterface
 {
 public:
     virtual ~HelpInterface();
@@ -26,7 +26,7 @@ public:
 };
 
 /// A titled group of tool buttons in a ribbon bar.
-class KXHOST_EXPORT KXRibbonGroup : public QGroupBox
+class KXHOSTUI_EXPORT KXRibbonGroup : public QGroupBox
 {
     Q_OBJECT
 public:
@@ -47,7 +47,7 @@ private:
 };
 
 /// A bar of ribbon groups with a close button.
-class KXHOST_EXPORT KXRibbonBar : public QWidget, public HelpInterface
+class KXHOSTUI_EXPORT KXRibbonBar : public QWidget, public HelpInterface
 {
     Q_OBJECT
 public:
@@ -74,7 +74,7 @@ private:
 
 /// The bar of a running module: its first group is the module's own, and the module's
 /// controller observes it.
-class KXHOST_EXPORT KXRibbonModuleBar : public KXRibbonBar, public ModuleEditorAbstract
+class KXHOSTUI_EXPORT KXRibbonModuleBar : public KXRibbonBar, public ModuleEditorAbstract
 {
     Q_OBJECT
 public:
@@ -100,7 +100,7 @@ private:
 
 /// The host's ribbon: the bars of the running modules, one of them current. Replaceable, so that
 /// tests and programs choose the instance; the built-in one keeps the bars without showing them.
-class KXHOST_EXPORT RibbonInterface
+class KXHOSTUI_EXPORT RibbonInterface
 {
 public:
     virtual ~RibbonInterface();
@@ -133,7 +133,7 @@ private:
 };
 
 /// The ribbon of a desktop window: one tab per visible bar, scrolled when it is too wide.
-class KXHOST_EXPORT KXRibbon final : public QTabWidget, public RibbonInterface
+class KXHOSTUI_EXPORT KXRibbon final : public QTabWidget, public RibbonInterface
 {
     Q_OBJECT
 public:

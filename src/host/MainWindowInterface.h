@@ -9,7 +9,7 @@ class TModuleCtrl;
 
 /// The application's main window as the modules see it. Replaceable, so that tests and programs
 /// choose the instance; the built-in one only remembers the active module bar.
-class KXHOST_EXPORT MainWindowInterface
+class KXHOSTUI_EXPORT MainWindowInterface
 {
 public:
     /// What the main window shows for an active module bar (flags).
@@ -33,7 +33,7 @@ private:
 };
 
 /// The workspace that runs the modules. Replaceable; there is none until a program installs one.
-class KXHOST_EXPORT WorkspaceInterface
+class KXHOSTUI_EXPORT WorkspaceInterface
 {
 public:
     virtual ~WorkspaceInterface();

@@ -7,7 +7,7 @@
 class TFileDialog;
 
 /// Runs the host's file dialogs. Replaceable, so that tests answer the dialogs without a window.
-class KXHOST_EXPORT TFileDialogRunner
+class KXHOSTUI_EXPORT TFileDialogRunner
 {
 public:
     virtual ~TFileDialogRunner();
@@ -21,7 +21,7 @@ public:
 };
 
 /// The host's file dialog: remembers one folder per key, and gives the chosen path whole.
-class KXHOST_EXPORT TFileDialog : public QFileDialog
+class KXHOSTUI_EXPORT TFileDialog : public QFileDialog
 {
     Q_OBJECT
 public:
@@ -51,7 +51,7 @@ private:
 };
 
 /// Chooses a file to write; asks before replacing one.
-class KXHOST_EXPORT TFileDialogSave final : public TFileDialog
+class KXHOSTUI_EXPORT TFileDialogSave final : public TFileDialog
 {
     Q_OBJECT
 public:
@@ -59,7 +59,7 @@ public:
 };
 
 /// Chooses an existing file to read.
-class KXHOST_EXPORT TFileDialogOpen final : public TFileDialog
+class KXHOSTUI_EXPORT TFileDialogOpen final : public TFileDialog
 {
     Q_OBJECT
 public:

@@ -5,7 +5,7 @@
 #include <QString>
 
 /// The host's standard questions. The asking object is replaceable, so that tests give the answers.
-class KXHOST_EXPORT TMessageBox
+class KXHOSTUI_EXPORT TMessageBox
 {
 public:
     enum Answer { OK = 0, Cancel = 1 };

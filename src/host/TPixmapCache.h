@@ -6,7 +6,7 @@
 #include <QString>
 
 /// The host's pixmaps by key, drawn on first use and kept until the application ends.
-class KXHOST_EXPORT TPixmapCache
+class KXHOSTUI_EXPORT TPixmapCache
 {
 public:
     /// The pixmap for key; a null pixmap for an unknown key. GUI thread only.

@@ -1,7 +1,5 @@
 #include "TProgressBarMgr.h"
 
-#include <QApplication>
-
 #include <atomic>
 
 namespace {
@@ -36,19 +34,4 @@ void TProgressBarMgr::setProgress(int value, bool refresh)
 {
     if (m_display)
         m_display->progress(value, refresh);
-}
-
-TWaitMode::TWaitMode(bool active)
-{
-    // Only a widget application has a cursor to change.
-    if (active && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_cursorSet = true;
-    }
-}
-
-TWaitMode::~TWaitMode()
-{
-    if (m_cursorSet)
-        QApplication::restoreOverrideCursor();
 }

@@ -33,16 +33,3 @@ public:
 private:
     TProgressDisplay* m_display;
 };
-
-/// Busy indication for the lifetime of the object.
-class KXHOST_EXPORT TWaitMode
-{
-public:
-    explicit TWaitMode(bool active);
-    ~TWaitMode();
-    TWaitMode(const TWaitMode&) = delete;
-    TWaitMode& operator=(const TWaitMode&) = delete;
-
-private:
-    bool m_cursorSet = false;
-};

@@ -24,7 +24,7 @@ namespace VRN::Kestrix::Wizard {
 class WizardItem;
 
 /// The running wizard that shows a module's pages.
-class KXHOST_EXPORT WizardInterface
+class KXHOSTUI_EXPORT WizardInterface
 {
 public:
     virtual ~WizardInterface();
@@ -40,7 +40,7 @@ public:
 };
 
 /// One page of a wizard: a titled widget whose boxes sit in one vertical layout.
-class KXHOST_EXPORT WizardItem : public QWidget
+class KXHOSTUI_EXPORT WizardItem : public QWidget
 {
     Q_OBJECT
 public:
@@ -66,7 +66,7 @@ private:
 };
 
 /// What every wizard keeps: its pages, the current one, its pin state and description.
-class KXHOST_EXPORT AbstractWizard : public WizardInterface
+class KXHOSTUI_EXPORT AbstractWizard : public WizardInterface
 {
 public:
     AbstractWizard();
@@ -95,7 +95,7 @@ private:
 };
 
 /// The object behind a wizard's pages: builds them and links them to the running wizard.
-class KXHOST_EXPORT ChildWizard : public QObject
+class KXHOSTUI_EXPORT ChildWizard : public QObject
 {
     Q_OBJECT
 public:
@@ -125,7 +125,7 @@ private:
 
 /// A module bar that is also a wizard: its pages are shown in a panel that the main window places
 /// beside the data; the bar's module group holds the page navigation buttons.
-class KXHOST_EXPORT RibbonWizard : public KXRibbonModuleBar, public AbstractWizard
+class KXHOSTUI_EXPORT RibbonWizard : public KXRibbonModuleBar, public AbstractWizard
 {
     Q_OBJECT
 public:

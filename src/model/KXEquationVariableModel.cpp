@@ -36,7 +36,8 @@ KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel* 
       m_datasetVariables(other->m_datasetVariables),
       m_relatedVariables(other->m_relatedVariables),
       m_aliases(other->m_aliases),
-      m_aliasEnabled(other->m_aliasEnabled)
+      m_aliasEnabled(other->m_aliasEnabled),
+      m_cancel(other->m_cancel)
 {
 }
 

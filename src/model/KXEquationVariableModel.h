@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
+
 class QAbstractItemModel;
 class QDomElement;
 class KXDataModel;
@@ -52,6 +54,11 @@ public:
     bool varOnFormula() const { return m_varOnFormula; }
     void setAliasEnabled(bool enabled) { m_aliasEnabled = enabled; }
     bool aliasEnabled() const { return m_aliasEnabled; }
+    /// Long loops of evaluation on this model give up once *flag is true (null: never); the copy
+    /// made from a pointer takes the flag with it, so that every cell of a computation sees it.
+    void setCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
+    const std::atomic<bool>* cancelFlag() const { return m_cancel; }
+    bool cancelRequested() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
 
     // XML form
     bool encode(QDomElement& parent) const;
@@ -82,4 +89,5 @@ private:
     QHash<QString, QString> m_aliases;
     bool m_varOnFormula = false;
     bool m_aliasEnabled = false;
+    const std::atomic<bool>* m_cancel = nullptr;
 };

@@ -20,7 +20,7 @@ class KXRibbonBar;
 
 /// The module's wizard page: shows one equation model and reports every edit as a signal; it
 /// reads the models and never writes to them.
-class KXEQUATION_EXPORT KXEquationEditor : public VRN::Kestrix::Wizard::ChildWizard
+class KXEQUATIONUI_EXPORT KXEquationEditor : public VRN::Kestrix::Wizard::ChildWizard
 {
     Q_OBJECT
 public:

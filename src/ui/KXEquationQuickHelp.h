@@ -6,7 +6,7 @@
 
 /// The help text of the formula field: every function, operator and predefined variable of the
 /// formula language, as HTML, in the host's current language.
-class KXEQUATION_EXPORT KXEquationQuickHelp final
+class KXEQUATIONUI_EXPORT KXEquationQuickHelp final
 {
 public:
     KXEquationQuickHelp() = delete;

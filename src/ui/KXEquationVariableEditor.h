@@ -19,7 +19,7 @@ class WizardInterface;
 
 /// The tree of an equation's variables: constants, and dataset variables with their derived
 /// constants. It changes no model itself: every edit leaves as a signal.
-class KXEQUATION_EXPORT KXEquationVariableEditor : public QTreeWidget
+class KXEQUATIONUI_EXPORT KXEquationVariableEditor : public QTreeWidget
 {
     Q_OBJECT
 public:

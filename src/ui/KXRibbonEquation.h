@@ -6,7 +6,7 @@
 
 /// The module's bar in the host's ribbon and the wizard that holds its page; tells the host's
 /// main window when it becomes or stops being the current bar.
-class KXEQUATION_EXPORT KXRibbonEquation final : public VRN::Kestrix::Wizard::RibbonWizard
+class KXEQUATIONUI_EXPORT KXRibbonEquation final : public VRN::Kestrix::Wizard::RibbonWizard
 {
     Q_OBJECT
 public:

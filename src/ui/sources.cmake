@@ -1,5 +1,5 @@
-# Sources of src/ui, added to the kxequation library.
-target_sources(kxequation PRIVATE
+# Sources of src/ui, added to the kxequationui library.
+target_sources(kxequationui PRIVATE
     ui/KXEquationVariableEditor.h ui/KXEquationVariableEditor.cpp
     ui/KXEquationQuickHelp.h ui/KXEquationQuickHelp.cpp
     ui/KXEquationEditor.h ui/KXEquationEditor.cpp

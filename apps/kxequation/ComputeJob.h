@@ -1,0 +1,41 @@
+#pragma once
+
+#include "KXEquationComputation.h"
+#include "KXEquationModel.h"
+#include "KXEquationVariableModel.h"
+
+#include <QString>
+
+class QAbstractItemModel;
+
+namespace KXCommandLine {
+
+/// The exit status of a computation stopped by Ctrl-C, as shells report a SIGINT.
+const int Interrupted = 130;
+
+/// An equation set up and computed without the module controller: the models, the engine, and
+/// Ctrl-C, which stops the computation and leaves any output file as it was.
+class ComputeJob
+{
+public:
+    /// From now on SIGINT stops the computation instead of the program.
+    ComputeJob();
+    ~ComputeJob();
+
+    /// The first table starts the module (it names the output), the others are dropped on it.
+    void addTable(QAbstractItemModel* table);
+    /// "reference" or "fast"; throws UsageError for anything else.
+    void setEngine(const QString& name);
+
+    /// Computes and writes the table as CSV to output, or to standard output when it is empty.
+    int computeAndWrite(const QString& output);
+
+    KXEquationModel equation;
+    KXEquationVariableModel variables;
+
+private:
+    KXEquationComputation::Engine m_engine = KXEquationComputation::Engine::Fast;
+    bool m_hasTable = false;
+};
+
+}

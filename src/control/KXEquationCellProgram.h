@@ -1,0 +1,42 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include <QVariant>
+
+#include <atomic>
+#include <memory>
+
+class KXEquationCommand;
+class KXEquationVariableModel;
+
+/// One formula made ready to evaluate many cells: built once on the calling thread from an
+/// interpreted tree and the variable model it was read on (holding "i" and "j"), then shared
+/// read-only by the workers, each of which evaluates through a Worker of its own.
+class KXEQUATION_EXPORT KXEquationCellProgram
+{
+public:
+    /// The state of one thread's evaluations; never shared between threads.
+    class Worker
+    {
+    public:
+        virtual ~Worker() = default;
+        /// Writes into out[0 .. lastColumn - firstColumn] the values that the tree's evaluate()
+        /// gives with "i" = row and "j" = column, for each column from firstColumn to lastColumn
+        /// (range numbering).
+        virtual void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) = 0;
+    };
+
+    virtual ~KXEquationCellProgram() = default;
+    /// Safe to call from several threads at once. Long loops inside a cell give up early, with an
+    /// error value, once *cancel (when given) is true.
+    virtual std::unique_ptr<Worker> makeWorker(const std::atomic<bool>* cancel) const = 0;
+};
+
+/// The tree itself, walked cell by cell on one clone and one variable-model copy per worker.
+KXEQUATION_EXPORT std::unique_ptr<KXEquationCellProgram>
+makeTreeWalkProgram(const KXEquationCommand& tree, const KXEquationVariableModel& variables);
+
+/// The tree compiled once into a flat program; nodes that cannot be compiled are walked.
+KXEQUATION_EXPORT std::unique_ptr<KXEquationCellProgram>
+compileCellProgram(const KXEquationCommand& tree, const KXEquationVariableModel& variables);

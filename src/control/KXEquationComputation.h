@@ -1,0 +1,68 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <functional>
+
+class KXDataModelGeneric;
+class KXEquationModel;
+class KXEquationVariableModel;
+
+/// An equation's output table, without any widget: the working range, the formula trees, every
+/// cell and the headers. Failures are reported through the host's message sink, cell failures
+/// followed by a line that names the cell.
+class KXEQUATION_EXPORT KXEquationComputation
+{
+public:
+    enum class Engine {
+        Fast,      // blocks of whole rows on the global pool, one compiled program per formula
+        Reference, // one task per cell and formula, results collected in batches
+    };
+    enum class Outcome { Done, Failed, Cancelled };
+
+    struct Options
+    {
+        Engine engine = Engine::Fast;
+        /// Called on the computing thread with (cells done, total) as the cells advance: per block
+        /// on the fast engine, per task counter step on the reference (which may pass the total
+        /// when naming formulas are set). Not called for a formula that is the same in every cell.
+        std::function<void(qint64 done, qint64 total)> progress;
+        /// Called once every cell is evaluated, before the last results are written.
+        std::function<void()> evaluated;
+        /// Another thread may set it: the computation then stops soon, reports no error and
+        /// returns null.
+        const std::atomic<bool>* cancel = nullptr;
+    };
+
+    /// Works on the given models, which must outlive it and stay unchanged while it computes,
+    /// except for the temporary constants "i" and "j".
+    KXEquationComputation(const KXEquationModel* equation, KXEquationVariableModel* variables);
+
+    /// The whole computation; the caller owns the table. Null when it failed (the failure has then
+    /// been reported) or was cancelled.
+    KXDataModelGeneric* compute(const Options& options);
+    /// On the fast engine, without progress or cancel.
+    KXDataModelGeneric* compute();
+
+    Outcome outcome() const { return m_outcome; }
+    /// Whether the last failure was a cell's, and that cell's range numbers i and j.
+    bool hasFailedCell() const { return m_hasFailedCell; }
+    int failedRow() const { return m_failedRow; }
+    int failedColumn() const { return m_failedColumn; }
+
+    /// Bytes that a table of rows x columns with its headers takes in memory.
+    static double tableBytes(qint64 rows, qint64 columns);
+
+private:
+    class Run;
+
+    const KXEquationModel* m_equation;
+    KXEquationVariableModel* m_variables;
+    Outcome m_outcome = Outcome::Done;
+    bool m_hasFailedCell = false;
+    int m_failedRow = 0;
+    int m_failedColumn = 0;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "kxequation_global.h"
+
+#include <QString>
+
+#include <functional>
+
+class QAbstractItemModel;
+class KXEquationAbstractModel;
+class KXEquationModel;
+class KXEquationVariableModel;
+
+/// What the controller base does to an equation without any widget: naming dataset variables,
+/// evaluating the working range and the equation file. The controller and the command-line tool
+/// both go through these.
+namespace KXEquationDocument {
+
+/// Whether a dataset variable name is taken; the controller asks its own (virtual) question.
+using NameTaken = std::function<bool(const QString& name)>;
+
+/// Adds the table as a dataset variable under the first free name "Input%1", counting from the
+/// number of dataset variables plus one; with setRange, it ends the working range when both end
+/// texts are empty. Returns the name.
+KXEQUATION_EXPORT QString addDataset(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
+                                     QAbstractItemModel* table, const QString& alias, bool setRange,
+                                     const NameTaken& taken = NameTaken());
+/// The module started from a table: its name gives the output's (sub-dataset + "_2"), and it
+/// becomes the first dataset variable.
+KXEQUATION_EXPORT void startFromTable(KXEquationModel* equation, KXEquationVariableModel* variables,
+                                      QAbstractItemModel* table, const NameTaken& taken = NameTaken());
+/// Evaluates the four working-range texts; throws KXError when one cannot be read or is no integer.
+KXEQUATION_EXPORT void evaluateRange(const KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
+                                     int& rowStart, int& rowEnd, int& colStart, int& colEnd);
+/// The "Equation" document with both models; a failed save leaves a previous file untouched.
+KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
+                            const QString& path);
+/// Adds the file's settings and variables to the current ones; false when the file is unusable.
+KXEQUATION_EXPORT bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
+                            const QString& path);
+
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "KXHostGlobal.h"
+
+#include <QtGlobal>
+
+/// What the machine offers to hold tables.
+namespace KXSystemMemory {
+/// Bytes of physical memory; 0 when the system does not say.
+KXHOST_EXPORT qint64 physicalBytes();
+}
