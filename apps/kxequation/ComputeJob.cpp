@@ -9,37 +9,85 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include <signal.h>
 #include <unistd.h>
 
 namespace {
-// Set by the SIGINT handler and polled by the computation: a lock-free atomic is signal-safe.
+// Set by the SIGINT handler and polled by the computation; the handler also writes a byte to a
+// pipe, which wakes the watchdog. Both are async-signal-safe.
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT flag must be lock-free");
+int wakeWatchdog[2] = {-1, -1};
 
 extern "C" void onInterrupt(int)
 {
     interrupted.store(true);
+    const char byte = 'i';
+    if (write(wakeWatchdog[1], &byte, 1) < 0) {
+        // Nothing to do: the flag alone still stops the computation.
+    }
 }
 
 struct sigaction previousAction;
+
+// Once interrupted, the computation stops within a row of cells; releasing a table of millions
+// of cells can take longer than the user should wait. Before anything is written, nothing is
+// lost by ending the process at once.
+const int GRACE_MS = 20;
 }
 
 namespace KXCommandLine {
 
-ComputeJob::ComputeJob()
+struct ComputeJob::Watchdog
 {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool writing = false;
+    bool finished = false;
+    std::thread thread;
+};
+
+ComputeJob::ComputeJob() : m_watchdog(std::make_unique<Watchdog>())
+{
+    if (pipe(wakeWatchdog) != 0)
+        wakeWatchdog[0] = wakeWatchdog[1] = -1;
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousAction);
+    Watchdog* watchdog = m_watchdog.get();
+    watchdog->thread = std::thread([watchdog] {
+        char byte = 0;
+        if (read(wakeWatchdog[0], &byte, 1) != 1 || !interrupted.load())
+            return;
+        std::unique_lock<std::mutex> lock(watchdog->mutex);
+        if (!watchdog->changed.wait_for(lock, std::chrono::milliseconds(GRACE_MS),
+                                        [watchdog] { return watchdog->writing || watchdog->finished; }))
+            _exit(Interrupted);
+    });
 }
 
 ComputeJob::~ComputeJob()
 {
+    {
+        std::lock_guard<std::mutex> lock(m_watchdog->mutex);
+        m_watchdog->finished = true;
+    }
+    m_watchdog->changed.notify_all();
+    const char byte = 'q';
+    if (write(wakeWatchdog[1], &byte, 1) < 0) {
+        // The pipe is gone: the watchdog never started waiting on it.
+    }
+    m_watchdog->thread.join();
     sigaction(SIGINT, &previousAction, nullptr);
+    close(wakeWatchdog[0]);
+    close(wakeWatchdog[1]);
 }
 
 void ComputeJob::addTable(QAbstractItemModel* table)
@@ -81,8 +129,14 @@ int ComputeJob::computeAndWrite(const QString& output)
     std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
     if (progress)
         progress->finish();
-    if (computation.outcome() == KXEquationComputation::Outcome::Cancelled || interrupted.load())
-        return Interrupted;
+    {
+        std::lock_guard<std::mutex> lock(m_watchdog->mutex);
+        if (interrupted.load())
+            return Interrupted;
+        // From here on Ctrl-C waits for the output to be written whole.
+        m_watchdog->writing = true;
+    }
+    m_watchdog->changed.notify_all();
     if (!table)
         return Failed;
     if (output.isEmpty()) {

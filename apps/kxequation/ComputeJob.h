@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QAbstractItemModel;
 
 namespace KXCommandLine {
@@ -14,7 +16,8 @@ namespace KXCommandLine {
 const int Interrupted = 130;
 
 /// An equation set up and computed without the module controller: the models, the engine, and
-/// Ctrl-C, which stops the computation and leaves any output file as it was.
+/// Ctrl-C, which stops the computation and leaves any output file as it was; once the table is
+/// computed, Ctrl-C waits for it to be written.
 class ComputeJob
 {
 public:
@@ -34,6 +37,8 @@ public:
     KXEquationVariableModel variables;
 
 private:
+    struct Watchdog;
+    std::unique_ptr<Watchdog> m_watchdog;
     KXEquationComputation::Engine m_engine = KXEquationComputation::Engine::Fast;
     bool m_hasTable = false;
 };

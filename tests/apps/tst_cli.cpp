@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <signal.h>
+
 namespace {
 struct Run {
     int exitCode;
@@ -33,6 +35,8 @@ private slots:
     void compute_data();
     void compute();
     void failedComputeKeepsOutput();
+    void interrupt_data();
+    void interrupt();
     void saveThenRun();
     void demoEquation();
 
@@ -170,6 +174,14 @@ void TestCli::compute_data()
     QTest::newRow("empty-range") << QStringList{"compute", "--formula", "i", "--first-row", "3", "--last-row", "2",
                                                 "--last-col", "1"}
                                  << "" << "error: Invalid working range\n" << 1;
+    QTest::newRow("failing-cell") << QStringList{"compute", "--formula", "if(i>1;\"a\"*i;i)", "--last-row", "2",
+                                                 "--last-col", "1"}
+                                  << "" << "error: Invalid computing formula:Invalid syntax for '*':a (expression "
+                                           "must be numeric)\nnote: row 2, column 1\n" << 1;
+    QTest::newRow("reference-engine") << QStringList{"compute", "--engine", "reference", "--formula", "2*i+j",
+                                                     "--last-row", "2", "--last-col", "2"}
+                                      << ",,\n,3,4\n,5,6\n" << "" << 0;
+    QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << "" << "" << 64;
     QTest::newRow("no-formula") << QStringList{"compute", "--last-row", "1"} << "" << "" << 64;
     QTest::newRow("bad-switch") << QStringList{"compute", "--formula", "1", "--headers", "maybe"} << "" << "" << 64;
     QTest::newRow("run-missing-file") << QStringList{"run", "/nonexistent/e.xml"} << ""
@@ -209,6 +221,59 @@ void TestCli::failedComputeKeepsOutput()
     QVERIFY(QDir(m_project.path()).entryList({QStringLiteral("*.csv.*"), QStringLiteral("*~")}, QDir::Files | QDir::Hidden).isEmpty());
     QCOMPARE(runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output", output}).exitCode, 0);
     QCOMPARE(contents(output), QByteArray(",\n,1\n"));
+}
+
+void TestCli::interrupt_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QByteArray>("existing"); // empty: no output file beforehand
+
+    QTest::newRow("long-cell-new-output") << "fast" << "sum(k,1,1e9,k*i)" << QByteArray();
+    QTest::newRow("long-cell-existing-output") << "reference" << "sum(k,1,1e9,k*i)" << QByteArray("precious\n");
+    QTest::newRow("many-cells-existing-output") << "fast" << "sum(k,1,50,k*i)+j" << QByteArray("precious\n");
+}
+
+// Ctrl-C: exit status 130, and the output file neither created nor changed.
+void TestCli::interrupt()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, formula);
+    QFETCH(QByteArray, existing);
+
+    QTemporaryDir folder;
+    const QString output = folder.filePath(QStringLiteral("out.csv"));
+    if (!existing.isEmpty()) {
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(existing) == existing.size());
+    }
+    QProcess process;
+    process.start(QStringLiteral(KXEQUATION_PROGRAM), {"compute", "--engine", engine, "--formula", formula,
+                                                       "--last-row", "4000", "--last-col", "4000", "--output", output});
+    QVERIFY(process.waitForStarted());
+    // Interrupt once the tool catches SIGINT (signal 2: bit 1 of the caught mask).
+    const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+    auto catchesInterrupt = [&status] {
+        QFile file(status);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("SigCgt:"))
+                return (line.mid(7).trimmed().toULongLong(nullptr, 16) & 2) != 0;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(catchesInterrupt(), 20000);
+    QTest::qWait(200);
+    QCOMPARE(process.state(), QProcess::Running);
+    kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QFile file(output);
+    QCOMPARE(file.exists(), !existing.isEmpty());
+    QVERIFY(existing.isEmpty() || (file.open(QIODevice::ReadOnly) && file.readAll() == existing));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), existing.isEmpty() ? 0 : 1);
 }
 
 void TestCli::saveThenRun()
