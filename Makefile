@@ -37,8 +37,8 @@ sanitize: deps
 
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKX_TSAN=ON
-	cmake --build build-tsan -j $(JOBS) --target tst_compute tst_calculationcommands tst_commands
-	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R 'tst_compute|tst_calculationcommands|tst_commands'
+	cmake --build build-tsan -j $(JOBS) --target tst_compute tst_engines tst_calculationcommands tst_commands
+	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R 'tst_compute|tst_engines|tst_calculationcommands|tst_commands'
 
 demo: build
 	./build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop
