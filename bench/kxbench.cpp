@@ -1,9 +1,12 @@
-// Computes 1000 x 1000 tables through the module controller and compares them with a one-thread
-// evaluation of the same tree and, for plain formulas, with muparser.
+// Computes tables through KXEquationComputation on the fast engine, and compares it with the
+// reference engine (timed on a smaller grid, per cell), with the fast engine's program on one
+// thread, and, when it is installed, with muparser on one thread. Prints a table and writes the
+// figures to bench.json beside the bench folder (or to the path given as the first argument).
 
 #include "KXDataModel.h"
+#include "KXEquationCellProgram.h"
 #include "KXEquationCommand.h"
-#include "KXEquationCtrl.h"
+#include "KXEquationComputation.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
@@ -11,38 +14,51 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThreadPool>
 
+#ifdef KX_HAVE_MUPARSER
 #include <muParser.h>
+#endif
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
-const int SIZE = 1000;
+using Engine = KXEquationComputation::Engine;
 
 struct Case {
     const char* formula;
     const char* muparserFormula; // null when muparser has no equivalent
+    int rows;
+    int columns;
 };
 
 const Case cases[] = {
-    {"2*i+j", "2*i+j"},
-    {"sqrt(i)*sin(j)+1", "sqrt(i)*sin(j*_pi/180)+1"},
-    {"Input1(i,j)*2", nullptr},
-    {"sum(k,1,10,k*i)", nullptr},
-    {"if(i>j;i;j)", nullptr},
+    {"2*i+j", "2*i+j", 1000, 1000},
+    {"sqrt(i)*sin(j)+1", "sqrt(i)*sin(j*_pi/180)+1", 1000, 1000},
+    {"Input1(i,j)*2", nullptr, 1000, 1000},
+    {"sum(k,1,10,k*i)", nullptr, 1000, 1000},
+    {"if(i>j;i;j)", nullptr, 1000, 1000},
+    {"2*i+j", "2*i+j", 10000, 1000},
 };
+// The reference costs microseconds per cell: it is timed on this many rows of the case's columns.
+const int REFERENCE_ROWS = 20;
 
-// Peak resident memory of the process since the last reset, in MiB.
-double peakMemory()
+// A memory figure of the process in MiB: "VmHWM:" the peak since the last reset, "VmRSS:" now.
+double memory(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
+    const int length = int(qstrlen(field));
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(length).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
 }
@@ -54,21 +70,42 @@ void resetPeakMemory()
         clear.write("5");
 }
 
-double noTaskBaseline(KXEquationVariableModel* variables, const QString& formula)
+/// Seconds that KXEquationComputation takes for rows x columns cells; negative when it failed.
+double computeSeconds(KXEquationVariableModel& variables, const QString& formula, int rows, int columns,
+                      Engine engine)
 {
-    KXEquationVariableModel cell(variables);
+    KXEquationModel equation;
+    equation.setFormula(formula);
+    equation.setRowStart(QStringLiteral("1"));
+    equation.setRowEnd(QString::number(rows));
+    equation.setColStart(QStringLiteral("1"));
+    equation.setColEnd(QString::number(columns));
+    KXEquationComputation computation(&equation, &variables);
+    KXEquationComputation::Options options;
+    options.engine = engine;
+    QElapsedTimer timer;
+    timer.start();
+    std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    return table ? seconds : -1.0;
+}
+
+/// The fast engine's program run by one worker over the whole grid, one row buffer reused.
+double oneThreadSeconds(const KXEquationVariableModel& variables, const QString& formula, int rows, int columns)
+{
+    KXEquationVariableModel cell(&variables);
     cell.addVariable(QStringLiteral("i"), -9999);
     cell.addVariable(QStringLiteral("j"), -9999);
     std::unique_ptr<KXEquationCommand> tree(KXEquationInterpreter(&cell).interpret(formula));
     QElapsedTimer timer;
     timer.start();
+    std::unique_ptr<KXEquationCellProgram> program = compileCellProgram(*tree, cell);
+    std::unique_ptr<KXEquationCellProgram::Worker> worker = program->makeWorker(nullptr);
+    std::vector<QVariant> row(static_cast<size_t>(columns));
     double checksum = 0;
-    for (int i = 1; i <= SIZE; ++i) {
-        for (int j = 1; j <= SIZE; ++j) {
-            cell.addVariable(QStringLiteral("i"), i);
-            cell.addVariable(QStringLiteral("j"), j);
-            checksum += tree->evaluate().toDouble();
-        }
+    for (int i = 1; i <= rows; ++i) {
+        worker->evaluateRow(i, 1, columns, row.data());
+        checksum += row.front().toDouble();
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (checksum == 0.123)
@@ -76,7 +113,8 @@ double noTaskBaseline(KXEquationVariableModel* variables, const QString& formula
     return seconds;
 }
 
-double muparserTime(const char* formula)
+#ifdef KX_HAVE_MUPARSER
+double muparserSeconds(const char* formula, int rows, int columns)
 {
     mu::Parser parser;
     double i = 0, j = 0;
@@ -86,8 +124,8 @@ double muparserTime(const char* formula)
     QElapsedTimer timer;
     timer.start();
     double checksum = 0;
-    for (int row = 1; row <= SIZE; ++row) {
-        for (int column = 1; column <= SIZE; ++column) {
+    for (int row = 1; row <= rows; ++row) {
+        for (int column = 1; column <= columns; ++column) {
             i = row;
             j = column;
             checksum += parser.Eval();
@@ -98,49 +136,80 @@ double muparserTime(const char* formula)
         std::puts("");
     return seconds;
 }
+#else
+double muparserSeconds(const char*, int, int)
+{
+    return -1.0;
+}
+#endif
 }
 
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
+    const QString jsonPath = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                      : QCoreApplication::applicationDirPath() + QStringLiteral("/../bench.json");
+    const int size = 1000;
     auto input = std::make_unique<KXDataModelGeneric>();
-    input->createEmpty(SIZE, SIZE);
+    input->createEmpty(size, size);
     input->setName(QStringLiteral("bench"), QStringLiteral("input"));
-    for (int r = 0; r < SIZE; ++r) {
-        for (int c = 0; c < SIZE; ++c)
+    for (int r = 0; r < size; ++r) {
+        for (int c = 0; c < size; ++c)
             input->setCell(r, c, double(r + c));
     }
+    KXEquationVariableModel variables;
+    variables.addVariable(QStringLiteral("Input1"), input.get(), QString());
 
     std::printf("cores (global thread pool): %d\n", QThreadPool::globalInstance()->maxThreadCount());
-    std::printf("%-20s %10s %14s %13s %12s %9s %12s %10s\n", "formula", "compute s", "cells/s", "peak RSS MiB",
-                "1-thread s", "speedup", "muparser s", "vs mu");
+    std::printf("%-18s %11s %9s %9s %11s %9s %9s %10s %8s %8s %8s %9s\n", "formula", "grid", "fast s", "ns/cell",
+                "ref ns/cell", "vs ref", "1-thr s", "muparser s", "vs mu", "peak MiB", "grew MiB", "table MiB");
+    QJsonArray figures;
     for (const Case& benchCase : cases) {
-        KXEquationCtrl controller;
-        controller.setCurrentDataModel(input.get());
-        controller.model()->setFormula(QString::fromLatin1(benchCase.formula));
-        controller.model()->setRowEnd(QString::number(SIZE));
-        controller.model()->setColEnd(QString::number(SIZE));
-
+        const QString formula = QString::fromLatin1(benchCase.formula);
+        const double cells = double(benchCase.rows) * benchCase.columns;
         resetPeakMemory();
-        QElapsedTimer timer;
-        timer.start();
-        std::unique_ptr<KXDataModelGeneric> table(controller.compute());
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        const double peak = peakMemory();
-        if (!table) {
-            std::printf("%-20s failed\n", benchCase.formula);
+        const double before = memory("VmRSS:");
+        const double fast = computeSeconds(variables, formula, benchCase.rows, benchCase.columns, Engine::Fast);
+        const double peak = memory("VmHWM:");
+        const double reference =
+            computeSeconds(variables, formula, REFERENCE_ROWS, benchCase.columns, Engine::Reference)
+            / (double(REFERENCE_ROWS) * benchCase.columns);
+        const double oneThread = oneThreadSeconds(variables, formula, benchCase.rows, benchCase.columns);
+        const double mu = benchCase.muparserFormula
+                              ? muparserSeconds(benchCase.muparserFormula, benchCase.rows, benchCase.columns)
+                              : -1.0;
+        const QString grid = QStringLiteral("%1x%2").arg(benchCase.rows).arg(benchCase.columns);
+        if (fast < 0 || reference < 0) {
+            std::printf("%-18s %11s failed\n", benchCase.formula, qPrintable(grid));
             continue;
         }
-        table.reset();
-        const double baseline = noTaskBaseline(controller.variableModel(), QString::fromLatin1(benchCase.formula));
-        std::printf("%-20s %10.3f %14.0f %13.1f %12.3f %8.2fx", benchCase.formula, seconds, SIZE * SIZE / seconds,
-                    peak, baseline, baseline / seconds);
-        if (benchCase.muparserFormula) {
-            const double mu = muparserTime(benchCase.muparserFormula);
-            std::printf(" %12.3f %9.1fx\n", mu, seconds / mu);
-        } else {
-            std::printf(" %12s %10s\n", "-", "-");
-        }
+        const double tableMiB = KXEquationComputation::tableBytes(benchCase.rows, benchCase.columns) / 1048576.0;
+        std::printf("%-18s %11s %9.3f %9.1f %11.0f %8.0fx %9.3f", benchCase.formula, qPrintable(grid), fast,
+                    fast / cells * 1e9, reference * 1e9, reference * cells / fast, oneThread);
+        if (mu >= 0)
+            std::printf(" %10.3f %8.2f", mu, fast / mu);
+        else
+            std::printf(" %10s %8s", "-", "-");
+        std::printf(" %8.0f %8.0f %9.0f\n", peak, peak - before, tableMiB);
+
+        QJsonObject object;
+        object.insert(QStringLiteral("formula"), formula);
+        object.insert(QStringLiteral("cells"), cells);
+        object.insert(QStringLiteral("fast_s"), fast);
+        object.insert(QStringLiteral("reference_s_per_cell"), reference);
+        object.insert(QStringLiteral("one_thread_s"), oneThread);
+        object.insert(QStringLiteral("muparser_s"), mu >= 0 ? QJsonValue(mu) : QJsonValue());
+        object.insert(QStringLiteral("peak_rss_mib"), peak);
+        figures.append(object);
     }
+    std::printf("vs ref: reference time per cell over fast time per cell; vs mu: fast compute() over muparser "
+                "on one thread (below 1: faster);\ngrew: peak resident memory above the resident memory before the "
+                "fast computation\n");
+    QFile json(jsonPath);
+    if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(figures).toJson()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(jsonPath));
+        return 1;
+    }
+    std::printf("figures written to %s\n", qPrintable(QFileInfo(jsonPath).canonicalFilePath()));
     return 0;
 }
