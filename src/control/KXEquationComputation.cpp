@@ -122,6 +122,16 @@ public:
     }
 
     KXDataModelGeneric* constantDataset(const QVariant& value) const;
+    /// The table would not fit: how much it needs, and how much memory the machine has.
+    void refuseMemory() const
+    {
+        MessageLoggerInterface::Error(
+            trComputation("The table needs %1 MiB of memory; this machine has %2 MiB",
+                          "Le tableau demande %1 Mio de mémoire ; cette machine en a %2 Mio")
+                .arg(std::ceil(tableBytes(rows, columns) / MEBIBYTE), 0, 'f', 0)
+                .arg(std::floor(double(KXSystemMemory::physicalBytes()) / MEBIBYTE), 0, 'f', 0),
+            nullptr);
+    }
     /// Both fill output; false when a cell failed (failure says which) or the computation was cancelled.
     bool reference();
     bool fast();
@@ -178,18 +188,10 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     run.columns = qint64(run.lastColumn) - run.firstColumn + 1;
     const double needed = tableBytes(run.rows, run.columns);
     const double available = double(KXSystemMemory::physicalBytes());
-    auto refuseMemory = [&] {
-        MessageLoggerInterface::Error(
-            trComputation("The table needs %1 MiB of memory; this machine has %2 MiB",
-                          "Le tableau demande %1 Mio de mémoire ; cette machine en a %2 Mio")
-                .arg(std::ceil(needed / MEBIBYTE), 0, 'f', 0)
-                .arg(std::floor(available / MEBIBYTE), 0, 'f', 0),
-            nullptr);
-    };
     // Rows and columns are counted in ints by the table.
     if ((available > 0 && needed > available) || run.rows > std::numeric_limits<int>::max()
         || run.columns > std::numeric_limits<int>::max()) {
-        refuseMemory();
+        run.refuseMemory();
         return nullptr;
     }
 
@@ -252,7 +254,7 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     run.output = std::make_unique<KXDataModelGeneric>();
     run.output->createEmpty(int(run.columns), int(run.rows));
     if (run.output->rowCount() != run.rows || run.output->columnCount() != run.columns) {
-        refuseMemory();
+        run.refuseMemory();
         return nullptr;
     }
     run.output->setName(m_equation->getDatasetName(), m_equation->getSubdatasetName());
@@ -294,6 +296,10 @@ KXDataModelGeneric* KXEquationComputation::Run::constantDataset(const QVariant& 
     }
     auto table = std::make_unique<KXDataModelGeneric>();
     table->createEmpty(int(columns), int(rows));
+    if (table->rowCount() != rows || table->columnCount() != columns) {
+        refuseMemory();
+        return nullptr;
+    }
     table->setName(equation->getDatasetName(), equation->getSubdatasetName());
     const QString header = equation->dataModelForHeader();
     const bool reference = options.engine == Engine::Reference;
