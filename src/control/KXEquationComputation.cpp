@@ -12,16 +12,16 @@
 #include "KXSystemMemory.h"
 
 #include <QCoreApplication>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QRunnable>
 #include <QThreadPool>
-#include <QWaitCondition>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -446,15 +446,18 @@ public:
         // Helpers only where a pool thread is free now: a caller that is itself a pool task
         // then never waits for helpers that cannot start.
         // Helpers hold the count they report to, which must outlive the last helper's unlock.
+        // The hand-over and the count use std:: primitives, which race checkers see through.
         auto helpersDone = std::make_shared<HelperCount>();
         int helpers = 0;
         const int wanted = std::min(QThreadPool::globalInstance()->maxThreadCount() - 1, m_blockCount - 1);
+        m_handedOver.store(true, std::memory_order_release);
         for (int k = 0; k < wanted; ++k) {
             auto* helper = QRunnable::create([this, helpersDone] {
+                m_handedOver.load(std::memory_order_acquire);
                 runBlocks(false);
-                QMutexLocker locker(&helpersDone->mutex);
+                std::lock_guard<std::mutex> lock(helpersDone->mutex);
                 ++helpersDone->count;
-                helpersDone->changed.wakeAll();
+                helpersDone->changed.notify_all();
             });
             if (!QThreadPool::globalInstance()->tryStart(helper)) {
                 delete helper;
@@ -463,15 +466,14 @@ public:
             ++helpers;
         }
         runBlocks(true);
-        {
-            QMutexLocker locker(&helpersDone->mutex);
-            while (helpersDone->count < helpers) {
-                helpersDone->changed.wait(&helpersDone->mutex, 20);
-                locker.unlock();
-                m_run.progress(m_cellsDone.load());
-                locker.relock();
-            }
+        std::unique_lock<std::mutex> lock(helpersDone->mutex);
+        while (helpersDone->count < helpers) {
+            helpersDone->changed.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            m_run.progress(m_cellsDone.load());
+            lock.lock();
         }
+        lock.unlock();
         m_run.evaluated();
         if (m_run.cancelRequested())
             return false;
@@ -586,10 +588,12 @@ private:
     std::atomic<int> m_firstFailedBlock{std::numeric_limits<int>::max()};
     std::atomic<qint64> m_cellsDone{0};
 
+    std::atomic<bool> m_handedOver{false};
+
     struct HelperCount
     {
-        QMutex mutex;
-        QWaitCondition changed;
+        std::mutex mutex;
+        std::condition_variable changed;
         int count = 0;
     };
 };
