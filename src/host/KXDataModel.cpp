@@ -1,5 +1,7 @@
 #include "KXDataModel.h"
 
+#include "KXSystemMemory.h"
+
 #include <new>
 
 TDataModel::~TDataModel() = default;
@@ -49,6 +51,12 @@ void KXDataModelGeneric::createEmpty(int columns, int rows)
 {
     columns = qMax(0, columns);
     rows = qMax(0, rows);
+    // Refused before allocating: a table beyond the physical memory would only swap, and some
+    // allocators abort rather than fail.
+    const double bytes = (double(rows) * double(columns) + double(rows) + double(columns)) * double(sizeof(QVariant));
+    const qint64 physical = KXSystemMemory::physicalBytes();
+    if (physical > 0 && bytes > double(physical))
+        columns = rows = 0;
     beginResetModel();
     try {
         m_cells = std::vector<QVariant>(size_t(rows) * size_t(columns));
