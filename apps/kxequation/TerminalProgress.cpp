@@ -25,12 +25,21 @@ void TerminalProgress::draw(qint64 value)
     const int filled = int(share * width);
     const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'));
     const double seconds = m_sinceStart.nsecsElapsed() / 1e9;
-    const double rate = seconds > 0 ? double(value) / seconds : 0.0;
-    const QByteArray line = QStringLiteral("\r%1 [%2] %3% %4 s %5 cells/s\033[K")
+    // Rates read best with a unit prefix: "2.5 M cells/s".
+    double shown = seconds > 0 ? double(value) / seconds : 0.0;
+    QString unit = QStringLiteral("cells/s");
+    for (const char* prefix : {"k", "M", "G"}) {
+        if (shown < 1000)
+            break;
+        shown /= 1000;
+        unit = QLatin1String(prefix) + QStringLiteral(" cells/s");
+    }
+    const QByteArray line = QStringLiteral("\r%1 [%2] %3% %4 s %5 %6\033[K")
                                 .arg(m_text, bar)
                                 .arg(int(share * 100))
                                 .arg(seconds, 0, 'f', 1)
-                                .arg(rate, 0, 'g', 3)
+                                .arg(shown, 0, 'f', 1)
+                                .arg(unit)
                                 .toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
