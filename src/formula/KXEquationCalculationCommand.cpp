@@ -1,5 +1,6 @@
 #include "KXEquationCalculationCommand.h"
 
+#include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 
@@ -254,35 +255,81 @@ QVariant KXEquationCalculationCommand::evaluate() const
     return QVariant();
 }
 
+namespace {
+// The tree's own loop: the loop variable is a constant of the node's variable model.
+class TreeBody final : public KXEquationCalculationCommand::Body
+{
+public:
+    TreeBody(KXEquationVariableModel& model, const QString& name, const KXEquationCommand& expression)
+        : m_model(model), m_name(name), m_expression(expression)
+    {
+    }
+    QVariant valueAt(qint64 k) override
+    {
+        // A computation being cancelled must not wait for a billion-step loop in one of its cells.
+        if (m_model.cancelRequested())
+            return KXEquationCommand::errorValue(
+                QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
+        m_model.addVariable(m_name, double(k));
+        return m_expression.evaluate();
+    }
+
+private:
+    KXEquationVariableModel& m_model;
+    const QString& m_name;
+    const KXEquationCommand& m_expression;
+};
+}
+
+int KXEquationCalculationCommand::compile(KXEquationCompiler& compiler) const
+{
+    compiler.loopVariable(m_variableName);
+    const int start = compiler.compile(*m_start);
+    const int end = compiler.compile(*m_end);
+    const int expression = compiler.compile(*m_expression);
+    // var and stdDev read formula text while they evaluate: they stay trees.
+    if (traits().form == Form::Variance || traits().form == Form::StandardDeviation)
+        return compiler.fallback(*this);
+    return compiler.range(*this, traits(), m_variableName, start, end, expression);
+}
+
+bool KXEquationCalculationCommand::toBound(const QVariant& value, int& bound)
+{
+    bool ok = false;
+    bound = value.toInt(&ok);
+    return ok;
+}
+
 QVariant KXEquationCalculationCommand::evaluateRange() const
 {
     const QVariant startValue = m_start->evaluate();
     const QVariant endValue = m_end->evaluate();
+    TreeBody body(*m_variableModel, m_variableName, *m_expression);
+    return aggregate(startValue, endValue, body);
+}
+
+QVariant KXEquationCalculationCommand::aggregate(const QVariant& startValue, const QVariant& endValue,
+                                                 Body& body) const
+{
     if (getError(startValue))
         return startValue;
     if (getError(endValue))
         return endValue;
-    bool startOk = false;
-    bool endOk = false;
-    const int start = startValue.toInt(&startOk);
-    const int end = endValue.toInt(&endOk);
+    int start = 0;
+    int end = 0;
+    const bool startOk = toBound(startValue, start);
+    const bool endOk = toBound(endValue, end);
     if (!startOk || !endOk) {
         const Traits& row = traits();
         return row.boundEnglish ? message(row.boundEnglish, row.boundFrench) : QVariant(false);
     }
-    return traits().form == Form::Extreme ? extreme(start, end) : accumulate(start, end);
+    return traits().form == Form::Extreme ? extreme(start, end, body) : accumulate(start, end, body);
 }
 
-// Sets the loop variable to k and reads the expression as a number.
-bool KXEquationCalculationCommand::valueAt(qint64 k, double& number, QVariant& failure) const
+// Reads the expression's value at k as a number.
+bool KXEquationCalculationCommand::valueAt(Body& body, qint64 k, double& number, QVariant& failure) const
 {
-    // A computation being cancelled must not wait for a billion-step loop in one of its cells.
-    if (m_variableModel->cancelRequested()) {
-        failure = error(QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
-        return false;
-    }
-    m_variableModel->addVariable(m_variableName, double(k));
-    const QVariant value = m_expression->evaluate();
+    const QVariant value = body.valueAt(k);
     if (getError(value)) {
         failure = value;
         return false;
@@ -296,14 +343,14 @@ bool KXEquationCalculationCommand::valueAt(qint64 k, double& number, QVariant& f
     return true;
 }
 
-QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end) const
+QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end, Body& body) const
 {
     const Traits& row = traits();
     double acc = row.initial;
     for (qint64 k = start; k <= end; ++k) {
         double x = 0.0;
         QVariant failure;
-        if (!valueAt(k, x, failure))
+        if (!valueAt(body, k, x, failure))
             return failure;
         if (x == NO_VALUE)
             return noValue();
@@ -316,16 +363,16 @@ QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end) cons
 }
 
 // The value at start seeds the extreme, even in an empty range and even when it is a no-value.
-QVariant KXEquationCalculationCommand::extreme(qint64 start, qint64 end) const
+QVariant KXEquationCalculationCommand::extreme(qint64 start, qint64 end, Body& body) const
 {
     const Traits& row = traits();
     double x = 0.0;
     QVariant failure;
-    if (!valueAt(start, x, failure))
+    if (!valueAt(body, start, x, failure))
         return failure;
     double extreme = x;
     for (qint64 k = start + 1; k <= end; ++k) {
-        if (!valueAt(k, x, failure))
+        if (!valueAt(body, k, x, failure))
             return failure;
         if (x != NO_VALUE && row.replaces(x, extreme))
             extreme = x;
@@ -346,10 +393,10 @@ void KXEquationCalculationCommand::giveNodes(KXEquationCalculationCommand& local
 // mean written to six digits, so a mean that does not read back as a formula fails here.
 QVariant KXEquationCalculationCommand::variance() const
 {
-    bool endOk = false;
-    bool startOk = false;
-    const int end = m_end->evaluate().toInt(&endOk);
-    const int start = m_start->evaluate().toInt(&startOk);
+    int end = 0;
+    int start = 0;
+    const bool endOk = toBound(m_end->evaluate(), end);
+    const bool startOk = toBound(m_start->evaluate(), start);
     if (!endOk || !startOk)
         return QVariant(false);
 
@@ -422,7 +469,16 @@ KXEquationCalculationSelectionCommand::~KXEquationCalculationSelectionCommand() 
 // A value that is no list (a single cell, a number) aggregates as an empty list.
 QVariant KXEquationCalculationSelectionCommand::evaluate() const
 {
-    const QVariant value = m_selection->evaluate();
+    return aggregate(m_selection->evaluate());
+}
+
+int KXEquationCalculationSelectionCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.selection(*this, compiler.compile(*m_selection));
+}
+
+QVariant KXEquationCalculationSelectionCommand::aggregate(const QVariant& value) const
+{
     if (getError(value))
         return value;
     return traits().aggregate(value.value<QVariantList>());
