@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace KXEquationProgram;
 
@@ -213,8 +214,20 @@ private:
         }
     };
 
-    int add(const KXEquationProgram::Instruction& in)
+    int add(KXEquationProgram::Instruction in)
     {
+        // A block of cells takes both branches of a condition, so a branch may not step a loop
+        // variable that the cells of the other branch would then see stepped.
+        in.writesSlots = in.op == Op::Range || in.op == Op::Fallback;
+        in.lanes = in.kind != Kind::Other;
+        for (const int child : {in.a, in.b, in.c}) {
+            if (child < 0)
+                continue;
+            in.writesSlots = in.writesSlots || m_code.instructions[child].writesSlots;
+            in.lanes = in.lanes && m_code.instructions[child].lanes;
+        }
+        if (in.op == Op::Condition && in.lanes)
+            in.lanes = !m_code.instructions[in.b].writesSlots && !m_code.instructions[in.c].writesSlots;
         m_code.instructions.push_back(in);
         return int(m_code.instructions.size()) - 1;
     }
@@ -268,11 +281,25 @@ namespace {
 /// One thread's evaluation of a compiled program.
 class Runner final : public KXEquationCompiledWorker
 {
+    static const int LANES = 64;
+    struct Lanes {
+        double value[LANES];
+        bool bad[LANES];
+        bool uniform;
+    };
+    struct BlockSlot {
+        double value;
+        bool present;
+        bool perColumn; // the column number of each cell
+    };
+
 public:
     Runner(const Code& code, const KXEquationVariableModel& variables, const std::atomic<bool>* cancel)
         : m_code(code), m_in(code.instructions.data()), m_cancel(cancel), m_slots(code.initialSlots),
           m_saved(code.initialSlots)
     {
+        m_lanes.resize(code.instructions.size());
+        m_blockSlots.resize(code.initialSlots.size());
         if (code.fallbacks.empty())
             return;
         m_variables = std::make_unique<KXEquationVariableModel>(&variables);
@@ -283,19 +310,29 @@ public:
     void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) override
     {
         const Instruction& root = m_in[m_code.root];
-        for (int column = firstColumn; column <= lastColumn; ++column, ++out) {
-            startCell(row, column);
-            if (root.kind != Kind::Other) {
-                m_bail = false;
-                const double x = number(m_code.root);
-                if (!m_bail) {
-                    *out = root.kind == Kind::Bool ? QVariant(x != 0.0) : QVariant(x);
+        if (!root.lanes) {
+            for (int column = firstColumn; column <= lastColumn; ++column)
+                *out++ = cell(row, column);
+            return;
+        }
+        for (int first = firstColumn; first <= lastColumn; first += LANES) {
+            const int count = std::min(LANES, lastColumn - first + 1);
+            startBlock(row, first, count);
+            lanes(m_code.root, count);
+            const Lanes& result = spread(m_lanes[m_code.root], count);
+            for (int lane = 0; lane < count; ++lane, ++out) {
+                if (result.bad[lane]) {
+                    *out = cell(row, first + lane);
+                } else {
+                    // setValue() writes over a value of the same kind in place.
+                    const double x = result.value[lane];
+                    if (root.kind == Kind::Bool)
+                        out->setValue(x != 0.0);
+                    else
+                        out->setValue(x);
                     ++m_doubleCells;
-                    continue;
                 }
-                startCell(row, column);
             }
-            *out = value(m_code.root);
         }
     }
 
@@ -326,6 +363,294 @@ private:
     }
 
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+
+    // One cell on its own: the double path, else the typed path.
+    QVariant cell(int row, int column)
+    {
+        startCell(row, column);
+        const Instruction& root = m_in[m_code.root];
+        if (root.kind != Kind::Other) {
+            m_bail = false;
+            const double x = number(m_code.root);
+            if (!m_bail) {
+                ++m_doubleCells;
+                return root.kind == Kind::Bool ? QVariant(x != 0.0) : QVariant(x);
+            }
+            startCell(row, column);
+        }
+        return value(m_code.root);
+    }
+
+    // The block path: the double path for up to LANES cells of a row at once, one instruction
+    // after the other, so that the cost of reading the program is shared by the block. A lane
+    // is bad where the double path would give up for that cell; bad cells are taken one by one.
+    // Slots hold one value for the whole block except "j" before anything steps it.
+    void startBlock(int row, int firstColumn, int count)
+    {
+        for (std::size_t s = 0; s < m_blockSlots.size(); ++s)
+            m_blockSlots[s] = {m_code.initialSlots[s].value, m_code.initialSlots[s].present, false};
+        m_blockSlots[ROW_SLOT] = {double(row), true, false};
+        m_blockSlots[COLUMN_SLOT] = {0.0, true, true};
+        for (int lane = 0; lane < count; ++lane)
+            m_columns[lane] = double(firstColumn + lane);
+    }
+
+    // A value that is the same in every cell of the block is kept once, in lane 0.
+    static void fill(Lanes& out, double x, bool bad)
+    {
+        out.uniform = true;
+        out.value[0] = x;
+        out.bad[0] = bad;
+    }
+
+    static Lanes& spread(Lanes& lanes, int count)
+    {
+        if (lanes.uniform) {
+            std::fill(lanes.value + 1, lanes.value + count, lanes.value[0]);
+            std::fill(lanes.bad + 1, lanes.bad + count, lanes.bad[0]);
+            lanes.uniform = false;
+        }
+        return lanes;
+    }
+
+    // Computes the children; the number of lanes to compute is 1 when all of them are uniform.
+    int childLanes(const Instruction& in, int count, Lanes& out)
+    {
+        bool uniform = true;
+        for (const int child : {in.a, in.b, in.c}) {
+            if (child >= 0) {
+                lanes(child, count);
+                uniform = uniform && m_lanes[child].uniform;
+            }
+        }
+        out.uniform = uniform;
+        if (uniform)
+            return 1;
+        for (const int child : {in.a, in.b, in.c}) {
+            if (child >= 0)
+                spread(m_lanes[child], count);
+        }
+        return count;
+    }
+
+    void lanes(int at, int count)
+    {
+        const Instruction& in = m_in[at];
+        Lanes& out = m_lanes[at];
+        switch (in.op) {
+        case Op::Constant:
+            fill(out, in.number, false);
+            return;
+        case Op::Slot:
+        case Op::Val: {
+            const BlockSlot& slot = m_blockSlots[in.index];
+            if (!slot.present) {
+                fill(out, NO_VALUE, in.op == Op::Slot);
+                return;
+            }
+            if (!slot.perColumn) {
+                fill(out, in.negated ? slot.value * -1.0 : slot.value, false);
+                return;
+            }
+            out.uniform = false;
+            for (int lane = 0; lane < count; ++lane)
+                out.value[lane] = in.negated ? m_columns[lane] * -1.0 : m_columns[lane];
+            std::fill(out.bad, out.bad + count, false);
+            return;
+        }
+        case Op::Operator: {
+            const int n = childLanes(in, count, out);
+            operationLanes(in, m_lanes[in.a], m_lanes[in.b], out, n);
+            return;
+        }
+        case Op::Math: {
+            const int n = childLanes(in, count, out);
+            const Lanes& x = m_lanes[in.a];
+            for (int lane = 0; lane < n; ++lane) {
+                out.bad[lane] = x.bad[lane] || x.value[lane] == NO_VALUE;
+                out.value[lane] = out.bad[lane] ? 0.0 : in.function(x.value[lane]);
+            }
+            return;
+        }
+        case Op::Data: {
+            const int n = childLanes(in, count, out);
+            const Lanes& r = m_lanes[in.a];
+            const Lanes& c = m_lanes[in.b];
+            const KXEquationDatasetSnapshot& dataset = *m_code.datasets[in.index];
+            for (int lane = 0; lane < n; ++lane) {
+                int row = 0;
+                int column = 0;
+                out.bad[lane] = r.bad[lane] || c.bad[lane] || !index(r.value[lane], row)
+                    || !index(c.value[lane], column) || !dataset.number(row, column, out.value[lane]);
+            }
+            return;
+        }
+        case Op::Condition: {
+            const int n = childLanes(in, count, out);
+            const Lanes& test = m_lanes[in.a];
+            const Lanes& yes = m_lanes[in.b];
+            const Lanes& no = m_lanes[in.c];
+            for (int lane = 0; lane < n; ++lane) {
+                const bool chosen = test.value[lane] != 0.0;
+                out.value[lane] = chosen ? yes.value[lane] : no.value[lane];
+                out.bad[lane] = test.bad[lane] || (chosen ? yes.bad[lane] : no.bad[lane]);
+            }
+            return;
+        }
+        case Op::Range:
+            aggregateLanes(in, out, count);
+            return;
+        default:
+            fill(out, 0.0, true);
+            return;
+        }
+    }
+
+    template <class Function>
+    static void arithmeticLanes(const Lanes& x, const Lanes& y, Lanes& out, int count, Function function)
+    {
+        for (int lane = 0; lane < count; ++lane) {
+            const double a = x.value[lane];
+            const double b = y.value[lane];
+            out.bad[lane] = x.bad[lane] | y.bad[lane] | (a == NO_VALUE) | (b == NO_VALUE);
+            out.value[lane] = function(a, b);
+        }
+    }
+
+    template <class Function>
+    static void comparisonLanes(const Lanes& x, const Lanes& y, Lanes& out, int count, Function function)
+    {
+        for (int lane = 0; lane < count; ++lane) {
+            const double a = x.value[lane];
+            const double b = y.value[lane];
+            out.bad[lane] = x.bad[lane] | y.bad[lane];
+            out.value[lane] = function(a, b) ? 1.0 : 0.0;
+        }
+    }
+
+    void operationLanes(const Instruction& in, const Lanes& x, const Lanes& y, Lanes& out, int count)
+    {
+        const auto marked = [](double a, double b) { return a != NO_VALUE && b != NO_VALUE; };
+        switch (in.fast) {
+        case Fast::Add:
+            return arithmeticLanes(x, y, out, count, [](double a, double b) { return a + b; });
+        case Fast::Subtract:
+            return arithmeticLanes(x, y, out, count, [](double a, double b) { return a - b; });
+        case Fast::Multiply:
+            return arithmeticLanes(x, y, out, count, [](double a, double b) { return a * b; });
+        case Fast::Divide:
+            return arithmeticLanes(x, y, out, count, [](double a, double b) { return a / b; });
+        case Fast::Power:
+            return arithmeticLanes(x, y, out, count, in.binary);
+        case Fast::Greater:
+            return comparisonLanes(x, y, out, count, [&](double a, double b) { return marked(a, b) && a > b; });
+        case Fast::Less:
+            return comparisonLanes(x, y, out, count, [&](double a, double b) { return marked(a, b) && a < b; });
+        case Fast::GreaterEqual:
+            return comparisonLanes(x, y, out, count, [&](double a, double b) { return marked(a, b) && a >= b; });
+        case Fast::LessEqual:
+            return comparisonLanes(x, y, out, count, [&](double a, double b) { return marked(a, b) && a <= b; });
+        case Fast::And:
+            return comparisonLanes(x, y, out, count, [](double a, double b) { return a != 0.0 && b != 0.0; });
+        case Fast::Or:
+            return comparisonLanes(x, y, out, count, [](double a, double b) { return a != 0.0 || b != 0.0; });
+        case Fast::None:
+            break;
+        }
+        fill(out, 0.0, true);
+    }
+
+    template <class Function>
+    static void accumulateLanes(const Lanes& x, Lanes& out, int count, Function combine)
+    {
+        for (int lane = 0; lane < count; ++lane) {
+            out.bad[lane] = out.bad[lane] | x.bad[lane] | (x.value[lane] == NO_VALUE);
+            out.value[lane] = combine(out.value[lane], x.value[lane]);
+        }
+    }
+
+    // The block steps the loop variable once for all its cells, so the bounds must agree in
+    // every cell; where they do not, every cell is taken on its own.
+    void aggregateLanes(const Instruction& in, Lanes& out, int count)
+    {
+        using Form = KXEquationCalculationCommand::Form;
+        lanes(in.a, count);
+        lanes(in.b, count);
+        const Lanes& startLanes = m_lanes[in.a];
+        const Lanes& endLanes = m_lanes[in.b];
+        int start = 0;
+        int end = 0;
+        bool uniform = !startLanes.bad[0] && !endLanes.bad[0] && bound(startLanes.value[0], start)
+            && bound(endLanes.value[0], end);
+        for (const Lanes* bounds : {&startLanes, &endLanes}) {
+            for (int lane = 1; lane < count && uniform && !bounds->uniform; ++lane) {
+                uniform = !bounds->bad[lane]
+                    && std::memcmp(&bounds->value[lane], &bounds->value[0], sizeof(double)) == 0;
+            }
+        }
+        if (!uniform) {
+            fill(out, 0.0, true);
+            return;
+        }
+        const KXEquationCalculationCommand::Traits& row = *in.range;
+        BlockSlot& loop = m_blockSlots[in.index];
+        Lanes& x = m_lanes[in.c];
+        if (row.form == Form::Accumulate) {
+            fill(out, row.initial, false);
+            for (qint64 k = start; k <= end; ++k) {
+                if (cancelled()) {
+                    fill(out, 0.0, true);
+                    return;
+                }
+                loop = {double(k), true, false};
+                lanes(in.c, count);
+                const int n = out.uniform && x.uniform ? 1 : count;
+                if (n > 1) {
+                    spread(out, count);
+                    spread(x, count);
+                }
+                if (row.combine == KXEquationCalculationCommand::addStep)
+                    accumulateLanes(x, out, n, [](double acc, double y) { return acc + y; });
+                else if (row.combine == KXEquationCalculationCommand::multiplyStep)
+                    accumulateLanes(x, out, n, [](double acc, double y) { return acc * y; });
+                else
+                    accumulateLanes(x, out, n, row.combine);
+            }
+            if (row.averaged) {
+                const double divisor = double(qint64(end) - qint64(start) + 1);
+                const int n = out.uniform ? 1 : count;
+                for (int lane = 0; lane < n; ++lane)
+                    out.value[lane] = out.value[lane] / divisor;
+            }
+        } else {
+            loop = {double(start), true, false};
+            lanes(in.c, count);
+            const int first = x.uniform ? 1 : count;
+            out.uniform = x.uniform;
+            std::copy(x.value, x.value + first, out.value);
+            std::copy(x.bad, x.bad + first, out.bad);
+            for (qint64 k = qint64(start) + 1; k <= end; ++k) {
+                if (cancelled()) {
+                    fill(out, 0.0, true);
+                    return;
+                }
+                loop = {double(k), true, false};
+                lanes(in.c, count);
+                const int n = out.uniform && x.uniform ? 1 : count;
+                if (n > 1) {
+                    spread(out, count);
+                    spread(x, count);
+                }
+                for (int lane = 0; lane < n; ++lane) {
+                    out.bad[lane] = out.bad[lane] || x.bad[lane];
+                    if (x.value[lane] != NO_VALUE && row.replaces(x.value[lane], out.value[lane]))
+                        out.value[lane] = x.value[lane];
+                }
+            }
+        }
+        if (in.removesLoop)
+            loop.present = false;
+    }
 
     void startCell(int row, int column)
     {
@@ -604,6 +929,9 @@ private:
 
     const Code& m_code;
     const Instruction* m_in;
+    std::vector<Lanes> m_lanes;
+    std::vector<BlockSlot> m_blockSlots;
+    double m_columns[LANES];
     const std::atomic<bool>* m_cancel;
     std::vector<Slot> m_slots;
     std::vector<Slot> m_saved;

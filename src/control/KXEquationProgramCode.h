@@ -45,6 +45,8 @@ struct Instruction {
     Fast fast = Fast::None;
     bool negated = false;       // Slot
     bool removesLoop = false;   // Range: a named loop variable is removed when the aggregate ends
+    bool writesSlots = false;   // it or a child steps a loop variable
+    bool lanes = false;         // computed for a block of cells at once (see the worker)
     Qt::Orientation orientation = Qt::Horizontal; // Header
     int a = -1;
     int b = -1;

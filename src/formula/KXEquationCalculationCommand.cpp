@@ -18,16 +18,6 @@ QVariant noValue()
     return QVariant(int(NO_VALUE));
 }
 
-double add(double acc, double x)
-{
-    return acc + x;
-}
-
-double multiply(double acc, double x)
-{
-    return acc * x;
-}
-
 // The numbers among the values; the others are skipped but still count in averages.
 QVector<double> numbersOf(const QVariantList& values)
 {
@@ -121,14 +111,14 @@ QVariant selectionStdDev(const QVariantList& values)
 
 // The ranged table
 const KXEquationCalculationCommand::Traits KXEquationCalculationSumCommand::familyTraits = {
-    "KXEquationCalculationSumCommand", "sum", Form::Accumulate, 0.0, add, false, nullptr,
+    "KXEquationCalculationSumCommand", "sum", Form::Accumulate, 0.0, KXEquationCalculationCommand::addStep, false, nullptr,
     "sum(): Invalid syntax", "sum() : Expression invalide",
     "sum(): Returned value is not numeric", "sum() : L'expression n'est pas de type numérique"};
 const KXEquationCalculationCommand::Traits KXEquationCalculationProdCommand::familyTraits = {
-    "KXEquationCalculationProdCommand", "prod", Form::Accumulate, 1.0, multiply, false, nullptr,
+    "KXEquationCalculationProdCommand", "prod", Form::Accumulate, 1.0, KXEquationCalculationCommand::multiplyStep, false, nullptr,
     "prod(): Invalid syntax", "prod(): Expression invalide", nullptr, nullptr};
 const KXEquationCalculationCommand::Traits KXEquationCalculationAverageCommand::familyTraits = {
-    "KXEquationCalculationAverageCommand", "average", Form::Accumulate, 0.0, add, true, nullptr,
+    "KXEquationCalculationAverageCommand", "average", Form::Accumulate, 0.0, KXEquationCalculationCommand::addStep, true, nullptr,
     "average(): Invalid syntax", "average() : Expression invalide", nullptr, nullptr};
 const KXEquationCalculationCommand::Traits KXEquationCalculationMinCommand::familyTraits = {
     "KXEquationCalculationMinCommand", "min", Form::Extreme, 0.0, nullptr, false, smaller,
@@ -291,6 +281,16 @@ int KXEquationCalculationCommand::compile(KXEquationCompiler& compiler) const
     if (traits().form == Form::Variance || traits().form == Form::StandardDeviation)
         return compiler.fallback(*this);
     return compiler.range(*this, traits(), m_variableName, start, end, expression);
+}
+
+double KXEquationCalculationCommand::addStep(double acc, double x)
+{
+    return acc + x;
+}
+
+double KXEquationCalculationCommand::multiplyStep(double acc, double x)
+{
+    return acc * x;
 }
 
 bool KXEquationCalculationCommand::toBound(const QVariant& value, int& bound)

@@ -56,6 +56,9 @@ public:
     QVariant aggregate(const QVariant& startValue, const QVariant& endValue, Body& body) const;
     /// A bound's value as a loop bound; false when it is none.
     static bool toBound(const QVariant& value, int& bound);
+    /// The running sum and product of the table, named so that compiled programs can inline them.
+    static double addStep(double acc, double x);
+    static double multiplyStep(double acc, double x);
 
 protected:
     virtual KXEquationCalculationCommand* createBare(KXEquationVariableModel* target) const = 0;
