@@ -281,7 +281,7 @@ namespace {
 /// One thread's evaluation of a compiled program.
 class Runner final : public KXEquationCompiledWorker
 {
-    static const int LANES = 64;
+    static constexpr int LANES = 64;
     struct Lanes {
         double value[LANES];
         bool bad[LANES];
