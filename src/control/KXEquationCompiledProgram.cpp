@@ -351,6 +351,11 @@ private:
             loop.value = double(k);
             return m_runner.value(m_in.c);
         }
+        void removeLoopVariable() override
+        {
+            if (m_in.removesLoop)
+                m_runner.m_slots[m_in.index].present = false;
+        }
 
     private:
         Runner& m_runner;
@@ -865,10 +870,7 @@ private:
             const QVariant start = value(in.a);
             const QVariant end = value(in.b);
             Body body(*this, in);
-            const QVariant result = node<KXEquationCalculationCommand>(in).aggregate(start, end, body);
-            if (in.removesLoop)
-                m_slots[in.index].present = false;
-            return result;
+            return node<KXEquationCalculationCommand>(in).aggregate(start, end, body);
         }
         case Op::Selection:
             return node<KXEquationCalculationSelectionCommand>(in).aggregate(value(in.a));

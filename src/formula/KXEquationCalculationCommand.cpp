@@ -227,22 +227,14 @@ QVariant KXEquationCalculationCommand::message(const char* english, const char* 
 
 QVariant KXEquationCalculationCommand::evaluate() const
 {
+    if (traits().form == Form::Accumulate || traits().form == Form::Extreme)
+        return evaluateRange();
     // Whatever the path, no loop variable is left behind in the variable model.
     struct Cleanup {
         const KXEquationCalculationCommand& command;
         ~Cleanup() { command.removeLoopVariable(); }
     } cleanup{*this};
-
-    switch (traits().form) {
-    case Form::Accumulate:
-    case Form::Extreme:
-        return evaluateRange();
-    case Form::Variance:
-        return variance();
-    case Form::StandardDeviation:
-        return standardDeviation();
-    }
-    return QVariant();
+    return traits().form == Form::Variance ? variance() : standardDeviation();
 }
 
 namespace {
@@ -262,6 +254,12 @@ public:
                 QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
         m_model.addVariable(m_name, double(k));
         return m_expression.evaluate();
+    }
+    // Only a constant of that name is the loop variable: a dataset variable of the same name stays.
+    void removeLoopVariable() override
+    {
+        if (!m_name.isEmpty() && m_model.variableConstantExist(m_name))
+            m_model.removeVariable(m_name);
     }
 
 private:
@@ -311,6 +309,12 @@ QVariant KXEquationCalculationCommand::evaluateRange() const
 QVariant KXEquationCalculationCommand::aggregate(const QVariant& startValue, const QVariant& endValue,
                                                  Body& body) const
 {
+    // Whatever the path, no loop variable is left behind.
+    struct Cleanup {
+        Body& body;
+        ~Cleanup() { body.removeLoopVariable(); }
+    } cleanup{body};
+
     if (getError(startValue))
         return startValue;
     if (getError(endValue))

@@ -51,6 +51,7 @@ public:
     public:
         virtual ~Body() = default;
         virtual QVariant valueAt(qint64 k) = 0;
+        virtual void removeLoopVariable() = 0;
     };
     /// sum, prod, average, min and max from the bounds' values, the expression read through body.
     QVariant aggregate(const QVariant& startValue, const QVariant& endValue, Body& body) const;
