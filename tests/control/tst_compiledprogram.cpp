@@ -108,7 +108,7 @@ void KXCompiledProgramTest::sameAsTree_data()
         QRandomGenerator random(seed);
         QTest::addRow("generated-%u", seed) << KXFormulaGenerator::randomFormula(random, 1 + seed % 4);
     }
-    // Found by fuzzing
+    // Loop variables read around their aggregate, walked subtrees, cells leaving the double path
     QTest::newRow("loop-variable-read-before-its-aggregate") << "k+sum(k,1,3,k)";
     QTest::newRow("loop-variable-read-after-its-aggregate") << "sum(k,1,3,k)+k";
     QTest::newRow("cell-position-as-loop-variable") << "sum(i,1,3,i)+j";
