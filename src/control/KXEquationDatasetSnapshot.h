@@ -31,7 +31,7 @@ public:
             return false;
         const int at = row * m_columns + column;
         value = m_numbers[at];
-        return m_isNumber[at];
+        return m_isNumber[at] != 0;
     }
     /// The raw header of a 0-based section (section >= 0).
     QVariant header(Qt::Orientation orientation, int section) const;
@@ -41,7 +41,7 @@ private:
     int m_columns = 0;
     QVector<QVariant> m_cells;
     std::vector<double> m_numbers;
-    std::vector<bool> m_isNumber;
+    std::vector<unsigned char> m_isNumber; // not vector<bool>: read once per cell
     QVariant m_rowFailure;
     QVariant m_columnFailure;
     // Sections 0 to the count, as the variable model answers; every later section answers alike.
