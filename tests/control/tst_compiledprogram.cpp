@@ -12,7 +12,11 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QtConcurrent>
 #include <QtTest>
+
+#include <functional>
+#include <numeric>
 
 #include <cstring>
 
@@ -28,6 +32,7 @@ private slots:
     void doublePath_data();
     void doublePath();
     void cancelStopsLongLoop();
+    void workersOnSeveralThreads();
     void cleanupTestCase();
 
 private:
@@ -181,6 +186,28 @@ void KXCompiledProgramTest::cancelStopsLongLoop()
     QVariant value;
     program->makeWorker(&cancel)->evaluateRow(1, 1, 1, &value);
     QVERIFY(KXEquationCommand::getError(value));
+}
+
+// One program, a worker per thread: rows computed at once agree with rows computed alone.
+void KXCompiledProgramTest::workersOnSeveralThreads()
+{
+    KXEquationVariableModel variables(m_variables);
+    const std::unique_ptr<KXEquationCommand> tree(KXEquationInterpreter(&variables).interpret(
+        QStringLiteral("if(i>j;Input1(i,j)+(\"x\");var(k,1,i,k*j))+colName(Input1,j)")));
+    const auto program = compileCellProgram(*tree, variables);
+    QVector<int> rows(64);
+    std::iota(rows.begin(), rows.end(), 0);
+    const std::function<QVariantList(int)> evaluate = [&program](int row) {
+        QVariantList values;
+        QVariant cells[COLUMNS];
+        program->makeWorker(nullptr)->evaluateRow(row % ROWS, 0, COLUMNS - 1, cells);
+        for (const QVariant& cell : cells)
+            values.append(cell);
+        return values;
+    };
+    const QList<QVariantList> together = QtConcurrent::blockingMapped<QList<QVariantList>>(rows, evaluate);
+    for (const int row : rows)
+        QVERIFY(difference(QVariant(together.at(row)), QVariant(evaluate(row)), false).isEmpty());
 }
 
 void KXCompiledProgramTest::cleanupTestCase()
