@@ -303,6 +303,7 @@ public:
         if (code.fallbacks.empty())
             return;
         m_variables = std::make_unique<KXEquationVariableModel>(&variables);
+        m_variables->setCancelFlag(cancel); // the walked aggregates stop too
         for (const KXEquationCommand* node : code.fallbacks)
             m_trees.emplace_back(node->clone(m_variables.get()));
     }
@@ -364,7 +365,7 @@ private:
 
     static QString cancelMessage()
     {
-        return QCoreApplication::translate("KXEquationCompiledProgram", "Computation cancelled", "Calcul annulé", -1);
+        return QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé", -1);
     }
 
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
