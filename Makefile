@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 fonts-dejavu-core xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
 
-.PHONY: all deps build test sanitize demo demo-desktop bench tsan fuzz clean
+.PHONY: all deps build test sanitize demo demo-desktop bench programbench tsan fuzz clean
 
 all: build
 
@@ -52,13 +52,20 @@ bench:
 	cmake --build build-bench -j $(JOBS) --target kxbench
 	./build-bench/bench/kxbench
 
+programbench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS) --target kxprogrambench
+	./build-bench/bench/kxprogrambench
+
 FUZZ_SECONDS ?= 60
 fuzz:
 	$(MAKE) deps EXTRA_PACKAGES="clang libclang-rt-14-dev"
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_FUZZ=ON
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_formula
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_formula fuzz_engine
 	mkdir -p build-fuzz/corpus && cp fuzz/corpus/* build-fuzz/corpus/
 	ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/fuzz_formula -max_total_time=$(FUZZ_SECONDS) -max_len=512 build-fuzz/corpus
+	mkdir -p build-fuzz/corpus-engine && cp fuzz/corpus/* fuzz/corpus-engine/* build-fuzz/corpus-engine/
+	ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/fuzz_engine -max_total_time=$(FUZZ_SECONDS) -max_len=256 build-fuzz/corpus-engine
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -2,7 +2,9 @@
 target_sources(kxequation PRIVATE
     control/KXEquationParallelData.h control/KXEquationParallelData.cpp
     control/KXEquationCellProgram.h control/KXEquationTreeWalkProgram.cpp
-    control/KXEquationCompiledStandIn.cpp
+    control/KXEquationProgramCode.h
+    control/KXEquationDatasetSnapshot.h control/KXEquationDatasetSnapshot.cpp
+    control/KXEquationCompiledProgram.h control/KXEquationCompiledProgram.cpp
     control/KXEquationDocument.h control/KXEquationDocument.cpp
     control/KXEquationComputation.h control/KXEquationComputation.cpp
 )

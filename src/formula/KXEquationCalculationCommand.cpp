@@ -1,5 +1,6 @@
 #include "KXEquationCalculationCommand.h"
 
+#include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 
@@ -15,16 +16,6 @@ using Form = KXEquationCalculationCommand::Form;
 QVariant noValue()
 {
     return QVariant(int(NO_VALUE));
-}
-
-double add(double acc, double x)
-{
-    return acc + x;
-}
-
-double multiply(double acc, double x)
-{
-    return acc * x;
 }
 
 // The numbers among the values; the others are skipped but still count in averages.
@@ -120,14 +111,14 @@ QVariant selectionStdDev(const QVariantList& values)
 
 // The ranged table
 const KXEquationCalculationCommand::Traits KXEquationCalculationSumCommand::familyTraits = {
-    "KXEquationCalculationSumCommand", "sum", Form::Accumulate, 0.0, add, false, nullptr,
+    "KXEquationCalculationSumCommand", "sum", Form::Accumulate, 0.0, KXEquationCalculationCommand::addStep, false, nullptr,
     "sum(): Invalid syntax", "sum() : Expression invalide",
     "sum(): Returned value is not numeric", "sum() : L'expression n'est pas de type numérique"};
 const KXEquationCalculationCommand::Traits KXEquationCalculationProdCommand::familyTraits = {
-    "KXEquationCalculationProdCommand", "prod", Form::Accumulate, 1.0, multiply, false, nullptr,
+    "KXEquationCalculationProdCommand", "prod", Form::Accumulate, 1.0, KXEquationCalculationCommand::multiplyStep, false, nullptr,
     "prod(): Invalid syntax", "prod(): Expression invalide", nullptr, nullptr};
 const KXEquationCalculationCommand::Traits KXEquationCalculationAverageCommand::familyTraits = {
-    "KXEquationCalculationAverageCommand", "average", Form::Accumulate, 0.0, add, true, nullptr,
+    "KXEquationCalculationAverageCommand", "average", Form::Accumulate, 0.0, KXEquationCalculationCommand::addStep, true, nullptr,
     "average(): Invalid syntax", "average() : Expression invalide", nullptr, nullptr};
 const KXEquationCalculationCommand::Traits KXEquationCalculationMinCommand::familyTraits = {
     "KXEquationCalculationMinCommand", "min", Form::Extreme, 0.0, nullptr, false, smaller,
@@ -236,53 +227,113 @@ QVariant KXEquationCalculationCommand::message(const char* english, const char* 
 
 QVariant KXEquationCalculationCommand::evaluate() const
 {
+    if (traits().form == Form::Accumulate || traits().form == Form::Extreme)
+        return evaluateRange();
     // Whatever the path, no loop variable is left behind in the variable model.
     struct Cleanup {
         const KXEquationCalculationCommand& command;
         ~Cleanup() { command.removeLoopVariable(); }
     } cleanup{*this};
+    return traits().form == Form::Variance ? variance() : standardDeviation();
+}
 
-    switch (traits().form) {
-    case Form::Accumulate:
-    case Form::Extreme:
-        return evaluateRange();
-    case Form::Variance:
-        return variance();
-    case Form::StandardDeviation:
-        return standardDeviation();
+namespace {
+// The tree's own loop: the loop variable is a constant of the node's variable model.
+class TreeBody final : public KXEquationCalculationCommand::Body
+{
+public:
+    TreeBody(KXEquationVariableModel& model, const QString& name, const KXEquationCommand& expression)
+        : m_model(model), m_name(name), m_expression(expression)
+    {
     }
-    return QVariant();
+    QVariant valueAt(qint64 k) override
+    {
+        // A computation being cancelled must not wait for a billion-step loop in one of its cells.
+        if (m_model.cancelRequested())
+            return KXEquationCommand::errorValue(
+                QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
+        m_model.addVariable(m_name, double(k));
+        return m_expression.evaluate();
+    }
+    // Only a constant of that name is the loop variable: a dataset variable of the same name stays.
+    void removeLoopVariable() override
+    {
+        if (!m_name.isEmpty() && m_model.variableConstantExist(m_name))
+            m_model.removeVariable(m_name);
+    }
+
+private:
+    KXEquationVariableModel& m_model;
+    const QString& m_name;
+    const KXEquationCommand& m_expression;
+};
+}
+
+int KXEquationCalculationCommand::compile(KXEquationCompiler& compiler) const
+{
+    compiler.loopVariable(m_variableName);
+    const int start = compiler.compile(*m_start);
+    const int end = compiler.compile(*m_end);
+    const int expression = compiler.compile(*m_expression);
+    // var and stdDev read formula text while they evaluate: they stay trees.
+    if (traits().form == Form::Variance || traits().form == Form::StandardDeviation)
+        return compiler.fallback(*this);
+    return compiler.range(*this, traits(), m_variableName, start, end, expression);
+}
+
+double KXEquationCalculationCommand::addStep(double acc, double x)
+{
+    return acc + x;
+}
+
+double KXEquationCalculationCommand::multiplyStep(double acc, double x)
+{
+    return acc * x;
+}
+
+bool KXEquationCalculationCommand::toBound(const QVariant& value, int& bound)
+{
+    bool ok = false;
+    bound = value.toInt(&ok);
+    return ok;
 }
 
 QVariant KXEquationCalculationCommand::evaluateRange() const
 {
     const QVariant startValue = m_start->evaluate();
     const QVariant endValue = m_end->evaluate();
+    TreeBody body(*m_variableModel, m_variableName, *m_expression);
+    return aggregate(startValue, endValue, body);
+}
+
+QVariant KXEquationCalculationCommand::aggregate(const QVariant& startValue, const QVariant& endValue,
+                                                 Body& body) const
+{
+    // Whatever the path, no loop variable is left behind.
+    struct Cleanup {
+        Body& body;
+        ~Cleanup() { body.removeLoopVariable(); }
+    } cleanup{body};
+
     if (getError(startValue))
         return startValue;
     if (getError(endValue))
         return endValue;
-    bool startOk = false;
-    bool endOk = false;
-    const int start = startValue.toInt(&startOk);
-    const int end = endValue.toInt(&endOk);
+    int start = 0;
+    int end = 0;
+    const bool startOk = toBound(startValue, start);
+    const bool endOk = toBound(endValue, end);
     if (!startOk || !endOk) {
         const Traits& row = traits();
         return row.boundEnglish ? message(row.boundEnglish, row.boundFrench) : QVariant(false);
     }
-    return traits().form == Form::Extreme ? extreme(start, end) : accumulate(start, end);
+    return traits().form == Form::Extreme ? extreme(start, end, body) : accumulate(start, end, body);
 }
 
-// Sets the loop variable to k and reads the expression as a number.
-bool KXEquationCalculationCommand::valueAt(qint64 k, double& number, QVariant& failure) const
+// Reads the expression's value at k as a number.
+bool KXEquationCalculationCommand::valueAt(Body& body, qint64 k, double& number, QVariant& failure) const
 {
-    // A computation being cancelled must not wait for a billion-step loop in one of its cells.
-    if (m_variableModel->cancelRequested()) {
-        failure = error(QCoreApplication::translate("KXEquationComputation", "Computation cancelled", "Calcul annulé"));
-        return false;
-    }
-    m_variableModel->addVariable(m_variableName, double(k));
-    const QVariant value = m_expression->evaluate();
+    const QVariant value = body.valueAt(k);
     if (getError(value)) {
         failure = value;
         return false;
@@ -296,14 +347,14 @@ bool KXEquationCalculationCommand::valueAt(qint64 k, double& number, QVariant& f
     return true;
 }
 
-QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end) const
+QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end, Body& body) const
 {
     const Traits& row = traits();
     double acc = row.initial;
     for (qint64 k = start; k <= end; ++k) {
         double x = 0.0;
         QVariant failure;
-        if (!valueAt(k, x, failure))
+        if (!valueAt(body, k, x, failure))
             return failure;
         if (x == NO_VALUE)
             return noValue();
@@ -316,16 +367,16 @@ QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end) cons
 }
 
 // The value at start seeds the extreme, even in an empty range and even when it is a no-value.
-QVariant KXEquationCalculationCommand::extreme(qint64 start, qint64 end) const
+QVariant KXEquationCalculationCommand::extreme(qint64 start, qint64 end, Body& body) const
 {
     const Traits& row = traits();
     double x = 0.0;
     QVariant failure;
-    if (!valueAt(start, x, failure))
+    if (!valueAt(body, start, x, failure))
         return failure;
     double extreme = x;
     for (qint64 k = start + 1; k <= end; ++k) {
-        if (!valueAt(k, x, failure))
+        if (!valueAt(body, k, x, failure))
             return failure;
         if (x != NO_VALUE && row.replaces(x, extreme))
             extreme = x;
@@ -346,10 +397,10 @@ void KXEquationCalculationCommand::giveNodes(KXEquationCalculationCommand& local
 // mean written to six digits, so a mean that does not read back as a formula fails here.
 QVariant KXEquationCalculationCommand::variance() const
 {
-    bool endOk = false;
-    bool startOk = false;
-    const int end = m_end->evaluate().toInt(&endOk);
-    const int start = m_start->evaluate().toInt(&startOk);
+    int end = 0;
+    int start = 0;
+    const bool endOk = toBound(m_end->evaluate(), end);
+    const bool startOk = toBound(m_start->evaluate(), start);
     if (!endOk || !startOk)
         return QVariant(false);
 
@@ -422,7 +473,16 @@ KXEquationCalculationSelectionCommand::~KXEquationCalculationSelectionCommand() 
 // A value that is no list (a single cell, a number) aggregates as an empty list.
 QVariant KXEquationCalculationSelectionCommand::evaluate() const
 {
-    const QVariant value = m_selection->evaluate();
+    return aggregate(m_selection->evaluate());
+}
+
+int KXEquationCalculationSelectionCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.selection(*this, compiler.compile(*m_selection));
+}
+
+QVariant KXEquationCalculationSelectionCommand::aggregate(const QVariant& value) const
+{
     if (getError(value))
         return value;
     return traits().aggregate(value.value<QVariantList>());

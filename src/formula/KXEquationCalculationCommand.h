@@ -43,6 +43,23 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The expression's value with the loop variable set to k, as whoever evaluates it keeps it.
+    class Body
+    {
+    public:
+        virtual ~Body() = default;
+        virtual QVariant valueAt(qint64 k) = 0;
+        virtual void removeLoopVariable() = 0;
+    };
+    /// sum, prod, average, min and max from the bounds' values, the expression read through body.
+    QVariant aggregate(const QVariant& startValue, const QVariant& endValue, Body& body) const;
+    /// A bound's value as a loop bound; false when it is none.
+    static bool toBound(const QVariant& value, int& bound);
+    /// The running sum and product of the table, named so that compiled programs can inline them.
+    static double addStep(double acc, double x);
+    static double multiplyStep(double acc, double x);
 
 protected:
     virtual KXEquationCalculationCommand* createBare(KXEquationVariableModel* target) const = 0;
@@ -50,11 +67,11 @@ protected:
 
 private:
     QVariant evaluateRange() const;
-    QVariant accumulate(qint64 start, qint64 end) const;
-    QVariant extreme(qint64 start, qint64 end) const;
+    QVariant accumulate(qint64 start, qint64 end, Body& body) const;
+    QVariant extreme(qint64 start, qint64 end, Body& body) const;
     QVariant variance() const;
     QVariant standardDeviation() const;
-    bool valueAt(qint64 k, double& number, QVariant& failure) const;
+    bool valueAt(Body& body, qint64 k, double& number, QVariant& failure) const;
     void giveNodes(KXEquationCalculationCommand& local, bool withExpression) const;
     void removeLoopVariable() const;
     QVariant message(const char* english, const char* french) const;
@@ -89,6 +106,10 @@ public:
     QVariant evaluate() const override;
     QString toString() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The result for the argument's value (the second half of evaluate).
+    QVariant aggregate(const QVariant& value) const;
 
 protected:
     virtual KXEquationCalculationSelectionCommand* createBare(KXEquationVariableModel* target) const = 0;

@@ -1,5 +1,6 @@
 #include "KXEquationCommand.h"
 
+#include "KXEquationCompiler.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
 
@@ -48,10 +49,20 @@ QString KXEquationCommand::tr(const char* english, const char* french, int n)
     return QCoreApplication::translate("KXEquationCommand", english, french, n);
 }
 
-QVariant KXEquationCommand::error(const QString& message) const
+int KXEquationCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.fallback(*this);
+}
+
+QVariant KXEquationCommand::errorValue(const QString& message)
 {
     const KXEquationInterpreterError value(message);
     return QVariant(KXEquationInterpreterError::typeId(), &value);
+}
+
+QVariant KXEquationCommand::error(const QString& message) const
+{
+    return errorValue(message);
 }
 
 std::unique_ptr<KXEquationCommand> KXEquationCommand::interpret(const QString& text) const
@@ -88,6 +99,11 @@ KXEquationCommand* KXEquationStringConstantCommand::clone(KXEquationVariableMode
     return new KXEquationStringConstantCommand(target, m_text);
 }
 
+int KXEquationStringConstantCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.constant(*this);
+}
+
 KXEquationDoubleConstantCommand::KXEquationDoubleConstantCommand(KXEquationVariableModel* variableModel,
                                                                  double value)
     : KXEquationCommand(variableModel), m_value(value)
@@ -109,6 +125,11 @@ KXEquationCommand* KXEquationDoubleConstantCommand::clone(KXEquationVariableMode
     return new KXEquationDoubleConstantCommand(target, m_value);
 }
 
+int KXEquationDoubleConstantCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.constant(*this);
+}
+
 KXEquationDataModelConstantCommand::KXEquationDataModelConstantCommand(KXEquationVariableModel* variableModel,
                                                                        const QString& name, bool negated)
     : KXEquationCommand(variableModel), m_name(name), m_negated(negated)
@@ -117,8 +138,13 @@ KXEquationDataModelConstantCommand::KXEquationDataModelConstantCommand(KXEquatio
 
 QVariant KXEquationDataModelConstantCommand::evaluate() const
 {
-    if (m_variableModel->variableConstantExist(m_name)) {
-        double value = m_variableModel->getVariableConstantValue(m_name);
+    const bool present = m_variableModel->variableConstantExist(m_name);
+    return valueOf(present, present ? m_variableModel->getVariableConstantValue(m_name) : 0.0);
+}
+
+QVariant KXEquationDataModelConstantCommand::valueOf(bool present, double value) const
+{
+    if (present) {
         if (m_negated)
             value *= -1.0;
         return QVariant(value);
@@ -141,4 +167,9 @@ bool KXEquationDataModelConstantCommand::isRangeVariable() const
 KXEquationCommand* KXEquationDataModelConstantCommand::clone(KXEquationVariableModel* target) const
 {
     return new KXEquationDataModelConstantCommand(target, m_name, m_negated);
+}
+
+int KXEquationDataModelConstantCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.namedConstant(*this, m_name, m_negated);
 }

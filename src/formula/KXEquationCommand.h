@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class KXEquationCompiler;
 class KXEquationVariableModel;
 
 /// The value by which a failed evaluation travels up a formula tree.
@@ -46,10 +47,14 @@ public:
     virtual bool isRangeVariable() const;
     /// A deep copy bound to another variable model; the caller owns it.
     virtual KXEquationCommand* clone(KXEquationVariableModel* target) const = 0;
+    /// Adds the node to a compiled program; a node kind that does not know how is walked as a tree.
+    virtual int compile(KXEquationCompiler& compiler) const;
 
     static bool getError(const QVariant& value, QString& message);
     static bool getError(const QVariant& value);
     static QString tr(const char* english, const char* french, int n = -1);
+    /// A value holding KXEquationInterpreterError(message).
+    static QVariant errorValue(const QString& message);
 
     KXEquationVariableModel* variableModel() const { return m_variableModel; }
 
@@ -93,6 +98,7 @@ public:
     QVariant evaluate() const override;
     QString toString() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
 
 private:
     QString m_text;
@@ -106,6 +112,7 @@ public:
     QVariant evaluate() const override;
     QString toString() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
 
 private:
     double m_value;
@@ -120,6 +127,10 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The value for a constant that is present (or not) with the given value.
+    QVariant valueOf(bool present, double value) const;
 
 private:
     QString m_name;

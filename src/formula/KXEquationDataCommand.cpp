@@ -1,5 +1,6 @@
 #include "KXEquationDataCommand.h"
 
+#include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 
 #include <QCoreApplication>
@@ -56,31 +57,53 @@ QVariant KXEquationDataCommand::evaluate() const
 {
     const QVariant rowValue = m_row->evaluate();
     const QVariant columnValue = m_column->evaluate();
+    return cellAt(rowValue, columnValue,
+                  [this](int row, int column) { return readCell(*m_variableModel, m_name, row, column); });
+}
+
+int KXEquationDataCommand::compile(KXEquationCompiler& compiler) const
+{
+    const int row = compiler.compile(*m_row);
+    const int column = compiler.compile(*m_column);
+    return compiler.data(*this, m_name, row, column);
+}
+
+bool KXEquationDataCommand::toIndex(const QVariant& value, int& index)
+{
+    bool ok = false;
+    index = zeroBased(value.toInt(&ok));
+    return ok;
+}
+
+QVariant KXEquationDataCommand::cellAt(const QVariant& rowValue, const QVariant& columnValue,
+                                       const CellReader& cell) const
+{
     if (getError(rowValue))
         return rowValue;
     if (getError(columnValue))
         return columnValue;
+    int row = 0;
+    int column = 0;
+    if (!toIndex(rowValue, row) || !toIndex(columnValue, column))
+        return error(m_name + QCoreApplication::translate("KXEquationDataCommand", "(): Invalid arguments",
+                                                          "() : Arguments incorrects", -1));
+    return cell(row, column);
+}
 
-    const QString invalidArguments = m_name
-        + QCoreApplication::translate("KXEquationDataCommand", "(): Invalid arguments", "() : Arguments incorrects", -1);
-    bool ok = false;
-    const int row = rowValue.toInt(&ok);
-    if (!ok)
-        return error(invalidArguments);
-    const int column = columnValue.toInt(&ok);
-    if (!ok)
-        return error(invalidArguments);
-
+QVariant KXEquationDataCommand::readCell(const KXEquationVariableModel& model, const QString& name, int row,
+                                         int column)
+{
     QString message;
-    const QVariant value = m_variableModel->getVariableModelValue(m_name, zeroBased(row), zeroBased(column), message);
+    const QVariant value = model.getVariableModelValue(name, row, column, message);
     if (value.isNull()) {
         if (message.isEmpty())
             message = QCoreApplication::translate("KXEquationDataCommand", "Arguments or variable invalid",
                                                   "Arguments ou variable incorrects", -1);
-        return error(m_name + QLatin1String("() : ") + message);
+        return errorValue(name + QLatin1String("() : ") + message);
     }
     // Text cells are typed by users of a French desktop: 3,5 is a number.
     if (value.type() == QVariant::String) {
+        bool ok = false;
         const double number = QLocale(QLocale::French).toDouble(value.toString(), &ok);
         if (ok)
             return QVariant(number);
@@ -134,7 +157,20 @@ KXEquationHeaderCommand::~KXEquationHeaderCommand() = default;
 
 QVariant KXEquationHeaderCommand::evaluate() const
 {
-    const QVariant indexValue = m_index->evaluate();
+    return headerAt(m_index->evaluate(), [this](int section) {
+        return traits().orientation == Qt::Horizontal
+            ? m_variableModel->getVariableModelHorizontalHeader(m_name, section)
+            : m_variableModel->getVariableModelVerticalHeader(m_name, section);
+    });
+}
+
+int KXEquationHeaderCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.header(*this, m_name, traits().orientation, compiler.compile(*m_index));
+}
+
+QVariant KXEquationHeaderCommand::headerAt(const QVariant& indexValue, const HeaderReader& read) const
+{
     if (getError(indexValue))
         return indexValue;
     const Traits& row = traits();
@@ -142,9 +178,7 @@ QVariant KXEquationHeaderCommand::evaluate() const
     const int section = zeroBased(indexValue.toInt(&ok));
     if (!ok || m_name.isEmpty() || section < 0)
         return error(QCoreApplication::translate(row.className, row.invalidEnglish, row.invalidFrench, -1));
-    const QVariant header = row.orientation == Qt::Horizontal
-        ? m_variableModel->getVariableModelHorizontalHeader(m_name, section)
-        : m_variableModel->getVariableModelVerticalHeader(m_name, section);
+    const QVariant header = read(section);
     if (header.isNull())
         return error(m_name + QCoreApplication::translate(row.className, row.unknownEnglish, row.unknownFrench, -1));
     return header;
@@ -187,10 +221,28 @@ KXEquationRandCommand::~KXEquationRandCommand() = default;
 QVariant KXEquationRandCommand::evaluate() const
 {
     if (!m_start || !m_end)
-        return QVariant(drawFifteenBits());
-
+        return drawUnbounded();
     const QVariant startValue = m_start->evaluate();
     const QVariant endValue = m_end->evaluate();
+    return drawBetween(startValue, endValue);
+}
+
+int KXEquationRandCommand::compile(KXEquationCompiler& compiler) const
+{
+    if (!m_start || !m_end)
+        return compiler.random(*this, -1, -1);
+    const int start = compiler.compile(*m_start);
+    const int end = compiler.compile(*m_end);
+    return compiler.random(*this, start, end);
+}
+
+QVariant KXEquationRandCommand::drawUnbounded()
+{
+    return QVariant(drawFifteenBits());
+}
+
+QVariant KXEquationRandCommand::drawBetween(const QVariant& startValue, const QVariant& endValue) const
+{
     if (getError(startValue))
         return startValue;
     if (getError(endValue))
@@ -251,14 +303,31 @@ KXEquationIfCommand::~KXEquationIfCommand() = default;
 QVariant KXEquationIfCommand::evaluate() const
 {
     const QVariant condition = m_condition->evaluate();
+    const QVariant failure = conditionFailure(condition);
+    if (failure.isValid())
+        return failure;
+    return condition.toBool() ? m_whenTrue->evaluate() : m_whenFalse->evaluate();
+}
+
+int KXEquationIfCommand::compile(KXEquationCompiler& compiler) const
+{
+    const int test = compiler.compile(*m_condition);
+    const int whenTrue = compiler.compile(*m_whenTrue);
+    const int whenFalse = compiler.compile(*m_whenFalse);
+    return compiler.condition(*this, test, whenTrue, whenFalse);
+}
+
+QVariant KXEquationIfCommand::conditionFailure(const QVariant& condition)
+{
     if (getError(condition))
-        return error(QCoreApplication::translate("KXEquationIfCommand", "if(): first argument condition is not valid",
-                                                 "if() : Le premier argument de condition n'est pas valide", -1));
+        return errorValue(QCoreApplication::translate("KXEquationIfCommand",
+                                                      "if(): first argument condition is not valid",
+                                                      "if() : Le premier argument de condition n'est pas valide", -1));
     if (condition.type() != QVariant::Bool)
-        return error(QCoreApplication::translate(
+        return errorValue(QCoreApplication::translate(
             "KXEquationIfCommand", "if(): first condition argument is not a boolean",
             "if() : Le premier argument de condition n'est pas de type booléen", -1));
-    return condition.toBool() ? m_whenTrue->evaluate() : m_whenFalse->evaluate();
+    return QVariant();
 }
 
 QString KXEquationIfCommand::toString() const
@@ -308,4 +377,9 @@ QString KXEquationValCommand::toString() const
 KXEquationCommand* KXEquationValCommand::clone(KXEquationVariableModel* target) const
 {
     return new KXEquationValCommand(target, m_name);
+}
+
+int KXEquationValCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.val(*this, m_name);
 }

@@ -2,6 +2,8 @@
 
 #include "KXEquationCommand.h"
 
+#include <functional>
+
 // Data access, headers, random numbers, conditions and constant values. Indices written in a
 // formula are 1-based; the variable model's are 0-based.
 
@@ -18,6 +20,16 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// Reads a cell by its 0-based position; the same cell always gives the same value.
+    using CellReader = std::function<QVariant(int row, int column)>;
+    /// The value for the indices' values (the second half of evaluate), the cell read through cell.
+    QVariant cellAt(const QVariant& rowValue, const QVariant& columnValue, const CellReader& cell) const;
+    /// The value of a cell at a 0-based position of the named dataset variable, as a formula sees it.
+    static QVariant readCell(const KXEquationVariableModel& model, const QString& name, int row, int column);
+    /// A 1-based index's value as a 0-based index; false when it is no whole number.
+    static bool toIndex(const QVariant& value, int& index);
 
 private:
     QString m_name;
@@ -48,6 +60,12 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// Reads a header's raw value by its 0-based section.
+    using HeaderReader = std::function<QVariant(int section)>;
+    /// The value for the index's value (the second half of evaluate), the header read through header.
+    QVariant headerAt(const QVariant& indexValue, const HeaderReader& header) const;
 
 protected:
     virtual KXEquationHeaderCommand* createBare(KXEquationVariableModel* target) const = 0;
@@ -74,6 +92,12 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// rand(start, end) for the bounds' values.
+    QVariant drawBetween(const QVariant& startValue, const QVariant& endValue) const;
+    /// rand(): drawn from the calling thread's generator.
+    static QVariant drawUnbounded();
 
 private:
     std::unique_ptr<KXEquationCommand> m_start;
@@ -93,6 +117,10 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The error value for a condition's value that chooses no branch; an invalid value otherwise.
+    static QVariant conditionFailure(const QVariant& condition);
 
 private:
     std::unique_ptr<KXEquationCommand> m_condition;
@@ -111,6 +139,7 @@ public:
     QVariant evaluate() const override;
     QString toString() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
 
 private:
     QString m_name;

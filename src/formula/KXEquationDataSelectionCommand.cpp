@@ -1,5 +1,6 @@
 #include "KXEquationDataSelectionCommand.h"
 
+#include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 
 #include <QAbstractItemModel>
@@ -70,4 +71,10 @@ QString KXEquationDataSelectionCommand::toString() const
 KXEquationCommand* KXEquationDataSelectionCommand::clone(KXEquationVariableModel* target) const
 {
     return new KXEquationDataSelectionCommand(target, m_selection);
+}
+
+// The selection names header texts, not cells of the computed range: its value is the same in every cell.
+int KXEquationDataSelectionCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.constant(*this);
 }

@@ -11,6 +11,7 @@ public:
     QVariant evaluate() const override;
     QString toString() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
 
 private:
     QString m_selection;

@@ -1,5 +1,7 @@
 #include "KXEquationMathCommand.h"
 
+#include "KXEquationCompiler.h"
+
 #include <QCoreApplication>
 
 #include <cmath>
@@ -84,7 +86,16 @@ KXEquationMathCommand::~KXEquationMathCommand() = default;
 
 QVariant KXEquationMathCommand::evaluate() const
 {
-    const QVariant value = m_argument->evaluate();
+    return apply(m_argument->evaluate());
+}
+
+int KXEquationMathCommand::compile(KXEquationCompiler& compiler) const
+{
+    return compiler.math(*this, traits(), compiler.compile(*m_argument));
+}
+
+QVariant KXEquationMathCommand::apply(const QVariant& value) const
+{
     if (getError(value))
         return value;
     const Traits& row = traits();

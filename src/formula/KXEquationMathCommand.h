@@ -31,6 +31,10 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The result for the argument's value (the second half of evaluate).
+    QVariant apply(const QVariant& value) const;
 
 protected:
     virtual KXEquationMathCommand* createBare(KXEquationVariableModel* target) const = 0;

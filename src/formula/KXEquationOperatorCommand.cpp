@@ -1,5 +1,7 @@
 #include "KXEquationOperatorCommand.h"
 
+#include "KXEquationCompiler.h"
+
 #include <QCoreApplication>
 
 #include <cmath>
@@ -35,24 +37,24 @@ const KXEquationOperatorCommand::Traits KXEquationOperatorPlusCommand::familyTra
 const KXEquationOperatorCommand::Traits KXEquationOperatorMinusCommand::familyTraits = {
     "KXEquationOperatorMinusCommand", "-", "-", Rule::Arithmetic,
     "Invalid syntax for '-':", "Expression invalide pour '-' : ",
-    [](double x, double y) { return QVariant(x - y); }, nullptr, nullptr};
+    [](double x, double y) { return x - y; }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorMultiplyCommand::familyTraits = {
     "KXEquationOperatorMultiplyCommand", "*", "*", Rule::Arithmetic,
     "Invalid syntax for '*':", "Expression invalide pour '*' : ",
-    [](double x, double y) { return QVariant(x * y); }, nullptr, nullptr};
+    [](double x, double y) { return x * y; }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorDivideCommand::familyTraits = {
     "KXEquationOperatorDivideCommand", "/", "/", Rule::Arithmetic,
     "Invalid syntax for '/':", "Expression invalide pour '/' : ",
-    [](double x, double y) { return QVariant(x / y); }, nullptr, nullptr};
+    [](double x, double y) { return x / y; }, nullptr, nullptr};
 // The remainder is taken in single precision and stays a float.
 const KXEquationOperatorCommand::Traits KXEquationOperatorModuloCommand::familyTraits = {
-    "KXEquationOperatorModuloCommand", "%", "%", Rule::Arithmetic,
+    "KXEquationOperatorModuloCommand", "%", "%", Rule::Remainder,
     "Invalid syntax for '%':", "Expression invalide pour '%' : ",
-    [](double x, double y) { return QVariant(std::fmod(float(x), float(y))); }, nullptr, nullptr};
+    [](double x, double y) { return double(std::fmod(float(x), float(y))); }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorPowerCommand::familyTraits = {
     "KXEquationOperatorPowerCommand", "^", "^", Rule::Arithmetic,
     "Invalid syntax for '^':", "Expression invalide pour '^' : ",
-    [](double x, double y) { return QVariant(std::pow(x, y)); }, nullptr, nullptr};
+    [](double x, double y) { return std::pow(x, y); }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorSuperiorCommand::familyTraits = {
     "KXEquationOperatorSuperiorCommand", ">", ">", Rule::Ordering,
     "Invalid condition for '>':", "Condition invalide pour '>' : ",
@@ -161,10 +163,22 @@ KXEquationCommand* KXEquationOperatorCommand::clone(KXEquationVariableModel* tar
     return copy.release();
 }
 
+int KXEquationOperatorCommand::compile(KXEquationCompiler& compiler) const
+{
+    const int left = compiler.compile(*m_left);
+    const int right = compiler.compile(*m_right);
+    return compiler.operation(*this, traits(), left, right);
+}
+
 QVariant KXEquationOperatorCommand::evaluate() const
 {
     const QVariant a = m_left->evaluate();
     const QVariant b = m_right->evaluate();
+    return combine(a, b);
+}
+
+QVariant KXEquationOperatorCommand::combine(const QVariant& a, const QVariant& b) const
+{
     if (getError(a))
         return a;
     if (getError(b))
@@ -173,6 +187,7 @@ QVariant KXEquationOperatorCommand::evaluate() const
     case Rule::Addition:
         return add(a, b);
     case Rule::Arithmetic:
+    case Rule::Remainder:
     case Rule::Ordering:
         return compute(a, b);
     case Rule::Equality:
@@ -231,7 +246,10 @@ QVariant KXEquationOperatorCommand::compute(const QVariant& a, const QVariant& b
         return QVariant(x != NO_VALUE && y != NO_VALUE && traits().ordering(x, y));
     if (x == NO_VALUE || y == NO_VALUE)
         return noValue();
-    return traits().arithmetic(x, y);
+    const double result = traits().arithmetic(x, y);
+    if (traits().rule == Rule::Remainder)
+        return QVariant(float(result));
+    return QVariant(result);
 }
 
 QVariant KXEquationOperatorCommand::combineLogical(const QVariant& a, const QVariant& b) const

@@ -11,6 +11,7 @@ public:
     enum class Rule {
         Addition,   // numbers add, texts join
         Arithmetic, // both converted to numbers; no-value passes through
+        Remainder,  // as Arithmetic, the result kept in single precision
         Ordering,   // both converted to numbers; false against no-value
         Equality,   // any two values, compared as variants
         Logical     // two booleans
@@ -23,7 +24,7 @@ public:
         Rule rule;
         const char* englishPrefix;
         const char* frenchPrefix;
-        QVariant (*arithmetic)(double x, double y);
+        double (*arithmetic)(double x, double y);
         bool (*ordering)(double x, double y);
         bool (*logical)(bool p, bool q);
     };
@@ -36,6 +37,10 @@ public:
     QString toString() const override;
     bool isRangeVariable() const override;
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
+    int compile(KXEquationCompiler& compiler) const override;
+
+    /// The value for the operands' values a and b (the second half of evaluate).
+    QVariant combine(const QVariant& a, const QVariant& b) const;
 
     /// The node for an operator written as symbol, or null when symbol is no operator.
     static KXEquationCommand* create(KXEquationVariableModel* variableModel, const QString& symbol,

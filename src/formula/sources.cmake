@@ -1,6 +1,7 @@
 # Sources of src/formula, added to the kxequation library.
 target_sources(kxequation PRIVATE
     formula/KXEquationCommand.h formula/KXEquationCommand.cpp
+    formula/KXEquationCompiler.h
     formula/KXEquationInterpreter.h formula/KXEquationInterpreter.cpp
     formula/KXEquationInterpreterFunctions.cpp
     formula/KXEquationOperatorCommand.h formula/KXEquationOperatorCommand.cpp

@@ -1,0 +1,216 @@
+#include "KXDataModel.h"
+#include "KXEquationCellProgram.h"
+#include "KXEquationCommand.h"
+#include "KXEquationCompiledProgram.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationParallelData.h"
+#include "KXEquationVariableModel.h"
+#include "KXError.h"
+#include "KXFormulaGenerator.h"
+#include "KXTestSupport.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QtConcurrent>
+#include <QtTest>
+
+#include <functional>
+#include <numeric>
+
+#include <cstring>
+
+// The compiled program against the per-cell tree walk: same kind, same bits, same messages.
+class KXCompiledProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameAsTree_data();
+    void sameAsTree();
+    void doublePath_data();
+    void doublePath();
+    void cancelStopsLongLoop();
+    void workersOnSeveralThreads();
+    void cleanupTestCase();
+
+private:
+    int m_readable = 0;
+    KXDataModelGeneric m_table;
+    KXEquationVariableModel m_variables;
+};
+
+namespace {
+const int ROWS = 5;
+const int COLUMNS = 4;
+
+// Empty when the values are the same; kind only for values drawn at random.
+QString difference(const QVariant& actual, const QVariant& expected, bool random)
+{
+    const QString both = KXTest::describe(actual) + QLatin1String(" instead of ") + KXTest::describe(expected);
+    if (actual.userType() != expected.userType())
+        return both;
+    if (random)
+        return QString();
+    switch (expected.userType()) {
+    case QMetaType::Double: {
+        const double a = actual.toDouble(), e = expected.toDouble();
+        return std::memcmp(&a, &e, sizeof a) == 0 ? QString() : both;
+    }
+    case QMetaType::Float: {
+        const float a = actual.toFloat(), e = expected.toFloat();
+        return std::memcmp(&a, &e, sizeof a) == 0 ? QString() : both;
+    }
+    case QMetaType::QVariantList: {
+        const QVariantList a = actual.toList(), e = expected.toList();
+        if (a.size() != e.size())
+            return both;
+        for (int k = 0; k < a.size(); ++k) {
+            if (!difference(a.at(k), e.at(k), false).isEmpty())
+                return both;
+        }
+        return QString();
+    }
+    default:
+        return KXTest::sameValue(actual, expected) ? QString() : both;
+    }
+}
+
+// Formulas of the formula tests' tables: the first text after each row name.
+QStringList tableFormulas()
+{
+    QStringList formulas;
+    const QRegularExpression row(QStringLiteral(R"(newRow\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)\")"));
+    const QDir sources(QStringLiteral(KX_TEST_DATA_DIR "/../formula"));
+    for (const QString& name : sources.entryList({QStringLiteral("*.cpp")})) {
+        QFile file(sources.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto match = row.globalMatch(text); match.hasNext();)
+            formulas.append(match.next().captured(1).replace(QLatin1String("\\\""), QLatin1String("\"")));
+    }
+    formulas.removeDuplicates();
+    return formulas;
+}
+}
+
+void KXCompiledProgramTest::initTestCase()
+{
+    KXMessageSink::setHandler([](KXMessageSink::Origin, const QString&) {});
+    KXFormulaGenerator::fillTable(m_table);
+    KXFormulaGenerator::addVariables(m_variables, &m_table);
+}
+
+void KXCompiledProgramTest::sameAsTree_data()
+{
+    QTest::addColumn<QString>("formula");
+    const QStringList formulas = tableFormulas();
+    QVERIFY(formulas.size() > 200);
+    for (int k = 0; k < formulas.size(); ++k)
+        QTest::addRow("table-%d", k) << formulas.at(k);
+    for (quint32 seed = 1; seed <= 3000; ++seed) {
+        QRandomGenerator random(seed);
+        QTest::addRow("generated-%u", seed) << KXFormulaGenerator::randomFormula(random, 1 + seed % 4);
+    }
+    // Loop variables read around their aggregate, walked subtrees, cells leaving the double path
+    QTest::newRow("loop-variable-read-before-its-aggregate") << "k+sum(k,1,3,k)";
+    QTest::newRow("loop-variable-read-after-its-aggregate") << "sum(k,1,3,k)+k";
+    QTest::newRow("cell-position-as-loop-variable") << "sum(i,1,3,i)+j";
+    QTest::newRow("walked-var-in-compiled-sum") << "sum(k,1,2,var(l,1,k+1,l*k))";
+    QTest::newRow("if-on-double-path-bails") << "if(i>1;Input1(i,j)*2;j)";
+}
+
+void KXCompiledProgramTest::sameAsTree()
+{
+    QFETCH(QString, formula);
+    // Deleting a tree removes its loop variables from the model it was read on: read on a copy.
+    KXEquationVariableModel variables(m_variables);
+    std::unique_ptr<KXEquationCommand> tree;
+    try {
+        tree.reset(KXEquationInterpreter(&variables).interpret(formula));
+    } catch (const KXError&) {
+        return; // an unreadable formula reaches no engine
+    }
+    ++m_readable;
+    const bool random = formula.contains(QLatin1String("rand"));
+    const auto program = compileCellProgram(*tree, variables);
+    const auto worker = program->makeWorker(nullptr);
+    for (int row = 0; row < ROWS; ++row) {
+        QVariant values[COLUMNS];
+        worker->evaluateRow(row, 0, COLUMNS - 1, values);
+        for (int column = 0; column < COLUMNS; ++column) {
+            KXEquationParallelData reference(tree.get(), &variables, row, column);
+            reference.run();
+            const QString problem = difference(values[column], reference.result(), random);
+            if (!problem.isEmpty())
+                QFAIL(qPrintable(QStringLiteral("cell %1,%2: %3").arg(row).arg(column).arg(problem)));
+        }
+    }
+}
+
+void KXCompiledProgramTest::doublePath_data()
+{
+    QTest::addColumn<QString>("formula");
+    for (const char* formula : {"2*i+j", "sqrt(i)*sin(j)+1", "Input1(i,j)*2", "sum(k,1,10,k*i)", "if(i>j;i;j)"})
+        QTest::newRow(formula) << QString::fromLatin1(formula);
+}
+
+void KXCompiledProgramTest::doublePath()
+{
+    QFETCH(QString, formula);
+    const auto table = KXTest::makeTable(ROWS, COLUMNS);
+    KXEquationVariableModel variables;
+    variables.addVariable(QStringLiteral("Input1"), table.get(), QString());
+    variables.addVariable(QStringLiteral("i"), 1.0);
+    variables.addVariable(QStringLiteral("j"), 1.0);
+    const std::unique_ptr<KXEquationCommand> tree(KXEquationInterpreter(&variables).interpret(formula));
+    const auto program = compileCellProgram(*tree, variables);
+    const auto worker = program->makeWorker(nullptr);
+    QVariant values[COLUMNS];
+    for (int row = 1; row <= ROWS; ++row)
+        worker->evaluateRow(row, 1, COLUMNS, values);
+    QCOMPARE(dynamic_cast<KXEquationCompiledWorker&>(*worker).doubleCells(), qint64(ROWS * COLUMNS));
+}
+
+void KXCompiledProgramTest::cancelStopsLongLoop()
+{
+    KXEquationVariableModel variables(m_variables);
+    const std::unique_ptr<KXEquationCommand> tree(
+        KXEquationInterpreter(&variables).interpret(QStringLiteral("sum(k,1,2000000000,k*i)+(\"a\")")));
+    const auto program = compileCellProgram(*tree, variables);
+    const std::atomic<bool> cancel{true};
+    QVariant value;
+    program->makeWorker(&cancel)->evaluateRow(1, 1, 1, &value);
+    QVERIFY(KXEquationCommand::getError(value));
+}
+
+// One program, a worker per thread: rows computed at once agree with rows computed alone.
+void KXCompiledProgramTest::workersOnSeveralThreads()
+{
+    KXEquationVariableModel variables(m_variables);
+    const std::unique_ptr<KXEquationCommand> tree(KXEquationInterpreter(&variables).interpret(
+        QStringLiteral("if(i>j;Input1(i,j)+(\"x\");var(k,1,i,k*j))+colName(Input1,j)")));
+    const auto program = compileCellProgram(*tree, variables);
+    QVector<int> rows(64);
+    std::iota(rows.begin(), rows.end(), 0);
+    const std::function<QVariantList(int)> evaluate = [&program](int row) {
+        QVariantList values;
+        QVariant cells[COLUMNS];
+        program->makeWorker(nullptr)->evaluateRow(row % ROWS, 0, COLUMNS - 1, cells);
+        for (const QVariant& cell : cells)
+            values.append(cell);
+        return values;
+    };
+    const QList<QVariantList> together = QtConcurrent::blockingMapped<QList<QVariantList>>(rows, evaluate);
+    for (const int row : rows)
+        QVERIFY(difference(QVariant(together.at(row)), QVariant(evaluate(row)), false).isEmpty());
+}
+
+void KXCompiledProgramTest::cleanupTestCase()
+{
+    qInfo("%d formulas read and compared", m_readable);
+}
+
+QTEST_GUILESS_MAIN(KXCompiledProgramTest)
+#include "tst_compiledprogram.moc"
