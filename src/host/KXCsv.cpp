@@ -2,6 +2,7 @@
 
 #include "KXDataModel.h"
 #include "KXHostFiles.h"
+#include "KXNoValue.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <QTextCodec>
 #include <QVector>
 
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -224,33 +224,26 @@ QByteArray quoted(const QString& text)
     return '"' + bytes + '"';
 }
 
-QByteArray formatField(const QVariant& value)
+QByteArray formatField(const QVariant& value, const KXCsv::WriteOptions& options)
 {
     if (!value.isValid())
         return QByteArray();
-    switch (value.userType()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return KXCsv::formatNumber(value.toDouble()).toUtf8();
-    case QMetaType::Bool:
-        return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
-    default:
-        break;
-    }
+    if (KXNumberFormat::isNumber(value) || value.userType() == QMetaType::Bool)
+        return KXNumberFormat::displayText(value, QLocale::c(), options.precision).toUtf8();
     const QString text = value.toString();
     double number = 0.0;
     if (text.isEmpty() || text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
         || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || readNumber(text, &number))
         return quoted(text);
     return text.toUtf8();
+}
+
+/// A cell without a value is an empty field, which reads back as one, or the marker on request.
+QByteArray formatCell(const QVariant& value, const KXCsv::WriteOptions& options)
+{
+    if (KXNumberFormat::isNoValue(value))
+        return options.noValueMarker ? KXNumberFormat::numberText(KXNoValue, QLocale::c()).toUtf8() : QByteArray();
+    return formatField(value, options);
 }
 
 }
@@ -350,31 +343,32 @@ bool KXCsv::readData(const QByteArray& data, const QString& sourceName, KXDataMo
     return table.setContents(columns, rowHeaders.size(), cells, rowHeaders, columnHeaders);
 }
 
-QByteArray KXCsv::write(const QAbstractItemModel& table)
+QByteArray KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options)
 {
     const int rows = table.rowCount(QModelIndex());
     const int columns = table.columnCount(QModelIndex());
     QByteArray out;
     for (int column = 0; column < columns; ++column)
-        out += ',' + formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole));
+        out += ',' + formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole), options);
     out += '\n';
     for (int row = 0; row < rows; ++row) {
-        out += formatField(table.headerData(row, Qt::Vertical, Qt::DisplayRole));
+        out += formatField(table.headerData(row, Qt::Vertical, Qt::DisplayRole), options);
         for (int column = 0; column < columns; ++column)
-            out += ',' + formatField(table.data(table.index(row, column), KXValueRole));
+            out += ',' + formatCell(table.data(table.index(row, column), KXValueRole), options);
         out += '\n';
     }
     return out;
 }
 
-bool KXCsv::writeFile(const QString& path, const QAbstractItemModel& table, QString* error)
+bool KXCsv::writeFile(const QString& path, const QAbstractItemModel& table, QString* error,
+                      const WriteOptions& options)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         setError(error, cannotWriteMessage(path, file.errorString()));
         return false;
     }
-    const QByteArray data = write(table);
+    const QByteArray data = write(table, options);
     if (file.write(data) != data.size() || !file.commit()) {
         setError(error, cannotWriteMessage(path, file.errorString()));
         file.cancelWriting();
@@ -385,11 +379,5 @@ bool KXCsv::writeFile(const QString& path, const QAbstractItemModel& table, QStr
 
 QString KXCsv::formatNumber(double value)
 {
-    if (std::isnan(value))
-        return QStringLiteral("nan");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
-    if (value == 0.0 && std::signbit(value))
-        return QStringLiteral("-0");
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return KXNumberFormat::numberText(value, QLocale::c(), KXNumberFormat::Precision::Full);
 }

@@ -1,0 +1,91 @@
+#include "KXNumberFormat.h"
+#include "KXTestSupport.h"
+
+#include <QtTest>
+
+#include <limits>
+
+/// Display texts of cell values in both interface languages.
+class TestKXNumberFormat : public QObject
+{
+    Q_OBJECT
+private slots:
+    void displayText_data();
+    void displayText();
+    void readNumber_data();
+    void readNumber();
+};
+
+void TestKXNumberFormat::displayText_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("french");
+
+    // Floating-point noise is trimmed at 15 significant digits
+    QTest::newRow("sum-noise") << QVariant(0.1 + 0.2) << "0.3" << "0,3";
+    QTest::newRow("below-noise") << QVariant(113.99999999999999) << "114" << "114";
+    QTest::newRow("fifteen-digits") << QVariant(148148.136) << "148148.136" << "148148,136";
+    QTest::newRow("rounded-sixteenth") << QVariant(1234567890.1234567) << "1234567890.12346" << "1234567890,12346";
+    QTest::newRow("tiny") << QVariant(-1.5e-7) << "-1.5e-7" << "-1,5e-7";
+    QTest::newRow("huge") << QVariant(1e21) << "1e21" << "1e21";
+    QTest::newRow("minus-zero") << QVariant(-0.0) << "0" << "0";
+    QTest::newRow("nan") << QVariant(std::numeric_limits<double>::quiet_NaN()) << "NaN" << "NaN";
+    QTest::newRow("minus-inf") << QVariant(-std::numeric_limits<double>::infinity()) << "-\u221E" << "-\u221E";
+    QTest::newRow("beyond-2^53") << QVariant(qlonglong(1) << 53 | 1) << "9.00719925474099e15"
+                                 << "9,00719925474099e15";
+    QTest::newRow("int") << QVariant(-42) << "-42" << "-42";
+    QTest::newRow("float") << QVariant(0.1f) << "0.1" << "0,1";
+    // Texts are shown as they are, booleans as words
+    QTest::newRow("text-number") << QVariant(QStringLiteral("3.5")) << "3.5" << "3.5";
+    QTest::newRow("bool") << QVariant(false) << "false" << "false";
+    // Cells without a value are empty
+    QTest::newRow("marker-double") << QVariant(-9999.0) << "" << "";
+    QTest::newRow("marker-int") << QVariant(-9999) << "" << "";
+    QTest::newRow("invalid") << QVariant() << "" << "";
+    QTest::newRow("empty-text") << QVariant(QString("")) << "" << "";
+}
+
+void TestKXNumberFormat::displayText()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, english);
+    QFETCH(QString, french);
+
+    {
+        KXTest::LanguageScope language(TApplicationTranslator::English);
+        QCOMPARE(KXNumberFormat::displayText(value, KXNumberFormat::interfaceLocale()), english);
+    }
+    KXTest::LanguageScope language(TApplicationTranslator::French);
+    QCOMPARE(KXNumberFormat::displayText(value, KXNumberFormat::interfaceLocale()), french);
+    QCOMPARE(KXNumberFormat::isNoValue(value), english.isEmpty());
+}
+
+void TestKXNumberFormat::readNumber_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("number");
+
+    QTest::newRow("french-comma") << int(TApplicationTranslator::French) << "0,2" << true << 0.2;
+    QTest::newRow("french-point") << int(TApplicationTranslator::French) << "-1.5e3" << true << -1500.0;
+    QTest::newRow("english-comma") << int(TApplicationTranslator::English) << "0,2" << false << 0.0;
+    QTest::newRow("english-half-typed") << int(TApplicationTranslator::English) << "1e" << false << 0.0;
+}
+
+void TestKXNumberFormat::readNumber()
+{
+    QFETCH(int, language);
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, number);
+
+    KXTest::LanguageScope scope{TApplicationTranslator::Language(language)};
+    double read = 0.0;
+    QCOMPARE(KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &read), ok);
+    QVERIFY(KXTest::sameDouble(read, number));
+}
+
+QTEST_GUILESS_MAIN(TestKXNumberFormat)
+#include "tst_numberformat.moc"
