@@ -1,0 +1,75 @@
+#include "KXChart.h"
+#include "KXDataModel.h"
+#include "KXTestSupport.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+/// Charts of small and large tables, drawn offscreen.
+class TestKXChart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void draw_data();
+    void draw();
+};
+
+namespace {
+/// Pixels of a clearly coloured (not white, grey or black) shade: those of the series.
+int colouredPixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            count += QColor(image.pixel(x, y)).hsvSaturation() > 100 ? 1 : 0;
+    }
+    return count;
+}
+}
+
+void TestKXChart::draw_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("emptyColumn");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("series");
+
+    const int lines = int(KXChart::Kind::Lines);
+    const int map = int(KXChart::Kind::ColourMap);
+    QTest::newRow("small") << 6 << 3 << -1 << lines << 3;
+    QTest::newRow("column-without-values") << 6 << 3 << 1 << lines << 2;
+    QTest::newRow("widest-line-chart") << 4 << KXChart::MaximumLineColumns << -1 << lines << KXChart::MaximumLineColumns;
+    QTest::newRow("one-wide-row") << 1 << 20 << -1 << lines << 20;
+    QTest::newRow("large") << 40 << 30 << 2 << map << 1;
+}
+
+void TestKXChart::draw()
+{
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    QFETCH(int, emptyColumn);
+    QFETCH(int, kind);
+    QFETCH(int, series);
+
+    std::unique_ptr<KXDataModelGeneric> table = KXTest::makeTable(rows, columns);
+    for (int row = 0; row < rows && emptyColumn >= 0; ++row)
+        table->setData(table->index(row, emptyColumn), row % 2 ? QVariant() : QVariant(-9999), KXValueRole);
+
+    const KXChart chart(*table, QLocale::c());
+    QCOMPARE(int(chart.kind()), kind);
+    QCOMPARE(chart.seriesCount(), series);
+    QVERIFY(colouredPixels(chart.toImage(QSize(480, 320))) > 200);
+
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(chart.save(folder.filePath(QStringLiteral("chart.png")), QSize(300, 200), &error), qPrintable(error));
+    QCOMPARE(QImage(folder.filePath(QStringLiteral("chart.png"))).size(), QSize(300, 200));
+    QVERIFY2(chart.save(folder.filePath(QStringLiteral("chart.svg")), QSize(300, 200), &error), qPrintable(error));
+    QFile svg(folder.filePath(QStringLiteral("chart.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+}
+
+QTEST_MAIN(TestKXChart)
+#include "tst_chart.moc"
