@@ -3,6 +3,7 @@
 #include "ComputeJob.h"
 #include "KXDataModel.h"
 #include "KXEquationDocument.h"
+#include "KXOutputOptions.h"
 #include "LodeDB.h"
 #include "TXMLMethod.h"
 
@@ -45,6 +46,7 @@ int runCompute(const QStringList& arguments)
     ComputeJob job;
     QString formula, output, save;
     bool hasFormula = false;
+    OutputOptions outputOptions;
 
     Arguments walker(arguments);
     while (!walker.atEnd()) {
@@ -93,6 +95,7 @@ int runCompute(const QStringList& arguments)
             save = walker.value(option);
         } else if (option == QLatin1String("--engine")) {
             job.setEngine(walker.value(option));
+        } else if (takeOutputOption(option, walker, &outputOptions)) {
         } else if (const TextSetter setter = find(textOptions)) {
             texts.append({setter, walker.value(option)});
         } else if (const SwitchSetter setter = find(switchOptions)) {
@@ -123,13 +126,14 @@ int runCompute(const QStringList& arguments)
         printError(QStringLiteral("error: cannot write the equation file ") + save);
         return Failed;
     }
-    return job.computeAndWrite(output);
+    return job.computeAndWrite(output, outputOptions);
 }
 
 int runRun(const QStringList& arguments)
 {
     QString equation, project = QDir::currentPath(), output;
     ComputeJob job;
+    OutputOptions outputOptions;
     Arguments walker(arguments);
     while (!walker.atEnd()) {
         QString option;
@@ -148,6 +152,7 @@ int runRun(const QStringList& arguments)
             output = walker.value(option);
         } else if (option == QLatin1String("--engine")) {
             job.setEngine(walker.value(option));
+        } else if (takeOutputOption(option, walker, &outputOptions)) {
         } else {
             throw UsageError{QStringLiteral("unknown option ") + option};
         }
@@ -162,7 +167,7 @@ int runRun(const QStringList& arguments)
         return Failed;
     }
     warnAboutMissingDatasets(job.variables, equation, project);
-    return job.computeAndWrite(output);
+    return job.computeAndWrite(output, outputOptions);
 }
 
 }

@@ -4,6 +4,7 @@
 #include "KXCsv.h"
 #include "KXDataModel.h"
 #include "KXEquationDocument.h"
+#include "KXOutputOptions.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -109,7 +110,7 @@ void ComputeJob::setEngine(const QString& name)
         throw UsageError{QStringLiteral("--engine expects reference or fast, not '") + name + QLatin1Char('\'')};
 }
 
-int ComputeJob::computeAndWrite(const QString& output)
+int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions)
 {
     std::unique_ptr<TerminalProgress> progress;
     KXEquationComputation::Options options;
@@ -137,15 +138,15 @@ int ComputeJob::computeAndWrite(const QString& output)
         m_watchdog->writing = true;
     }
     m_watchdog->changed.notify_all();
-    if (!table)
+    if (!table || !writePlot(*table, outputOptions))
         return Failed;
     if (output.isEmpty()) {
-        const QByteArray csv = KXCsv::write(*table);
+        const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
         std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
         return Success;
     }
     QString error;
-    if (!KXCsv::writeFile(output, *table, &error)) {
+    if (!KXCsv::writeFile(output, *table, &error, outputOptions.csv)) {
         printError(QStringLiteral("error: ") + error);
         return Failed;
     }

@@ -12,6 +12,8 @@ class QAbstractItemModel;
 
 namespace KXCommandLine {
 
+struct OutputOptions;
+
 /// The exit status of a computation stopped by Ctrl-C, as shells report a SIGINT.
 const int Interrupted = 130;
 
@@ -30,8 +32,9 @@ public:
     /// "reference" or "fast"; throws UsageError for anything else.
     void setEngine(const QString& name);
 
-    /// Computes and writes the table as CSV to output, or to standard output when it is empty.
-    int computeAndWrite(const QString& output);
+    /// Computes and writes the table as CSV to output, or to standard output when it is empty,
+    /// and its chart when asked.
+    int computeAndWrite(const QString& output, const OutputOptions& outputOptions);
 
     KXEquationModel equation;
     KXEquationVariableModel variables;

@@ -1,9 +1,12 @@
 #include "KXCommandLine.h"
+#include "KXOutputOptions.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextCodec>
 
 #include <cstdio>
+#include <memory>
 
 namespace KXCommandLine {
 int runEval(const QStringList& arguments);
@@ -21,8 +24,10 @@ const char USAGE[] =
     "                  [--row-name F] [--col-name F] [--header-dataset NAME]\n"
     "                  [--headers yes|no] [--row-headers yes|no] [--col-headers yes|no]\n"
     "                  [--output FILE.csv] [--save EQUATION.xml] [--engine fast|reference]\n"
+    "                  [--precision readable|full] [--no-value empty|marker] [--plot FILE.png|.svg]\n"
     "  kxequation run EQUATION.xml [--project DIR] [--lang en|fr] [--output FILE.csv]\n"
     "                  [--engine fast|reference]\n"
+    "                  [--precision readable|full] [--no-value empty|marker] [--plot FILE.png|.svg]\n"
     "\n"
     "eval reads FORMULA, evaluates it once and prints its value: double X, int N, float X,\n"
     "bool true|false, text S, list [...], invalid, or error MESSAGE; raised MESSAGE when the\n"
@@ -34,7 +39,10 @@ const char USAGE[] =
     "computes it. Both write the table as CSV to FILE.csv or to standard output; a failed\n"
     "computation prints its messages on stderr, exits 1 and leaves no output file. Ctrl-C stops\n"
     "the computation: exit status 130, and FILE.csv is neither written nor changed. The fast\n"
-    "engine (default) computes blocks of rows on every core; reference computes one task per cell.\n";
+    "engine (default) computes blocks of rows on every core; reference computes one task per cell.\n"
+    "Numbers are written with up to 15 significant digits (full: the shortest text that reads\n"
+    "back to the same double), cells without a value as empty fields (marker: -9999). --plot\n"
+    "also draws the table: one line per column, or a colour map for more than 8 columns.\n";
 
 void printUsage(FILE* stream)
 {
@@ -46,7 +54,15 @@ int main(int argc, char* argv[])
 {
     // Arguments, file names and output are UTF-8 whatever the locale of the environment.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    QCoreApplication application(argc, argv);
+    // Only a chart needs a QGuiApplication, and then no display: it is drawn offscreen.
+    std::unique_ptr<QCoreApplication> application;
+    if (KXCommandLine::wantsPlot(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QStringList arguments;
     for (int k = 1; k < argc; ++k)
         arguments.append(QString::fromUtf8(argv[k]));

@@ -164,11 +164,20 @@ void TestCli::compute_data()
                            << ",c1,c2\nr1,1,2\nr2,2,4\n" << "" << 0;
     QTest::newRow("dataset-range-and-headers")
         << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,j)", "--header-dataset", "Input1"}
-        << ",price,count\npen,1.5,10\nink,3.5,-9999\npad,2,été\n" << "" << 0;
+        << ",price,count\npen,1.5,10\nink,3.5,\npad,2,été\n" << "" << 0;
     QTest::newRow("headers-off")
         << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,1)", "--last-col", "1",
                        "--header-dataset", "Input1", "--headers", "no"}
         << ",\n,1.5\n,3.5\n,2\n" << "" << 0;
+    QTest::newRow("precision-full") << QStringList{"compute", "--formula", "i/3", "--last-row=1", "--last-col=1",
+                                                   "--precision", "full"}
+                                    << ",\n,0.3333333333333333\n" << "" << 0;
+    QTest::newRow("no-value-marker")
+        << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,2)", "--last-col", "1",
+                       "--header-dataset", "Input1", "--headers", "no", "--no-value", "marker"}
+        << ",\n,10\n,-9999\n,été\n" << "" << 0;
+    QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << "" << ""
+                                        << 64;
     QTest::newRow("unreadable") << QStringList{"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1"}
                                 << "" << "error: Invalid syntax: 3+\n" << 1;
     QTest::newRow("empty-range") << QStringList{"compute", "--formula", "i", "--first-row", "3", "--last-row", "2",
