@@ -1,17 +1,60 @@
 #include "KXDesktopPanels.h"
 
+#include "KXChart.h"
+#include "KXDataDisplayModel.h"
+#include "KXError.h"
+#include "KXNumberFormat.h"
 #include "KXObject2.h"
 #include "LodeDB.h"
+#include "TFileDialog.h"
 #include "TPixmapCache.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QTime>
+#include <QVBoxLayout>
 
 namespace {
 const int DATASET_ROLE = Qt::UserRole;
 const int SUBDATASET_ROLE = Qt::UserRole + 1;
+const QSize ExportSize(960, 600);
+
+// Messages
+QString exportPngText()
+{
+    return KXChartPanel::tr("Export PNG...", "Exporter en PNG...");
+}
+QString exportSvgText()
+{
+    return KXChartPanel::tr("Export SVG...", "Exporter en SVG...");
+}
+QString exportTitle()
+{
+    return KXChartPanel::tr("Export the chart", "Exporter le graphique");
+}
+QString pngFilter()
+{
+    return KXChartPanel::tr("PNG pictures (*.png)", "Images PNG (*.png)");
+}
+QString svgFilter()
+{
+    return KXChartPanel::tr("SVG drawings (*.svg)", "Dessins SVG (*.svg)");
+}
+QString chartSavedMessage(const QString& path)
+{
+    return KXChartPanel::tr("Chart saved in %1.", "Graphique enregistré dans %1.").arg(QDir::toNativeSeparators(path));
+}
 }
 
 KXProjectPanel::KXProjectPanel(QWidget* parent) : QListWidget(parent)
@@ -102,20 +145,115 @@ KXDataEditorView::KXDataEditorView(QWidget* parent) : QTabWidget(parent)
     });
 }
 
-void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title)
+void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title, bool withChart)
 {
-    auto* view = new QTableView(this);
-    view->setModel(table);
+    auto* page = new QSplitter(Qt::Horizontal, this);
+    auto* view = new QTableView(page);
+    auto* display = new KXDataDisplayModel(view);
+    display->setSourceModel(table);
+    view->setModel(display);
     view->setAlternatingRowColors(true);
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setCurrentIndex(addTab(view, QIcon(TPixmapCache::find(QStringLiteral("dataset"))), title));
+    // Copies what the cells show, so that a paste elsewhere gives the same numbers.
+    auto* copy = new QAction(view);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QAction::triggered, view, [view, display] {
+        QGuiApplication::clipboard()->setText(display->copyText(view->selectionModel()->selectedIndexes()));
+    });
+    view->addAction(copy);
+    if (withChart) {
+        new KXChartPanel(table, page);
+        page->setStretchFactor(1, 1);
+        // Once laid out: the table as wide as its columns (between a quarter and 60 % of the
+        // room), the chart the rest.
+        QTimer::singleShot(0, page, [page, view] {
+            const int room = page->width();
+            const int table = view->verticalHeader()->width() + view->horizontalHeader()->length()
+                              + 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width();
+            const int width = qBound(room / 4, table, room * 3 / 5);
+            page->setSizes({width, room - width});
+        });
+    }
+    setCurrentIndex(addTab(page, QIcon(TPixmapCache::find(QStringLiteral("dataset"))), title));
 }
 
 QAbstractItemModel* KXDataEditorView::currentTable() const
 {
-    auto* view = qobject_cast<QTableView*>(currentWidget());
-    return view ? view->model() : nullptr;
+    const QWidget* page = currentWidget();
+    const auto* view = page ? page->findChild<QTableView*>() : nullptr;
+    const auto* display = view ? qobject_cast<const KXDataDisplayModel*>(view->model()) : nullptr;
+    return display ? display->sourceModel() : nullptr;
+}
+
+KXChartView::KXChartView(QAbstractItemModel* table, QWidget* parent) : QWidget(parent), m_table(table)
+{
+    setObjectName(QStringLiteral("chartView"));
+    setMinimumSize(240, 180);
+    auto changed = [this] {
+        m_chart.reset();
+        update();
+    };
+    connect(table, &QAbstractItemModel::modelReset, this, changed);
+    connect(table, &QAbstractItemModel::dataChanged, this, changed);
+    connect(table, &QAbstractItemModel::headerDataChanged, this, changed);
+}
+
+KXChartView::~KXChartView() = default;
+
+const KXChart& KXChartView::chart() const
+{
+    // Built again only after the table changed.
+    if (!m_chart)
+        m_chart = std::make_unique<KXChart>(*m_table, KXNumberFormat::interfaceLocale());
+    return *m_chart;
+}
+
+QSize KXChartView::sizeHint() const
+{
+    return QSize(480, 320);
+}
+
+void KXChartView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    chart().paint(painter, QRectF(rect()));
+}
+
+KXChartPanel::KXChartPanel(QAbstractItemModel* table, QWidget* parent)
+    : QWidget(parent), m_view(new KXChartView(table, this))
+{
+    setObjectName(QStringLiteral("chartPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* png = new QPushButton(exportPngText(), this);
+    connect(png, &QPushButton::clicked, this, [this] { exportChart(false); });
+    buttons->addWidget(png);
+    auto* svg = new QPushButton(exportSvgText(), this);
+    connect(svg, &QPushButton::clicked, this, [this] { exportChart(true); });
+    buttons->addWidget(svg);
+    layout->addLayout(buttons);
+}
+
+void KXChartPanel::exportChart(bool svg)
+{
+    TFileDialogSave dialog(window());
+    dialog.setWindowTitle(exportTitle());
+    dialog.setSpecifiedDir(QStringLiteral("Chart"));
+    dialog.setNameFilter(svg ? svgFilter() : pngFilter());
+    dialog.setDefaultSuffix(svg ? QStringLiteral("svg") : QStringLiteral("png"));
+    if (dialog.exec() == 0)
+        return;
+    const QString path = dialog.fileNameComplete();
+    QString error;
+    if (m_view->chart().save(path, ExportSize, &error))
+        MessageLoggerInterface::Info(chartSavedMessage(path));
+    else
+        MessageLoggerInterface::Error(error);
 }
 
 KXMessageLog::KXMessageLog(QWidget* parent) : QPlainTextEdit(parent)

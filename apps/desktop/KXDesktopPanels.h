@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <memory>
+
+class KXChart;
 class KXDataModelGeneric;
 class KXObject2Dataset;
 class QAbstractItemModel;
@@ -40,15 +43,48 @@ private:
     const LodeDB::TDatabase* m_database = nullptr;
 };
 
-/// The data editor's view: one tab per table, with its headers.
+/// A table's chart, redrawn when the table changes.
+class KXChartView final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit KXChartView(QAbstractItemModel* table, QWidget* parent = nullptr);
+    ~KXChartView() override;
+
+    const KXChart& chart() const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QAbstractItemModel* m_table;
+    mutable std::unique_ptr<KXChart> m_chart;
+};
+
+/// The chart beside a computed table, with its export buttons.
+class KXChartPanel final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit KXChartPanel(QAbstractItemModel* table, QWidget* parent = nullptr);
+
+    /// Asks for a file and writes the chart there as PNG (or SVG); reports the outcome.
+    void exportChart(bool svg);
+
+private:
+    KXChartView* m_view;
+};
+
+/// The data editor's view: one tab per table, with its headers; computed tables have their chart.
 class KXDataEditorView final : public QTabWidget
 {
     Q_OBJECT
 public:
     explicit KXDataEditorView(QWidget* parent = nullptr);
 
-    /// A new tab showing table; the table stays its owner's.
-    void showTable(QAbstractItemModel* table, const QString& title);
+    /// A new tab showing table, with its chart beside it when asked; the table stays its owner's.
+    void showTable(QAbstractItemModel* table, const QString& title, bool withChart = false);
     /// The table of the current tab; null when there is none.
     QAbstractItemModel* currentTable() const;
 };

@@ -6,6 +6,8 @@
 #include "KXEquationCtrl.h"
 #include "KXError.h"
 #include "KXObject2.h"
+#include "KXNumberFormat.h"
+#include "KXRecentProjects.h"
 #include "KXRibbon.h"
 #include "LodeDB.h"
 #include "TMessageBox.h"
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -101,11 +104,37 @@ QString noProjectMessage(const QString& folder)
     return KXDesktopWindow::tr("The project folder %1 does not exist.", "Le dossier de projet %1 n'existe pas.")
         .arg(folder);
 }
+/// French puts 0 and 1 in the singular, English only 1.
+bool isSingular(int count)
+{
+    return count == 1 || (count == 0 && KXNumberFormat::interfaceLocale().language() == QLocale::French);
+}
+QString datasetCount(int count)
+{
+    return isSingular(count) ? KXDesktopWindow::tr("%1 dataset", "%1 tableau").arg(count)
+                             : KXDesktopWindow::tr("%1 datasets", "%1 tableaux").arg(count);
+}
+QString rowCount(int count)
+{
+    return isSingular(count) ? KXDesktopWindow::tr("%1 row", "%1 ligne").arg(count)
+                             : KXDesktopWindow::tr("%1 rows", "%1 lignes").arg(count);
+}
+QString columnCount(int count)
+{
+    return isSingular(count) ? KXDesktopWindow::tr("%1 column", "%1 colonne").arg(count)
+                             : KXDesktopWindow::tr("%1 columns", "%1 colonnes").arg(count);
+}
 QString projectOpenedMessage(const QString& folder, int count)
 {
-    return KXDesktopWindow::tr("Project %1 opened: %2 datasets.", "Projet %1 ouvert : %2 tableaux.")
-        .arg(folder)
-        .arg(count);
+    return KXDesktopWindow::tr("Project %1 opened: %2.", "Projet %1 ouvert : %2.").arg(folder, datasetCount(count));
+}
+QString recentProjectsText()
+{
+    return KXDesktopWindow::tr("Recent projects", "Projets récents");
+}
+QString noRecentProjectText()
+{
+    return KXDesktopWindow::tr("(none)", "(aucun)");
 }
 QString chooseProjectTitle()
 {
@@ -141,10 +170,8 @@ QString tableSavedMessage(const QString& name)
 }
 QString tableShownMessage(const QString& name, int rows, int columns)
 {
-    return KXDesktopWindow::tr("New table %1: %2 rows, %3 columns.", "Nouveau tableau %1 : %2 lignes, %3 colonnes.")
-        .arg(name)
-        .arg(rows)
-        .arg(columns);
+    return KXDesktopWindow::tr("New table %1: %2, %3.", "Nouveau tableau %1 : %2, %3.")
+        .arg(name, rowCount(rows), columnCount(columns));
 }
 QString unnamedText()
 {
@@ -170,8 +197,15 @@ QToolButton* addButton(KXRibbonGroup* group, const QString& text, const char* pi
 }
 }
 
-KXDesktopWindow::KXDesktopWindow()
-    : m_ribbon(new KXRibbon),
+namespace {
+const char GeometryKey[] = "window/geometry";
+const char StateKey[] = "window/state";
+}
+
+KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
+    : m_settings(settingsFile.isEmpty() ? std::make_unique<QSettings>()
+                                        : std::make_unique<QSettings>(settingsFile, QSettings::IniFormat)),
+      m_ribbon(new KXRibbon),
       m_dataEditor(new KXDataEditorView),
       m_projectPanel(new KXProjectPanel),
       m_messageLog(new KXMessageLog),
@@ -226,7 +260,7 @@ KXDesktopWindow::KXDesktopWindow()
     view->addAction(logDock->toggleViewAction());
 
     connect(m_launcher.dataEditor(0), &TDataEditor2Ctrl::modelAdded, this, [this](KXDataModelGeneric* table) {
-        m_dataEditor->showTable(table, tableName(table));
+        m_dataEditor->showTable(table, tableName(table), true);
         report(false, tableShownMessage(tableName(table), table->rowCount(), table->columnCount()));
     });
     connect(m_projectPanel, &KXProjectPanel::datasetActivated, this, &KXDesktopWindow::showDataset);
@@ -234,7 +268,8 @@ KXDesktopWindow::KXDesktopWindow()
     // Reports may come from worker threads: only the GUI thread touches the widgets.
     KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
         KXMessageSink::printToStandardError(origin, text);
-        QMetaObject::invokeMethod(this, [this, text] { report(true, text); }, Qt::QueuedConnection);
+        const bool error = origin != KXMessageSink::Origin::Info;
+        QMetaObject::invokeMethod(this, [this, error, text] { report(error, text); }, Qt::QueuedConnection);
     });
 }
 
@@ -262,6 +297,11 @@ void KXDesktopWindow::createActions()
                                     this, &KXDesktopWindow::saveTableToProject);
     save->setShortcut(QKeySequence::Save);
     file->addSeparator();
+    m_recentMenu = file->addMenu(recentProjectsText());
+    m_recentMenu->setObjectName(QStringLiteral("recentProjectsMenu"));
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &KXDesktopWindow::fillRecentProjects);
+    fillRecentProjects();
+    file->addSeparator();
     QAction* quit = file->addAction(quitText(), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
 }
@@ -284,13 +324,37 @@ KXRibbonBar* KXDesktopWindow::createHomeBar()
     return bar;
 }
 
+void KXDesktopWindow::fillRecentProjects()
+{
+    m_recentMenu->clear();
+    const QStringList folders = KXRecentProjects(*m_settings).folders();
+    for (const QString& folder : folders)
+        m_recentMenu->addAction(QDir::toNativeSeparators(folder), this, [this, folder] { openProject(folder); });
+    if (folders.isEmpty())
+        m_recentMenu->addAction(noRecentProjectText())->setEnabled(false);
+}
+
+bool KXDesktopWindow::restoreLayout()
+{
+    return restoreGeometry(m_settings->value(QLatin1String(GeometryKey)).toByteArray())
+           && restoreState(m_settings->value(QLatin1String(StateKey)).toByteArray());
+}
+
+QString KXDesktopWindow::lastProject() const
+{
+    return KXRecentProjects(*m_settings).folders().value(0);
+}
+
 bool KXDesktopWindow::openProject(const QString& folder)
 {
     ProjectMgrInterface* projects = ProjectMgrInterface::returnMe();
+    if (projects->database() && !TMessageBox::confirmDiscardUnsaved(m_launcher.dataEditor(0)->unsavedCount()))
+        return false;
     if (!projects->openProject(folder)) {
         report(true, noProjectMessage(folder));
         return false;
     }
+    KXRecentProjects(*m_settings).add(projects->database()->projectDirectory());
     m_projectPanel->showProject(projects->database());
     report(false, projectOpenedMessage(QDir::toNativeSeparators(projects->database()->projectDirectory()),
                                        m_projectPanel->count()));
@@ -376,6 +440,7 @@ void KXDesktopWindow::saveTableToProject()
         report(true, error);
         return;
     }
+    m_launcher.dataEditor(0)->markSaved(table);
     m_projectPanel->showProject(database);
     m_projectPanel->selectDataset(name);
     report(false, tableSavedMessage(name));
@@ -454,6 +519,12 @@ void KXDesktopWindow::closeModules()
 
 void KXDesktopWindow::closeEvent(QCloseEvent* event)
 {
+    if (!TMessageBox::confirmDiscardUnsaved(m_launcher.dataEditor(0)->unsavedCount())) {
+        event->ignore();
+        return;
+    }
+    m_settings->setValue(QLatin1String(GeometryKey), saveGeometry());
+    m_settings->setValue(QLatin1String(StateKey), saveState());
     closeModules();
     event->accept();
 }

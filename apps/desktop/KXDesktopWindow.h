@@ -12,6 +12,8 @@
 
 class QDockWidget;
 class QLabel;
+class QMenu;
+class QSettings;
 class QStackedWidget;
 class KXDataEditorView;
 class KXDataModelGeneric;
@@ -28,10 +30,16 @@ class KXDesktopWindow final : public QMainWindow, public MainWindowInterface, pu
 {
     Q_OBJECT
 public:
-    KXDesktopWindow();
+    /// Settings (layout, recent projects) go to settingsFile, or to the user's settings when empty.
+    explicit KXDesktopWindow(const QString& settingsFile = QString());
     ~KXDesktopWindow() override;
 
+    /// Puts the window and its panels back as they were at the last close; false the first time.
+    bool restoreLayout();
+    /// The project opened last, if it still exists.
+    QString lastProject() const;
     /// Opens a project folder and lists its datasets; false, with a message, when it does not exist.
+    /// Asks first when computed tables are not saved in the project being closed.
     bool openProject(const QString& folder);
     /// Selects the project dataset "dataset.subdataset"; false when there is none.
     bool selectDataset(const QString& name);
@@ -56,7 +64,9 @@ private:
     void showPendingErrors();
     void closeModules();
     void showDataset(const KXObject2Dataset* dataset);
+    void fillRecentProjects();
 
+    std::unique_ptr<QSettings> m_settings;
     ModuleLauncherInterface m_launcher;
     KXRibbon* m_ribbon;
     KXDataEditorView* m_dataEditor;
@@ -65,6 +75,7 @@ private:
     QDockWidget* m_moduleDock;
     QStackedWidget* m_modulePanels;
     QLabel* m_noModuleLabel;
+    QMenu* m_recentMenu = nullptr;
     std::unique_ptr<KXRibbonBar> m_homeBar;
     QList<QPointer<QObject>> m_modules;
     QStringList m_pendingErrors;

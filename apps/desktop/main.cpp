@@ -49,7 +49,8 @@ struct Options
     QString colName;
     bool compute = false;
     QString screenshot;
-    QSize size{1280, 900};
+    QString settings;
+    QSize size;
 };
 
 // The language comes first: every other text of the program depends on it.
@@ -103,8 +104,12 @@ Options parse(const QStringList& arguments)
                                         QStringLiteral("FILE"));
     const QCommandLineOption size(QStringLiteral("size"), tr("Window size.", "Taille de la fenêtre."),
                                   QStringLiteral("WxH"));
-    parser.addOptions(
-        {lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute, screenshot, size});
+    const QCommandLineOption settings(QStringLiteral("settings"),
+                                      tr("Keep the window layout and the recent projects in FILE.",
+                                         "Garder la disposition de la fenêtre et les projets récents dans FICHIER."),
+                                      QStringLiteral("FILE"));
+    parser.addOptions({lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute,
+                       screenshot, size, settings});
     parser.process(arguments);
 
     Options options;
@@ -119,6 +124,7 @@ Options parse(const QStringList& arguments)
     options.colName = parser.value(colName);
     options.compute = parser.isSet(compute);
     options.screenshot = parser.value(screenshot);
+    options.settings = parser.value(settings);
     const QStringList sizes = parser.value(size).split(QLatin1Char('x'));
     if (sizes.size() == 2 && sizes[0].toInt() > 0 && sizes[1].toInt() > 0)
         options.size = QSize(sizes[0].toInt(), sizes[1].toInt());
@@ -137,10 +143,15 @@ void fillEquation(KXEquationCtrl* controller, const Options& options)
         if (!options.range[bound].isEmpty())
             (model->*setters[bound])(options.range[bound]);
     }
-    if (!options.rowName.isEmpty())
+    // Names given by formula win over the input table's headers.
+    if (!options.rowName.isEmpty()) {
         model->setRowName(options.rowName);
-    if (!options.colName.isEmpty())
+        model->setKeepVHeader(false);
+    }
+    if (!options.colName.isEmpty()) {
         model->setColName(options.colName);
+        model->setKeepHHeader(false);
+    }
     controller->updateInterface();
 }
 
@@ -150,6 +161,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kxequation-desktop"));
+    QApplication::setOrganizationName(QStringLiteral("kxequation"));
     const QString language = languageArgument(QApplication::arguments());
     if (!TApplicationTranslator::install(language)) {
         KXMessageSink::printToStandardError(KXMessageSink::Origin::Log, unknownLanguageMessage(language));
@@ -157,11 +169,16 @@ int main(int argc, char* argv[])
     }
     const Options options = parse(QApplication::arguments());
 
-    KXDesktopWindow window;
-    window.resize(options.size);
+    KXDesktopWindow window(options.settings);
+    if (options.size.isValid())
+        window.resize(options.size);
+    else if (!window.restoreLayout())
+        window.resize(1280, 900);
     window.show();
-    if (!options.project.isEmpty())
-        window.openProject(options.project);
+    // Without a project named, the one of the last session comes back.
+    const QString project = options.project.isEmpty() ? window.lastProject() : options.project;
+    if (!project.isEmpty())
+        window.openProject(project);
     if (!options.dataset.isEmpty() && !window.selectDataset(options.dataset))
         window.report(true, noDatasetMessage(options.dataset));
     if (!options.formula.isEmpty() || options.compute) {
@@ -181,7 +198,7 @@ int main(int argc, char* argv[])
                                                     screenshotFailedMessage(options.screenshot));
                 status = 1;
             }
-            window.close();
+            // Quit without closing the window: a picture asks no question about unsaved tables.
             QApplication::quit();
         });
     }

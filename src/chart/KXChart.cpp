@@ -214,9 +214,29 @@ void KXChart::paintLines(QPainter& painter, const QRectF& area) const
             }
         }
     }
+    // The legend stands right of the plot when there is room for both, else in rows above it.
     const double legendWidth = LegendLine + 6 + widest(metrics, legend);
-    const QRectF plot = area.adjusted(widest(metrics, yLabels) + Margin + 6, Margin + metrics.height() / 2,
-                                      -(legendWidth + 2 * Margin), -(metrics.height() + 2 * Margin));
+    const bool legendBeside = area.width() >= 3 * (legendWidth + 2 * Margin);
+    QVector<QPointF> entries;
+    double legendHeight = 0.0;
+    if (legendBeside) {
+        for (int k = 0; k < legend.size(); ++k)
+            entries.append(QPointF(area.right() - legendWidth - Margin,
+                                   area.top() + Margin + k * (metrics.height() + 4) + metrics.height() / 2));
+    } else {
+        QPointF at(area.left() + Margin, area.top() + Margin + metrics.height() / 2);
+        for (const QString& name : qAsConst(legend)) {
+            const double width = LegendLine + 6 + metrics.horizontalAdvance(name) + 2 * Margin;
+            if (at.x() + width > area.right() && at.x() > area.left() + Margin)
+                at = QPointF(area.left() + Margin, at.y() + metrics.height() + 4);
+            entries.append(at);
+            at.rx() += width;
+        }
+        legendHeight = entries.isEmpty() ? 0.0 : entries.last().y() + metrics.height() / 2 - area.top();
+    }
+    const QRectF plot = area.adjusted(widest(metrics, yLabels) + Margin + 6, legendHeight + Margin + metrics.height() / 2,
+                                      legendBeside ? -(legendWidth + 2 * Margin) : -Margin,
+                                      -(metrics.height() + 2 * Margin));
     if (plot.width() < 10 || plot.height() < 10)
         return;
 
@@ -297,7 +317,7 @@ void KXChart::paintLines(QPainter& painter, const QRectF& area) const
         }
         flush();
 
-        const QPointF entry(plot.right() + Margin, plot.top() + k * (metrics.height() + 4) + metrics.height() / 2);
+        const QPointF entry = entries.at(k);
         painter.drawLine(entry, entry + QPointF(LegendLine, 0));
         painter.setPen(AxisColour);
         painter.drawText(QRectF(entry.x() + LegendLine + 6, entry.y() - metrics.height() / 2,

@@ -1,6 +1,10 @@
 #include "TDataEditor2Ctrl.h"
 
 #include "KXDataModel.h"
+#include "LodeDB.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -14,6 +18,19 @@ TDataEditor2Ctrl* TDataEditor2Ctrl::addGenericModel(KXDataModelGeneric* model)
 {
     if (!model)
         return this;
+    QString dataset, subdataset;
+    model->getName(dataset, subdataset);
+    if (!subdataset.isEmpty() && isNameTaken(dataset, subdataset)) {
+        // "q1_2" counts on from 2; any other name starts its count at 2.
+        static const QRegularExpression numbered(QStringLiteral("^(.*)_(\\d{1,9})$"));
+        const QRegularExpressionMatch match = numbered.match(subdataset);
+        const QString base = match.hasMatch() ? match.captured(1) : subdataset;
+        int number = match.hasMatch() ? match.captured(2).toInt() : 1;
+        do
+            subdataset = base + QLatin1Char('_') + QString::number(++number);
+        while (isNameTaken(dataset, subdataset));
+        model->setName(dataset, subdataset);
+    }
     m_shown.append(model);
     emit modelAdded(model);
     return this;
@@ -29,6 +46,30 @@ void TDataEditor2Ctrl::keepModel(KXDataModel* model)
 bool TDataEditor2Ctrl::keeps(const KXDataModel* model) const
 {
     return std::any_of(m_kept.begin(), m_kept.end(), [model](const auto& kept) { return kept.get() == model; });
+}
+
+bool TDataEditor2Ctrl::isNameTaken(const QString& dataset, const QString& subdataset) const
+{
+    const LodeDB::TDatabase* database = ProjectMgrInterface::returnMe()->database();
+    if (database && QFileInfo::exists(database->filePath(dataset, subdataset)))
+        return true;
+    return std::any_of(m_shown.begin(), m_shown.end(), [&](const KXDataModelGeneric* shown) {
+        QString shownDataset, shownSubdataset;
+        shown->getName(shownDataset, shownSubdataset);
+        return shownDataset == dataset && shownSubdataset == subdataset;
+    });
+}
+
+void TDataEditor2Ctrl::markSaved(const KXDataModel* model)
+{
+    if (model && !m_saved.contains(model))
+        m_saved.append(model);
+}
+
+int TDataEditor2Ctrl::unsavedCount() const
+{
+    return int(std::count_if(m_shown.begin(), m_shown.end(),
+                             [this](const KXDataModelGeneric* model) { return !m_saved.contains(model); }));
 }
 
 ModuleLauncherInterface::~ModuleLauncherInterface() = default;

@@ -20,6 +20,8 @@ public:
     ~TDataEditor2Ctrl() override;
 
     /// Shows the table; returns the editor that shows it (this host shows all tables in one editor).
+    /// A table named like one already shown or stored in the project gets the next free suffix
+    /// (sales.q1_2 becomes sales.q1_3), so that no two tables share a name.
     TDataEditor2Ctrl* addGenericModel(KXDataModelGeneric* model);
     /// Takes ownership of the table.
     void keepModel(KXDataModel* model);
@@ -27,11 +29,19 @@ public:
     QList<KXDataModelGeneric*> shownModels() const { return m_shown; }
     bool keeps(const KXDataModel* model) const;
 
+    /// Records that the table was saved into the project.
+    void markSaved(const KXDataModel* model);
+    /// Shown tables that were never saved into the project.
+    int unsavedCount() const;
+
 signals:
     void modelAdded(KXDataModelGeneric* model);
 
 private:
+    bool isNameTaken(const QString& dataset, const QString& subdataset) const;
+
     QList<KXDataModelGeneric*> m_shown;
+    QList<const KXDataModel*> m_saved;
     std::vector<std::unique_ptr<KXDataModel>> m_kept;
 };
 

@@ -1,5 +1,8 @@
 #include "TFileDialog.h"
 
+#include "LodeDB.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 
@@ -7,6 +10,24 @@
 
 namespace {
 std::atomic<TFileDialogRunner*> runnerReplacement{nullptr};
+
+/// The kinds of file the host's dialogs know by key: their filter and the suffix a new file gets.
+struct FileKind
+{
+    const char* key;
+    const char* english;
+    const char* french;
+    const char* suffix;
+};
+const FileKind FileKinds[] = {
+    {"Equation", "Equation files (*.xml)", "Fichiers d'équation (*.xml)", "xml"},
+};
+
+QString projectFolder()
+{
+    const LodeDB::TDatabase* database = ProjectMgrInterface::returnMe()->database();
+    return database ? database->projectDirectory() : QString();
+}
 
 // The folders remembered per key, for the life of the application (GUI thread only).
 QHash<QString, QString>& rememberedDirs()
@@ -47,7 +68,16 @@ TFileDialog::~TFileDialog() = default;
 void TFileDialog::setSpecifiedDir(const QString& key)
 {
     m_key = key;
-    const QString dir = rememberedDir(key);
+    for (const FileKind& kind : FileKinds) {
+        if (key == QLatin1String(kind.key)) {
+            setNameFilter(QCoreApplication::translate("TFileDialog", kind.english, kind.french, -1));
+            setDefaultSuffix(QLatin1String(kind.suffix));
+        }
+    }
+    // The folder last chosen under the key, else the open project's.
+    QString dir = rememberedDir(key);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = projectFolder();
     if (!dir.isEmpty() && QFileInfo(dir).isDir())
         setDirectory(dir);
 }
@@ -64,6 +94,9 @@ int TFileDialog::exec()
     const int result = TFileDialogRunner::returnMe()->run(*this);
     if (result == 0 || m_fileName.isEmpty())
         return 0;
+    // A new file named without a suffix gets the kind's one, as the platform dialog does.
+    if (acceptMode() == QFileDialog::AcceptSave && !defaultSuffix().isEmpty() && QFileInfo(m_fileName).suffix().isEmpty())
+        m_fileName += QLatin1Char('.') + defaultSuffix();
     if (!m_key.isEmpty())
         rememberedDirs().insert(m_key, QFileInfo(m_fileName).absolutePath());
     return result;

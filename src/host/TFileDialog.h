@@ -28,7 +28,9 @@ public:
     TFileDialog(QWidget* parent, Qt::WindowFlags flags);
     ~TFileDialog() override;
 
-    /// Opens the dialog in the folder last chosen under key, and remembers the next choice there.
+    /// Opens the dialog in the folder last chosen under key (at first the open project's folder) and
+    /// remembers the next choice there. A known key (Equation) also sets the file filter and the
+    /// suffix given to a new file named without one.
     void setSpecifiedDir(const QString& key);
     QString specifiedDirKey() const { return m_key; }
     /// Extended mode lists the files with their sizes and dates.

@@ -9,6 +9,25 @@
 
 namespace {
 std::atomic<TMessageBox*> replacement{nullptr};
+
+// Messages
+QString translated(const char* english, const char* french)
+{
+    return QCoreApplication::translate("TMessageBox", english, french, -1);
+}
+QString unsavedTitle()
+{
+    return translated("Unsaved tables", "Tableaux non enregistrés");
+}
+QString unsavedQuestion(int count)
+{
+    if (count == 1)
+        return translated("1 computed table is not saved in the project. Close anyway?",
+                          "1 tableau calculé n'est pas enregistré dans le projet. Fermer quand même ?");
+    return translated("%1 computed tables are not saved in the project. Close anyway?",
+                      "%1 tableaux calculés ne sont pas enregistrés dans le projet. Fermer quand même ?")
+        .arg(count);
+}
 }
 
 TMessageBox::~TMessageBox() = default;
@@ -16,6 +35,11 @@ TMessageBox::~TMessageBox() = default;
 int TMessageBox::questionOKCancel(const QString& title, const QString& text, const QString& details)
 {
     return returnMe()->askOKCancel(title, text, details);
+}
+
+bool TMessageBox::confirmDiscardUnsaved(int unsavedCount)
+{
+    return unsavedCount <= 0 || questionOKCancel(unsavedTitle(), unsavedQuestion(unsavedCount), QString()) == OK;
 }
 
 TMessageBox* TMessageBox::returnMe()

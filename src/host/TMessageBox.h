@@ -14,6 +14,9 @@ public:
 
     /// Asks text with OK and Cancel buttons, details behind a button when not empty; 0 when accepted.
     static int questionOKCancel(const QString& title, const QString& text, const QString& details);
+    /// Before closing the window or the project: asks whether to drop the computed tables not saved
+    /// in the project, if there are any; true when closing may go on.
+    static bool confirmDiscardUnsaved(int unsavedCount);
 
     static TMessageBox* returnMe();
     /// Makes instance the one that asks (null restores the built-in one); the caller keeps ownership.

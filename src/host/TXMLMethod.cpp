@@ -1,7 +1,10 @@
 #include "TXMLMethod.h"
 
+#include "KXError.h"
 #include "KXHostFiles.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
@@ -95,7 +98,11 @@ bool TXMLMethod::save(const QDomDocument* document, const QString& path, bool in
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    MessageLoggerInterface::Info(
+        QCoreApplication::translate("TXMLMethod", "%1 saved.", "%1 enregistré.", -1).arg(QDir::toNativeSeparators(path)));
+    return true;
 }
 
 bool TXMLMethod::load(QDomDocument* document, const QString& path, bool checkDocumentType, bool requireRoot)

@@ -81,15 +81,23 @@ std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QStri
 
 MessageCapture::MessageCapture()
 {
-    m_previous = KXMessageSink::setHandler([this](KXMessageSink::Origin, const QString& text) {
+    m_previous = KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
         QMutexLocker locker(&m_mutex);
         m_messages.append(text);
+        if (origin == KXMessageSink::Origin::Info)
+            m_information.append(text);
     });
 }
 
 MessageCapture::~MessageCapture()
 {
     KXMessageSink::setHandler(m_previous);
+}
+
+QStringList MessageCapture::information() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_information;
 }
 
 QStringList MessageCapture::messages() const

@@ -36,17 +36,19 @@ QVariant errorValue(const QString& message);
 std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
                                               const QString& subdataset = QString());
 
-/// Collects every error report made while it lives, from any thread.
+/// Collects every report made while it lives, from any thread; information() holds the notes alone.
 class MessageCapture
 {
 public:
     MessageCapture();
     ~MessageCapture();
     QStringList messages() const;
+    QStringList information() const;
 
 private:
     mutable QMutex m_mutex;
     QStringList m_messages;
+    QStringList m_information;
     KXMessageSink::Handler m_previous;
 };
 
