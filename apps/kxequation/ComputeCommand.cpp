@@ -5,33 +5,9 @@
 #include "KXEquationDocument.h"
 #include "KXOutputOptions.h"
 #include "LodeDB.h"
-#include "TXMLMethod.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-namespace {
-
-/// The module drops a dataset variable whose table the project no longer holds; say so, since
-/// the formula will then fail to read for a reason the user cannot see.
-void warnAboutMissingDatasets(const KXEquationVariableModel& known, const QString& equation, const QString& project)
-{
-    QDomDocument document(QStringLiteral("Equation"));
-    if (!TXMLMethod::load(&document, equation, true, true))
-        return;
-    const QDomNodeList variables = TXMLMethod::getNodeChild(document.documentElement(), QStringLiteral("Variables"));
-    for (int k = 0; k < variables.size(); ++k) {
-        const QString name = TXMLMethod::getInfoString(variables.at(k), QStringLiteral("Name"));
-        const QString value = TXMLMethod::getInfoString(variables.at(k), QStringLiteral("Value"));
-        bool numeric = false;
-        value.toDouble(&numeric);
-        if (!numeric && !known.variableModelExist(name))
-            KXCommandLine::printError(QStringLiteral("warning: the dataset %1 of %2 is not in the project folder %3")
-                                          .arg(value.isEmpty() ? name : value, name, project));
-    }
-}
-
-}
 
 namespace KXCommandLine {
 
@@ -166,7 +142,6 @@ int runRun(const QStringList& arguments)
         printError(QStringLiteral("error: cannot load the equation file ") + equation);
         return Failed;
     }
-    warnAboutMissingDatasets(job.variables, equation, project);
     return job.computeAndWrite(output, outputOptions);
 }
 

@@ -5,11 +5,12 @@
 #include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
+#include "KXNoValue.h"
 
 #include <memory>
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 
 struct EvalOptions {
     QList<QPair<QString, double>> constants;

@@ -9,6 +9,7 @@
 #include "KXEquationParallelData.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
+#include "KXNoValue.h"
 #include "KXSystemMemory.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@
 #include <vector>
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 // The reference writes its results and releases its tasks whenever the task counter passes a
 // multiple of this.
 const qint64 BATCH = 5000;

@@ -3,13 +3,14 @@
 #include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
+#include "KXNoValue.h"
 
 #include <QCoreApplication>
 
 #include <cmath>
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 
 using Form = KXEquationCalculationCommand::Form;
 

@@ -1,13 +1,14 @@
 #include "KXEquationMathCommand.h"
 
 #include "KXEquationCompiler.h"
+#include "KXNoValue.h"
 
 #include <QCoreApplication>
 
 #include <cmath>
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 const double PI = 3.141592653589793;
 
 using Result = KXEquationMathCommand::Result;

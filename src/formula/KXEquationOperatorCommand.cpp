@@ -1,13 +1,14 @@
 #include "KXEquationOperatorCommand.h"
 
 #include "KXEquationCompiler.h"
+#include "KXNoValue.h"
 
 #include <QCoreApplication>
 
 #include <cmath>
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 const char NUMERIC_SUFFIX[] = " (expression must be numeric)";
 const char NUMERIC_SUFFIX_FR[] = " (l'expression doit être de type numérique)";
 const char BOOLEAN_SUFFIX[] = " (expression must be boolean)";

@@ -1,6 +1,7 @@
 #include "KXEquationVariableModel.h"
 
 #include "KXDataModel.h"
+#include "KXNoValue.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -8,7 +9,7 @@
 namespace {
 const char PI_NAME[] = "PI";
 const char NO_VALUE_NAME[] = "NO_VALUE";
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 // The host tables' variant type for values that may fail to read as numbers.
 const int HOST_VALUE_TYPE = 135;
 

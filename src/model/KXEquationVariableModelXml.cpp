@@ -2,6 +2,7 @@
 #include "KXEquationVariableModel.h"
 
 #include "KXDataModel.h"
+#include "KXError.h"
 #include "KXObject2.h"
 #include "LodeDB.h"
 #include "TXMLMethod.h"
@@ -18,6 +19,14 @@ namespace {
 const char ELEMENT_TAG[] = "EquationVariableModel";
 const char VARIABLE_TAG[] = "Variables";
 const char VERSION[] = "1.0";
+
+// Messages
+QString missingDatasetMessage(const QString& reference, const QString& folder)
+{
+    return QCoreApplication::translate("KXEquationVariableModel", "The dataset %1 is not in the project folder %2.",
+                                       "Le tableau %1 n'est pas dans le dossier de projet %2.", -1)
+        .arg(reference, folder);
+}
 
 void addVariableElement(QDomElement& parent, const QString& name, const QString& value)
 {
@@ -82,12 +91,17 @@ KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference)
     const QStringList parts = reference.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     if (parts.size() != 2)
         return nullptr;
+    // The equation still loads without the table, so the user is told which one is missing and where.
     const KXObject2Dataset* stored = database->getDataset(parts.at(0), parts.at(1));
-    if (!stored)
+    if (!stored) {
+        MessageLoggerInterface::Error(missingDatasetMessage(reference, database->projectDirectory()));
         return nullptr;
+    }
     auto table = std::make_unique<KXDataModelDataset>();
-    if (!table->open(stored))
+    if (!table->open(stored)) {
+        MessageLoggerInterface::Error(table->errorString());
         return nullptr;
+    }
     // Copies of the variable model may still point at the table, so it lives as long as the application.
     QCoreApplication* application = QCoreApplication::instance();
     if (application && application->thread() == QThread::currentThread())

@@ -3,6 +3,7 @@
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
 #include "KXEquationVariableModel.h"
+#include "KXNumberFormat.h"
 #include "KXObject2.h"
 #include "KXRibbon.h"
 #include "TPixmapCache.h"
@@ -254,7 +255,10 @@ KXEquationVariableDialog::KXEquationVariableDialog()
     setWindowTitle(tr("Add a constant", "Ajouter une constante"));
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_valueEdit->setObjectName(QStringLiteral("valueEdit"));
-    m_valueEdit->setValidator(new QDoubleValidator(m_valueEdit));
+    // Numbers are typed in the interface language's notation (0,2 in French).
+    auto* validator = new QDoubleValidator(m_valueEdit);
+    validator->setLocale(KXNumberFormat::interfaceLocale());
+    m_valueEdit->setValidator(validator);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(tr("Constant name", "Nom de la constante"), this), 0, 0);
@@ -282,7 +286,15 @@ QString KXEquationVariableDialog::constantName() const
 
 QString KXEquationVariableDialog::constantValue() const
 {
-    return m_valueEdit->text();
+    // A number typed in the interface language's notation is given in the formulas' one, which
+    // the controller reads; any other text is given unchanged.
+    const QString text = m_valueEdit->text();
+    bool isFormulaNumber = false;
+    text.toDouble(&isFormulaNumber);
+    double number = 0.0;
+    if (isFormulaNumber || !KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &number))
+        return text;
+    return KXNumberFormat::numberText(number, QLocale::c(), KXNumberFormat::Precision::Full);
 }
 
 void KXEquationVariableDialog::setConstantName(const QString& name)
@@ -292,5 +304,12 @@ void KXEquationVariableDialog::setConstantName(const QString& name)
 
 void KXEquationVariableDialog::setConstantValue(const QString& value)
 {
-    m_valueEdit->setText(value);
+    // Shown in the interface language's notation, so that it can be edited as typed.
+    const QLocale locale = KXNumberFormat::interfaceLocale();
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    if (isNumber && locale.decimalPoint() != QLatin1Char('.'))
+        m_valueEdit->setText(KXNumberFormat::numberText(number, locale, KXNumberFormat::Precision::Full));
+    else
+        m_valueEdit->setText(value);
 }
