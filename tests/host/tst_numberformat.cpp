@@ -1,3 +1,5 @@
+#include "KXDataDisplayModel.h"
+#include "KXDataModel.h"
 #include "KXNumberFormat.h"
 #include "KXTestSupport.h"
 
@@ -14,6 +16,8 @@ private slots:
     void displayText();
     void readNumber_data();
     void readNumber();
+    void copyText_data();
+    void copyText();
 };
 
 void TestKXNumberFormat::displayText_data()
@@ -85,6 +89,44 @@ void TestKXNumberFormat::readNumber()
     double read = 0.0;
     QCOMPARE(KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &read), ok);
     QVERIFY(KXTest::sameDouble(read, number));
+}
+
+void TestKXNumberFormat::copyText_data()
+{
+    QTest::addColumn<QList<QPoint>>("cells");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("all") << QList<QPoint>{{0, 0}, {1, 0}, {0, 1}, {1, 1}} << "0,3\tabc\n\t-1,5\n";
+    QTest::newRow("diagonal") << QList<QPoint>{{1, 1}, {0, 0}} << "0,3\t\n\t-1,5\n";
+    QTest::newRow("no-value-cell") << QList<QPoint>{{0, 1}} << "\n";
+}
+
+// The data editor shows and copies French display texts; numbers right, texts left, no value explained.
+void TestKXNumberFormat::copyText()
+{
+    QFETCH(QList<QPoint>, cells);
+    QFETCH(QString, text);
+
+    KXDataModelGeneric table;
+    table.createEmpty(2, 2);
+    const QVariantList values = {0.1 + 0.2, QStringLiteral("abc"), QVariant(), -1.5};
+    for (int k = 0; k < values.size(); ++k)
+        table.setData(table.index(k / 2, k % 2), values.at(k), KXValueRole);
+    KXTest::LanguageScope language(TApplicationTranslator::French);
+    KXDataDisplayModel display(nullptr);
+    display.setSourceModel(&table);
+    QModelIndexList selection;
+    for (const QPoint& cell : cells)
+        selection.append(display.index(cell.y(), cell.x()));
+    QCOMPARE(display.copyText(selection), text);
+
+    QCOMPARE(display.data(display.index(0, 0), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+             int(Qt::AlignRight));
+    QCOMPARE(display.data(display.index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+             int(Qt::AlignLeft));
+    QVERIFY(display.data(display.index(0, 0), Qt::ToolTipRole).isNull());
+    QCOMPARE(display.data(display.index(1, 0), Qt::ToolTipRole).toString(),
+             QCoreApplication::translate("KXDataDisplayModel", "no value", "pas de valeur"));
 }
 
 QTEST_GUILESS_MAIN(TestKXNumberFormat)

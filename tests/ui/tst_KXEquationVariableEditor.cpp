@@ -32,6 +32,8 @@ private slots:
     void removeButton();
     void drop_data();
     void drop();
+    void constantValue_data();
+    void constantValue();
 
 private:
     KXEquationVariableModel m_variables;
@@ -239,6 +241,39 @@ void KXEquationVariableEditorTest::drop()
     editor.dropEvent(&event);
     ProjectMgrInterface::returnMe()->closeProject();
     QCOMPARE(dropped, stored);
+}
+
+void KXEquationVariableEditorTest::constantValue_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<bool>("acceptable");
+    QTest::newRow("french-comma") << true << "0,2" << "0.2" << true;
+    QTest::newRow("french-point") << true << "0.2" << "0.2" << false;
+    QTest::newRow("english-point") << false << "2.5e-3" << "2.5e-3" << true;
+    QTest::newRow("english-comma") << false << "0,2" << "0,2" << false;
+}
+
+// Numbers are typed in the interface language and given to the controller in the formulas' notation.
+void KXEquationVariableEditorTest::constantValue()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, typed);
+    QFETCH(QString, given);
+    QFETCH(bool, acceptable);
+    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXEquationVariableDialog dialog;
+    auto* field = dialog.findChild<QLineEdit*>("valueEdit");
+    field->setText(typed);
+    QCOMPARE(dialog.constantValue(), given);
+    QCOMPARE(field->hasAcceptableInput(), acceptable);
+    // A value given back to the dialog shows in the interface's notation, ready to edit.
+    dialog.setConstantValue(given);
+    QCOMPARE(dialog.constantValue(), given);
+    bool isNumber = false;
+    given.toDouble(&isNumber);
+    QCOMPARE(field->hasAcceptableInput(), isNumber);
 }
 
 QTEST_MAIN(KXEquationVariableEditorTest)

@@ -1,0 +1,232 @@
+#include "KXDataModel.h"
+#include "KXRecentProjects.h"
+#include "LodeDB.h"
+#include "TDataEditor2Ctrl.h"
+#include "TFileDialog.h"
+#include "TMessageBox.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+/// What the host keeps for the user: the data editor's tables, its file dialogs, recent projects.
+class TestDataEditor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void fileDialogs_data();
+    void fileDialogs();
+    void unsavedQuestion_data();
+    void unsavedQuestion();
+    void freeNames_data();
+    void freeNames();
+    void recentProjects_data();
+    void recentProjects();
+};
+
+namespace {
+/// Notes what a dialog offers and answers with a file name inside the folder it opens in.
+class NotingDialogs final : public TFileDialogRunner
+{
+public:
+    int run(TFileDialog& dialog) override
+    {
+        filters = dialog.nameFilters().join(QLatin1Char(';'));
+        folder = dialog.directory().absolutePath();
+        dialog.setFileNameComplete(QDir(folder).filePath(chosen));
+        return 1;
+    }
+    QString chosen, filters, folder;
+};
+
+class CountingAnswers final : public TMessageBox
+{
+public:
+    int askOKCancel(const QString&, const QString&, const QString&) override
+    {
+        ++questions;
+        return answer;
+    }
+    int answer = OK;
+    int questions = 0;
+};
+
+std::unique_ptr<KXDataModelGeneric> namedTable(const QString& subdataset)
+{
+    auto table = std::make_unique<KXDataModelGeneric>();
+    table->setName(QStringLiteral("sales"), subdataset);
+    return table;
+}
+}
+
+void TestDataEditor::cleanup()
+{
+    ProjectMgrInterface::returnMe()->closeProject();
+    TFileDialogRunner::setInstance(nullptr);
+    TMessageBox::setInstance(nullptr);
+}
+
+void TestDataEditor::fileDialogs_data()
+{
+    QTest::addColumn<bool>("saving");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("equationFilter");
+
+    QTest::newRow("save-adds-suffix") << true << "Equation" << "margin2" << "margin2.xml" << true;
+    QTest::newRow("save-keeps-suffix") << true << "Equation" << "margin2.xml" << "margin2.xml" << true;
+    QTest::newRow("open-as-chosen") << false << "Equation" << "margin2" << "margin2" << true;
+    QTest::newRow("save-other-kind") << true << "Chart" << "chart" << "chart" << false;
+}
+
+// Every dialog starts in the open project's folder while it has no folder of its own to return to
+// (the folder remembered from the row before is gone with its project).
+void TestDataEditor::fileDialogs()
+{
+    QFETCH(bool, saving);
+    QFETCH(QString, key);
+    QFETCH(QString, chosen);
+    QFETCH(QString, path);
+    QFETCH(bool, equationFilter);
+
+    QTemporaryDir project;
+    QVERIFY(ProjectMgrInterface::returnMe()->openProject(project.path()));
+    NotingDialogs dialogs;
+    dialogs.chosen = chosen;
+    TFileDialogRunner::setInstance(&dialogs);
+    std::unique_ptr<TFileDialog> dialog;
+    if (saving)
+        dialog = std::make_unique<TFileDialogSave>();
+    else
+        dialog = std::make_unique<TFileDialogOpen>();
+    dialog->setSpecifiedDir(key);
+    QVERIFY(dialog->exec() != 0);
+    QCOMPARE(dialogs.folder, QDir(project.path()).absolutePath());
+    QCOMPARE(dialogs.filters.endsWith(QLatin1String("(*.xml)")), equationFilter);
+    QCOMPARE(dialog->fileNameComplete(), QDir(project.path()).filePath(path));
+}
+
+void TestDataEditor::unsavedQuestion_data()
+{
+    QTest::addColumn<int>("tables");
+    QTest::addColumn<int>("saved");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("mayClose");
+
+    QTest::newRow("nothing-computed") << 0 << 0 << int(TMessageBox::Cancel) << 0 << true;
+    QTest::newRow("all-saved") << 2 << 2 << int(TMessageBox::Cancel) << 0 << true;
+    QTest::newRow("unsaved-dropped") << 2 << 1 << int(TMessageBox::OK) << 1 << true;
+    QTest::newRow("unsaved-kept") << 1 << 0 << int(TMessageBox::Cancel) << 1 << false;
+}
+
+void TestDataEditor::unsavedQuestion()
+{
+    QFETCH(int, tables);
+    QFETCH(int, saved);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, mayClose);
+
+    CountingAnswers answers;
+    answers.answer = answer;
+    TMessageBox::setInstance(&answers);
+    TDataEditor2Ctrl editor;
+    for (int k = 0; k < tables; ++k) {
+        auto* table = namedTable(QStringLiteral("t%1").arg(k)).release();
+        editor.addGenericModel(table);
+        editor.keepModel(table);
+        if (k < saved)
+            editor.markSaved(table);
+    }
+    QCOMPARE(editor.unsavedCount(), tables - saved);
+    QCOMPARE(editor.confirmDiscard(), mayClose);
+    QCOMPARE(answers.questions, questions);
+}
+
+void TestDataEditor::freeNames_data()
+{
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("given");
+
+    QTest::newRow("free") << QStringList{"q1"} << QStringList() << "q1_2" << "q1_2";
+    QTest::newRow("shown-once") << QStringList{"q1_2"} << QStringList() << "q1_2" << "q1_3";
+    QTest::newRow("shown-and-stored") << QStringList{"q1_2"} << QStringList{"q1_3"} << "q1_2" << "q1_4";
+    QTest::newRow("unnumbered") << QStringList() << QStringList{"total"} << "total" << "total_2";
+    QTest::newRow("number-not-last") << QStringList{"v2_a"} << QStringList() << "v2_a" << "v2_a_2";
+}
+
+void TestDataEditor::freeNames()
+{
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, name);
+    QFETCH(QString, given);
+
+    QTemporaryDir project;
+    QVERIFY(QDir(project.path()).mkdir(QStringLiteral("sales")));
+    for (const QString& subdataset : stored) {
+        QFile file(project.filePath(QStringLiteral("sales/") + subdataset + QStringLiteral(".csv")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(ProjectMgrInterface::returnMe()->openProject(project.path()));
+    TDataEditor2Ctrl editor;
+    std::vector<std::unique_ptr<KXDataModelGeneric>> tables;
+    for (const QString& subdataset : shown) {
+        tables.push_back(namedTable(subdataset));
+        editor.addGenericModel(tables.back().get());
+    }
+    tables.push_back(namedTable(name));
+    editor.addGenericModel(tables.back().get());
+    QString dataset, subdataset;
+    tables.back()->getName(dataset, subdataset);
+    QCOMPARE(subdataset, given);
+}
+
+void TestDataEditor::recentProjects_data()
+{
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("recent");
+
+    QTest::newRow("latest-first") << QStringList{"a", "b"} << QStringList{"b", "a"};
+    QTest::newRow("reopened-moves-up") << QStringList{"a", "b", "a"} << QStringList{"a", "b"};
+    QTest::newRow("deleted-left-out") << QStringList{"a", "gone", "b"} << QStringList{"b", "a"};
+    QStringList nine, eight;
+    for (int k = 1; k <= 9; ++k)
+        nine.append(QString::number(k));
+    for (int k = 9; k >= 2; --k)
+        eight.append(QString::number(k));
+    QTest::newRow("oldest-dropped") << nine << eight;
+}
+
+// The list is read back by a new settings object on the same file, as at the next start.
+void TestDataEditor::recentProjects()
+{
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, recent);
+
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("settings.ini"));
+    {
+        QSettings settings(file, QSettings::IniFormat);
+        KXRecentProjects projects(settings);
+        for (const QString& name : opened) {
+            QVERIFY(QDir(folder.path()).mkpath(name));
+            projects.add(folder.filePath(name));
+        }
+    }
+    QVERIFY(QDir(folder.filePath(QStringLiteral("gone"))).removeRecursively());
+    QSettings settings(file, QSettings::IniFormat);
+    QStringList names;
+    for (const QString& path : KXRecentProjects(settings).folders())
+        names.append(QDir(path).dirName());
+    QCOMPARE(names, recent);
+}
+
+QTEST_MAIN(TestDataEditor)
+#include "tst_dataeditor.moc"
