@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 libqt5svg5-dev fonts-dejavu-core xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
 
-.PHONY: all deps build test sanitize demo demo-desktop bench programbench tsan fuzz clean
+.PHONY: all deps build programs test sanitize demo demo-desktop bench programbench tsan fuzz clean
 
 all: build
 
@@ -40,10 +40,21 @@ tsan: deps
 	cmake --build build-tsan -j $(JOBS) --target tst_compute tst_engines tst_calculationcommands tst_commands
 	cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R 'tst_compute|tst_engines|tst_calculationcommands|tst_commands'
 
-demo: build
-	./build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop
+# Only the libraries and the two programs, not the tests; the compiler's output is shown only when
+# the build fails.
+programs: deps
+	@mkdir -p build
+	@echo "Building the libraries and the programs (log: build/programs.log)..."
+	@if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	        && cmake --build build -j $(JOBS) --target kxequation-cli kxequation-desktop; } > build/programs.log 2>&1; then \
+	    cat build/programs.log; echo "The build failed; its output is above and in build/programs.log." >&2; exit 1; \
+	fi
 
-demo-desktop: build
+demo: programs
+	@echo '$$ build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop'
+	@./build/apps/kxequation/kxequation run examples/shop/margin.xml --project examples/shop
+
+demo-desktop: programs
 	./build/apps/desktop/kxequation-desktop examples/shop
 
 bench:

@@ -1,3 +1,4 @@
+#include "KXTestSupport.h"
 #include "TXMLMethod.h"
 
 #include <QDir>
@@ -93,8 +94,12 @@ void TestTXMLMethod::saveAndLoad()
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("model.xml"));
     const QDomDocument document = equationDocument();
+    KXTest::MessageCapture capture;
     QVERIFY(TXMLMethod::save(&document, path, indent, withDeclaration));
     QCOMPARE(contentsOf(path).startsWith("<?xml"), withDeclaration);
+    // The save is confirmed, naming the file.
+    QCOMPARE(capture.information().size(), 1);
+    QVERIFY(capture.information().first().contains(path));
 
     QDomDocument loaded(QStringLiteral("Equation"));
     QVERIFY(TXMLMethod::load(&loaded, path, true, true));
@@ -139,7 +144,9 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
         }
     }
 
+    KXTest::MessageCapture capture;
     const bool saved = TXMLMethod::save(&document, path, true, true);
+    QVERIFY(capture.information().isEmpty());
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!saved);
     QCOMPARE(contentsOf(previous), before);
