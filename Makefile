@@ -2,7 +2,7 @@
 # build, and run.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 libqt5svg5-dev fonts-dejavu-core xauth xvfb
+PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 fonts-dejavu-core xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
 
 .PHONY: all deps build programs test sanitize demo demo-desktop bench programbench tsan fuzz clean

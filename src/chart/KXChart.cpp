@@ -12,7 +12,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QSaveFile>
-#include <QSvgGenerator>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QTextItem>
 
 #include <cmath>
 #include <limits>
@@ -115,6 +118,156 @@ double widest(const QFontMetricsF& metrics, const QStringList& texts, int stride
         width = qMax(width, metrics.horizontalAdvance(texts.at(k)));
     return width;
 }
+
+/// Writes what a QPainter draws as SVG elements. Qt's own SVG generator lives in a library that
+/// needs QtWidgets, which the command-line tool must not load; the chart draws only paths,
+/// polylines, plain texts and solid or linear-gradient fills, which this covers.
+class SvgPaintEngine final : public QPaintEngine
+{
+public:
+    SvgPaintEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return QPaintEngine::User; }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+
+    void updateState(const QPaintEngineState& state) override
+    {
+        if (state.state() & DirtyPen)
+            m_pen = state.pen();
+        if (state.state() & DirtyBrush)
+            m_brush = state.brush();
+        if (state.state() & DirtyTransform)
+            m_transform = state.transform();
+    }
+
+    void drawPath(const QPainterPath& path) override
+    {
+        QString data;
+        for (const QPolygonF& polygon : m_transform.map(path).toSubpathPolygons())
+            data += QLatin1Char('M') + points(polygon).replace(QLatin1Char(' '), QStringLiteral(" L")) + QLatin1Char('Z');
+        m_body += QStringLiteral("<path d=\"%1\" %2/>\n").arg(data, style(true));
+    }
+
+    void drawPolygon(const QPointF* vertices, int count, PolygonDrawMode mode) override
+    {
+        const QPolygonF polygon = m_transform.map(QPolygonF(QVector<QPointF>(vertices, vertices + count)));
+        const bool open = mode == PolylineMode;
+        m_body += QStringLiteral("<%1 points=\"%2\" %3/>\n")
+                      .arg(open ? QStringLiteral("polyline") : QStringLiteral("polygon"), points(polygon), style(!open));
+    }
+
+    void drawTextItem(const QPointF& position, const QTextItem& item) override
+    {
+        const QPointF at = m_transform.map(position);
+        const QFont font = item.font();
+        const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96.0 / 72.0;
+        m_body += QStringLiteral("<text x=\"%1\" y=\"%2\" font-family=\"%3\" font-size=\"%4\" fill=\"%5\">%6</text>\n")
+                      .arg(number(at.x()), number(at.y()), font.family().toHtmlEscaped(), number(size),
+                           m_pen.color().name(), item.text().toHtmlEscaped());
+    }
+
+    QByteArray document(const QSize& size) const
+    {
+        return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
+                              "viewBox=\"0 0 %1 %2\">\n<defs>\n%3</defs>\n%4</svg>\n")
+            .arg(size.width())
+            .arg(size.height())
+            .arg(m_definitions, m_body)
+            .toUtf8();
+    }
+
+private:
+    static QString number(double value) { return QString::number(value, 'g', 6); }
+    static QString points(const QPolygonF& polygon)
+    {
+        QStringList texts;
+        for (const QPointF& point : polygon)
+            texts.append(number(point.x()) + QLatin1Char(',') + number(point.y()));
+        return texts.join(QLatin1Char(' '));
+    }
+    static QString paint(const QColor& colour, const char* attribute)
+    {
+        QString text = QStringLiteral("%1=\"%2\"").arg(QLatin1String(attribute), colour.name());
+        if (colour.alpha() < 255)
+            text += QStringLiteral(" %1-opacity=\"%2\"").arg(QLatin1String(attribute), number(colour.alphaF()));
+        return text;
+    }
+
+    QString style(bool filled)
+    {
+        QString text;
+        const auto* gradient = static_cast<const QLinearGradient*>(m_brush.gradient());
+        if (!filled || m_brush.style() == Qt::NoBrush) {
+            text = QStringLiteral("fill=\"none\"");
+        } else if (m_brush.style() == Qt::LinearGradientPattern && gradient) {
+            const QString id = QStringLiteral("gradient%1").arg(++m_gradients);
+            const QPointF start = m_transform.map(gradient->start()), stop = m_transform.map(gradient->finalStop());
+            m_definitions += QStringLiteral("<linearGradient id=\"%1\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
+                                            "y1=\"%3\" x2=\"%4\" y2=\"%5\">\n")
+                                 .arg(id, number(start.x()), number(start.y()), number(stop.x()), number(stop.y()));
+            for (const QGradientStop& gradientStop : gradient->stops())
+                m_definitions += QStringLiteral("<stop offset=\"%1\" stop-color=\"%2\"/>\n")
+                                     .arg(number(gradientStop.first), gradientStop.second.name());
+            m_definitions += QStringLiteral("</linearGradient>\n");
+            text = QStringLiteral("fill=\"url(#%1)\"").arg(id);
+        } else {
+            text = paint(m_brush.color(), "fill");
+        }
+        if (m_pen.style() == Qt::NoPen)
+            return text + QStringLiteral(" stroke=\"none\"");
+        return text + QLatin1Char(' ') + paint(m_pen.color(), "stroke")
+               + QStringLiteral(" stroke-width=\"%1\" stroke-linecap=\"round\" stroke-linejoin=\"round\"")
+                     .arg(number(qMax(1.0, m_pen.widthF())));
+    }
+
+    QPen m_pen;
+    QBrush m_brush;
+    QTransform m_transform;
+    QString m_definitions;
+    QString m_body;
+    int m_gradients = 0;
+};
+
+/// A picture of a given size at 96 dots per inch, painted as SVG.
+class SvgPaintDevice final : public QPaintDevice
+{
+public:
+    explicit SvgPaintDevice(const QSize& size) : m_size(size) {}
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    QByteArray document() const { return m_engine.document(m_size); }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return m_size.width();
+        case PdmHeight:
+            return m_size.height();
+        case PdmWidthMM:
+            return qRound(m_size.width() * 25.4 / 96);
+        case PdmHeightMM:
+            return qRound(m_size.height() * 25.4 / 96);
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 96;
+        }
+    }
+
+private:
+    QSize m_size;
+    mutable SvgPaintEngine m_engine;
+};
 
 }
 
@@ -413,12 +566,12 @@ bool KXChart::save(const QString& path, const QSize& size, QString* error) const
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (suffix == QLatin1String("svg")) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        QPainter painter(&generator);
-        paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        SvgPaintDevice drawing(size);
+        {
+            QPainter painter(&drawing);
+            paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        buffer.write(drawing.document());
     } else {
         toImage(size).save(&buffer, "PNG");
     }

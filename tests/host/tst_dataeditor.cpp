@@ -143,7 +143,7 @@ void TestDataEditor::unsavedQuestion()
             editor.markSaved(table);
     }
     QCOMPARE(editor.unsavedCount(), tables - saved);
-    QCOMPARE(editor.confirmDiscard(), mayClose);
+    QCOMPARE(TMessageBox::confirmDiscardUnsaved(editor.unsavedCount()), mayClose);
     QCOMPARE(answers.questions, questions);
 }
 
