@@ -146,7 +146,8 @@ public:
     {
         QString data;
         for (const QPolygonF& polygon : m_transform.map(path).toSubpathPolygons())
-            data += QLatin1Char('M') + points(polygon).replace(QLatin1Char(' '), QStringLiteral(" L")) + QLatin1Char('Z');
+            data += QLatin1Char('M') + points(polygon).replace(QLatin1Char(' '), QStringLiteral(" L"))
+                    + QLatin1Char('Z');
         m_body += QStringLiteral("<path d=\"%1\" %2/>\n").arg(data, style(true));
     }
 
@@ -155,7 +156,8 @@ public:
         const QPolygonF polygon = m_transform.map(QPolygonF(QVector<QPointF>(vertices, vertices + count)));
         const bool open = mode == PolylineMode;
         m_body += QStringLiteral("<%1 points=\"%2\" %3/>\n")
-                      .arg(open ? QStringLiteral("polyline") : QStringLiteral("polygon"), points(polygon), style(!open));
+                      .arg(open ? QStringLiteral("polyline") : QStringLiteral("polygon"), points(polygon),
+                           style(!open));
     }
 
     void drawTextItem(const QPointF& position, const QTextItem& item) override
@@ -387,7 +389,8 @@ void KXChart::paintLines(QPainter& painter, const QRectF& area) const
         }
         legendHeight = entries.isEmpty() ? 0.0 : entries.last().y() + metrics.height() / 2 - area.top();
     }
-    const QRectF plot = area.adjusted(widest(metrics, yLabels) + Margin + 6, legendHeight + Margin + metrics.height() / 2,
+    const QRectF plot = area.adjusted(widest(metrics, yLabels) + Margin + 6,
+                                      legendHeight + Margin + metrics.height() / 2,
                                       legendBeside ? -(legendWidth + 2 * Margin) : -Margin,
                                       -(metrics.height() + 2 * Margin));
     if (plot.width() < 10 || plot.height() < 10)

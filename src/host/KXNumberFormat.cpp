@@ -86,7 +86,8 @@ bool KXNumberFormat::isNoValue(const QVariant& value)
 
 QString KXNumberFormat::numberText(double value, const QLocale& locale, Precision precision)
 {
-    return formatted(value, locale, precision == Precision::Full ? int(QLocale::FloatingPointShortest) : ReadableDigits);
+    const int digits = precision == Precision::Full ? int(QLocale::FloatingPointShortest) : ReadableDigits;
+    return formatted(value, locale, digits);
 }
 
 QString KXNumberFormat::displayText(const QVariant& value, const QLocale& locale, Precision precision)

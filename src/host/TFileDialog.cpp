@@ -95,7 +95,8 @@ int TFileDialog::exec()
     if (result == 0 || m_fileName.isEmpty())
         return 0;
     // A new file named without a suffix gets the kind's one, as the platform dialog does.
-    if (acceptMode() == QFileDialog::AcceptSave && !defaultSuffix().isEmpty() && QFileInfo(m_fileName).suffix().isEmpty())
+    if (acceptMode() == QFileDialog::AcceptSave && !defaultSuffix().isEmpty()
+        && QFileInfo(m_fileName).suffix().isEmpty())
         m_fileName += QLatin1Char('.') + defaultSuffix();
     if (!m_key.isEmpty())
         rememberedDirs().insert(m_key, QFileInfo(m_fileName).absolutePath());

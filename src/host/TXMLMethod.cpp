@@ -100,8 +100,8 @@ bool TXMLMethod::save(const QDomDocument* document, const QString& path, bool in
     }
     if (!file.commit())
         return false;
-    MessageLoggerInterface::Info(
-        QCoreApplication::translate("TXMLMethod", "%1 saved.", "%1 enregistré.", -1).arg(QDir::toNativeSeparators(path)));
+    MessageLoggerInterface::Info(QCoreApplication::translate("TXMLMethod", "%1 saved.", "%1 enregistré.", -1)
+                                     .arg(QDir::toNativeSeparators(path)));
     return true;
 }
 

@@ -40,7 +40,8 @@ void TestKXChart::draw_data()
     const int map = int(KXChart::Kind::ColourMap);
     QTest::newRow("small") << 6 << 3 << -1 << lines << 3;
     QTest::newRow("column-without-values") << 6 << 3 << 1 << lines << 2;
-    QTest::newRow("widest-line-chart") << 4 << KXChart::MaximumLineColumns << -1 << lines << KXChart::MaximumLineColumns;
+    const int widest = KXChart::MaximumLineColumns;
+    QTest::newRow("widest-line-chart") << 4 << widest << -1 << lines << widest;
     QTest::newRow("one-wide-row") << 1 << 20 << -1 << lines << 20;
     QTest::newRow("large") << 40 << 30 << 2 << map << 1;
 }

@@ -14,8 +14,6 @@ class TestKXNumberFormat : public QObject
 private slots:
     void displayText_data();
     void displayText();
-    void readNumber_data();
-    void readNumber();
     void copyText_data();
     void copyText();
 };
@@ -63,32 +61,6 @@ void TestKXNumberFormat::displayText()
     KXTest::LanguageScope language(TApplicationTranslator::French);
     QCOMPARE(KXNumberFormat::displayText(value, KXNumberFormat::interfaceLocale()), french);
     QCOMPARE(KXNumberFormat::isNoValue(value), english.isEmpty());
-}
-
-void TestKXNumberFormat::readNumber_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<double>("number");
-
-    QTest::newRow("french-comma") << int(TApplicationTranslator::French) << "0,2" << true << 0.2;
-    QTest::newRow("french-point") << int(TApplicationTranslator::French) << "-1.5e3" << true << -1500.0;
-    QTest::newRow("english-comma") << int(TApplicationTranslator::English) << "0,2" << false << 0.0;
-    QTest::newRow("english-half-typed") << int(TApplicationTranslator::English) << "1e" << false << 0.0;
-}
-
-void TestKXNumberFormat::readNumber()
-{
-    QFETCH(int, language);
-    QFETCH(QString, text);
-    QFETCH(bool, ok);
-    QFETCH(double, number);
-
-    KXTest::LanguageScope scope{TApplicationTranslator::Language(language)};
-    double read = 0.0;
-    QCOMPARE(KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &read), ok);
-    QVERIFY(KXTest::sameDouble(read, number));
 }
 
 void TestKXNumberFormat::copyText_data()
