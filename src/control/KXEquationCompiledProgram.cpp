@@ -3,6 +3,7 @@
 #include "KXEquationCompiler.h"
 #include "KXEquationDataCommand.h"
 #include "KXEquationVariableModel.h"
+#include "KXNoValue.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +14,7 @@
 using namespace KXEquationProgram;
 
 namespace {
-const double NO_VALUE = -9999.0;
+const double NO_VALUE = KXNoValue;
 
 bool numeric(Kind kind)
 {
