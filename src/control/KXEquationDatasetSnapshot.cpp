@@ -1,5 +1,6 @@
 #include "KXEquationDatasetSnapshot.h"
 
+#include "KXDataModel.h"
 #include "KXEquationDataCommand.h"
 #include "KXEquationVariableModel.h"
 
@@ -20,16 +21,26 @@ KXEquationDatasetSnapshot::KXEquationDatasetSnapshot(const KXEquationVariableMod
         m_columns = table->columnCount(QModelIndex());
     }
     const int count = m_rows * m_columns;
-    m_cells.reserve(count);
+    m_cells.resize(count);
     m_numbers.resize(count);
     m_isNumber.resize(count);
+    // Each cell is read once from the table and converted by the steps of a formula's read;
+    // the host's own tables are read without model indices.
+    const auto* generic = qobject_cast<const KXDataModelGeneric*>(table);
     for (int row = 0; row < m_rows; ++row) {
         for (int column = 0; column < m_columns; ++column) {
-            const QVariant value = KXEquationDataCommand::readCell(variables, name, row, column);
-            const int at = m_cells.size();
-            m_isNumber[at] = value.userType() == QMetaType::Double;
-            m_numbers[at] = m_isNumber[at] ? value.toDouble() : 0.0;
-            m_cells.append(value);
+            const QVariant stored = generic ? generic->cell(row, column)
+                                            : table->data(table->index(row, column), KXValueRole);
+            QVariant value = KXEquationDataCommand::cellValue(
+                name, KXEquationVariableModel::storedCellValue(stored), QString());
+            const int at = row * m_columns + column;
+            // Numbers are kept as doubles only: most cells are, and a double is a quarter of a variant.
+            if (value.userType() == QMetaType::Double) {
+                m_isNumber[at] = 1;
+                m_numbers[at] = *static_cast<const double*>(value.constData());
+            } else {
+                m_cells[at] = std::move(value);
+            }
         }
     }
     // Positions out of range fail alike, whichever they are; the row is checked first.

@@ -22,7 +22,8 @@ public:
             return m_rowFailure;
         if (column < 0 || column >= m_columns)
             return m_columnFailure;
-        return m_cells.at(row * m_columns + column);
+        const int at = row * m_columns + column;
+        return m_isNumber[at] ? QVariant(m_numbers[at]) : m_cells[at];
     }
     /// The cell's number when the cell reads as a double.
     bool number(int row, int column, double& value) const
@@ -39,7 +40,7 @@ public:
 private:
     int m_rows = 0;
     int m_columns = 0;
-    QVector<QVariant> m_cells;
+    std::vector<QVariant> m_cells; // cells that are not numbers
     std::vector<double> m_numbers;
     std::vector<unsigned char> m_isNumber; // not vector<bool>: read once per cell
     QVariant m_rowFailure;

@@ -95,6 +95,11 @@ QVariant KXEquationDataCommand::readCell(const KXEquationVariableModel& model, c
 {
     QString message;
     const QVariant value = model.getVariableModelValue(name, row, column, message);
+    return cellValue(name, value, message);
+}
+
+QVariant KXEquationDataCommand::cellValue(const QString& name, const QVariant& value, QString message)
+{
     if (value.isNull()) {
         if (message.isEmpty())
             message = QCoreApplication::translate("KXEquationDataCommand", "Arguments or variable invalid",

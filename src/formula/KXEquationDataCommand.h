@@ -28,6 +28,8 @@ public:
     QVariant cellAt(const QVariant& rowValue, const QVariant& columnValue, const CellReader& cell) const;
     /// The value of a cell at a 0-based position of the named dataset variable, as a formula sees it.
     static QVariant readCell(const KXEquationVariableModel& model, const QString& name, int row, int column);
+    /// The same from what the variable model gave for the cell, with its message when there is none.
+    static QVariant cellValue(const QString& name, const QVariant& value, QString message);
     /// A 1-based index's value as a 0-based index; false when it is no whole number.
     static bool toIndex(const QVariant& value, int& index);
 

@@ -288,7 +288,11 @@ QVariant KXEquationVariableModel::getVariableModelValue(const QString& name, int
         error = translated("Column number unreachable", "Numéro de colonnes hors de portée");
         return QVariant();
     }
-    const QVariant value = model->data(model->index(row, column), 34);
+    return storedCellValue(model->data(model->index(row, column), 34));
+}
+
+QVariant KXEquationVariableModel::storedCellValue(const QVariant& value)
+{
     if (!value.isValid())
         return QVariant(int(NO_VALUE));
     if (value.type() == QVariant::String && value.toString().isEmpty())

@@ -44,6 +44,8 @@ public:
     bool variableModelExist(const QAbstractItemModel* model) const;
     QAbstractItemModel* getVariableModel(const QString& name) const;
     QVariant getVariableModelValue(const QString& name, int row, int column, QString& error) const;
+    /// A table's stored cell value as getVariableModelValue gives it: no usable value is the no-value marker.
+    static QVariant storedCellValue(const QVariant& value);
     QVariant getVariableModelVerticalHeader(const QString& name, int row) const;
     QVariant getVariableModelHorizontalHeader(const QString& name, int column) const;
     QMap<QString, QString> getVariableModelList() const;

@@ -29,6 +29,8 @@ private slots:
     void initTestCase();
     void sameAsTree_data();
     void sameAsTree();
+    void wideRows_data();
+    void wideRows();
     void doublePath_data();
     void doublePath();
     void cancelStopsLongLoop();
@@ -146,6 +148,45 @@ void KXCompiledProgramTest::sameAsTree()
             if (!problem.isEmpty())
                 QFAIL(qPrintable(QStringLiteral("cell %1,%2: %3").arg(row).arg(column).arg(problem)));
         }
+    }
+}
+
+// Rows longer than a block of the double path: blocks end and start where the grid does not.
+void KXCompiledProgramTest::wideRows_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::newRow("arithmetic") << "2*i+j";
+    QTest::newRow("bounds-vary-in-block") << "sum(k,j,20,k*i)";
+    QTest::newRow("no-value-in-some-cells") << "(if(j>70;NO_VALUE;j))*(2)";
+    QTest::newRow("loop-variable-j") << "sum(j,1,3,j)+(i)";
+    for (quint32 seed = 1; seed <= 40; ++seed) {
+        QRandomGenerator random(seed * 7919);
+        QTest::addRow("generated-%u", seed) << KXFormulaGenerator::randomFormula(random, 3);
+    }
+}
+
+void KXCompiledProgramTest::wideRows()
+{
+    QFETCH(QString, formula);
+    KXEquationVariableModel variables(m_variables);
+    std::unique_ptr<KXEquationCommand> tree;
+    try {
+        tree.reset(KXEquationInterpreter(&variables).interpret(formula));
+    } catch (const KXError&) {
+        return;
+    }
+    const bool random = formula.contains(QLatin1String("rand"));
+    const int first = -3;
+    const int last = 140;
+    const auto program = compileCellProgram(*tree, variables);
+    std::vector<QVariant> values(last - first + 1);
+    program->makeWorker(nullptr)->evaluateRow(2, first, last, values.data());
+    for (int column = first; column <= last; ++column) {
+        KXEquationParallelData reference(tree.get(), &variables, 2, column);
+        reference.run();
+        const QString problem = difference(values[column - first], reference.result(), random);
+        if (!problem.isEmpty())
+            QFAIL(qPrintable(QStringLiteral("column %1: %2").arg(column).arg(problem)));
     }
 }
 
