@@ -14,7 +14,7 @@ class TreeWalkWorker final : public KXEquationCellProgram::Worker
 public:
     TreeWalkWorker(const KXEquationCommand& tree, const KXEquationVariableModel& variables,
                    const std::atomic<bool>* cancel)
-        : m_variables(&variables)
+        : m_base(&variables), m_variables(&variables)
     {
         m_variables.setCancelFlag(cancel);
         m_tree.reset(tree.clone(&m_variables));
@@ -22,16 +22,22 @@ public:
 
     void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) override
     {
-        m_variables.addVariable(ROW_NAME, double(row));
         // 64-bit counter: a range may end at the largest int.
         for (qint64 column = firstColumn; column <= lastColumn; ++column) {
+            // Each cell starts from the computation's variables, as a cell task's own copy does:
+            // a loop variable named like a constant must not leak into the next cell.
+            const std::atomic<bool>* cancel = m_variables.cancelFlag();
+            m_variables.copy(m_base);
+            m_variables.setCancelFlag(cancel);
+            m_variables.addVariable(ROW_NAME, double(row));
             m_variables.addVariable(COLUMN_NAME, double(column));
             *out++ = m_tree->evaluate();
         }
     }
 
 private:
-    // Declared first: the clone refers to it and goes before it.
+    const KXEquationVariableModel* m_base;
+    // Declared before the clone: the clone refers to it and goes before it.
     KXEquationVariableModel m_variables;
     std::unique_ptr<KXEquationCommand> m_tree;
 };
