@@ -4,8 +4,10 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 fonts-dejavu-core xauth xvfb
 BENCH_PACKAGES := libmuparser-dev
+# CPack's Debian generator reads the binaries' library needs with dpkg-shlibdeps and file.
+PACKAGE_PACKAGES := dpkg-dev file
 
-.PHONY: all deps build programs test sanitize demo demo-desktop bench programbench tsan fuzz clean
+.PHONY: all deps build programs test sanitize package demo demo-desktop bench programbench tsan fuzz clean
 
 all: build
 
@@ -34,6 +36,10 @@ sanitize: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
+
+package:
+	$(MAKE) build EXTRA_PACKAGES="$(PACKAGE_PACKAGES)"
+	cd build && cpack
 
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKX_TSAN=ON

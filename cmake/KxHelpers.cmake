@@ -1,8 +1,14 @@
+# The flags of KX_SANITIZE; the install test hands them to the project it builds outside the tree.
+set(KX_SANITIZE_FLAGS)
+if(KX_SANITIZE)
+    set(KX_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+endif()
+
 # Options shared by every target of the project.
 function(kx_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
     if(KX_SANITIZE)
-        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+        target_compile_options(${target} PRIVATE ${KX_SANITIZE_FLAGS})
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     endif()
     if(KX_FUZZ)

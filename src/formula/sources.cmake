@@ -10,3 +10,5 @@ target_sources(kxequation PRIVATE
     formula/KXEquationCalculationCommand.h formula/KXEquationCalculationCommand.cpp
     formula/KXEquationDataCommand.h formula/KXEquationDataCommand.cpp
 )
+# A consumer reads formulas and evaluates trees; the node families and the compiler stay inside.
+kx_public_headers(kxequation formula/KXEquationCommand.h formula/KXEquationInterpreter.h)

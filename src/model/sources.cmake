@@ -4,3 +4,4 @@ target_sources(kxequation PRIVATE
     model/KXEquationVariableModelXml.cpp
     model/KXEquationModel.h model/KXEquationModel.cpp
 )
+kx_public_headers(kxequation model/KXEquationVariableModel.h model/KXEquationModel.h)

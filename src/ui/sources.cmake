@@ -5,3 +5,5 @@ target_sources(kxequationui PRIVATE
     ui/KXEquationEditor.h ui/KXEquationEditor.cpp
     ui/KXRibbonEquation.h ui/KXRibbonEquation.cpp
 )
+kx_public_headers(kxequationui ui/KXEquationVariableEditor.h ui/KXEquationQuickHelp.h ui/KXEquationEditor.h
+    ui/KXRibbonEquation.h)
