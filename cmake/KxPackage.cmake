@@ -30,6 +30,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Equation module team <dev@example.com>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps (package dpkg-dev) reads the Qt libraries the binaries link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A consumer compiles against the Qt headers that the installed headers include.
