@@ -49,8 +49,10 @@ bool parseYesNo(const QString& option, const QString& text);
 void chooseLanguage(const QString& code);
 
 /// Reads a CSV table named after its folder and base name: proj/sales/q1.csv is sales.q1.
+/// Throws KXExitStatus::Error when the file cannot be opened or read.
 std::unique_ptr<KXDataModelGeneric> readTable(const QString& path);
 
+/// A line on standard output; a failed write throws KXExitStatus::Error.
 void print(const QString& text);
 void printError(const QString& text);
 
