@@ -330,6 +330,9 @@ void TestCli::exitStatus_data()
     QTest::newRow("range-field-fr") << QStringList{"compute", "--lang", "fr", "--formula", "i", "--last-col", "1"} << 1
                                     << "error: --last-row: ";
     QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
+    QTest::newRow("repeated-messages") << QStringList{"compute", "--formula", "var(x,1,3,x-10)+i", "--last-row", "3",
+                                                      "--last-col", "2"}
+                                       << 1 << "error: Invalid syntax: x-10- (repeated 5 times)\n";
     QTest::newRow("standard-output-full") << compute << 74
                                           << "kxequation: Cannot write to standard output: No space left on device\n";
     QTest::newRow("dataset-malformed-in-project") << QStringList{"run", equation, "--project", folder} << 65
