@@ -290,6 +290,50 @@ bool fieldValue(const Field& field, QVariant* value)
     return true;
 }
 
+/// Values appended one by one into blocks, then moved into one vector of the exact size, block
+/// by block, each released once emptied: a growing vector would copy itself and hold twice the
+/// cells at its peaks. Blocks double up to a size the allocator maps and unmaps on its own, so
+/// that a released block leaves the process.
+class GrowingValues
+{
+public:
+    void append(QVariant&& value)
+    {
+        if (m_current.size() == m_current.capacity()) {
+            const int next = qMin(qMax(2 * m_current.capacity(), FirstBlockSize), LargestBlockSize);
+            if (!m_current.isEmpty())
+                m_blocks.push_back(std::move(m_current));
+            m_current = QVector<QVariant>();
+            m_current.reserve(next);
+        }
+        m_current.append(std::move(value));
+        ++m_size;
+    }
+    qint64 size() const { return m_size; }
+
+    QVector<QVariant> take()
+    {
+        QVector<QVariant> values;
+        values.reserve(int(m_size));
+        m_blocks.push_back(std::move(m_current));
+        for (QVector<QVariant>& block : m_blocks) {
+            for (QVariant& value : block)
+                values.append(std::move(value));
+            block = QVector<QVariant>();
+        }
+        m_blocks.clear();
+        m_size = 0;
+        return values;
+    }
+
+private:
+    static const int FirstBlockSize = 1 << 10;
+    static const int LargestBlockSize = 1 << 22; // 64 MB of values, above the allocator's mapping threshold
+    std::vector<QVector<QVariant>> m_blocks;
+    QVector<QVariant> m_current;
+    qint64 m_size = 0;
+};
+
 /// Builds a table from CSV bytes given in pieces of any size: only whole records are parsed,
 /// the rest waits for the next piece, and cells go straight into the storage the table keeps.
 class TableReader
@@ -304,9 +348,8 @@ public:
             return false;
         if (!m_headerRead)
             return table.setContents(0, 0, {}, {}, {});
-        m_cells.squeeze();
-        m_rowHeaders.squeeze();
-        return table.setContents(m_columns, m_rowHeaders.size(), m_cells, m_rowHeaders, m_columnHeaders);
+        const int rows = int(m_rowHeaders.size());
+        return table.setContents(m_columns, rows, m_cells.take(), m_rowHeaders.take(), m_columnHeaders);
     }
 
 private:
@@ -401,13 +444,20 @@ private:
             const qint64 rows = m_rowHeaders.size() + m_pendingBlankRows + 1;
             if (rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
                 return fail(tooManyCellsMessage(m_source, reader.recordLine()));
-            m_rowHeaders.resize(int(rows));
-            m_cells.resize(int(rows * m_columns));
-            m_pendingBlankRows = 0;
-            const int rowStart = int((rows - 1) * m_columns);
-            bool decoded = fieldValue(m_fields[0], &m_rowHeaders.last());
-            for (size_t field = 1; decoded && field < m_fields.size(); ++field)
-                decoded = fieldValue(m_fields[field], &m_cells[rowStart + int(field) - 1]);
+            for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
+                m_rowHeaders.append(QVariant());
+                for (int column = 0; column < m_columns; ++column)
+                    m_cells.append(QVariant());
+            }
+            QVariant value;
+            bool decoded = fieldValue(m_fields[0], &value);
+            m_rowHeaders.append(std::move(value));
+            for (size_t field = 1; field <= size_t(m_columns); ++field) {
+                value = QVariant();
+                if (decoded && field < m_fields.size())
+                    decoded = fieldValue(m_fields[field], &value);
+                m_cells.append(std::move(value));
+            }
             if (!decoded)
                 return fail(invalidUtf8Message(m_source, reader.recordLine()));
         }
@@ -445,8 +495,8 @@ private:
     qint64 m_pendingBlankRows = 0;
     std::vector<Field> m_fields;
     QVector<QVariant> m_columnHeaders;
-    QVector<QVariant> m_rowHeaders;
-    QVector<QVariant> m_cells;
+    GrowingValues m_rowHeaders;
+    GrowingValues m_cells;
 };
 
 
