@@ -311,14 +311,15 @@ public:
     }
     qint64 size() const { return m_size; }
 
-    QVector<QVariant> take()
+    template <class Container>
+    Container take()
     {
-        QVector<QVariant> values;
-        values.reserve(int(m_size));
+        Container values;
+        values.reserve(typename Container::size_type(m_size));
         m_blocks.push_back(std::move(m_current));
         for (QVector<QVariant>& block : m_blocks) {
             for (QVariant& value : block)
-                values.append(std::move(value));
+                values.push_back(std::move(value));
             block = QVector<QVariant>();
         }
         m_blocks.clear();
@@ -347,9 +348,10 @@ public:
         if (!parse(nullptr, 0, true))
             return false;
         if (!m_headerRead)
-            return table.setContents(0, 0, {}, {}, {});
+            return table.setContents(0, 0, std::vector<QVariant>(), {}, {});
         const int rows = int(m_rowHeaders.size());
-        return table.setContents(m_columns, rows, m_cells.take(), m_rowHeaders.take(), m_columnHeaders);
+        return table.setContents(m_columns, rows, m_cells.take<std::vector<QVariant>>(),
+                                 m_rowHeaders.take<QVector<QVariant>>(), m_columnHeaders);
     }
 
 private:
