@@ -1,9 +1,11 @@
-// Any bytes loaded as an equation file must load or be refused without a fault; what loads must
-// save and load again.
+// Any bytes loaded as an equation file (what the controller's loadModel does) must load or be
+// refused with a reason, without a fault; what loads must save and load again.
 
 #include "KXCsv.h"
 #include "KXDataModel.h"
-#include "KXEquationCtrl.h"
+#include "KXEquationDocument.h"
+#include "KXEquationModel.h"
+#include "KXEquationVariableModel.h"
 #include "KXError.h"
 #include "LodeDB.h"
 
@@ -50,13 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     {
-        KXEquationCtrl controller;
-        if (controller.loadModel(path)) {
-            if (!controller.saveModel(copy))
+        KXEquationModel equation;
+        KXEquationVariableModel variables;
+        QString error;
+        if (KXEquationDocument::load(&equation, &variables, path, &error)) {
+            if (!KXEquationDocument::save(&equation, &variables, copy))
                 std::abort();
-            KXEquationCtrl reloaded;
-            if (!reloaded.loadModel(copy))
+            KXEquationModel reloadedEquation;
+            KXEquationVariableModel reloadedVariables;
+            if (!KXEquationDocument::load(&reloadedEquation, &reloadedVariables, copy))
                 std::abort();
+        } else if (!error.contains(path)) {
+            std::abort();
         }
     }
     // Reopened tables belong to the application; the controllers that used them are gone.

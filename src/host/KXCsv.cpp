@@ -328,8 +328,8 @@ public:
     }
 
 private:
-    static const int FirstBlockSize = 1 << 10;
-    static const int LargestBlockSize = 1 << 22; // 64 MB of values, above the allocator's mapping threshold
+    static constexpr int FirstBlockSize = 1 << 10;
+    static constexpr int LargestBlockSize = 1 << 22; // 64 MB of values, above the allocator's mapping threshold
     std::vector<QVector<QVariant>> m_blocks;
     QVector<QVariant> m_current;
     qint64 m_size = 0;
