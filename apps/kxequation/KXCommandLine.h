@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KXExitStatus.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -13,7 +15,13 @@ class KXDataModelGeneric;
 /// UTF-8 whatever the locale, and the exit codes.
 namespace KXCommandLine {
 
-enum ExitCode { Success = 0, ErrorValue = 1, Raised = 2, Failed = 1, Usage = 64 };
+enum ExitCode {
+    Success = KXExitStatus::Success,
+    ErrorValue = KXExitStatus::Failure,
+    Raised = KXExitStatus::Unreadable,
+    Failed = KXExitStatus::Failure,
+    Usage = KXExitStatus::Usage
+};
 
 /// A wrong command line: the message is printed with the usage text.
 struct UsageError {
