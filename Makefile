@@ -75,14 +75,24 @@ programbench: deps
 	./build-bench/bench/kxprogrambench
 
 FUZZ_SECONDS ?= 60
+# Each target runs FUZZ_SECONDS on its own corpus, seeded from fuzz/corpus/<name without fuzz_>
+# (fuzz_engine from the formula seeds too); formula texts are kept short.
+FUZZ_TARGETS := fuzz_formula fuzz_engine fuzz_csv fuzz_equationfile fuzz_cmdline
 fuzz:
 	$(MAKE) deps EXTRA_PACKAGES="clang libclang-rt-14-dev"
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_FUZZ=ON
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_formula fuzz_engine
-	mkdir -p build-fuzz/corpus && cp fuzz/corpus/* build-fuzz/corpus/
-	ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/fuzz_formula -max_total_time=$(FUZZ_SECONDS) -max_len=512 build-fuzz/corpus
-	mkdir -p build-fuzz/corpus-engine && cp fuzz/corpus/* fuzz/corpus-engine/* build-fuzz/corpus-engine/
-	ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/fuzz_engine -max_total_time=$(FUZZ_SECONDS) -max_len=256 build-fuzz/corpus-engine
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	set -e; for target in $(FUZZ_TARGETS); do \
+	    corpus=build-fuzz/corpus/$$target; mkdir -p $$corpus; \
+	    cp fuzz/corpus/$${target#fuzz_}/* $$corpus/ 2>/dev/null || true; \
+	    case $$target in \
+	        fuzz_engine) cp fuzz/corpus/formula/* $$corpus/; length=256;; \
+	        fuzz_formula) length=512;; \
+	        *) length=4096;; \
+	    esac; \
+	    ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=$$length \
+	        -artifact_prefix=build-fuzz/$$target- $$corpus; \
+	done
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz

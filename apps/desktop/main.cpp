@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -157,6 +158,26 @@ void fillEquation(KXEquationCtrl* controller, const Options& options)
 
 }
 
+/// A window no larger than the screen, nor than 16384 pixels a side (beyond which painting fails);
+/// the offscreen platform, used for pictures, has no screen to fit.
+static QSize fittedSize(const QSize& asked)
+{
+    QSize limit(16384, 16384);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
+        limit = limit.boundedTo(screen->availableVirtualSize());
+    const QSize fitted = asked.boundedTo(limit);
+    if (fitted != asked)
+        KXMessageSink::printToStandardError(
+            KXMessageSink::Origin::Log,
+            tr("The window size %1x%2 does not fit: %3x%4 is used.", "La taille de fenêtre %1x%2 ne tient pas : %3x%4 est utilisée.")
+                .arg(asked.width())
+                .arg(asked.height())
+                .arg(fitted.width())
+                .arg(fitted.height()));
+    return fitted;
+}
+
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
@@ -171,7 +192,7 @@ int main(int argc, char* argv[])
 
     KXDesktopWindow window(options.settings);
     if (options.size.isValid())
-        window.resize(options.size);
+        window.resize(fittedSize(options.size));
     else if (!window.restoreLayout())
         window.resize(1280, 900);
     window.show();
@@ -179,8 +200,11 @@ int main(int argc, char* argv[])
     const QString project = options.project.isEmpty() ? window.lastProject() : options.project;
     if (!project.isEmpty())
         window.openProject(project);
-    if (!options.dataset.isEmpty() && !window.selectDataset(options.dataset))
-        window.report(true, noDatasetMessage(options.dataset));
+    if (!options.dataset.isEmpty() && !window.selectDataset(options.dataset)) {
+        // Computing on another dataset than the one asked for would hide the mistake.
+        KXMessageSink::printToStandardError(KXMessageSink::Origin::Log, noDatasetMessage(options.dataset));
+        return 66;
+    }
     if (!options.formula.isEmpty() || options.compute) {
         KXEquationCtrl* controller = window.newEquation();
         fillEquation(controller, options);

@@ -2,12 +2,53 @@
 
 #include "ComputeJob.h"
 #include "KXDataModel.h"
+#include "KXCsv.h"
 #include "KXEquationDocument.h"
 #include "KXOutputOptions.h"
+#include "KXExitStatus.h"
+#include "KXObject2.h"
 #include "LodeDB.h"
+#include "TXMLMethod.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+/// The module drops a dataset variable whose table the project cannot give, and says which; a
+/// stored table that is there but cannot be read ends the run with the reader's own message.
+void checkUnreadableDatasets(const KXEquationVariableModel& known, const QString& equation)
+{
+    QDomDocument document(QStringLiteral("Equation"));
+    if (!TXMLMethod::load(&document, equation, true, true))
+        return;
+    const QDomElement model = document.documentElement().firstChildElement(QStringLiteral("EquationVariableModel"));
+    const QDomNodeList variables = TXMLMethod::getNodeChild(model, QStringLiteral("Variables"));
+    const LodeDB::TDatabase* database = ProjectMgrInterface::returnMe()->database();
+    for (int k = 0; k < variables.size(); ++k) {
+        const QString name = TXMLMethod::getInfoString(variables.at(k), QStringLiteral("Name"));
+        const QString value = TXMLMethod::getInfoString(variables.at(k), QStringLiteral("Value"));
+        bool numeric = false;
+        value.toDouble(&numeric);
+        if (numeric || known.variableModelExist(name))
+            continue;
+        const QStringList parts = value.split(QLatin1Char('.'));
+        const KXObject2Dataset* stored = database && parts.size() == 2 ? database->getDataset(parts.at(0), parts.at(1))
+                                                                       : nullptr;
+        if (stored) {
+            KXDataModelGeneric table;
+            QString error;
+            KXFileStatus status = KXFileStatus::Ok;
+            if (!KXCsv::readFile(stored->filePath(), table, &error, &status))
+                throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
+        }
+    }
+}
+
+}
 
 namespace KXCommandLine {
 
@@ -98,11 +139,7 @@ int runCompute(const QStringList& arguments)
     for (const auto& state : qAsConst(switches))
         (job.equation.*state.first)(state.second);
 
-    if (!save.isEmpty() && !KXEquationDocument::save(&job.equation, &job.variables, save)) {
-        printError(QStringLiteral("error: cannot write the equation file ") + save);
-        return Failed;
-    }
-    return job.computeAndWrite(output, outputOptions);
+    return job.computeAndWrite(output, outputOptions, save);
 }
 
 int runRun(const QStringList& arguments)
@@ -135,13 +172,18 @@ int runRun(const QStringList& arguments)
     }
     if (equation.isEmpty())
         throw UsageError{QStringLiteral("run needs an equation file")};
-    if (!ProjectMgrInterface::returnMe()->openProject(project))
-        throw UsageError{QStringLiteral("no project folder ") + project};
-
-    if (!KXEquationDocument::load(&job.equation, &job.variables, equation)) {
-        printError(QStringLiteral("error: cannot load the equation file ") + equation);
-        return Failed;
+    if (!QFileInfo(project).isDir()) {
+        const int reason = QFileInfo::exists(project) ? ENOTDIR : ENOENT;
+        throw KXExitStatus::Error{KXExitStatus::NoInput, QStringLiteral("cannot open the project folder %1: %2")
+                                                             .arg(project, QString::fromLocal8Bit(std::strerror(reason)))};
     }
+    ProjectMgrInterface::returnMe()->openProject(project);
+
+    QString error;
+    KXFileStatus status = KXFileStatus::Ok;
+    if (!KXEquationDocument::load(&job.equation, &job.variables, equation, &error, &status))
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
+    checkUnreadableDatasets(job.variables, equation);
     return job.computeAndWrite(output, outputOptions);
 }
 

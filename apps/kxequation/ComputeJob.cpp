@@ -3,8 +3,12 @@
 #include "KXCommandLine.h"
 #include "KXCsv.h"
 #include "KXDataModel.h"
+#include "KXEquationCommand.h"
 #include "KXEquationDocument.h"
 #include "KXOutputOptions.h"
+#include "KXEquationInterpreter.h"
+#include "KXError.h"
+#include "KXOutputFile.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -110,8 +114,28 @@ void ComputeJob::setEngine(const QString& name)
         throw UsageError{QStringLiteral("--engine expects reference or fast, not '") + name + QLatin1Char('\'')};
 }
 
-int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions)
+/// A working-range text that cannot be read is named by its option, the module's message after it.
+static bool rangeTextsReadable(const KXEquationModel& equation, KXEquationVariableModel& variables)
 {
+    const QPair<const char*, QString> fields[] = {{"--first-row", equation.rowStart()},
+                                                  {"--last-row", equation.rowEnd()},
+                                                  {"--first-col", equation.colStart()},
+                                                  {"--last-col", equation.colEnd()}};
+    for (const auto& field : fields) {
+        try {
+            std::unique_ptr<KXEquationCommand>(KXEquationInterpreter(&variables).interpret(field.second));
+        } catch (const KXError& error) {
+            printError(QStringLiteral("error: %1: %2").arg(QLatin1String(field.first), error.message()));
+            return false;
+        }
+    }
+    return true;
+}
+
+int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions, const QString& save)
+{
+    if (!rangeTextsReadable(equation, variables))
+        return Failed;
     std::unique_ptr<TerminalProgress> progress;
     KXEquationComputation::Options options;
     options.engine = m_engine;
@@ -140,16 +164,14 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
     m_watchdog->changed.notify_all();
     if (!table || !writePlot(*table, outputOptions))
         return Failed;
-    if (output.isEmpty()) {
-        const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
-        std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
-        return Success;
-    }
     QString error;
-    if (!KXCsv::writeFile(output, *table, &error, outputOptions.csv)) {
-        printError(QStringLiteral("error: ") + error);
-        return Failed;
-    }
+    KXFileStatus status = KXFileStatus::Ok;
+    if (!save.isEmpty() && !KXEquationDocument::save(&equation, &variables, save, &error, &status))
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
+    const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
+    status = output.isEmpty() ? KXOutputFile::writeStandardOutput(csv, &error) : KXOutputFile::write(output, csv, &error);
+    if (status != KXFileStatus::Ok)
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     return Success;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KXEquationComputation.h"
+#include "KXExitStatus.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 
@@ -15,7 +16,7 @@ namespace KXCommandLine {
 struct OutputOptions;
 
 /// The exit status of a computation stopped by Ctrl-C, as shells report a SIGINT.
-const int Interrupted = 130;
+const int Interrupted = KXExitStatus::Interrupted;
 
 /// An equation set up and computed without the module controller: the models, the engine, and
 /// Ctrl-C, which stops the computation and leaves any output file as it was; once the table is
@@ -33,8 +34,11 @@ public:
     void setEngine(const QString& name);
 
     /// Computes and writes the table as CSV to output, or to standard output when it is empty,
-    /// and its chart when asked.
-    int computeAndWrite(const QString& output, const OutputOptions& outputOptions);
+    /// and its chart when asked, and only then the equation file when save names one. A
+    /// working-range text that cannot be read is named by its option. A file that cannot be
+    /// written throws KXExitStatus::Error.
+    int computeAndWrite(const QString& output, const OutputOptions& outputOptions,
+                        const QString& save = QString());
 
     KXEquationModel equation;
     KXEquationVariableModel variables;

@@ -3,6 +3,8 @@
 #include "KXCsv.h"
 #include "KXDataModel.h"
 #include "KXEquationCommand.h"
+#include "KXExitStatus.h"
+#include "KXOutputFile.h"
 #include "TApplicationTranslator.h"
 
 #include <QDir>
@@ -84,8 +86,9 @@ std::unique_ptr<KXDataModelGeneric> readTable(const QString& path)
 {
     auto table = std::make_unique<KXDataModelDataset>();
     QString error;
-    if (!KXCsv::readFile(path, *table, &error))
-        throw UsageError{error};
+    KXFileStatus status = KXFileStatus::Ok;
+    if (!KXCsv::readFile(path, *table, &error, &status))
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     const QFileInfo file(path);
     table->setName(file.absoluteDir().dirName(), file.completeBaseName());
     return table;
@@ -93,8 +96,9 @@ std::unique_ptr<KXDataModelGeneric> readTable(const QString& path)
 
 void print(const QString& text)
 {
-    const QByteArray line = text.toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    QString error;
+    if (KXOutputFile::writeStandardOutput(text.toUtf8() + '\n', &error) != KXFileStatus::Ok)
+        throw KXExitStatus::Error{KXExitStatus::IoError, error};
 }
 
 void printError(const QString& text)

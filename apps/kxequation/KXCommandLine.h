@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KXExitStatus.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -13,7 +15,13 @@ class KXDataModelGeneric;
 /// UTF-8 whatever the locale, and the exit codes.
 namespace KXCommandLine {
 
-enum ExitCode { Success = 0, ErrorValue = 1, Raised = 2, Failed = 1, Usage = 64 };
+enum ExitCode {
+    Success = KXExitStatus::Success,
+    ErrorValue = KXExitStatus::Failure,
+    Raised = KXExitStatus::Unreadable,
+    Failed = KXExitStatus::Failure,
+    Usage = KXExitStatus::Usage
+};
 
 /// A wrong command line: the message is printed with the usage text.
 struct UsageError {
@@ -49,8 +57,10 @@ bool parseYesNo(const QString& option, const QString& text);
 void chooseLanguage(const QString& code);
 
 /// Reads a CSV table named after its folder and base name: proj/sales/q1.csv is sales.q1.
+/// Throws KXExitStatus::Error when the file cannot be opened or read.
 std::unique_ptr<KXDataModelGeneric> readTable(const QString& path);
 
+/// A line on standard output; a failed write throws KXExitStatus::Error.
 void print(const QString& text);
 void printError(const QString& text);
 

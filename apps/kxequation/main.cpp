@@ -1,5 +1,7 @@
 #include "KXCommandLine.h"
 #include "KXOutputOptions.h"
+#include "KXExitStatus.h"
+#include "KXOutputFile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -31,18 +33,31 @@ const char USAGE[] =
     "\n"
     "eval reads FORMULA, evaluates it once and prints its value: double X, int N, float X,\n"
     "bool true|false, text S, list [...], invalid, or error MESSAGE; raised MESSAGE when the\n"
-    "formula cannot be read. Exit status: 0 value, 1 error value, 2 unreadable formula,\n"
-    "64 wrong command line.\n"
+    "formula cannot be read.\n"
     "\n"
     "compute builds an equation from its options and computes its table; run loads an equation\n"
     "file, reopening its datasets from the project folder DIR (default: the current folder), and\n"
     "computes it. Both write the table as CSV to FILE.csv or to standard output; a failed\n"
-    "computation prints its messages on stderr, exits 1 and leaves no output file. Ctrl-C stops\n"
-    "the computation: exit status 130, and FILE.csv is neither written nor changed. The fast\n"
-    "engine (default) computes blocks of rows on every core; reference computes one task per cell.\n"
+    "computation prints its messages on stderr and leaves the output and the --save file as they\n"
+    "were. Ctrl-C stops the computation: exit status 130, and FILE.csv is neither written nor\n"
+    "changed. A regular output file is replaced at once, keeping its permissions (a read-only\n"
+    "file is refused); a device, a FIFO or /dev/stdout is written into. The fast engine (default)\n"
+    "computes blocks of rows on every core; reference computes one task per cell.\n"
     "Numbers are written with up to 15 significant digits (full: the shortest text that reads\n"
     "back to the same double), cells without a value as empty fields (marker: -9999). --plot\n"
-    "also draws the table: one line per column, or a colour map for more than 8 columns.\n";
+    "also draws the table: one line per column, or a colour map for more than 8 columns.\n"
+    "\n"
+    "Exit status:\n"
+    "    0  success\n"
+    "    1  a formula or computation failure (eval: the value is an error)\n"
+    "    2  eval: the formula cannot be read\n"
+    "   64  wrong command line (the only case that prints this text)\n"
+    "   65  malformed input data: a CSV or equation file, with its line and the reason, or a file\n"
+    "       too large (CSV 256 MiB, equation file 16 MiB)\n"
+    "   66  an input that cannot be opened: missing, unreadable, a folder\n"
+    "   73  an output that cannot be created or replaced\n"
+    "   74  a write error, standard output included\n"
+    "  130  interrupted (Ctrl-C)\n";
 
 void printUsage(FILE* stream)
 {
@@ -72,21 +87,32 @@ int main(int argc, char* argv[])
         return KXCommandLine::Usage;
     }
     const QString command = arguments.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("help") || arguments.contains(QStringLiteral("--help"))) {
-        printUsage(stdout);
-        return KXCommandLine::Success;
-    }
+    int status = KXExitStatus::Success;
     try {
-        if (command == QLatin1String("eval"))
-            return KXCommandLine::runEval(arguments);
-        if (command == QLatin1String("compute"))
-            return KXCommandLine::runCompute(arguments);
-        if (command == QLatin1String("run"))
-            return KXCommandLine::runRun(arguments);
-        throw KXCommandLine::UsageError{QStringLiteral("unknown command ") + command};
+        if (command == QLatin1String("--help") || command == QLatin1String("help")
+            || arguments.contains(QStringLiteral("--help")))
+            KXCommandLine::print(QString::fromLatin1(USAGE).chopped(1));
+        else if (command == QLatin1String("eval"))
+            status = KXCommandLine::runEval(arguments);
+        else if (command == QLatin1String("compute"))
+            status = KXCommandLine::runCompute(arguments);
+        else if (command == QLatin1String("run"))
+            status = KXCommandLine::runRun(arguments);
+        else
+            throw KXCommandLine::UsageError{QStringLiteral("unknown command ") + command};
     } catch (const KXCommandLine::UsageError& error) {
         KXCommandLine::printError(QStringLiteral("kxequation: ") + error.message);
         printUsage(stderr);
-        return KXCommandLine::Usage;
+        return KXExitStatus::Usage;
+    } catch (const KXExitStatus::Error& error) {
+        KXCommandLine::printError(QStringLiteral("kxequation: ") + error.message);
+        return error.status;
     }
+    // What is still buffered may fail to reach a full disk: that is a failure too.
+    QString error;
+    if (KXOutputFile::finishStandardOutput(&error) != KXFileStatus::Ok) {
+        KXCommandLine::printError(QStringLiteral("kxequation: ") + error);
+        return KXExitStatus::IoError;
+    }
+    return status;
 }

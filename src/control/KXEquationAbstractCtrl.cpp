@@ -59,12 +59,14 @@ bool KXEquationAbstractCtrl::removeVariable(const QString& name)
 
 bool KXEquationAbstractCtrl::saveModel(const QString& path)
 {
-    return KXEquationDocument::save(m_equationModel, m_variableModel, path);
+    m_fileError.clear();
+    return KXEquationDocument::save(m_equationModel, m_variableModel, path, &m_fileError, &m_fileStatus);
 }
 
 bool KXEquationAbstractCtrl::loadModel(const QString& path)
 {
-    if (!KXEquationDocument::load(m_equationModel, m_variableModel, path))
+    m_fileError.clear();
+    if (!KXEquationDocument::load(m_equationModel, m_variableModel, path, &m_fileError, &m_fileStatus))
         return false;
     updateInterface();
     return true;

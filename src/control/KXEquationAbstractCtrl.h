@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXFileStatus.h"
 #include "kxequation_global.h"
 
 #include <QMap>
@@ -33,6 +34,9 @@ public:
     virtual bool saveModel(const QString& path);
     /// Adds the file's settings and variables to the current ones; false when the file is unusable.
     virtual bool loadModel(const QString& path);
+    /// Why the last saveModel or loadModel failed: the file and the reason; empty after a success.
+    QString fileError() const { return m_fileError; }
+    KXFileStatus fileStatus() const { return m_fileStatus; }
     virtual bool variableModelExist(const QString& name);
     /// Refreshes the views after a change of variables.
     virtual void updateInterface() = 0;
@@ -69,4 +73,8 @@ protected:
     KXEquationVariableModel* m_variableModel;
     KXEquationVariableEditor* m_variableEditor = nullptr;
     KXEquationAbstractModel* m_equationModel;
+
+private:
+    QString m_fileError;
+    KXFileStatus m_fileStatus = KXFileStatus::Ok;
 };

@@ -171,6 +171,7 @@ KXDataModelGeneric* KXEquationComputation::compute()
 
 KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
 {
+    const KXReportScope reports; // one line per distinct message, however many cells repeat it
     m_outcome = Outcome::Failed;
     m_hasFailedCell = false;
     Run run(m_equation, m_variables, options);

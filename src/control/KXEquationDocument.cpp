@@ -44,20 +44,6 @@ const RangeMessages RANGE_MESSAGES[4] = {
      "Maximum number of columns is incorrect", "Le nombre maximum de colonnes est incorrect"},
 };
 
-// A range bound as an int: doubles are rounded, and those beyond the int range are refused.
-bool toRangeNumber(const QVariant& value, int& number)
-{
-    const int type = value.userType();
-    if (type == QMetaType::Double || type == QMetaType::Float) {
-        const double real = value.toDouble();
-        if (!std::isfinite(real) || real <= double(std::numeric_limits<int>::min()) - 0.5
-            || real >= double(std::numeric_limits<int>::max()) + 0.5)
-            return false;
-    }
-    bool ok = false;
-    number = value.toInt(&ok);
-    return ok;
-}
 }
 
 namespace KXEquationDocument {
@@ -107,12 +93,13 @@ void evaluateRange(const KXEquationAbstractModel* equation, KXEquationVariableMo
         QString error;
         if (KXEquationCommand::getError(value, error))
             throw KXError(tr(messages.errorPrefix, messages.errorPrefixFrench) + error, QString(), QString());
-        if (!toRangeNumber(value, *outputs[bound]))
+        if (!KXEquationCommand::toBound(value, *outputs[bound]))
             throw KXError(tr(messages.notInteger, messages.notIntegerFrench), QString(), QString());
     }
 }
 
-bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables, const QString& path)
+bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables, const QString& path,
+          QString* error, KXFileStatus* status)
 {
     QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
     QDomElement root = document.createElement(QLatin1String(DOCUMENT_TYPE));
@@ -121,19 +108,23 @@ bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
         equation->encode(root);
     if (variables)
         variables->encode(root);
-    return TXMLMethod::save(&document, path, true, true);
+    return TXMLMethod::save(&document, path, true, true, error, status);
 }
 
-bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables, const QString& path)
+bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables, const QString& path,
+          QString* error, KXFileStatus* status)
 {
     QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
-    if (!TXMLMethod::load(&document, path, true, true))
+    if (!TXMLMethod::load(&document, path, true, true, error, status))
         return false;
     QDomElement root = document.documentElement();
-    if (!equation || !equation->decode(root))
+    if (!equation || !equation->decode(root) || !variables || !variables->decode(root)) {
+        if (error)
+            *error = tr("%1: not an equation file.", "%1 : ce n'est pas un fichier d'équation.").arg(path);
+        if (status)
+            *status = KXFileStatus::Malformed;
         return false;
-    if (!variables || !variables->decode(root))
-        return false;
+    }
     return true;
 }
 

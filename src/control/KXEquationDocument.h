@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXFileStatus.h"
 #include "kxequation_global.h"
 
 #include <QString>
@@ -33,10 +34,12 @@ KXEQUATION_EXPORT void startFromTable(KXEquationModel* equation, KXEquationVaria
 KXEQUATION_EXPORT void evaluateRange(const KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
                                      int& rowStart, int& rowEnd, int& colStart, int& colEnd);
 /// The "Equation" document with both models; a failed save leaves a previous file untouched.
+/// On failure error names the file and the reason.
 KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
-                            const QString& path);
-/// Adds the file's settings and variables to the current ones; false when the file is unusable.
+                            const QString& path, QString* error = nullptr, KXFileStatus* status = nullptr);
+/// Adds the file's settings and variables to the current ones; false when the file is unusable,
+/// error then naming the file, the line where there is one, and the reason.
 KXEQUATION_EXPORT bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
-                            const QString& path);
+                            const QString& path, QString* error = nullptr, KXFileStatus* status = nullptr);
 
 }

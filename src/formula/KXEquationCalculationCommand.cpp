@@ -226,16 +226,23 @@ QVariant KXEquationCalculationCommand::message(const char* english, const char* 
     return error(QCoreApplication::translate(traits().className, english, french, -1));
 }
 
+// Once the bounds are read, no path leaves the loop variable behind in the variable model;
+// bounds that cannot be read leave it as it was.
+struct KXEquationCalculationCommand::LoopVariableScope
+{
+    const KXEquationCalculationCommand& command;
+    ~LoopVariableScope() { command.removeLoopVariable(); }
+};
+
 QVariant KXEquationCalculationCommand::evaluate() const
 {
     if (traits().form == Form::Accumulate || traits().form == Form::Extreme)
         return evaluateRange();
-    // Whatever the path, no loop variable is left behind in the variable model.
-    struct Cleanup {
-        const KXEquationCalculationCommand& command;
-        ~Cleanup() { command.removeLoopVariable(); }
-    } cleanup{*this};
-    return traits().form == Form::Variance ? variance() : standardDeviation();
+    if (traits().form == Form::Variance)
+        return variance();
+    // stdDev's inner var is destroyed on every path, and removes the loop variable with it.
+    const LoopVariableScope scope{*this};
+    return standardDeviation();
 }
 
 namespace {
@@ -292,13 +299,6 @@ double KXEquationCalculationCommand::multiplyStep(double acc, double x)
     return acc * x;
 }
 
-bool KXEquationCalculationCommand::toBound(const QVariant& value, int& bound)
-{
-    bool ok = false;
-    bound = value.toInt(&ok);
-    return ok;
-}
-
 QVariant KXEquationCalculationCommand::evaluateRange() const
 {
     const QVariant startValue = m_start->evaluate();
@@ -310,12 +310,6 @@ QVariant KXEquationCalculationCommand::evaluateRange() const
 QVariant KXEquationCalculationCommand::aggregate(const QVariant& startValue, const QVariant& endValue,
                                                  Body& body) const
 {
-    // Whatever the path, no loop variable is left behind.
-    struct Cleanup {
-        Body& body;
-        ~Cleanup() { body.removeLoopVariable(); }
-    } cleanup{body};
-
     if (getError(startValue))
         return startValue;
     if (getError(endValue))
@@ -328,6 +322,12 @@ QVariant KXEquationCalculationCommand::aggregate(const QVariant& startValue, con
         const Traits& row = traits();
         return row.boundEnglish ? message(row.boundEnglish, row.boundFrench) : QVariant(false);
     }
+    // Once the bounds are read, no path leaves the loop variable behind; unreadable bounds leave
+    // it as it was.
+    struct Cleanup {
+        Body& body;
+        ~Cleanup() { body.removeLoopVariable(); }
+    } cleanup{body};
     return traits().form == Form::Extreme ? extreme(start, end, body) : accumulate(start, end, body);
 }
 
@@ -404,6 +404,7 @@ QVariant KXEquationCalculationCommand::variance() const
     const bool startOk = toBound(m_start->evaluate(), start);
     if (!endOk || !startOk)
         return QVariant(false);
+    const LoopVariableScope scope{*this};
 
     try {
         KXEquationCalculationAverageCommand average(m_variableModel);

@@ -55,8 +55,7 @@ public:
     };
     /// sum, prod, average, min and max from the bounds' values, the expression read through body.
     QVariant aggregate(const QVariant& startValue, const QVariant& endValue, Body& body) const;
-    /// A bound's value as a loop bound; false when it is none.
-    static bool toBound(const QVariant& value, int& bound);
+    // A bound's value as a loop bound: KXEquationCommand::toBound, the one rule of every path.
     /// The running sum and product of the table, named so that compiled programs can inline them.
     static double addStep(double acc, double x);
     static double multiplyStep(double acc, double x);
@@ -74,6 +73,7 @@ private:
     bool valueAt(Body& body, qint64 k, double& number, QVariant& failure) const;
     void giveNodes(KXEquationCalculationCommand& local, bool withExpression) const;
     void removeLoopVariable() const;
+    struct LoopVariableScope;
     QVariant message(const char* english, const char* french) const;
 
     QString m_variableName;

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <limits>
+
 KXEquationInterpreterError::KXEquationInterpreterError() = default;
 KXEquationInterpreterError::KXEquationInterpreterError(const QString& message) : m_errorMessage(message) {}
 KXEquationInterpreterError::KXEquationInterpreterError(const KXEquationInterpreterError& other) = default;
@@ -42,6 +44,50 @@ bool KXEquationCommand::getError(const QVariant& value)
 {
     QString ignored;
     return getError(value, ignored);
+}
+
+namespace {
+/// Whether a numeric value (not a text or a bool) lies outside what rounds into an int.
+bool beyondInt(const QVariant& value, double* number)
+{
+    switch (value.userType()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        break;
+    default:
+        return false;
+    }
+    *number = value.toDouble();
+    return !(*number >= double(std::numeric_limits<int>::min()) - 0.5
+             && *number < double(std::numeric_limits<int>::max()) + 0.5);
+}
+}
+
+bool KXEquationCommand::toBound(const QVariant& value, int& number)
+{
+    double real = 0.0;
+    if (beyondInt(value, &real))
+        return false;
+    bool ok = false;
+    number = value.toInt(&ok);
+    return ok;
+}
+
+QVariant KXEquationCommand::roundValue(const QVariant& value, bool& ok)
+{
+    double real = 0.0;
+    if (beyondInt(value, &real)) {
+        ok = true;
+        return QVariant(real);
+    }
+    // QVariant rounds halves upwards: -2.5 gives -2; -9999 stays the no-value marker by itself.
+    const int rounded = value.toInt(&ok);
+    return QVariant(rounded);
 }
 
 QString KXEquationCommand::tr(const char* english, const char* french, int n)

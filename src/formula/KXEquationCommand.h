@@ -55,6 +55,14 @@ public:
     static QString tr(const char* english, const char* french, int n = -1);
     /// A value holding KXEquationInterpreterError(message).
     static QVariant errorValue(const QString& message);
+    /// A loop bound as an int, for every evaluation path: a number is rounded to the nearest
+    /// integer with halves upwards, a bool gives 1 or 0, a text must be a whole number; NaN,
+    /// infinities and numbers beyond the int range fail.
+    static bool toBound(const QVariant& value, int& number);
+    /// round(x), for every evaluation path: the nearest int, halves upwards; NaN and numbers
+    /// beyond the int range are returned unchanged as doubles. ok is false when the value is not
+    /// a number (a text must be a whole number).
+    static QVariant roundValue(const QVariant& value, bool& ok);
 
     KXEquationVariableModel* variableModel() const { return m_variableModel; }
 

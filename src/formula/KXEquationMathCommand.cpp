@@ -102,11 +102,10 @@ QVariant KXEquationMathCommand::apply(const QVariant& value) const
     const Traits& row = traits();
     bool ok = false;
     if (row.result == Result::Rounded) {
-        // QVariant rounds halves upwards: -2.5 gives -2; -9999 stays the no-value marker by itself.
-        const int rounded = value.toInt(&ok);
+        const QVariant rounded = roundValue(value, ok);
         if (!ok)
             return error(QCoreApplication::translate(row.className, row.english, row.french, -1));
-        return QVariant(rounded);
+        return rounded;
     }
     const double x = value.toDouble(&ok);
     if (!ok)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXFileStatus.h"
 #include "KXHostGlobal.h"
 #include "KXNumberFormat.h"
 
@@ -20,16 +21,22 @@ struct KXCsvWriteOptions
 /// Tables as CSV (RFC 4180, UTF-8, comma): a header line whose first field is ignored, then one
 /// line per row with the row header first. Unquoted numbers read as doubles, empty unquoted
 /// fields as empty cells, everything else as text; writing does the inverse, so that a written
-/// file read and written again gives the same bytes.
+/// file read and written again gives the same bytes. Numbers beyond the range of a double read
+/// as an infinity or a zero, as strtod gives them.
 class KXHOST_EXPORT KXCsv
 {
 public:
     using WriteOptions = KXCsvWriteOptions;
+    static constexpr qint64 MaximumFileSize = qint64(1) << 28;
 
-    /// Reads a file into table; on failure error names the file and the line.
-    static bool readFile(const QString& path, KXDataModelGeneric& table, QString* error);
+    /// Reads a file into table, in pieces, into the storage the table keeps; files larger than
+    /// MaximumFileSize are refused unread. On failure error names the file and, for malformed
+    /// data, the line; status tells a missing file from bad data.
+    static bool readFile(const QString& path, KXDataModelGeneric& table, QString* error,
+                         KXFileStatus* status = nullptr);
+    /// Reads bytes as readFile reads a file; pieceSize > 0 hands them over in pieces of that size.
     static bool readData(const QByteArray& data, const QString& sourceName, KXDataModelGeneric& table,
-                         QString* error);
+                         QString* error, int pieceSize = 0);
 
     /// Cell values of role 34, headers of Qt::DisplayRole.
     static QByteArray write(const QAbstractItemModel& table, const WriteOptions& options = WriteOptions());

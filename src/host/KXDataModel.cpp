@@ -89,6 +89,22 @@ bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVaria
     return true;
 }
 
+bool KXDataModelGeneric::setContents(int columns, int rows, std::vector<QVariant>&& cells,
+                                     const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
+{
+    if (columns < 0 || rows < 0 || qint64(cells.size()) != qint64(rows) * columns || rowHeaders.size() != rows
+        || columnHeaders.size() != columns)
+        return false;
+    beginResetModel();
+    m_cells = std::move(cells);
+    m_rowHeaders = rowHeaders;
+    m_columnHeaders = columnHeaders;
+    m_columns = columns;
+    m_rows = rows;
+    endResetModel();
+    return true;
+}
+
 QModelIndex KXDataModelGeneric::index(int row, int column, const QModelIndex& parent) const
 {
     if (parent.isValid() || row < 0 || column < 0 || row >= m_rows || column >= m_columns)

@@ -59,6 +59,9 @@ public:
     /// sizes do not match.
     bool setContents(int columns, int rows, const QVector<QVariant>& cells, const QVector<QVariant>& rowHeaders,
                      const QVector<QVariant>& columnHeaders);
+    /// The same, taking the cells' storage over instead of copying it (readers of large files).
+    bool setContents(int columns, int rows, std::vector<QVariant>&& cells, const QVector<QVariant>& rowHeaders,
+                     const QVector<QVariant>& columnHeaders);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -1,7 +1,11 @@
 #include "KXError.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPair>
+#include <QVector>
 
 #include <cstdio>
 
@@ -53,8 +57,63 @@ KXMessageSink::Handler KXMessageSink::setHandler(Handler handler)
     return previous;
 }
 
+namespace {
+/// What the open report scopes have collected: each report's count, in order of first arrival.
+struct Repeats
+{
+    int depth = 0;
+    QHash<QPair<int, QString>, int> counts;
+    QVector<QPair<int, QString>> order;
+};
+QMutex repeatsMutex;
+Repeats& repeats()
+{
+    static Repeats collected;
+    return collected;
+}
+}
+
+KXReportScope::KXReportScope()
+{
+    QMutexLocker locker(&repeatsMutex);
+    ++repeats().depth;
+}
+
+KXReportScope::~KXReportScope()
+{
+    QVector<QPair<int, QString>> again;
+    {
+        QMutexLocker locker(&repeatsMutex);
+        Repeats& collected = repeats();
+        if (--collected.depth > 0)
+            return;
+        for (const auto& key : qAsConst(collected.order)) {
+            const int count = collected.counts.value(key);
+            if (count > 1)
+                again.append({key.first, QCoreApplication::translate("KXMessageSink", "%1 (repeated %2 times)",
+                                                                     "%1 (répété %2 fois)", -1)
+                                             .arg(key.second)
+                                             .arg(count - 1)});
+        }
+        collected.counts.clear();
+        collected.order.clear();
+    }
+    for (const auto& report : qAsConst(again))
+        KXMessageSink::report(KXMessageSink::Origin(report.first), report.second);
+}
+
 void KXMessageSink::report(Origin origin, const QString& text)
 {
+    {
+        QMutexLocker locker(&repeatsMutex);
+        Repeats& collected = repeats();
+        if (collected.depth > 0) {
+            const QPair<int, QString> key(int(origin), text);
+            if (collected.counts[key]++ > 0)
+                return;
+            collected.order.append(key);
+        }
+    }
     Handler handler;
     {
         QMutexLocker locker(&handlerMutex);

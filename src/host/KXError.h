@@ -58,3 +58,15 @@ public:
     /// The default handler: one line "error: TEXT" on stderr ("note: TEXT" for Info), in UTF-8.
     static void printToStandardError(Origin origin, const QString& text);
 };
+
+/// While it lives, identical reports (same origin, same text) from any thread are passed on
+/// once; when it ends, each one that came again is reported once more with its count:
+/// "TEXT (repeated N times)". A scope inside another adds nothing: the outer one collects.
+class KXHOST_EXPORT KXReportScope
+{
+public:
+    KXReportScope();
+    ~KXReportScope();
+    KXReportScope(const KXReportScope&) = delete;
+    KXReportScope& operator=(const KXReportScope&) = delete;
+};

@@ -2,16 +2,59 @@
 
 #include "KXError.h"
 #include "KXHostFiles.h"
+#include "KXOutputFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 
 namespace {
 
-// Equation files are small; anything larger is not one of ours.
-const qint64 MaximumFileSize = qint64(16) << 20;
+// Messages
+QString tr(const char* english, const char* french)
+{
+    return QCoreApplication::translate("TXMLMethod", english, french, -1);
+}
+QString cannotOpenMessage(const QString& path, const QString& reason)
+{
+    return tr("Cannot open the file %1: %2", "Impossible d'ouvrir le fichier %1 : %2").arg(path, reason);
+}
+QString tooLargeMessage(const QString& path)
+{
+    return tr("The file %1 is too large.", "Le fichier %1 est trop volumineux.").arg(path);
+}
+QString malformedMessage(const QString& path, qint64 line, const QString& reason)
+{
+    return tr("%1, line %2: %3", "%1, ligne %2 : %3").arg(path).arg(line).arg(reason);
+}
+QString tooDeepMessage()
+{
+    return tr("the elements are nested too deeply", "les éléments sont trop imbriqués");
+}
+QString noRootMessage(const QString& path)
+{
+    return tr("%1: the document has no root element.", "%1 : le document n'a pas d'élément racine.").arg(path);
+}
+QString wrongTypeMessage(const QString& path, const QString& type, const QString& expected)
+{
+    return tr("%1: the document is of type %2, not %3.", "%1 : le document est de type %2 et non %3.")
+        .arg(path, type, expected);
+}
+QString noDocumentMessage(const QString& path)
+{
+    return tr("Cannot write the file %1: the document is empty", "Impossible d'écrire le fichier %1 : le document est vide")
+        .arg(path);
+}
+
+bool fail(KXFileStatus result, const QString& message, QString* error, KXFileStatus* status)
+{
+    if (error)
+        *error = message;
+    if (status)
+        *status = result;
+    return false;
+}
+
 // Deeper documents are refused: the DOM parser and its tree recurse once per level.
 const int MaximumDepth = 256;
 
@@ -20,16 +63,20 @@ QDomDocument ownerOf(const QDomNode& node)
     return node.isDocument() ? node.toDocument() : node.ownerDocument();
 }
 
-/// Whether the text is well-formed XML no deeper than MaximumDepth, checked without building a tree.
-bool isShallowWellFormed(const QByteArray& data)
+/// Whether the text is well-formed XML no deeper than MaximumDepth, checked without building a
+/// tree; if not, line and reason say where and why.
+bool isShallowWellFormed(const QByteArray& data, qint64* line, QString* reason)
 {
     QXmlStreamReader reader(data);
     int depth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (++depth > MaximumDepth)
+            if (++depth > MaximumDepth) {
+                *line = reader.lineNumber();
+                *reason = tooDeepMessage();
                 return false;
+            }
             break;
         case QXmlStreamReader::EndElement:
             --depth;
@@ -38,6 +85,8 @@ bool isShallowWellFormed(const QByteArray& data)
             break;
         }
     }
+    *line = reader.lineNumber();
+    *reason = reader.errorString();
     return !reader.hasError();
 }
 
@@ -76,49 +125,59 @@ QString TXMLMethod::getInfoString(const QDomNode& node, const QString& key)
 
 QDomNodeList TXMLMethod::getNodeChild(const QDomNode& node, const QString& tag)
 {
-    if (node.isDocument())
-        return node.toDocument().elementsByTagName(tag);
-    return node.toElement().elementsByTagName(tag);
+    // A node list cannot be filtered in place: the matching children are gathered, as copies,
+    // under a detached copy of the node.
+    QDomNode children = node.cloneNode(false);
+    for (QDomElement child = node.firstChildElement(tag); !child.isNull(); child = child.nextSiblingElement(tag))
+        children.appendChild(child.cloneNode(true));
+    return children.childNodes();
 }
 
-bool TXMLMethod::save(const QDomDocument* document, const QString& path, bool indent, bool withDeclaration)
+bool TXMLMethod::save(const QDomDocument* document, const QString& path, bool indent, bool withDeclaration,
+                      QString* error, KXFileStatus* status)
 {
     // A document without a root element is not XML; refusing it keeps the previous file.
     if (!document || document->documentElement().isNull())
-        return false;
+        return fail(KXFileStatus::CannotCreate, noDocumentMessage(path), error, status);
     QByteArray data = document->toByteArray(indent ? 2 : -1);
     const bool hasDeclaration = document->firstChild().isProcessingInstruction()
                                 && document->firstChild().nodeName() == QLatin1String("xml");
     if (withDeclaration && !hasDeclaration)
         data.prepend("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
+    const KXFileStatus written = KXOutputFile::write(path, data, error);
+    if (status)
+        *status = written;
+    if (written != KXFileStatus::Ok)
         return false;
     MessageLoggerInterface::Info(QCoreApplication::translate("TXMLMethod", "%1 saved.", "%1 enregistré.", -1)
                                      .arg(QDir::toNativeSeparators(path)));
     return true;
 }
 
-bool TXMLMethod::load(QDomDocument* document, const QString& path, bool checkDocumentType, bool requireRoot)
+bool TXMLMethod::load(QDomDocument* document, const QString& path, bool checkDocumentType, bool requireRoot,
+                      QString* error, KXFileStatus* status)
 {
     if (!document)
         return false;
     QByteArray data;
-    if (KXHostFiles::readBounded(path, MaximumFileSize, &data, nullptr) != KXHostFiles::ReadResult::Ok)
-        return false;
-    if (!isShallowWellFormed(data))
-        return false;
+    QString reason;
+    switch (KXHostFiles::readBounded(path, MaximumFileSize, &data, &reason)) {
+    case KXHostFiles::ReadResult::Ok:
+        break;
+    case KXHostFiles::ReadResult::TooLarge:
+        return fail(KXFileStatus::TooLarge, tooLargeMessage(path), error, status);
+    default:
+        return fail(KXFileStatus::CannotOpen, cannotOpenMessage(path, reason), error, status);
+    }
+    qint64 line = 0;
+    if (!isShallowWellFormed(data, &line, &reason))
+        return fail(KXFileStatus::Malformed, malformedMessage(path, line, reason), error, status);
     QDomDocument loaded;
-    if (!loaded.setContent(data))
-        return false;
+    int domLine = 0;
+    if (!loaded.setContent(data, &reason, &domLine))
+        return fail(KXFileStatus::Malformed, malformedMessage(path, domLine, reason), error, status);
     if (requireRoot && loaded.documentElement().isNull())
-        return false;
+        return fail(KXFileStatus::Malformed, noRootMessage(path), error, status);
     const QString expectedType = document->doctype().name();
     if (checkDocumentType && !expectedType.isEmpty()) {
         // A file without a document type is named by its root element.
@@ -126,8 +185,10 @@ bool TXMLMethod::load(QDomDocument* document, const QString& path, bool checkDoc
         if (type.isEmpty())
             type = loaded.documentElement().tagName();
         if (type != expectedType)
-            return false;
+            return fail(KXFileStatus::Malformed, wrongTypeMessage(path, type, expectedType), error, status);
     }
     *document = loaded;
+    if (status)
+        *status = KXFileStatus::Ok;
     return true;
 }

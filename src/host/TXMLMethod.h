@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXFileStatus.h"
 #include "KXHostGlobal.h"
 
 #include <QDomDocument>
@@ -17,14 +18,21 @@ public:
     static bool addToElement(QDomElement& element, const QString& key, const QString& text);
     /// The text recorded under key on node; empty when absent.
     static QString getInfoString(const QDomNode& node, const QString& key);
-    /// The elements with the tag below node, in document order.
+    /// Copies of the child elements of node with the tag, in document order; deeper elements are
+    /// not children.
     static QDomNodeList getNodeChild(const QDomNode& node, const QString& tag);
 
-    /// Writes the whole document to path, atomically: a failed save leaves any previous file intact.
-    /// indent: pretty-print; withDeclaration: start with the XML declaration.
-    static bool save(const QDomDocument* document, const QString& path, bool indent, bool withDeclaration);
-    /// Reads a whole document from path; false when the file is missing or not well-formed XML.
-    /// checkDocumentType: refuse a file whose document type differs from the document's;
-    /// requireRoot: refuse a file without a root element.
-    static bool load(QDomDocument* document, const QString& path, bool checkDocumentType, bool requireRoot);
+    /// Writes the whole document to path as KXOutputFile does: a failed save leaves any previous
+    /// file intact, a device or a FIFO is written into. indent: pretty-print; withDeclaration:
+    /// start with the XML declaration. On failure error gives the file and the reason.
+    static bool save(const QDomDocument* document, const QString& path, bool indent, bool withDeclaration,
+                     QString* error = nullptr, KXFileStatus* status = nullptr);
+    /// Reads a whole document from path; false when the file is missing, larger than
+    /// MaximumFileSize or not well-formed XML. checkDocumentType: refuse a file whose document
+    /// type differs from the document's; requireRoot: refuse a file without a root element.
+    /// On failure error gives the file, the line where there is one, and the reason.
+    static bool load(QDomDocument* document, const QString& path, bool checkDocumentType, bool requireRoot,
+                     QString* error = nullptr, KXFileStatus* status = nullptr);
+
+    static constexpr qint64 MaximumFileSize = qint64(16) << 20;
 };

@@ -1,6 +1,11 @@
+#include "KXTestSupport.h"
+
 #include <QtTest>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 struct Run {
@@ -9,9 +14,12 @@ struct Run {
     QString err;
 };
 
-Run runTool(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"))
+Run runTool(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"),
+            const QString& standardOutput = QString())
 {
     QProcess process;
+    if (!standardOutput.isEmpty())
+        process.setStandardOutputFile(standardOutput);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), locale);
     environment.insert(QStringLiteral("LANG"), locale);
@@ -37,6 +45,11 @@ private slots:
     void failedComputeKeepsOutput();
     void interrupt_data();
     void interrupt();
+    void exitStatus_data();
+    void exitStatus();
+    void specialOutput_data();
+    void specialOutput();
+    void unwritableFolder();
     void saveThenRun();
     void demoEquation();
 
@@ -131,7 +144,6 @@ void TestCli::usage_data()
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
     QTest::newRow("missing-value") << QStringList{"eval", "1", "--lang"} << 64 << "";
-    QTest::newRow("missing-dataset") << QStringList{"eval", "--dataset", "A=/nonexistent/x.csv", "1"} << 64 << "x.csv";
     QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
 }
 
@@ -194,7 +206,8 @@ void TestCli::compute_data()
     QTest::newRow("no-formula") << QStringList{"compute", "--last-row", "1"} << "" << "" << 64;
     QTest::newRow("bad-switch") << QStringList{"compute", "--formula", "1", "--headers", "maybe"} << "" << "" << 64;
     QTest::newRow("run-missing-file") << QStringList{"run", "/nonexistent/e.xml"} << ""
-                                      << "error: cannot load the equation file /nonexistent/e.xml\n" << 1;
+                                      << "kxequation: Cannot open the file /nonexistent/e.xml: No such file or directory\n"
+                                      << 66;
 }
 
 void TestCli::compute()
@@ -224,6 +237,19 @@ void TestCli::failedComputeKeepsOutput()
     QCOMPARE(runTool({"compute", "--formula", "\"a\"-i", "--last-row", "2", "--last-col", "2", "--output", output}).exitCode, 1);
     QCOMPARE(contents(output), QByteArray("precious\n"));
     // No output and no temporary file is left after a failure.
+    const QString equation = m_project.filePath(QStringLiteral("kept.xml"));
+    QVERIFY(QFile::copy(output, equation));
+    QCOMPARE(runTool({"compute", "--formula", "\"a\"-i", "--last-row", "2", "--last-col", "2", "--save", equation}).exitCode, 1);
+    QCOMPARE(contents(equation), QByteArray("precious\n"));
+    // A read-only file is refused even for root, and keeps its contents and mode.
+    const QString readOnly = m_project.filePath(QStringLiteral("read-only.csv"));
+    QVERIFY(QFile::copy(output, readOnly) && QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadOther));
+    const Run refused = runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output", readOnly});
+    QCOMPARE(refused.exitCode, 73);
+    QVERIFY2(refused.err.contains(readOnly + ": it is read-only"), qPrintable(refused.err));
+    QCOMPARE(contents(readOnly), QByteArray("precious\n"));
+    struct stat status;
+    QVERIFY(::stat(QFile::encodeName(readOnly).constData(), &status) == 0 && (status.st_mode & 07777) == 0404);
     const QString absent = m_project.filePath(QStringLiteral("absent.csv"));
     QCOMPARE(runTool({"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1", "--output", absent}).exitCode, 1);
     QVERIFY(!QFile::exists(absent));
@@ -283,6 +309,125 @@ void TestCli::interrupt()
     QCOMPARE(file.exists(), !existing.isEmpty());
     QVERIFY(existing.isEmpty() || (file.open(QIODevice::ReadOnly) && file.readAll() == existing));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), existing.isEmpty() ? 0 : 1);
+}
+
+void TestCli::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QString folder = m_project.path();
+    const QString bad = m_project.filePath(QStringLiteral("broken/q.csv"));
+    QDir(folder).mkpath(QStringLiteral("broken"));
+    QFile csv(bad);
+    QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write(",a\nr1,\"open\n") > 0);
+    csv.close();
+    const QString equation = m_project.filePath(QStringLiteral("broken.xml"));
+    const QStringList compute = {"compute", "--formula", "i", "--last-row", "1", "--last-col", "1"};
+    QTest::newRow("csv-missing") << QStringList{"eval", "--dataset", "A=" + folder + "/none.csv", "1"} << 66
+                                 << "kxequation: Cannot open the file " + folder + "/none.csv: No such file or directory\n";
+    QTest::newRow("csv-folder") << QStringList{"compute", "--dataset", folder, "--formula", "1"} << 66
+                                << "kxequation: Cannot open the file " + folder + ": Is a directory\n";
+    QTest::newRow("csv-malformed") << QStringList{"eval", "--dataset", "A=" + bad, "1"} << 65
+                                   << "kxequation: " + bad + ", line 2: a quoted field is not closed.\n";
+    QTest::newRow("equation-malformed") << QStringList{"run", bad} << 65 << "kxequation: " + bad + ", line 1: ";
+    QTest::newRow("project-missing") << QStringList{"run", m_table, "--project", folder + "/none"} << 66
+                                     << "kxequation: cannot open the project folder " + folder + "/none: No such file or directory\n";
+    QTest::newRow("output-folder-missing") << compute + QStringList{"--output", folder + "/none/t.csv"} << 73
+                                           << "kxequation: Cannot create the file " + folder + "/none/t.csv: No such file or directory\n";
+    QTest::newRow("range-field") << QStringList{"compute", "--formula", "i", "--last-row", "foo", "--last-col", "1"} << 1
+                                 << "error: --last-row: Invalid syntax: foo\n";
+    QTest::newRow("range-field-fr") << QStringList{"compute", "--lang", "fr", "--formula", "i", "--last-col", "1"} << 1
+                                    << "error: --last-row: ";
+    QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
+    QTest::newRow("repeated-messages") << QStringList{"compute", "--engine", "reference", "--formula", "var(x,1,3,x-10)+i", "--last-row", "3",
+                                                      "--last-col", "2"}
+                                       << 1 << "error: Invalid syntax: x-10- (repeated ";
+    QTest::newRow("standard-output-full") << compute << 74
+                                          << "kxequation: Cannot write to standard output: No space left on device\n";
+    QTest::newRow("dataset-malformed-in-project") << QStringList{"run", equation, "--project", folder} << 65
+                                                  << "kxequation: " + bad + ", line 2: a quoted field is not closed.\n";
+    // An equation over broken.q, saved while the table could still be read.
+    QVERIFY(QFile::copy(bad, bad + ".bak") && QFile::remove(bad) && QFile::copy(m_table, bad));
+    QCOMPARE(runTool({"compute", "--dataset", bad, "--formula", "1", "--save", equation}).exitCode, 0);
+    QVERIFY(QFile::remove(bad) && QFile::rename(bad + ".bak", bad));
+}
+
+void TestCli::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const bool full = QByteArray(QTest::currentDataTag()) == "standard-output-full";
+    const Run run = runTool(arguments, QStringLiteral("C.UTF-8"), full ? QStringLiteral("/dev/full") : QString());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
+    // The usage text is for a wrong command line only.
+    QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
+}
+
+void TestCli::specialOutput_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo") << "fifo";
+    QTest::newRow("character-device") << "device";
+}
+
+// A FIFO or a device is written into and stays what it was; nothing is renamed over it.
+void TestCli::specialOutput()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    const QString node = folder.filePath(QStringLiteral("node"));
+    const QByteArray name = QFile::encodeName(node);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else {
+        if (::geteuid() != 0)
+            QSKIP("Only root makes a device node");
+        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    QProcess process;
+    process.start(QStringLiteral(KXEQUATION_PROGRAM),
+                  {"compute", "--formula", "i", "--last-row", "2", "--last-col", "1", "--output", node});
+    QByteArray received;
+    if (kind == QLatin1String("fifo")) {
+        QFile reader(node);
+        QVERIFY(reader.open(QIODevice::ReadOnly));
+        received = reader.readAll();
+        QCOMPARE(received, QByteArray(",\n,1\n,2\n"));
+    }
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    struct stat status;
+    QCOMPARE(::lstat(name.constData(), &status), 0);
+    QVERIFY(kind == QLatin1String("fifo") ? S_ISFIFO(status.st_mode) : S_ISCHR(status.st_mode));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("node")});
+}
+
+// A folder the user may not write in: no output and no temporary file. As root this runs as
+// nobody, for whom the folder's mode bites.
+void TestCli::unwritableFolder()
+{
+    QTemporaryDir folder;
+    const QString locked = folder.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkdir(locked));
+    const QFile::Permissions readAndEnter = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                            | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(folder.path(), readAndEnter) && QFile::setPermissions(locked, readAndEnter));
+    QStringList command = KXTest::unprivileged(QStringLiteral(KXEQUATION_PROGRAM),
+                                               {"compute", "--formula", "i", "--last-row", "1", "--last-col", "1",
+                                                "--output", locked + "/t.csv"});
+    QProcess process;
+    process.start(command.takeFirst(), command);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 73);
+    QVERIFY2(process.readAllStandardError().contains("Permission denied"), "no reason given");
+    QVERIFY(QDir(locked).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    QFile::setPermissions(folder.path(), readAndEnter | QFile::WriteOwner);
 }
 
 void TestCli::saveThenRun()

@@ -284,6 +284,9 @@ void KXEquationAbstractCtrlTest::damagedFiles()
     KXTestCtrl ctrl;
     QCOMPARE(ctrl.loadModel(path), loads);
     QCOMPARE(ctrl.refreshes, loads ? 1 : 0);
+    QVERIFY2(loads == ctrl.fileError().isEmpty() && (loads || ctrl.fileError().contains(path)), qPrintable(ctrl.fileError()));
+    // Only the direct Variables children are variables: odd-variables nests "inner" in "outer".
+    QVERIFY(!ctrl.variableModel()->variableConstantExist("inner"));
     // Whatever was read is still a savable equation.
     QVERIFY(ctrl.saveModel(m_directory.filePath("resaved.xml")));
 }

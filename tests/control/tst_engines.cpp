@@ -69,8 +69,10 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     }
     // A cell whose evaluation reads a text it built itself may report while evaluating; the
     // reference evaluates every cell of a batch before it looks at one, the fast engine stops
-    // sooner: the same messages, not as many times.
+    // sooner: the same messages, not as many times (nor with the same repeat counts).
     QStringList messages = capture.messages();
+    messages.replaceInStrings(QRegularExpression(QStringLiteral(" \\((repeated \\d+ times|répété \\d+ fois)\\)$")),
+                              QString());
     messages.removeDuplicates();
     return lines + messages;
 }

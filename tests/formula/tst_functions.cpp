@@ -7,6 +7,7 @@
 
 #include <QtConcurrent>
 
+#include <limits>
 #include <typeinfo>
 
 using KXFormulaCheck::errorValue;
@@ -96,6 +97,12 @@ void KXEquationFunctionTest::values_data()
     QTest::newRow("round-negative") << "round(-2.6)" << QVariant(-3) << false << "round(-2.6)";
     QTest::newRow("round-bool") << "round(1<2)" << QVariant(1) << false << "round(1&lt;2)";
     QTest::newRow("round-no-value") << "round(NO_VALUE)" << noValue << false << "round(NO_VALUE)";
+    // Beyond the int range, and NaN, come back unchanged as doubles
+    QTest::newRow("round-int-max") << "round(65536*32768-0.6)" << QVariant(2147483647) << false << "";
+    QTest::newRow("round-past-int-max") << "round(65536*32768-0.5)" << QVariant(2147483647.5) << false << "";
+    QTest::newRow("round-int-min-half") << "round(0-65536*32768-0.5)" << QVariant(-2147483647 - 1) << false << "";
+    QTest::newRow("round-huge") << "round(1e300)" << QVariant(1e300) << false << "";
+    QTest::newRow("round-nan") << "round(0/0)" << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << "";
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-negative") << "sign(-0.5)" << QVariant(-1) << false << "sign(-0.5)";

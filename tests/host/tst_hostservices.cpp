@@ -17,6 +17,8 @@ private slots:
     void dispatchFromThreads();
     void translator_data();
     void translator();
+    void repeatsCollapsed_data();
+    void repeatsCollapsed();
 };
 
 // Reports made at once from several threads all arrive, none lost or torn.
@@ -46,6 +48,54 @@ void TestHostServices::dispatchFromThreads()
     QCOMPARE(messages.size(), threadCount * reportsPerThread);
     QCOMPARE(QSet<QString>(messages.begin(), messages.end()).size(), threadCount * reportsPerThread);
     QVERIFY(messages.contains(QStringLiteral("thread 7 report 199")));
+}
+
+void TestHostServices::repeatsCollapsed_data()
+{
+    QTest::addColumn<QStringList>("reports"); // "log:" marks a log report, others are exceptions
+    QTest::addColumn<bool>("nested");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<int>("language");
+
+    const int english = TApplicationTranslator::English;
+    QTest::newRow("single") << QStringList{"a"} << false << QStringList{"a"} << english;
+    QTest::newRow("repeated") << QStringList{"a", "a", "a"} << false << QStringList{"a", "a (repeated 2 times)"}
+                              << english;
+    QTest::newRow("order-of-first") << QStringList{"b", "a", "b", "a", "a"} << false
+                                    << QStringList{"b", "a", "b (repeated 1 times)", "a (repeated 2 times)"} << english;
+    QTest::newRow("origins-apart") << QStringList{"a", "log:a"} << false << QStringList{"a", "a"} << english;
+    QTest::newRow("inner-scope-adds-nothing") << QStringList{"a", "a"} << true
+                                              << QStringList{"a", "a (repeated 1 times)"} << english;
+    QTest::newRow("french") << QStringList{"a", "a"} << false << QStringList{"a", "a (répété 1 fois)"}
+                            << int(TApplicationTranslator::French);
+}
+
+void TestHostServices::repeatsCollapsed()
+{
+    QFETCH(QStringList, reports);
+    QFETCH(bool, nested);
+    QFETCH(QStringList, expected);
+    QFETCH(int, language);
+
+    KXTest::LanguageScope translation{TApplicationTranslator::Language(language)};
+    KXTest::MessageCapture capture;
+    {
+        const KXReportScope scope;
+        std::unique_ptr<KXReportScope> inner(nested ? new KXReportScope : nullptr);
+        for (const QString& report : reports) {
+            if (report.startsWith(QLatin1String("log:")))
+                MessageLoggerInterface::Error(report.mid(4), nullptr);
+            else
+                KXError::dispatchError(KXError(report));
+        }
+        inner.reset();
+        if (nested)
+            QCOMPARE(capture.messages(), expected.mid(0, 1));
+    }
+    QCOMPARE(capture.messages(), expected);
+    // Once the scope has ended, every report is passed on again.
+    KXError::dispatchError(KXError(QStringLiteral("a")));
+    QCOMPARE(capture.messages().size(), expected.size() + 1);
 }
 
 void TestHostServices::translator_data()

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+Q_DECLARE_METATYPE(KXFileStatus)
+
 namespace {
 const QString SourceName = QStringLiteral("table.csv");
 }
@@ -23,7 +25,8 @@ private slots:
     void read();
     void malformed_data();
     void malformed();
-    void missingFile();
+    void unreadableFile_data();
+    void unreadableFile();
 };
 
 void TestKXCsv::roundTrip_data()
@@ -156,6 +159,16 @@ void TestKXCsv::read_data()
     QTest::newRow("quoted-line-break") << QByteArray(",a\n\"r\n1\",5\n") << 1 << 1 << 0 << 0 << QVariant(5.0)
                                        << QVariant(QStringLiteral("r\n1")) << QVariant(QStringLiteral("a"));
     QTest::newRow("empty-file") << QByteArray() << 0 << 0 << 0 << 0 << none << none << none;
+    // Beyond the range of a double, numbers read as strtod gives them
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("overflow") << QByteArray(",a,b\nr,1e400,-1e400\n") << 1 << 2 << 0 << 1 << QVariant(-inf)
+                              << QVariant(QStringLiteral("r")) << QVariant(QStringLiteral("b"));
+    QTest::newRow("underflow") << QByteArray(",a\nr,-1e-400\n") << 1 << 1 << 0 << 0 << QVariant(-0.0)
+                               << QVariant(QStringLiteral("r")) << QVariant(QStringLiteral("a"));
+    QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << 1 << 1 << 0 << 0 << QVariant(QStringLiteral("0x10"))
+                                 << QVariant(inf) << QVariant(QStringLiteral("a"));
+    QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << 3 << 1 << 2 << 0 << QVariant(1.0)
+                                      << QVariant(QStringLiteral("q\r\n")) << QVariant(QStringLiteral("a"));
 }
 
 void TestKXCsv::read()
@@ -177,6 +190,10 @@ void TestKXCsv::read()
     QVERIFY(KXTest::sameValue(table.cell(row, column), cell));
     QVERIFY(KXTest::sameValue(table.headerData(row, Qt::Vertical), rowHeader));
     QVERIFY(KXTest::sameValue(table.headerData(column, Qt::Horizontal), columnHeader));
+    // A file is read in pieces: any cut between bytes gives the same table.
+    KXDataModelGeneric pieces;
+    QVERIFY(KXCsv::readData(csv, SourceName, pieces, &error, 1));
+    QCOMPARE(KXCsv::write(pieces), KXCsv::write(table));
 }
 
 void TestKXCsv::malformed_data()
@@ -204,6 +221,9 @@ void TestKXCsv::malformed()
     QString error;
     QVERIFY(!KXCsv::readData(csv, SourceName, table, &error));
     QVERIFY2(error.startsWith(SourceName + QStringLiteral(", line %1:").arg(line)), qPrintable(error));
+    QString piecesError;
+    QVERIFY(!KXCsv::readData(csv, SourceName, table, &piecesError, 1));
+    QCOMPARE(piecesError, error);
     QCOMPARE(table.rowCount(), 1);
     QCOMPARE(table.cell(0, 0), QVariant(7.0));
 
@@ -212,14 +232,37 @@ void TestKXCsv::malformed()
     QVERIFY2(error.startsWith(SourceName + QStringLiteral(", ligne %1 :").arg(line)), qPrintable(error));
 }
 
-void TestKXCsv::missingFile()
+void TestKXCsv::unreadableFile_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<KXFileStatus>("status");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing" << KXFileStatus::CannotOpen << ": No such file or directory";
+    QTest::newRow("folder") << "folder" << KXFileStatus::CannotOpen << ": Is a directory";
+    QTest::newRow("too-large") << "large" << KXFileStatus::TooLarge << " is too large.";
+}
+
+// Refused before anything is read: a sparse file one byte past the limit costs no disk.
+void TestKXCsv::unreadableFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(KXFileStatus, status);
+    QFETCH(QString, reason);
+
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("absent.csv"));
+    QString path = folder.filePath(QStringLiteral("table.csv"));
+    if (kind == QLatin1String("folder")) {
+        path = folder.path();
+    } else if (kind == QLatin1String("large")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(KXCsv::MaximumFileSize + 1));
+    }
     KXDataModelGeneric table;
     QString error;
-    QVERIFY(!KXCsv::readFile(path, table, &error));
-    QVERIFY2(error.contains(path), qPrintable(error));
+    KXFileStatus read = KXFileStatus::Ok;
+    QVERIFY(!KXCsv::readFile(path, table, &error, &read));
+    QCOMPARE(read, status);
+    QVERIFY2(error.contains(path + reason), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestKXCsv)

@@ -7,12 +7,43 @@
 #include "KXEquationCommand.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
 #include <QMutexLocker>
 
 #include <algorithm>
 #include <cmath>
+#include <unistd.h>
 
 namespace KXTest {
+
+bool runningAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+QStringList unprivileged(const QString& program, const QStringList& arguments)
+{
+    if (!runningAsRoot())
+        return QStringList{program} + arguments;
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                       QStringLiteral("--clear-groups"), program}
+           + arguments;
+}
+
+bool rerunUnprivileged(int* exitStatus)
+{
+    if (!runningAsRoot())
+        return false;
+    const QString row =
+        QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') + QString::fromLatin1(QTest::currentDataTag());
+    QStringList command = unprivileged(QCoreApplication::applicationFilePath(), {row});
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(command.takeFirst(), command);
+    *exitStatus = child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    return true;
+}
 
 bool sameDouble(double actual, double expected)
 {

@@ -36,6 +36,15 @@ QVariant errorValue(const QString& message);
 std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
                                               const QString& subdataset = QString());
 
+/// The program and arguments to start so that permissions bite: as nobody (setpriv) when the
+/// tests run as root, as CI does, otherwise unchanged. The first element is the program.
+QStringList unprivileged(const QString& program, const QStringList& arguments);
+/// Whether the tests run as root.
+bool runningAsRoot();
+/// When running as root, runs the current test row again in a child process as nobody and
+/// returns true; the caller then checks that the child passed (exit status 0).
+bool rerunUnprivileged(int* exitStatus);
+
 /// Collects every report made while it lives, from any thread; information() holds the notes alone.
 class MessageCapture
 {

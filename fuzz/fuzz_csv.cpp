@@ -1,0 +1,34 @@
+// Any bytes given to the CSV reader must give a table or a message naming the line, and the
+// same outcome whether the bytes come whole or in pieces, as a file is read.
+
+#include "KXCsv.h"
+#include "KXDataModel.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const int pieceSize = 1 + data[0] % 16;
+    const QByteArray csv(reinterpret_cast<const char*>(data) + 1, int(size) - 1);
+
+    KXDataModelGeneric whole, pieces;
+    QString wholeError, piecesError;
+    const bool wholeRead = KXCsv::readData(csv, QStringLiteral("fuzz.csv"), whole, &wholeError);
+    const bool piecesRead = KXCsv::readData(csv, QStringLiteral("fuzz.csv"), pieces, &piecesError, pieceSize);
+    if (wholeRead != piecesRead || wholeError != piecesError)
+        std::abort();
+    if (!wholeRead)
+        return 0;
+    // What was read is written and read back to the same table.
+    const QByteArray written = KXCsv::write(whole);
+    if (written != KXCsv::write(pieces))
+        std::abort();
+    KXDataModelGeneric again;
+    if (!KXCsv::readData(written, QStringLiteral("again.csv"), again, nullptr) || KXCsv::write(again) != written)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "KXFileStatus.h"
+#include "KXHostGlobal.h"
+
+#include <QByteArray>
+#include <QString>
+
+/// Writes whole outputs without ever losing a file or reporting a failed write as a success.
+/// A regular file is written to a temporary in its folder, then renamed over it with the
+/// original's permissions; a file not writable by its mode is refused, even for root. Anything
+/// else (a device, a FIFO, a socket, /dev/stdout) is written straight into, never replaced.
+class KXHOST_EXPORT KXOutputFile
+{
+public:
+    /// On failure error names the file and gives the system's reason.
+    static KXFileStatus write(const QString& path, const QByteArray& data, QString* error);
+    /// Writes to standard output and checks the write.
+    static KXFileStatus writeStandardOutput(const QByteArray& data, QString* error);
+    /// Flushes and closes standard output, so that a late failure (a full disk) is seen.
+    static KXFileStatus finishStandardOutput(QString* error);
+};
