@@ -269,7 +269,9 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
         KXMessageSink::printToStandardError(origin, text);
         const bool error = origin != KXMessageSink::Origin::Info;
-        QMetaObject::invokeMethod(this, [this, error, text] { report(error, text); }, Qt::QueuedConnection);
+        // A failure that the page already shows where it happened needs no box.
+        const bool box = origin != KXMessageSink::Origin::Located;
+        QMetaObject::invokeMethod(this, [this, error, text, box] { report(error, text, box); }, Qt::QueuedConnection);
     });
 }
 
@@ -484,13 +486,15 @@ void KXDesktopWindow::deactivateModuleBar(KXRibbonBar* bar)
     statusBar()->clearMessage();
 }
 
-void KXDesktopWindow::report(bool error, const QString& text)
+void KXDesktopWindow::report(bool error, const QString& text, bool box)
 {
     if (!error) {
         m_messageLog->addInformation(text);
         return;
     }
     m_messageLog->addError(text);
+    if (!box)
+        return;
     // Several reports of one failure share one box.
     if (m_pendingErrors.isEmpty())
         QTimer::singleShot(0, this, &KXDesktopWindow::showPendingErrors);

@@ -52,8 +52,8 @@ public:
 public slots:
     void chooseProject();
     void saveTableToProject();
-    /// Shows every report of the host: in the log, and errors in a message box as well.
-    void report(bool error, const QString& text);
+    /// Shows every report of the host: in the log, and errors in a message box as well unless box is false.
+    void report(bool error, const QString& text, bool box = true);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

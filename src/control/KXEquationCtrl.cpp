@@ -3,6 +3,7 @@
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
+#include "KXEquationInterpreter.h"
 #include "KXEquationEditor.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableEditor.h"
@@ -110,6 +111,17 @@ void KXEquationCtrl::setCurrentDataModel(QAbstractItemModel* dataModel)
     addVariable(dataModel, QString(), true);
 }
 
+// A formula the page shows is marked at the failing place and logged; it needs no box.
+void KXEquationCtrl::reportReadingFailure(const KXEquationReadError& failure)
+{
+    if (!m_editor || failure.text() != model()->getFormula()) {
+        KXError::dispatchError(failure);
+        return;
+    }
+    KXMessageSink::report(KXMessageSink::Origin::Located, failure.message());
+    m_editor->showFormulaError(failure.message(), failure.start(), failure.length());
+}
+
 KXDataModelGeneric* KXEquationCtrl::compute()
 {
     return compute(KXEquationComputation::Engine::Fast);
@@ -132,8 +144,13 @@ KXDataModelGeneric* KXEquationCtrl::compute(KXEquationComputation::Engine engine
         progress->setProgress(int(qMin(done, largest)), !reference || done % 25 == 0);
     };
     options.evaluated = [&progress] { progress.reset(); };
+    options.reportReadingFailure = false;
     KXEquationComputation computation(model(), variableModel());
-    return computation.compute(options);
+    KXDataModelGeneric* table = computation.compute(options);
+    m_readingFailure = computation.readingFailure();
+    if (m_readingFailure)
+        reportReadingFailure(*m_readingFailure);
+    return table;
 }
 
 void KXEquationCtrl::slotCompute()

@@ -7,10 +7,13 @@
 #include <QList>
 #include <QVariant>
 
+#include <memory>
+
 class QAbstractItemModel;
 class KXDataModelGeneric;
 class KXEquationEditor;
 class KXEquationModel;
+class KXEquationReadError;
 class KXRibbonEquation;
 
 namespace VRN::Kestrix::Wizard {
@@ -40,6 +43,8 @@ public:
     /// The whole computation; the caller owns the table. Null when it failed (the failure has
     /// then been reported).
     KXDataModelGeneric* compute();
+    /// Where the last compute() could not read the formula or a name formula; null when it could.
+    const KXEquationReadError* readingFailure() const { return m_readingFailure.get(); }
     /// The same on a chosen engine; null too when *cancel became true (nothing reported as error).
     KXDataModelGeneric* compute(KXEquationComputation::Engine engine, const std::atomic<bool>* cancel = nullptr);
 
@@ -61,6 +66,9 @@ protected slots:
     void updateModelDataModelForName(const QString& name);
 
 private:
+    void reportReadingFailure(const KXEquationReadError& failure);
+
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;
+    std::shared_ptr<const KXEquationReadError> m_readingFailure;
 };

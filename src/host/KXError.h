@@ -49,7 +49,8 @@ public:
 class KXHOST_EXPORT KXMessageSink
 {
 public:
-    enum class Origin { Exception, Log, Info };
+    /// Located: a failure that the user interface already shows where it happened; log it only.
+    enum class Origin { Exception, Log, Info, Located };
     using Handler = std::function<void(Origin origin, const QString& text)>;
 
     /// Installs a handler (an empty one restores the default, which prints to stderr); returns the previous one.

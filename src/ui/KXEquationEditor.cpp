@@ -1,10 +1,10 @@
 #include "KXEquationEditor.h"
 
+#include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
-#include "KXLineEditButton.h"
 #include "KXRibbon.h"
 #include "TPixmapCache.h"
 
@@ -86,17 +86,32 @@ void KXEquationEditor::initInterface()
     m_formulaLabel->setText(tr("<b><i>Output(i, j)</i></b> = ", "<b><i>Sortie(i, j)</i></b> = "));
     m_formulaLabel->setObjectName(QStringLiteral("EquationFormula"));
     m_formulaLabel->setFont(m_formulaFont);
-    formulaLayout->addWidget(m_formulaLabel);
+    formulaLayout->addWidget(m_formulaLabel, 0, Qt::AlignTop);
 
-    m_formulaEdit = new KXLineEditButton(m_page);
-    m_formulaEdit->setStyleSheet(lineEditStyleSheet());
+    m_formulaEdit = new KXEquationFormulaEdit(m_variableModel, m_page);
+    m_formulaEdit->setStyleSheet(lineEditStyleSheet().replace(QLatin1String("QLineEdit"),
+                                                              QLatin1String("KXEquationFormulaEdit")));
     m_formulaEdit->setHelp(quickHelpContent(), QIcon(TPixmapCache::find(QStringLiteral("quickHelp"))),
                            tr("Equation module functionalities", "Fonctionnalités du module d'équation"),
                            HELP_WINDOW_SIZE);
     m_formulaEdit->setText(m_model->getFormula());
     m_formulaEdit->setFont(m_formulaFont);
-    connect(m_formulaEdit, &QLineEdit::textChanged, this, &KXEquationEditor::slotValueChanged);
-    formulaLayout->addWidget(m_formulaEdit);
+    connect(m_formulaEdit, &KXEquationFormulaEdit::formulaTextChanged, this, &KXEquationEditor::slotValueChanged);
+    connect(m_formulaEdit, &KXEquationFormulaEdit::launchRequested, this, &KXEquationEditor::launchClicked);
+
+    // Under the field, what went wrong in it.
+    m_formulaMessage = new QLabel(m_formulaGroup);
+    m_formulaMessage->setObjectName(QStringLiteral("EquationFormulaMessage"));
+    m_formulaMessage->setStyleSheet(QStringLiteral("QLabel {color: #c01818}"));
+    m_formulaMessage->setWordWrap(true);
+    m_formulaMessage->setTextFormat(Qt::PlainText);
+    m_formulaMessage->hide();
+    connect(m_formulaEdit, &KXEquationFormulaEdit::formulaTextChanged, m_formulaMessage, &QWidget::hide);
+
+    auto* fieldColumn = new QVBoxLayout;
+    fieldColumn->addWidget(m_formulaEdit);
+    fieldColumn->addWidget(m_formulaMessage);
+    formulaLayout->addLayout(fieldColumn, 1);
 
     // The output options
     auto* outputGroup = new QGroupBox(m_page);
@@ -219,6 +234,14 @@ void KXEquationEditor::refillFields()
     const QSignalBlocker headerDataset(m_headerDatasetCombo);
     m_headerDatasetCombo->clear();
     fillHeaderDatasets();
+}
+
+void KXEquationEditor::showFormulaError(const QString& message, int start, int length)
+{
+    m_formulaMessage->setText(message);
+    m_formulaMessage->show();
+    m_formulaEdit->markError(start, length);
+    m_formulaEdit->setFocus();
 }
 
 void KXEquationEditor::linkToRunningWizard(WizardInterface* wizard)

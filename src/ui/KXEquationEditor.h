@@ -15,7 +15,7 @@ class QLineEdit;
 class KXEquationModel;
 class KXEquationVariableEditor;
 class KXEquationVariableModel;
-class KXLineEditButton;
+class KXEquationFormulaEdit;
 class KXRibbonBar;
 
 /// The module's wizard page: shows one equation model and reports every edit as a signal; it
@@ -39,6 +39,10 @@ public:
     int getIdForHelp(VRN::Kestrix::Wizard::WizardItem* page) const override;
     /// Places the variable tree on the page, between the formula and the output options.
     virtual void setVariablesEditor(KXEquationVariableEditor* editor);
+
+    /// Shows a reading failure of the formula: its characters start to start + length underlined,
+    /// the caret there and the message under the field, until the formula is edited.
+    void showFormulaError(const QString& message, int start, int length);
 
     static QString quickHelpContent();
     static QString lineEditStyleSheet();
@@ -92,7 +96,7 @@ private:
     QLineEdit* m_rowEndEdit;
     QLineEdit* m_colEndEdit;
     QLabel* m_formulaLabel;
-    KXLineEditButton* m_formulaEdit;
+    KXEquationFormulaEdit* m_formulaEdit;
     QLabel* m_rowNameLabel;
     QLineEdit* m_rowNameEdit;
     QLabel* m_colNameLabel;
@@ -101,4 +105,5 @@ private:
     QGroupBox* m_formulaGroup;
     QFont m_formulaFont;
     const KXEquationVariableModel* m_variableModel;
+    QLabel* m_formulaMessage;
 };

@@ -2,6 +2,7 @@
 target_sources(kxequationui PRIVATE
     ui/KXEquationVariableEditor.h ui/KXEquationVariableEditor.cpp
     ui/KXEquationQuickHelp.h ui/KXEquationQuickHelp.cpp
+    ui/KXEquationFormulaEdit.h ui/KXEquationFormulaEdit.cpp
     ui/KXEquationEditor.h ui/KXEquationEditor.cpp
     ui/KXRibbonEquation.h ui/KXRibbonEquation.cpp
 )

@@ -2,7 +2,7 @@
 #include "KXEquationCtrl.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableEditor.h"
-#include "KXLineEditButton.h"
+#include "KXEquationFormulaEdit.h"
 #include "KXObject2.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -54,7 +55,7 @@ struct View
         auto* header = page->findChild<QGroupBox*>(QStringLiteral("EquationHeader"));
         grid = qobject_cast<QGridLayout*>(header->parentWidget()->layout());
         headerList = header->findChild<QComboBox*>();
-        formula = page->findChild<KXLineEditButton*>();
+        formula = page->findChild<KXEquationFormulaEdit*>();
         tree = page->findChild<KXEquationVariableEditor*>(QStringLiteral("EquationVariable"));
     }
     QLineEdit* edit(int row, int column) const { return qobject_cast<QLineEdit*>(grid->itemAtPosition(row, column)->widget()); }
@@ -80,7 +81,7 @@ struct View
     WizardItem* page = nullptr;
     QGridLayout* grid = nullptr;
     QComboBox* headerList = nullptr;
-    KXLineEditButton* formula = nullptr;
+    KXEquationFormulaEdit* formula = nullptr;
     KXEquationVariableEditor* tree = nullptr;
 };
 
