@@ -1,8 +1,9 @@
 #include "KXDataModel.h"
 #include "KXEquationCtrl.h"
 #include "KXEquationModel.h"
-#include "KXEquationVariableEditor.h"
 #include "KXEquationFormulaEdit.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationVariableEditor.h"
 #include "KXObject2.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -40,6 +42,8 @@ private slots:
     void unusedDialogs_data();
     void unusedDialogs();
     void endToEnd();
+    void readingErrorOnPage_data();
+    void readingErrorOnPage();
 };
 
 namespace {
@@ -296,6 +300,49 @@ void KXEquationCtrlViewTest::endToEnd()
 
     delete controller;
     ProjectMgrInterface::returnMe()->closeProject();
+}
+
+void KXEquationCtrlViewTest::readingErrorOnPage_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("marked"); // the formula with the underlined characters between braces
+    QTest::newRow("unary-minus") << "2 * -3" << "{2 *} -3";
+    QTest::newRow("unknown-name") << "1 + pi" << "1 + {pi}";
+}
+
+// Ctrl+Return launches; a formula that cannot be read is marked where it fails, logged, and boxed nowhere.
+void KXEquationCtrlViewTest::readingErrorOnPage()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, marked);
+    KXTest::HostScope host;
+    QList<KXMessageSink::Origin> origins;
+    const auto previous = KXMessageSink::setHandler(
+        [&origins](KXMessageSink::Origin origin, const QString&) { origins.append(origin); });
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "1");
+    View::retype(view.colEnd(), "1");
+    QTest::keyClicks(view.formula, formula);
+    QTest::keyClick(view.formula, Qt::Key_Return, Qt::ControlModifier);
+    KXMessageSink::setHandler(previous);
+
+    QCOMPARE(origins, QList<KXMessageSink::Origin>{KXMessageSink::Origin::Located});
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QVERIFY(message && !message->isHidden());
+    QCOMPARE(message->text(), controller.readingFailure()->message());
+    QString shown = formula;
+    const QList<QTextEdit::ExtraSelection> marks = view.formula->extraSelections();
+    QVERIFY(!marks.isEmpty());
+    QCOMPARE(marks.first().format.underlineColor(), QColor(Qt::red));
+    shown.insert(marks.first().cursor.selectionEnd(), '}');
+    shown.insert(marks.first().cursor.selectionStart(), '{');
+    QCOMPARE(shown, marked);
+    QCOMPARE(view.formula->textCursor().position(), marked.indexOf('{'));
+    // The next edit takes the mark away.
+    QTest::keyClick(view.formula, Qt::Key_Space);
+    QVERIFY(message->isHidden() && !view.formula->hasError());
 }
 
 QTEST_MAIN(KXEquationCtrlViewTest)
