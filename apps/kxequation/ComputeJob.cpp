@@ -5,6 +5,8 @@
 #include "KXDataModel.h"
 #include "KXEquationDocument.h"
 #include "KXOutputOptions.h"
+#include "KXEquationInterpreter.h"
+#include "ReadErrorDisplay.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -138,7 +140,12 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
         m_watchdog->writing = true;
     }
     m_watchdog->changed.notify_all();
-    if (!table || !writePlot(*table, outputOptions))
+    if (!table) {
+        if (const auto failure = computation.readingFailure())
+            printReadError(*failure);
+        return Failed;
+    }
+    if (!writePlot(*table, outputOptions))
         return Failed;
     if (output.isEmpty()) {
         const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
