@@ -33,6 +33,11 @@
 using VRN::Kestrix::Wizard::RibbonWizard;
 
 namespace {
+const int PROJECT_PANEL_WIDTH = 150;
+const int MINIMUM_PAGE_WIDTH = 400;
+// Room for the splitters and the ribbon's frame.
+const int DOCK_MARGIN = 24;
+
 // Messages
 QString windowTitleText()
 {
@@ -209,6 +214,7 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
       m_dataEditor(new KXDataEditorView),
       m_projectPanel(new KXProjectPanel),
       m_messageLog(new KXMessageLog),
+      m_projectDock(new QDockWidget(datasetsTitle(), this)),
       m_moduleDock(new QDockWidget(moduleTitle(), this)),
       m_modulePanels(new QStackedWidget),
       m_noModuleLabel(new QLabel(noModuleText()))
@@ -230,7 +236,9 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     layout->addWidget(m_dataEditor, 1);
     setCentralWidget(central);
 
-    auto* projectDock = new QDockWidget(datasetsTitle(), this);
+    QDockWidget* projectDock = m_projectDock;
+    // Without a float button the panel's title fits a narrow panel.
+    projectDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     projectDock->setObjectName(QStringLiteral("projectDock"));
     projectDock->setWidget(m_projectPanel);
     m_projectPanel->setMinimumWidth(140);
@@ -248,7 +256,10 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     logDock->setObjectName(QStringLiteral("logDock"));
     logDock->setWidget(m_messageLog);
     addDockWidget(Qt::BottomDockWidgetArea, logDock);
-    resizeDocks({projectDock, m_moduleDock}, {170, 440}, Qt::Horizontal);
+    // The side panels run down to the bottom: the log sits under the data editor only.
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    resizeDocks({projectDock, m_moduleDock}, {PROJECT_PANEL_WIDTH, MINIMUM_PAGE_WIDTH}, Qt::Horizontal);
     resizeDocks({logDock}, {110}, Qt::Vertical);
 
     m_homeBar.reset(createHomeBar());
@@ -459,6 +470,8 @@ void KXDesktopWindow::activateModuleBar(KXRibbonBar* bar, int panels)
         m_modulePanels->setCurrentWidget(panel);
         m_moduleDock->setWindowTitle(wizard->title());
         m_moduleDock->show();
+        // Once the bar is shown without the groups it hides.
+        QTimer::singleShot(0, this, &KXDesktopWindow::fitDocks);
     }
     if (panels & DataEditorPanel)
         m_dataEditor->show();
@@ -511,6 +524,26 @@ void KXDesktopWindow::showPendingErrors()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     m_pendingErrors.clear();
+}
+
+// The module's page takes what the ribbon leaves beside the project panel: at least its own
+// width, at most half of that room, so that the ribbon needs no scrolling and a wide window
+// widens the page.
+void KXDesktopWindow::fitDocks()
+{
+    int ribbonWidth = 0;
+    const QList<KXRibbonBar*> bars = m_ribbon->ribbonBars();
+    for (KXRibbonBar* bar : bars)
+        ribbonWidth = qMax(ribbonWidth, bar->sizeHint().width());
+    const int room = width() - m_projectDock->width() - DOCK_MARGIN;
+    const int page = qBound(MINIMUM_PAGE_WIDTH, room - ribbonWidth, qMax(MINIMUM_PAGE_WIDTH, room / 2));
+    resizeDocks({m_moduleDock}, {page}, Qt::Horizontal);
+}
+
+void KXDesktopWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitDocks();
 }
 
 void KXDesktopWindow::closeModules()

@@ -10,6 +10,7 @@
 
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -32,6 +33,8 @@ const QSize HELP_WINDOW_SIZE(700, 750);
 const int OUTPUT_MINIMUM_WIDTH = 100;
 const int VARIABLES_MINIMUM_WIDTH = 225;
 const QSize VARIABLES_SIZE(255, 80);
+// From this width on, the page puts the variable tree and the output options side by side.
+const int WIDE_PAGE_WIDTH = 860;
 
 QSpacerItem* createSpacer()
 {
@@ -115,6 +118,7 @@ void KXEquationEditor::initInterface()
 
     // The output options
     auto* outputGroup = new QGroupBox(m_page);
+    m_outputGroup = outputGroup;
     outputGroup->setMinimumWidth(OUTPUT_MINIMUM_WIDTH);
     outputGroup->setFlat(true);
     outputGroup->setTitle(tr("Output parameters", "Paramètres de sortie"));
@@ -196,6 +200,7 @@ void KXEquationEditor::initInterface()
     grid->addWidget(m_colNameEdit, 7, 3, 1, 4);
 
     m_page->boxLayout()->addWidget(outputGroup);
+    m_page->installEventFilter(this);
 }
 
 void KXEquationEditor::fillHeaderDatasets()
@@ -314,6 +319,40 @@ void KXEquationEditor::setVariablesEditor(KXEquationVariableEditor* editor)
     QBoxLayout* pageLayout = m_page->boxLayout();
     const bool formulaFirst = pageLayout->count() > 0 && pageLayout->itemAt(0)->widget() == m_formulaGroup;
     pageLayout->insertWidget(formulaFirst ? 1 : 0, box);
+    m_variablesBox = box;
+    arrangeBoxes(m_page->width() >= WIDE_PAGE_WIDTH);
+}
+
+bool KXEquationEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_page && event->type() == QEvent::Resize)
+        arrangeBoxes(m_page->width() >= WIDE_PAGE_WIDTH);
+    return ChildWizard::eventFilter(watched, event);
+}
+
+void KXEquationEditor::arrangeBoxes(bool sideBySide)
+{
+    if (!m_variablesBox || sideBySide == (m_boxRow != nullptr))
+        return;
+    QBoxLayout* pageLayout = m_page->boxLayout();
+    if (sideBySide) {
+        const int index = pageLayout->indexOf(m_variablesBox);
+        pageLayout->removeWidget(m_variablesBox);
+        pageLayout->removeWidget(m_outputGroup);
+        m_boxRow = new QHBoxLayout;
+        m_boxRow->addWidget(m_variablesBox, 1);
+        m_boxRow->addWidget(m_outputGroup, 1, Qt::AlignTop);
+        pageLayout->insertLayout(index, m_boxRow, 1);
+        return;
+    }
+    const int index = pageLayout->indexOf(m_boxRow);
+    m_boxRow->removeWidget(m_variablesBox);
+    m_boxRow->removeWidget(m_outputGroup);
+    pageLayout->removeItem(m_boxRow);
+    delete m_boxRow;
+    m_boxRow = nullptr;
+    pageLayout->insertWidget(index, m_variablesBox);
+    pageLayout->insertWidget(index + 1, m_outputGroup);
 }
 
 void KXEquationEditor::slotValueChanged()

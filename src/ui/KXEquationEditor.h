@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -66,6 +67,9 @@ signals:
     void rowNameChanged(const QString& formula);
     void colNameChanged(const QString& formula);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 protected slots:
     /// Turns the change of one field into its one signal.
     virtual void slotValueChanged();
@@ -76,6 +80,8 @@ private:
     QLineEdit* createLineEdit(QWidget* parent, const QString& text);
     /// One item per dataset variable, the model's header dataset current when it is listed.
     void fillHeaderDatasets();
+    /// On a wide page the variable tree and the output options sit side by side under the formula.
+    void arrangeBoxes(bool sideBySide);
 
     KXEquationVariableEditor* m_variablesEditor;
     VRN::Kestrix::Wizard::WizardItem* m_page;
@@ -106,4 +112,7 @@ private:
     QFont m_formulaFont;
     const KXEquationVariableModel* m_variableModel;
     QLabel* m_formulaMessage;
+    QGroupBox* m_outputGroup = nullptr;
+    QGroupBox* m_variablesBox = nullptr;
+    QBoxLayout* m_boxRow = nullptr;
 };

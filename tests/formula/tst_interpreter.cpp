@@ -155,8 +155,8 @@ void TestInterpreter::raises_data()
     QTest::newRow("text-blanks-kept") << "\"a b\" * - 2" << false << "Invalid syntax: \"a b\"*"
                                       << "{\"a b\" *} - 2";
     QTest::newRow("missing-operand-at-end") << "a <= " << false << "Expression to evaluate is empty" << "a <={} ";
-    QTest::newRow("loop-expression") << "sum(k, 1, 3, k * zz)" << false << "Invalid syntax: zz"
-                                     << "sum(k, 1, 3, k * {zz})";
+    QTest::newRow("loop-expression") << "sum(q, 1, 3, q * zz)" << false << "Invalid syntax: zz"
+                                     << "sum(q, 1, 3, q * {zz})";
     QTest::newRow("rand-three-arguments") << "rand(1, 2, 3)" << false << "rand(): Invalid arguments"
                                           << "rand({1, 2, 3})";
     QTest::newRow("header-one-argument") << "x + colName( d )" << false << "colName(): invalid arguments"
