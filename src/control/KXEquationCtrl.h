@@ -13,7 +13,9 @@ class QAbstractItemModel;
 class KXDataModelGeneric;
 class KXEquationEditor;
 class KXEquationModel;
+class KXEquationLaunch;
 class KXEquationReadError;
+class QTimer;
 class KXRibbonEquation;
 
 namespace VRN::Kestrix::Wizard {
@@ -67,8 +69,14 @@ protected slots:
 
 private:
     void reportReadingFailure(const KXEquationReadError& failure);
+    /// Hands a computed table to the host's data editor, which owns it from then on.
+    void handOver(KXDataModelGeneric* table);
+    void finishLaunch();
 
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;
     std::shared_ptr<const KXEquationReadError> m_readingFailure;
+    /// The computation that the page's Launch runs off the user-interface thread; null when none runs.
+    KXEquationLaunch* m_launch = nullptr;
+    QTimer* m_launchTimer = nullptr;
 };

@@ -7,6 +7,7 @@ target_sources(kxequation PRIVATE
     control/KXEquationCompiledProgram.h control/KXEquationCompiledProgram.cpp
     control/KXEquationDocument.h control/KXEquationDocument.cpp
     control/KXEquationComputation.h control/KXEquationComputation.cpp
+    control/KXEquationLaunch.h control/KXEquationLaunch.cpp
 )
 target_sources(kxequationui PRIVATE
     control/KXEquationAbstractCtrl.h control/KXEquationAbstractCtrl.cpp

@@ -53,8 +53,27 @@ KXMessageSink::Handler KXMessageSink::setHandler(Handler handler)
     return previous;
 }
 
+namespace {
+// The innermost capture of this thread; null when reports go to the handler.
+thread_local KXMessageSink::Capture* threadCapture = nullptr;
+}
+
+KXMessageSink::Capture::Capture() : m_outer(threadCapture)
+{
+    threadCapture = this;
+}
+
+KXMessageSink::Capture::~Capture()
+{
+    threadCapture = m_outer;
+}
+
 void KXMessageSink::report(Origin origin, const QString& text)
 {
+    if (threadCapture) {
+        threadCapture->m_texts.append(text);
+        return;
+    }
     Handler handler;
     {
         QMutexLocker locker(&handlerMutex);

@@ -1,6 +1,8 @@
 #include "KXEquationEditor.h"
 
 #include "KXEquationFormulaEdit.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
 #include "KXEquationModel.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableEditor.h"
@@ -15,6 +17,12 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -33,6 +41,8 @@ const QSize HELP_WINDOW_SIZE(700, 750);
 const int OUTPUT_MINIMUM_WIDTH = 100;
 const int VARIABLES_MINIMUM_WIDTH = 225;
 const QSize VARIABLES_SIZE(255, 80);
+// The preview waits for a pause in typing this long.
+const int PREVIEW_DELAY = 300;
 // From this width on, the page puts the variable tree and the output options side by side.
 const int WIDE_PAGE_WIDTH = 860;
 
@@ -111,10 +121,64 @@ void KXEquationEditor::initInterface()
     m_formulaMessage->hide();
     connect(m_formulaEdit, &KXEquationFormulaEdit::formulaTextChanged, m_formulaMessage, &QWidget::hide);
 
+    // A launch running off the user-interface thread: progress, time, speed and Cancel.
+    m_launchRow = new QWidget(m_formulaGroup);
+    m_launchRow->setObjectName(QStringLiteral("EquationLaunch"));
+    auto* launchLayout = new QHBoxLayout(m_launchRow);
+    launchLayout->setContentsMargins(0, 0, 0, 0);
+    m_launchProgress = new QProgressBar(m_launchRow);
+    m_launchProgress->setTextVisible(false);
+    m_launchProgress->setMaximumHeight(12);
+    m_launchText = new QLabel(m_launchRow);
+    m_cancelButton = new QPushButton(tr("Cancel", "Annuler"), m_launchRow);
+    m_cancelButton->setObjectName(QStringLiteral("EquationCancel"));
+    connect(m_cancelButton, &QPushButton::clicked, this, &KXEquationEditor::cancelClicked);
+    launchLayout->addWidget(m_launchProgress, 1);
+    launchLayout->addWidget(m_launchText);
+    launchLayout->addWidget(m_cancelButton);
+    m_launchProgress->hide();
+    m_cancelButton->hide();
+    m_launchRow->hide();
+
+    // What the formula gives: the output's top-left block, computed while the user types.
+    m_previewTable = new QTableWidget(m_formulaGroup);
+    m_previewTable->setObjectName(QStringLiteral("EquationPreview"));
+    m_previewTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_previewTable->setFocusPolicy(Qt::NoFocus);
+    m_previewTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_previewTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int rowHeight = m_previewTable->fontMetrics().height() + 2;
+    m_previewTable->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_previewTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_previewTable->horizontalHeader()->setFixedHeight(rowHeight);
+    m_previewTable->setFixedHeight(rowHeight * (KXEquationPreview::Rows + 1) + 2 * m_previewTable->frameWidth());
+    m_previewMessage = new QLabel(m_formulaGroup);
+    m_previewMessage->setObjectName(QStringLiteral("EquationPreviewMessage"));
+    m_previewMessage->setWordWrap(true);
+    m_previewMessage->setTextFormat(Qt::PlainText);
+    m_previewMessage->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_previewMessage->setFixedHeight(m_previewTable->height());
+    m_previewMessage->hide();
+
     auto* fieldColumn = new QVBoxLayout;
     fieldColumn->addWidget(m_formulaEdit);
     fieldColumn->addWidget(m_formulaMessage);
+    fieldColumn->addWidget(m_launchRow);
+    fieldColumn->addWidget(m_previewTable);
+    fieldColumn->addWidget(m_previewMessage);
     formulaLayout->addLayout(fieldColumn, 1);
+
+    m_preview = new KXEquationPreview(this);
+    connect(m_preview, &KXEquationPreview::ready, this, [this](const KXEquationPreview::Block& block) {
+        showPreviewBlock(block);
+    });
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(PREVIEW_DELAY);
+    connect(m_previewTimer, &QTimer::timeout, this, &KXEquationEditor::requestPreview);
+    m_previewTimer->start();
 
     // The output options
     auto* outputGroup = new QGroupBox(m_page);
@@ -216,6 +280,7 @@ void KXEquationEditor::fillHeaderDatasets()
 void KXEquationEditor::updateInterface()
 {
     refillFields();
+    m_previewTimer->start();
     // A header dataset that is no longer listed gives way to the one the list now shows.
     if (m_headerDatasetCombo->currentText() != m_model->dataModelForHeader())
         emit dataModelForHeaderChanged(m_headerDatasetCombo->currentText());
@@ -355,8 +420,78 @@ void KXEquationEditor::arrangeBoxes(bool sideBySide)
     pageLayout->insertWidget(index + 1, m_outputGroup);
 }
 
+void KXEquationEditor::requestPreview()
+{
+    m_preview->request(*m_model, *m_variableModel);
+}
+
+// The block in the grid, or in its place what went wrong: the message, and in the formula field
+// where reading failed.
+void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
+{
+    using State = KXEquationPreview::Block::State;
+    if (block.state != State::Cells) {
+        QString text = block.messages.join(QLatin1Char('\n'));
+        if (block.state == State::TooSlow)
+            text = tr("Preview too slow", "Aperçu trop lent");
+        m_previewMessage->setText(text);
+        m_previewMessage->setStyleSheet(block.state == State::TooSlow ? QString()
+                                                                        : QStringLiteral("QLabel {color: #c01818}"));
+        m_previewTable->hide();
+        m_previewMessage->show();
+        const auto& failure = block.readingFailure;
+        if (failure && failure->text() == m_formulaEdit->text())
+            m_formulaEdit->markError(failure->start(), failure->length(), false);
+        return;
+    }
+    m_previewTable->setRowCount(block.cells.size());
+    m_previewTable->setColumnCount(block.columnHeaders.size());
+    m_previewTable->setVerticalHeaderLabels(block.rowHeaders);
+    m_previewTable->setHorizontalHeaderLabels(block.columnHeaders);
+    for (int r = 0; r < block.cells.size(); ++r) {
+        for (int c = 0; c < block.cells.at(r).size(); ++c)
+            m_previewTable->setItem(r, c, new QTableWidgetItem(block.cells.at(r).at(c).toString()));
+    }
+    m_previewMessage->hide();
+    m_previewTable->show();
+}
+
+void KXEquationEditor::setLaunchRunning(bool running)
+{
+    m_launchRow->setVisible(true);
+    m_launchProgress->setVisible(running);
+    m_cancelButton->setVisible(running);
+    if (running) {
+        m_launchProgress->setRange(0, 0);
+        m_launchText->setText(tr("Starting...", "Démarrage..."));
+    } else {
+        m_launchRow->hide();
+    }
+}
+
+void KXEquationEditor::showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds)
+{
+    if (total > 0) {
+        // A bar counts in ints: per thousand of the total.
+        m_launchProgress->setRange(0, 1000);
+        m_launchProgress->setValue(int(done * 1000 / total));
+    }
+    const double seconds = elapsedMilliseconds / 1000.0;
+    const QLocale locale;
+    const QString speed = seconds > 0 ? locale.toString(qRound64(done / seconds)) : QStringLiteral("-");
+    m_launchText->setText(tr("%1 s, %2 cells/s", "%1 s, %2 cellules/s").arg(locale.toString(seconds, 'f', 1), speed));
+}
+
+void KXEquationEditor::showLaunchMessage(const QString& message)
+{
+    m_formulaMessage->setText(message);
+    m_formulaMessage->show();
+}
+
 void KXEquationEditor::slotValueChanged()
 {
+    // Every edit may change what the formula gives.
+    m_previewTimer->start();
     const QObject* source = sender();
     if (source == m_formulaEdit)
         emit formulaChanged(m_formulaEdit->text());

@@ -2,6 +2,7 @@
 
 #include "kxequation_global.h"
 
+#include "KXEquationLaunch.h"
 #include "Wizard.h"
 
 #include <QFont>
@@ -13,6 +14,10 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
 class KXEquationModel;
 class KXEquationVariableEditor;
 class KXEquationVariableModel;
@@ -44,6 +49,13 @@ public:
     /// Shows a reading failure of the formula: its characters start to start + length underlined,
     /// the caret there and the message under the field, until the formula is edited.
     void showFormulaError(const QString& message, int start, int length);
+    /// Shows a computation running off the user-interface thread, with its Cancel button, or
+    /// hides it; a message, such as a refused launch, is shown in its line.
+    void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
+    void setLaunchRunning(bool running);
+    void showLaunchMessage(const QString& message);
+    /// The live preview, for tests and hosts that tune its budget.
+    KXEquationPreview* preview() const { return m_preview; }
 
     static QString quickHelpContent();
     static QString lineEditStyleSheet();
@@ -66,6 +78,8 @@ signals:
     void keepHeaderChanged(bool state);
     void rowNameChanged(const QString& formula);
     void colNameChanged(const QString& formula);
+    /// The user asked to stop the running computation.
+    void cancelClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,6 +96,8 @@ private:
     void fillHeaderDatasets();
     /// On a wide page the variable tree and the output options sit side by side under the formula.
     void arrangeBoxes(bool sideBySide);
+    void requestPreview();
+    void showPreviewBlock(const KXEquationPreview::Block& block);
 
     KXEquationVariableEditor* m_variablesEditor;
     VRN::Kestrix::Wizard::WizardItem* m_page;
@@ -115,4 +131,12 @@ private:
     QGroupBox* m_outputGroup = nullptr;
     QGroupBox* m_variablesBox = nullptr;
     QBoxLayout* m_boxRow = nullptr;
+    QWidget* m_launchRow;
+    QProgressBar* m_launchProgress;
+    QLabel* m_launchText;
+    QPushButton* m_cancelButton;
+    QTableWidget* m_previewTable;
+    QLabel* m_previewMessage;
+    QTimer* m_previewTimer;
+    KXEquationPreview* m_preview;
 };

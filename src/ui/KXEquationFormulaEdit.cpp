@@ -352,14 +352,16 @@ void KXEquationFormulaEdit::insertSyntax(const QString& syntax)
     setFocus();
 }
 
-void KXEquationFormulaEdit::markError(int start, int length)
+void KXEquationFormulaEdit::markError(int start, int length, bool moveCaret)
 {
     const int size = toPlainText().length();
     m_error.start = qBound(0, start, size);
     m_error.length = qBound(0, length, size - m_error.start);
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(m_error.start);
-    setTextCursor(cursor);
+    if (moveCaret) {
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(m_error.start);
+        setTextCursor(cursor);
+    }
     updateSelections();
 }
 

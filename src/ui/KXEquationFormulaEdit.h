@@ -90,7 +90,7 @@ public:
 
     /// Underlines characters start to start + length in red and puts the caret at start; an empty
     /// range underlines the character before it.
-    void markError(int start, int length);
+    void markError(int start, int length, bool moveCaret = true);
     void clearError();
     bool hasError() const { return m_error.length >= 0; }
 

@@ -266,7 +266,7 @@ void KXEquationCtrlViewTest::endToEnd()
     View::retype(view.colEnd(), "1");
     View::retype(view.datasetName(), "revenue");
     view.press("Launch");
-    QCOMPARE(dataEditor->shownModels().size(), 1);
+    QTRY_COMPARE(dataEditor->shownModels().size(), 1);
     const KXDataModelGeneric* table = dataEditor->shownModels().first();
     QVERIFY(dataEditor->keeps(table));
     QCOMPARE(columnOf(*table, 0), expected);
@@ -287,7 +287,7 @@ void KXEquationCtrlViewTest::endToEnd()
     QCOMPARE(fresh.headerList->currentText(), QStringLiteral("Input1"));
     QVERIFY(!fresh.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     fresh.press("Launch");
-    QCOMPARE(dataEditor->shownModels().size(), 2);
+    QTRY_COMPARE(dataEditor->shownModels().size(), 2);
     QCOMPARE(columnOf(*dataEditor->shownModels().last(), 0), expected);
 
     const QList<KXTest::ChoosingFileDialogs::Seen>& seen = host.fileDialogs.seen;
@@ -326,6 +326,7 @@ void KXEquationCtrlViewTest::readingErrorOnPage()
     View::retype(view.colEnd(), "1");
     QTest::keyClicks(view.formula, formula);
     QTest::keyClick(view.formula, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(!origins.isEmpty());
     KXMessageSink::setHandler(previous);
 
     QCOMPARE(origins, QList<KXMessageSink::Origin>{KXMessageSink::Origin::Located});
