@@ -17,9 +17,12 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -44,6 +47,7 @@ private slots:
     void endToEnd();
     void readingErrorOnPage_data();
     void readingErrorOnPage();
+    void launchCancelled();
 };
 
 namespace {
@@ -344,6 +348,38 @@ void KXEquationCtrlViewTest::readingErrorOnPage()
     // The next edit takes the mark away.
     QTest::keyClick(view.formula, Qt::Key_Space);
     QVERIFY(message->isHidden() && !view.formula->hasError());
+}
+
+// A launch of four million cells leaves the event loop running, refuses a second launch, and stops
+// on Cancel without a table.
+void KXEquationCtrlViewTest::launchCancelled()
+{
+    KXTest::HostScope host;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "2000");
+    View::retype(view.colEnd(), "2000");
+    QTest::keyClicks(view.formula, "sum(k,1,50,sqrt(k*i*j))");
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(5);
+    auto* cancel = view.page->findChild<QPushButton*>(QStringLiteral("EquationCancel"));
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QVERIFY(cancel && message && cancel->isHidden());
+
+    view.press("Launch");
+    QVERIFY(!cancel->isHidden());
+    QTRY_VERIFY(ticks >= 20);
+    view.press("Launch");
+    QCOMPARE(message->text(), QStringLiteral("A computation is already running"));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(cancel->isHidden(), 10000);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(host.launcher().dataEditor(0)->shownModels().size(), 0);
 }
 
 QTEST_MAIN(KXEquationCtrlViewTest)
