@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -249,7 +250,12 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     m_noModuleLabel->setMargin(12);
     m_modulePanels->addWidget(m_noModuleLabel);
     m_moduleDock->setObjectName(QStringLiteral("moduleDock"));
-    m_moduleDock->setWidget(m_modulePanels);
+    // A page taller than the window scrolls instead of growing the window.
+    auto* moduleScroll = new QScrollArea;
+    moduleScroll->setFrameShape(QFrame::NoFrame);
+    moduleScroll->setWidgetResizable(true);
+    moduleScroll->setWidget(m_modulePanels);
+    m_moduleDock->setWidget(moduleScroll);
     addDockWidget(Qt::RightDockWidgetArea, m_moduleDock);
 
     auto* logDock = new QDockWidget(logTitle(), this);

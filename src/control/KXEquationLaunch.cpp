@@ -182,7 +182,7 @@ KXEquationPreview::Block KXEquationPreview::compute(KXEquationModel equation, KX
     block.state = Block::State::Cells;
     for (int r = 0; r < table->rowCount(); ++r) {
         const QVariant header = table->headerData(r, Qt::Vertical, KXValueRole);
-        block.rowHeaders.append(header.isValid() ? header.toString() : QString::number(firstRow + r));
+        block.rowHeaders.append(header.toString().isEmpty() ? QString::number(firstRow + r) : header.toString());
         QVector<QVariant> row;
         for (int c = 0; c < table->columnCount(); ++c)
             row.append(table->data(table->index(r, c), KXValueRole));
@@ -190,7 +190,7 @@ KXEquationPreview::Block KXEquationPreview::compute(KXEquationModel equation, KX
     }
     for (int c = 0; c < table->columnCount(); ++c) {
         const QVariant header = table->headerData(c, Qt::Horizontal, KXValueRole);
-        block.columnHeaders.append(header.isValid() ? header.toString() : QString::number(firstColumn + c));
+        block.columnHeaders.append(header.toString().isEmpty() ? QString::number(firstColumn + c) : header.toString());
     }
     return block;
 }

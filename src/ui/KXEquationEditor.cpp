@@ -127,14 +127,14 @@ void KXEquationEditor::initInterface()
     auto* launchLayout = new QHBoxLayout(m_launchRow);
     launchLayout->setContentsMargins(0, 0, 0, 0);
     m_launchProgress = new QProgressBar(m_launchRow);
-    m_launchProgress->setTextVisible(false);
-    m_launchProgress->setMaximumHeight(12);
+    // The elapsed time and the speed are written on the bar, which may not widen the page.
+    m_launchProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_launchText = new QLabel(m_launchRow);
+    m_launchText->hide();
     m_cancelButton = new QPushButton(tr("Cancel", "Annuler"), m_launchRow);
     m_cancelButton->setObjectName(QStringLiteral("EquationCancel"));
     connect(m_cancelButton, &QPushButton::clicked, this, &KXEquationEditor::cancelClicked);
     launchLayout->addWidget(m_launchProgress, 1);
-    launchLayout->addWidget(m_launchText);
     launchLayout->addWidget(m_cancelButton);
     m_launchProgress->hide();
     m_cancelButton->hide();
@@ -148,7 +148,13 @@ void KXEquationEditor::initInterface()
     m_previewTable->setSelectionMode(QAbstractItemView::NoSelection);
     m_previewTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int rowHeight = m_previewTable->fontMetrics().height() + 2;
+    m_previewTable->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QFont previewFont = m_previewTable->font();
+    previewFont.setPointSizeF(previewFont.pointSizeF() * 0.9);
+    m_previewTable->setFont(previewFont);
+    m_previewTable->horizontalHeader()->setFont(previewFont);
+    m_previewTable->verticalHeader()->setFont(previewFont);
+    const int rowHeight = QFontMetrics(previewFont).height() + 2;
     m_previewTable->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_previewTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -160,6 +166,7 @@ void KXEquationEditor::initInterface()
     m_previewMessage->setTextFormat(Qt::PlainText);
     m_previewMessage->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_previewMessage->setFixedHeight(m_previewTable->height());
+    m_previewMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_previewMessage->hide();
 
     auto* fieldColumn = new QVBoxLayout;
@@ -187,6 +194,8 @@ void KXEquationEditor::initInterface()
     outputGroup->setFlat(true);
     outputGroup->setTitle(tr("Output parameters", "Paramètres de sortie"));
     auto* grid = new QGridLayout(outputGroup);
+    // Compact lines leave the height to the variable tree.
+    grid->setVerticalSpacing(3);
 
     m_datasetNameLabel = new QLabel(tr("<b>Dataset name:</b>", "<b>Nom du tableau :</b>"));
     grid->addWidget(m_datasetNameLabel, 0, 0, 1, 2);
@@ -227,6 +236,8 @@ void KXEquationEditor::initInterface()
     m_headerGroup->setTitle(tr("Take headers into account", "Tenir compte des en-têtes"));
     connect(m_headerGroup, &QGroupBox::clicked, this, &KXEquationEditor::slotValueChanged);
     auto* headerLayout = new QFormLayout(m_headerGroup);
+    headerLayout->setVerticalSpacing(2);
+    headerLayout->setContentsMargins(6, 4, 6, 4);
 
     m_headerDatasetCombo = new QComboBox(m_headerGroup);
     fillHeaderDatasets();
@@ -378,6 +389,9 @@ void KXEquationEditor::setVariablesEditor(KXEquationVariableEditor* editor)
     auto* layout = new QHBoxLayout(box);
     editor->setMinimumWidth(VARIABLES_MINIMUM_WIDTH);
     editor->resize(VARIABLES_SIZE);
+    // Five variables stay in sight however little height the page has.
+    const int row = qMax(editor->sizeHintForRow(0), editor->fontMetrics().height() + 4);
+    editor->setMinimumHeight(editor->header()->sizeHint().height() + 5 * row + 2 * editor->frameWidth());
     editor->setObjectName(QStringLiteral("EquationVariable"));
     layout->addWidget(editor);
 
@@ -450,7 +464,12 @@ void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
     m_previewTable->setHorizontalHeaderLabels(block.columnHeaders);
     for (int r = 0; r < block.cells.size(); ++r) {
         for (int c = 0; c < block.cells.at(r).size(); ++c)
-            m_previewTable->setItem(r, c, new QTableWidgetItem(block.cells.at(r).at(c).toString()));
+        {
+            auto* item = new QTableWidgetItem(block.cells.at(r).at(c).toString());
+            // A narrow grid cuts long values; the whole value is one hover away.
+            item->setToolTip(item->text());
+            m_previewTable->setItem(r, c, item);
+        }
     }
     m_previewMessage->hide();
     m_previewTable->show();
@@ -462,8 +481,9 @@ void KXEquationEditor::setLaunchRunning(bool running)
     m_launchProgress->setVisible(running);
     m_cancelButton->setVisible(running);
     if (running) {
-        m_launchProgress->setRange(0, 0);
-        m_launchText->setText(tr("Starting...", "Démarrage..."));
+        m_launchProgress->setRange(0, 1000);
+        m_launchProgress->setValue(0);
+        m_launchProgress->setFormat(tr("Starting...", "Démarrage..."));
     } else {
         m_launchRow->hide();
     }
@@ -479,7 +499,9 @@ void KXEquationEditor::showLaunchProgress(qint64 done, qint64 total, qint64 elap
     const double seconds = elapsedMilliseconds / 1000.0;
     const QLocale locale;
     const QString speed = seconds > 0 ? locale.toString(qRound64(done / seconds)) : QStringLiteral("-");
-    m_launchText->setText(tr("%1 s, %2 cells/s", "%1 s, %2 cellules/s").arg(locale.toString(seconds, 'f', 1), speed));
+    const QString text = tr("%1 s, %2 cells/s", "%1 s, %2 cellules/s").arg(locale.toString(seconds, 'f', 1), speed);
+    m_launchProgress->setFormat(text);
+    m_launchText->setText(text);
 }
 
 void KXEquationEditor::showLaunchMessage(const QString& message)
