@@ -436,6 +436,12 @@ void KXEquationEditor::arrangeBoxes(bool sideBySide)
 
 void KXEquationEditor::requestPreview()
 {
+    // Nothing typed yet is no error worth showing.
+    if (m_model->getFormula().trimmed().isEmpty()) {
+        m_previewTable->hide();
+        m_previewMessage->hide();
+        return;
+    }
     m_preview->request(*m_model, *m_variableModel);
 }
 

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
@@ -46,6 +47,7 @@ private slots:
     void headerList();
     void refill_data();
     void refill();
+    void preview();
 
 private:
     KXEquationModel m_model;
@@ -449,6 +451,24 @@ void KXEquationEditorTest::refill()
     QCOMPARE(page.headerList()->currentText(), QStringLiteral("Input1"));
     // The checks showed the switch, the model keeps its own values.
     QVERIFY(m_model.keepHHeader() == keepHeader);
+}
+
+// The page shows what the model's formula gives, with the headers the output would get.
+void KXEquationEditorTest::preview()
+{
+    m_model.setKeepHeader(false);
+    m_model.setKeepHHeader(false);
+    m_model.setKeepVHeader(false);
+    Page page(&m_model, &m_variables);
+    auto* grid = page.page->findChild<QTableWidget*>(QStringLiteral("EquationPreview"));
+    QVERIFY(grid);
+    QTRY_COMPARE(grid->rowCount(), 3);
+    QStringList shown;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        shown << grid->verticalHeaderItem(r)->text() + ':' + grid->item(r, 0)->text();
+    QCOMPARE(grid->columnCount(), 1);
+    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("c2"));
+    QCOMPARE(shown, QStringList({"r1:-9999", "r2:-9999", "r3:-9999"}));
 }
 
 QTEST_MAIN(KXEquationEditorTest)
