@@ -158,7 +158,6 @@ KXEquationHelpWindow::KXEquationHelpWindow(QWidget* parent)
     setObjectName(QStringLiteral("helpWindow"));
     m_search->setObjectName(QStringLiteral("helpSearch"));
     m_search->setPlaceholderText(tr("Search", "Rechercher"));
-    m_search->setClearButtonEnabled(true);
     m_browser->setObjectName(QStringLiteral("helpText"));
     m_browser->setOpenExternalLinks(false);
     m_browser->setToolTip(tr("Double-click an entry to insert it into the formula",
