@@ -458,7 +458,8 @@ void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
         m_previewMessage->setStyleSheet(block.state == State::TooSlow ? QString()
                                                                         : QStringLiteral("QLabel {color: #c01818}"));
         m_previewTable->hide();
-        m_previewMessage->show();
+        // The line under the field may already say it, after a launch.
+        m_previewMessage->setVisible(m_formulaMessage->isHidden() || m_formulaMessage->text() != text);
         const auto& failure = block.readingFailure;
         if (failure && failure->text() == m_formulaEdit->text())
             m_formulaEdit->markError(failure->start(), failure->length(), false);
