@@ -155,11 +155,13 @@ void KXEquationEditor::initInterface()
     m_previewTable->horizontalHeader()->setFont(previewFont);
     m_previewTable->verticalHeader()->setFont(previewFont);
     const int rowHeight = QFontMetrics(previewFont).height() + 2;
+    m_previewTable->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_previewTable->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_previewTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_previewTable->horizontalHeader()->setFixedHeight(rowHeight);
-    m_previewTable->setFixedHeight(rowHeight * (KXEquationPreview::Rows + 1) + 2 * m_previewTable->frameWidth());
+    const int rowsHeight = KXEquationPreview::Rows * m_previewTable->verticalHeader()->defaultSectionSize();
+    m_previewTable->setFixedHeight(rowHeight + rowsHeight + 2 * m_previewTable->frameWidth() + 2);
     m_previewMessage = new QLabel(m_formulaGroup);
     m_previewMessage->setObjectName(QStringLiteral("EquationPreviewMessage"));
     m_previewMessage->setWordWrap(true);
