@@ -129,8 +129,6 @@ void KXEquationEditor::initInterface()
     m_launchProgress = new QProgressBar(m_launchRow);
     // The elapsed time and the speed are written on the bar, which may not widen the page.
     m_launchProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_launchText = new QLabel(m_launchRow);
-    m_launchText->hide();
     m_cancelButton = new QPushButton(tr("Cancel", "Annuler"), m_launchRow);
     m_cancelButton->setObjectName(QStringLiteral("EquationCancel"));
     connect(m_cancelButton, &QPushButton::clicked, this, &KXEquationEditor::cancelClicked);
@@ -510,7 +508,6 @@ void KXEquationEditor::showLaunchProgress(qint64 done, qint64 total, qint64 elap
     const QString speed = seconds > 0 ? locale.toString(qRound64(done / seconds)) : QStringLiteral("-");
     const QString text = tr("%1 s, %2 cells/s", "%1 s, %2 cellules/s").arg(locale.toString(seconds, 'f', 1), speed);
     m_launchProgress->setFormat(text);
-    m_launchText->setText(text);
 }
 
 void KXEquationEditor::showLaunchMessage(const QString& message)

@@ -133,7 +133,6 @@ private:
     QBoxLayout* m_boxRow = nullptr;
     QWidget* m_launchRow;
     QProgressBar* m_launchProgress;
-    QLabel* m_launchText;
     QPushButton* m_cancelButton;
     QTableWidget* m_previewTable;
     QLabel* m_previewMessage;
