@@ -276,6 +276,7 @@ KXEquationFormulaEdit::KXEquationFormulaEdit(const KXEquationVariableModel* vari
 
     connect(this, &QPlainTextEdit::textChanged, this, &KXEquationFormulaEdit::onTextChanged);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &KXEquationFormulaEdit::updateSelections);
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, &KXEquationFormulaEdit::placeHelpButton);
     fitHeight();
 }
 
@@ -522,10 +523,18 @@ void KXEquationFormulaEdit::keyPressEvent(QKeyEvent* event)
 void KXEquationFormulaEdit::resizeEvent(QResizeEvent* event)
 {
     QPlainTextEdit::resizeEvent(event);
+    fitHeight();
+    placeHelpButton();
+}
+
+// In the strip beside the text, left of the scroll bar when the formula scrolls.
+void KXEquationFormulaEdit::placeHelpButton()
+{
     const QRect inside = contentsRect();
     const QSize button = m_helpButton->sizeHint();
-    m_helpButton->setGeometry(inside.right() - button.width() + 1, inside.top(), button.width(), button.height());
-    fitHeight();
+    const int scrollBar = verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0;
+    m_helpButton->setGeometry(inside.right() - scrollBar - button.width() + 1, inside.top(), button.width(),
+                              button.height());
 }
 
 // As many lines as the formula takes, up to a few; beyond them the field scrolls.

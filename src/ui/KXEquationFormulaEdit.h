@@ -118,6 +118,7 @@ private:
     void insertCompletion(const QString& completion);
     QString wordBeforeCursor() const;
     void fitHeight();
+    void placeHelpButton();
     void updateSelections();
 
     const KXEquationVariableModel* m_variables;
