@@ -14,5 +14,6 @@ target_sources(kxequationui PRIVATE
     control/KXEquationCtrl.h control/KXEquationCtrl.cpp
 )
 # The engines' programs, snapshots and cell tasks stay inside the library.
-kx_public_headers(kxequation control/KXEquationDocument.h control/KXEquationComputation.h)
+kx_public_headers(kxequation control/KXEquationDocument.h control/KXEquationComputation.h
+    control/KXEquationLaunch.h)
 kx_public_headers(kxequationui control/KXEquationAbstractCtrl.h control/KXEquationCtrl.h)

@@ -7,4 +7,4 @@ target_sources(kxequationui PRIVATE
     ui/KXRibbonEquation.h ui/KXRibbonEquation.cpp
 )
 kx_public_headers(kxequationui ui/KXEquationVariableEditor.h ui/KXEquationQuickHelp.h ui/KXEquationEditor.h
-    ui/KXRibbonEquation.h)
+    ui/KXRibbonEquation.h ui/KXEquationFormulaEdit.h)
