@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Takes pictures of kxequation-desktop on the example project after computing an example: the data
-# editor shows the computed table with its chart beside it, once in English and once in French.
+# Takes pictures of kxequation-desktop on the example project, in English and French, at 1280 x 800:
+#   computed-LANG.png  the computed table with its chart in the data editor, the preview under the formula
+#   error-LANG.png     a formula that cannot be read, underlined where it fails
+#   running-LANG.png   a launch of four million cells in progress, with its Cancel button
+#   help-LANG.png      the formula's help window, searched
 # Run by hand from the source tree once the project is built:
-#   tests/screenshot.sh [OUTPUT.png] [more program options...]
-# writes OUTPUT.png (English) and OUTPUT-fr.png (French). The program runs under a virtual X
-# server (xvfb-run), so no display is needed, and with settings of its own in a temporary file.
+#   tests/screenshot.sh [OUTPUT_DIRECTORY] [more program options...]
+# The default folder is build/screenshots. The program runs under a virtual X server (xvfb-run),
+# so no display is needed, and with settings of its own in a temporary folder.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 program="${KXEQUATION_DESKTOP:-$here/build/apps/desktop/kxequation-desktop}"
-output="${1:-$here/build/kxequation-desktop.png}"
+folder="${1:-$here/build/screenshots}"
 shift || true
 
 if [ ! -x "$program" ]; then
@@ -17,26 +20,36 @@ if [ ! -x "$program" ]; then
     exit 1
 fi
 command -v xvfb-run >/dev/null || { echo "screenshot.sh: xvfb-run is missing (package xvfb)" >&2; exit 1; }
-
+mkdir -p "$folder"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
+# picture NAME LANG OPTIONS...: one run of the program on the first quarter's sales.
+picture() {
+    local name="$1" lang="$2"
+    shift 2
+    local output="$folder/$name-$lang.png"
+    rm -f "$output"
+    xvfb-run --auto-servernum --server-args="-screen 0 1400x1000x24" \
+        "$program" "$here/examples/shop" --dataset sales.q1 --last-col 1 \
+        --size 1280x800 --lang "$lang" --settings "$scratch/settings-$name-$lang.ini" --screenshot "$output" "$@"
+    if [ ! -s "$output" ]; then
+        echo "screenshot.sh: no picture was written for $output" >&2
+        exit 1
+    fi
+    echo "$output"
+}
+
 for lang in en fr; do
-    picture="$output"
-    [ "$lang" = en ] || picture="${output%.png}-$lang.png"
-    rm -f "$picture"
     # Revenue, cost and margin rate per product of the first quarter, the products as row headers:
     # a three-line chart beside the table. The margin rate is left without a value for products
     # that sold 100 units or fewer: greyed cells, and gaps in its line.
-    xvfb-run --auto-servernum --server-args="-screen 0 1400x1000x24" \
-        "$program" "$here/examples/shop" --lang "$lang" \
-        --dataset sales.q1 \
+    picture computed "$lang" \
         --formula 'if(j=3;if(Input1(i,1)>100;(Input1(i,2)-Input1(i,3))/Input1(i,2)*100;NO_VALUE);Input1(i,1)*Input1(i,j+1))' \
         --last-col 3 --row-name 'rowName(Input1,i)' --col-name 'if(j<3;if(j=1;"Revenue";"Cost");"Margin %")' \
-        --compute --size 1280x900 --settings "$scratch/settings-$lang.ini" --screenshot "$picture" "$@"
-    if [ ! -s "$picture" ]; then
-        echo "screenshot.sh: no picture was written" >&2
-        exit 1
-    fi
-    echo "$picture"
+        --compute "$@"
+    # A minus sign after an operator cannot be read: the page marks the operand before it.
+    picture error "$lang" --formula "Input1(i, 1) * -Input1(i, 2)" --compute "$@"
+    picture running "$lang" --formula "sum(k,1,50,sqrt(k*i*j))" --last-row 2000 --last-col 2000 --compute "$@"
+    picture help "$lang" --formula "Input1(i,1)" --help-search "$([ "$lang" = fr ] && echo tableau || echo dataset)" "$@"
 done

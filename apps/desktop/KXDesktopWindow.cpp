@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -33,6 +34,11 @@
 using VRN::Kestrix::Wizard::RibbonWizard;
 
 namespace {
+const int PROJECT_PANEL_WIDTH = 150;
+const int MINIMUM_PAGE_WIDTH = 400;
+// Room for the splitters and the ribbon's frame.
+const int DOCK_MARGIN = 24;
+
 // Messages
 QString windowTitleText()
 {
@@ -209,6 +215,7 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
       m_dataEditor(new KXDataEditorView),
       m_projectPanel(new KXProjectPanel),
       m_messageLog(new KXMessageLog),
+      m_projectDock(new QDockWidget(datasetsTitle(), this)),
       m_moduleDock(new QDockWidget(moduleTitle(), this)),
       m_modulePanels(new QStackedWidget),
       m_noModuleLabel(new QLabel(noModuleText()))
@@ -230,7 +237,9 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     layout->addWidget(m_dataEditor, 1);
     setCentralWidget(central);
 
-    auto* projectDock = new QDockWidget(datasetsTitle(), this);
+    QDockWidget* projectDock = m_projectDock;
+    // Without a float button the panel's title fits a narrow panel.
+    projectDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     projectDock->setObjectName(QStringLiteral("projectDock"));
     projectDock->setWidget(m_projectPanel);
     m_projectPanel->setMinimumWidth(140);
@@ -241,14 +250,22 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     m_noModuleLabel->setMargin(12);
     m_modulePanels->addWidget(m_noModuleLabel);
     m_moduleDock->setObjectName(QStringLiteral("moduleDock"));
-    m_moduleDock->setWidget(m_modulePanels);
+    // A page taller than the window scrolls instead of growing the window.
+    auto* moduleScroll = new QScrollArea;
+    moduleScroll->setFrameShape(QFrame::NoFrame);
+    moduleScroll->setWidgetResizable(true);
+    moduleScroll->setWidget(m_modulePanels);
+    m_moduleDock->setWidget(moduleScroll);
     addDockWidget(Qt::RightDockWidgetArea, m_moduleDock);
 
     auto* logDock = new QDockWidget(logTitle(), this);
     logDock->setObjectName(QStringLiteral("logDock"));
     logDock->setWidget(m_messageLog);
     addDockWidget(Qt::BottomDockWidgetArea, logDock);
-    resizeDocks({projectDock, m_moduleDock}, {170, 440}, Qt::Horizontal);
+    // The side panels run down to the bottom: the log sits under the data editor only.
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    resizeDocks({projectDock, m_moduleDock}, {PROJECT_PANEL_WIDTH, MINIMUM_PAGE_WIDTH}, Qt::Horizontal);
     resizeDocks({logDock}, {110}, Qt::Vertical);
 
     m_homeBar.reset(createHomeBar());
@@ -269,7 +286,9 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
         KXMessageSink::printToStandardError(origin, text);
         const bool error = origin != KXMessageSink::Origin::Info;
-        QMetaObject::invokeMethod(this, [this, error, text] { report(error, text); }, Qt::QueuedConnection);
+        // A failure that the page already shows where it happened needs no box.
+        const bool box = origin != KXMessageSink::Origin::Located;
+        QMetaObject::invokeMethod(this, [this, error, text, box] { report(error, text, box); }, Qt::QueuedConnection);
     });
 }
 
@@ -457,6 +476,8 @@ void KXDesktopWindow::activateModuleBar(KXRibbonBar* bar, int panels)
         m_modulePanels->setCurrentWidget(panel);
         m_moduleDock->setWindowTitle(wizard->title());
         m_moduleDock->show();
+        // Once the bar is shown without the groups it hides.
+        QTimer::singleShot(0, this, &KXDesktopWindow::fitDocks);
     }
     if (panels & DataEditorPanel)
         m_dataEditor->show();
@@ -484,13 +505,15 @@ void KXDesktopWindow::deactivateModuleBar(KXRibbonBar* bar)
     statusBar()->clearMessage();
 }
 
-void KXDesktopWindow::report(bool error, const QString& text)
+void KXDesktopWindow::report(bool error, const QString& text, bool box)
 {
     if (!error) {
         m_messageLog->addInformation(text);
         return;
     }
     m_messageLog->addError(text);
+    if (!box)
+        return;
     // Several reports of one failure share one box.
     if (m_pendingErrors.isEmpty())
         QTimer::singleShot(0, this, &KXDesktopWindow::showPendingErrors);
@@ -507,6 +530,26 @@ void KXDesktopWindow::showPendingErrors()
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     m_pendingErrors.clear();
+}
+
+// The module's page takes what the ribbon leaves beside the project panel: at least its own
+// width, at most half of that room, so that the ribbon needs no scrolling and a wide window
+// widens the page.
+void KXDesktopWindow::fitDocks()
+{
+    int ribbonWidth = 0;
+    const QList<KXRibbonBar*> bars = m_ribbon->ribbonBars();
+    for (KXRibbonBar* bar : bars)
+        ribbonWidth = qMax(ribbonWidth, bar->sizeHint().width());
+    const int room = width() - m_projectDock->width() - DOCK_MARGIN;
+    const int page = qBound(MINIMUM_PAGE_WIDTH, room - ribbonWidth, qMax(MINIMUM_PAGE_WIDTH, room / 2));
+    resizeDocks({m_moduleDock}, {page}, Qt::Horizontal);
+}
+
+void KXDesktopWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitDocks();
 }
 
 void KXDesktopWindow::closeModules()

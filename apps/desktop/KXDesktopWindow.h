@@ -52,11 +52,12 @@ public:
 public slots:
     void chooseProject();
     void saveTableToProject();
-    /// Shows every report of the host: in the log, and errors in a message box as well.
-    void report(bool error, const QString& text);
+    /// Shows every report of the host: in the log, and errors in a message box as well unless box is false.
+    void report(bool error, const QString& text, bool box = true);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createActions();
@@ -65,6 +66,7 @@ private:
     void closeModules();
     void showDataset(const KXObject2Dataset* dataset);
     void fillRecentProjects();
+    void fitDocks();
 
     std::unique_ptr<QSettings> m_settings;
     ModuleLauncherInterface m_launcher;
@@ -72,6 +74,7 @@ private:
     KXDataEditorView* m_dataEditor;
     KXProjectPanel* m_projectPanel;
     KXMessageLog* m_messageLog;
+    QDockWidget* m_projectDock;
     QDockWidget* m_moduleDock;
     QStackedWidget* m_modulePanels;
     QLabel* m_noModuleLabel;

@@ -2,12 +2,14 @@
 
 #include "KXDesktopWindow.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
 #include "KXError.h"
 #include "TApplicationTranslator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 
@@ -51,6 +53,7 @@ struct Options
     bool compute = false;
     QString screenshot;
     QString settings;
+    QString helpSearch;
     QSize size;
 };
 
@@ -109,8 +112,14 @@ Options parse(const QStringList& arguments)
                                       tr("Keep the window layout and the recent projects in FILE.",
                                          "Garder la disposition de la fenêtre et les projets récents dans FICHIER."),
                                       QStringLiteral("FILE"));
+    const QCommandLineOption helpSearch(QStringLiteral("help-search"),
+                                        tr("Open the formula's help window and search it for TEXT; the picture "
+                                           "of --screenshot is then that of the help window.",
+                                           "Ouvrir l'aide de la formule et y chercher TEXTE ; l'image de "
+                                           "--screenshot est alors celle de l'aide."),
+                                        QStringLiteral("TEXT"));
     parser.addOptions({lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute,
-                       screenshot, size, settings});
+                       screenshot, size, settings, helpSearch});
     parser.process(arguments);
 
     Options options;
@@ -126,6 +135,7 @@ Options parse(const QStringList& arguments)
     options.compute = parser.isSet(compute);
     options.screenshot = parser.value(screenshot);
     options.settings = parser.value(settings);
+    options.helpSearch = parser.value(helpSearch);
     const QStringList sizes = parser.value(size).split(QLatin1Char('x'));
     if (sizes.size() == 2 && sizes[0].toInt() > 0 && sizes[1].toInt() > 0)
         options.size = QSize(sizes[0].toInt(), sizes[1].toInt());
@@ -212,12 +222,19 @@ int main(int argc, char* argv[])
         if (options.compute)
             QMetaObject::invokeMethod(controller, "slotCompute");
     }
+    KXEquationHelpWindow* help = nullptr;
+    if (auto* field = window.findChild<KXEquationFormulaEdit*>(); field && !options.helpSearch.isEmpty()) {
+        field->showHelp();
+        help = field->helpWindow();
+        help->searchField()->setText(options.helpSearch);
+    }
 
     int status = 0;
     if (!options.screenshot.isEmpty()) {
         // Once the window has been laid out and painted.
         QTimer::singleShot(700, &window, [&] {
-            if (!window.grab().save(options.screenshot)) {
+            QWidget* pictured = help ? static_cast<QWidget*>(help) : &window;
+            if (!pictured->grab().save(options.screenshot)) {
                 KXMessageSink::printToStandardError(KXMessageSink::Origin::Log,
                                                     screenshotFailedMessage(options.screenshot));
                 status = 1;

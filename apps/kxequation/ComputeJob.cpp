@@ -9,6 +9,7 @@
 #include "KXEquationInterpreter.h"
 #include "KXError.h"
 #include "KXOutputFile.h"
+#include "ReadErrorDisplay.h"
 #include "TerminalProgress.h"
 
 #include <QCoreApplication>
@@ -162,7 +163,12 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
         m_watchdog->writing = true;
     }
     m_watchdog->changed.notify_all();
-    if (!table || !writePlot(*table, outputOptions))
+    if (!table) {
+        if (const auto failure = computation.readingFailure())
+            printReadError(*failure);
+        return Failed;
+    }
+    if (!writePlot(*table, outputOptions))
         return Failed;
     QString error;
     KXFileStatus status = KXFileStatus::Ok;

@@ -6,6 +6,7 @@
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 #include "KXNoValue.h"
+#include "ReadErrorDisplay.h"
 
 #include <memory>
 
@@ -90,6 +91,8 @@ int runEval(const QStringList& arguments)
         tree.reset(KXEquationInterpreter(&variables).interpret(options.formula));
     } catch (const KXError& error) {
         print(QStringLiteral("raised ") + error.message());
+        if (const auto* located = dynamic_cast<const KXEquationReadError*>(&error))
+            printReadError(*located);
         return Raised;
     }
     if (options.describe) {

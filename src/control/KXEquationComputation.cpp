@@ -174,6 +174,7 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     const KXReportScope reports; // one line per distinct message, however many cells repeat it
     m_outcome = Outcome::Failed;
     m_hasFailedCell = false;
+    m_readingFailure.reset();
     Run run(m_equation, m_variables, options);
     try {
         KXEquationDocument::evaluateRange(m_equation, m_variables, run.firstRow, run.lastRow, run.firstColumn,
@@ -236,7 +237,10 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
         if (!m_equation->colName().isEmpty())
             run.trees[ColumnNameFormula].reset(interpreter.interpret(m_equation->colName()));
     } catch (const KXError& error) {
-        KXError::dispatchError(error);
+        if (const auto* located = dynamic_cast<const KXEquationReadError*>(&error))
+            m_readingFailure = std::make_shared<KXEquationReadError>(*located);
+        if (!m_readingFailure || options.reportReadingFailure)
+            KXError::dispatchError(error);
         return nullptr;
     }
 

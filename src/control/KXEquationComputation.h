@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class KXDataModelGeneric;
 class KXEquationModel;
+class KXEquationReadError;
 class KXEquationVariableModel;
 
 /// An equation's output table, without any widget: the working range, the formula trees, every
@@ -35,6 +37,9 @@ public:
         /// Another thread may set it: the computation then stops soon, reports no error and
         /// returns null.
         const std::atomic<bool>* cancel = nullptr;
+        /// When false, a formula that cannot be read is not reported: the caller shows
+        /// readingFailure(), which says where, itself.
+        bool reportReadingFailure = true;
     };
 
     /// Works on the given models, which must outlive it and stay unchanged while it computes,
@@ -52,6 +57,8 @@ public:
     bool hasFailedCell() const { return m_hasFailedCell; }
     int failedRow() const { return m_failedRow; }
     int failedColumn() const { return m_failedColumn; }
+    /// Where the last computation could not read the formula or a name formula; null when it could.
+    std::shared_ptr<const KXEquationReadError> readingFailure() const { return m_readingFailure; }
 
     /// Bytes that a table of rows x columns with its headers takes in memory.
     static double tableBytes(qint64 rows, qint64 columns);
@@ -65,4 +72,5 @@ private:
     bool m_hasFailedCell = false;
     int m_failedRow = 0;
     int m_failedColumn = 0;
+    std::shared_ptr<const KXEquationReadError> m_readingFailure;
 };

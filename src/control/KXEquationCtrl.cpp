@@ -3,6 +3,8 @@
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
 #include "KXEquationEditor.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableEditor.h"
@@ -14,6 +16,8 @@
 #include "TFileDialog.h"
 #include "TProgressBarMgr.h"
 #include "TWaitMode.h"
+
+#include <QTimer>
 
 #include <limits>
 #include <memory>
@@ -30,6 +34,8 @@ KXEquationCtrl::KXEquationCtrl() : KXEquationAbstractCtrl(), KXModuleCtrl(QLatin
 
 KXEquationCtrl::~KXEquationCtrl()
 {
+    // The launch waits for its thread, which may still be computing.
+    delete m_launch;
     delete m_editor;
     RibbonInterface::returnMe()->removeRibbonBar(m_ribbon);
     delete m_ribbon;
@@ -74,6 +80,10 @@ bool KXEquationCtrl::initView(VRN::Kestrix::Wizard::RibbonWizard*)
     connect(m_editor, &KXEquationEditor::launchClicked, this, &KXEquationCtrl::slotCompute);
     connect(m_editor, &KXEquationEditor::saveClicked, this, &KXEquationCtrl::slotSave);
     connect(m_editor, &KXEquationEditor::loadClicked, this, &KXEquationCtrl::slotLoad);
+    connect(m_editor, &KXEquationEditor::cancelClicked, this, [this] {
+        if (m_launch)
+            m_launch->cancel();
+    });
 
     m_editor->setVariablesEditor(m_variableEditor);
     RibbonInterface::returnMe()->addRibbonBar(m_ribbon, true, true);
@@ -110,6 +120,17 @@ void KXEquationCtrl::setCurrentDataModel(QAbstractItemModel* dataModel)
     addVariable(dataModel, QString(), true);
 }
 
+// A formula the page shows is marked at the failing place and logged; it needs no box.
+void KXEquationCtrl::reportReadingFailure(const KXEquationReadError& failure)
+{
+    if (!m_editor || failure.text() != model()->getFormula()) {
+        KXError::dispatchError(failure);
+        return;
+    }
+    KXMessageSink::report(KXMessageSink::Origin::Located, failure.message());
+    m_editor->showFormulaError(failure.message(), failure.start(), failure.length());
+}
+
 KXDataModelGeneric* KXEquationCtrl::compute()
 {
     return compute(KXEquationComputation::Engine::Fast);
@@ -132,13 +153,60 @@ KXDataModelGeneric* KXEquationCtrl::compute(KXEquationComputation::Engine engine
         progress->setProgress(int(qMin(done, largest)), !reference || done % 25 == 0);
     };
     options.evaluated = [&progress] { progress.reset(); };
+    options.reportReadingFailure = false;
     KXEquationComputation computation(model(), variableModel());
-    return computation.compute(options);
+    KXDataModelGeneric* table = computation.compute(options);
+    m_readingFailure = computation.readingFailure();
+    if (m_readingFailure)
+        reportReadingFailure(*m_readingFailure);
+    return table;
 }
 
+// With a page, the computation runs off the user-interface thread and the page stays usable;
+// without one, as other callers drive the controller, it runs here.
 void KXEquationCtrl::slotCompute()
 {
-    KXDataModelGeneric* table = compute();
+    if (!m_editor) {
+        handOver(compute());
+        return;
+    }
+    if (m_launch) {
+        const QString refused = tr("A computation is already running", "Un calcul est déjà en cours");
+        MessageLoggerInterface::Info(refused);
+        m_editor->showLaunchMessage(refused);
+        return;
+    }
+    m_launch = new KXEquationLaunch(*model(), *variableModel(), this);
+    connect(m_launch, &KXEquationLaunch::finished, this, &KXEquationCtrl::finishLaunch);
+    if (!m_launchTimer) {
+        m_launchTimer = new QTimer(this);
+        m_launchTimer->setInterval(100);
+        connect(m_launchTimer, &QTimer::timeout, this, [this] {
+            if (m_launch && m_editor)
+                m_editor->showLaunchProgress(m_launch->cellsDone(), m_launch->cellsTotal(),
+                                             m_launch->elapsedMilliseconds());
+        });
+    }
+    m_editor->setLaunchRunning(true);
+    m_launchTimer->start();
+    m_launch->start();
+}
+
+void KXEquationCtrl::finishLaunch()
+{
+    std::unique_ptr<KXEquationLaunch> launch(m_launch);
+    m_launch = nullptr;
+    m_launchTimer->stop();
+    if (m_editor)
+        m_editor->setLaunchRunning(false);
+    m_readingFailure = launch->readingFailure();
+    if (m_readingFailure)
+        reportReadingFailure(*m_readingFailure);
+    handOver(launch->takeTable());
+}
+
+void KXEquationCtrl::handOver(KXDataModelGeneric* table)
+{
     if (!table)
         return;
     TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);

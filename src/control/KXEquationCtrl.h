@@ -7,10 +7,15 @@
 #include <QList>
 #include <QVariant>
 
+#include <memory>
+
 class QAbstractItemModel;
 class KXDataModelGeneric;
 class KXEquationEditor;
 class KXEquationModel;
+class KXEquationLaunch;
+class KXEquationReadError;
+class QTimer;
 class KXRibbonEquation;
 
 namespace VRN::Kestrix::Wizard {
@@ -40,6 +45,8 @@ public:
     /// The whole computation; the caller owns the table. Null when it failed (the failure has
     /// then been reported).
     KXDataModelGeneric* compute();
+    /// Where the last compute() could not read the formula or a name formula; null when it could.
+    const KXEquationReadError* readingFailure() const { return m_readingFailure.get(); }
     /// The same on a chosen engine; null too when *cancel became true (nothing reported as error).
     KXDataModelGeneric* compute(KXEquationComputation::Engine engine, const std::atomic<bool>* cancel = nullptr);
 
@@ -61,6 +68,15 @@ protected slots:
     void updateModelDataModelForName(const QString& name);
 
 private:
+    void reportReadingFailure(const KXEquationReadError& failure);
+    /// Hands a computed table to the host's data editor, which owns it from then on.
+    void handOver(KXDataModelGeneric* table);
+    void finishLaunch();
+
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;
+    std::shared_ptr<const KXEquationReadError> m_readingFailure;
+    /// The computation that the page's Launch runs off the user-interface thread; null when none runs.
+    KXEquationLaunch* m_launch = nullptr;
+    QTimer* m_launchTimer = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "KXEquationCommand.h"
 #include "KXEquationDataSelectionCommand.h"
 #include "KXEquationOperatorCommand.h"
+#include "KXEquationReadParts.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 
@@ -28,11 +29,71 @@ public:
     DepthGuard& operator=(const DepthGuard&) = delete;
 };
 
-[[noreturn]] void raise(const QString& message)
+[[noreturn]] void raise(const QString& message, const QString& text, int start, int length)
 {
-    throw KXError(message, QString(), QString());
+    throw KXEquationReadError(message, text, start, length);
 }
 
+QString tooComplex()
+{
+    return KXEquationInterpreter::tr("Expression too complex", "Expression trop complexe");
+}
+
+// Moves error from copy, the text with its blanks removed and perhaps unwrapped from one pair of
+// parentheses, back into text, the text as the caller gave it.
+void locateInOriginal(KXEquationReadError& error, const QString& text, const QString& copy, bool unwrapped)
+{
+    if (error.text() != copy) {
+        error.setLocation(text, 0, text.length());
+        return;
+    }
+    // Where each character of the copy stands in text; the same walk as removeWhiteSpace.
+    QVector<int> kept;
+    kept.reserve(text.length());
+    bool inText = false;
+    for (int k = 0; k < text.length(); ++k) {
+        const QChar c = text.at(k);
+        if (c == QLatin1Char('"'))
+            inText = !inText;
+        if (inText || !c.isSpace())
+            kept.append(k);
+    }
+    const int first = error.start() + (unwrapped ? 1 : 0);
+    if (error.length() > 0) {
+        const int start = kept.value(first);
+        error.setLocation(text, start, kept.value(first + error.length() - 1) + 1 - start);
+        return;
+    }
+    const int place = first < kept.size() ? kept.at(first) : (kept.isEmpty() ? text.length() : kept.last() + 1);
+    error.setLocation(text, place, 0);
+}
+}
+
+KXEquationReadError::KXEquationReadError(const QString& message, const QString& text, int start, int length)
+    : KXError(message, QString(), QString()), m_text(text), m_start(start), m_length(length)
+{
+}
+
+void KXEquationReadError::setLocation(const QString& text, int start, int length)
+{
+    m_text = text;
+    m_start = start;
+    m_length = length;
+}
+
+void KXEquationReadParts::locate(KXEquationReadError& error, const QString& whole, const QVector<Part>& parts)
+{
+    // Reading is deterministic, so of two equal parts the first read is the one that failed.
+    for (const Part& part : parts) {
+        if (whole.midRef(part.start, part.length) == error.text()) {
+            error.setLocation(whole, part.start + error.start(), error.length());
+            return;
+        }
+    }
+    error.setLocation(whole, 0, whole.length());
+}
+
+namespace {
 QString invalidSyntax(const QString& text)
 {
     return KXEquationInterpreter::tr("Invalid syntax: ", "Expression invalide : ") + text;
@@ -55,29 +116,37 @@ KXEquationCommand* KXEquationInterpreter::interpret(const QString& text)
 {
     DepthGuard depth;
     if (interpretDepth > MaximumDepth)
-        raise(tr("Expression too complex", "Expression trop complexe"));
+        raise(tooComplex(), text, 0, text.length());
     if (text.length() == 0)
-        raise(tr("Expression to evaluate is empty", "L'expression à évaluer est vide"));
+        raise(tr("Expression to evaluate is empty", "L'expression à évaluer est vide"), text, 0, 0);
     if (!isParenthesisValid(text))
-        raise(tr("Invalid parenthesis count", "Le nombre de parenthèses est incorrect"));
+        raise(tr("Invalid parenthesis count", "Le nombre de parenthèses est incorrect"), text,
+              unmatchedParenthesis(text), 1);
     // A text that would certainly nest too deep is refused in one pass instead of a thousand.
     if (interpretDepth == 1 && minimumDepth(text) > MaximumDepth)
-        raise(tr("Expression too complex", "Expression trop complexe"));
+        raise(tooComplex(), text, 0, text.length());
 
     QString copy = text;
     removeWhiteSpace(copy);
-    if (copy.startsWith(QLatin1Char('(')) && getParenthesis(copy, 0) == copy.length() - 1)
+    const bool unwrapped = copy.startsWith(QLatin1Char('(')) && getParenthesis(copy, 0) == copy.length() - 1;
+    if (unwrapped)
         copy = copy.mid(1, copy.length() - 2);
 
-    if (KXEquationCommand* node = interpretSelectionRange(copy))
-        return node;
-    if (KXEquationCommand* node = interpretConstant(copy))
-        return node;
-    if (KXEquationCommand* node = interpretFunctions(copy))
-        return node;
-    if (KXEquationCommand* node = interpretOperations(copy))
-        return node;
-    raise(invalidSyntax(text));
+    // What the readers below raise lies in copy.
+    try {
+        if (KXEquationCommand* node = interpretSelectionRange(copy))
+            return node;
+        if (KXEquationCommand* node = interpretConstant(copy))
+            return node;
+        if (KXEquationCommand* node = interpretFunctions(copy))
+            return node;
+        if (KXEquationCommand* node = interpretOperations(copy))
+            return node;
+    } catch (KXEquationReadError& error) {
+        locateInOriginal(error, text, copy, unwrapped);
+        throw;
+    }
+    raise(invalidSyntax(text), text, 0, text.length());
 }
 
 // selection := "[" column "|" row ":" column "|" row "]"
@@ -121,7 +190,7 @@ KXEquationCommand* KXEquationInterpreter::interpretOperations(const QString& tex
     int operatorLength = -1;
     evaluatePriority(text, position, operatorLength);
     if (position == 0 || position == text.length() - 1)
-        raise(invalidSyntax(text));
+        raise(invalidSyntax(text), text, 0, text.length());
     switch (operatorLength) {
     case 3:
         return interpret3TokenOperator(text, position);
@@ -136,20 +205,35 @@ KXEquationCommand* KXEquationInterpreter::interpretOperations(const QString& tex
 
 KXEquationCommand* KXEquationInterpreter::interpret3TokenOperator(const QString& text, int position)
 {
-    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 3), text.left(position),
-                                             text.mid(position + 3));
+    return KXEquationReadParts::build(
+        text,
+        [&] {
+            return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 3), text.left(position),
+                                                     text.mid(position + 3));
+        },
+        [&] { return QVector<KXEquationReadParts::Part>{{0, position}, {position + 3, text.length() - position - 3}}; });
 }
 
 KXEquationCommand* KXEquationInterpreter::interpret2TokenOperator(const QString& text, int position)
 {
-    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 2), text.left(position),
-                                             text.mid(position + 2));
+    return KXEquationReadParts::build(
+        text,
+        [&] {
+            return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 2), text.left(position),
+                                                     text.mid(position + 2));
+        },
+        [&] { return QVector<KXEquationReadParts::Part>{{0, position}, {position + 2, text.length() - position - 2}}; });
 }
 
 KXEquationCommand* KXEquationInterpreter::interpret1TokenOperator(const QString& text, int position)
 {
-    return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 1), text.left(position),
-                                             text.mid(position + 1));
+    return KXEquationReadParts::build(
+        text,
+        [&] {
+            return KXEquationOperatorCommand::create(m_variableModel, text.mid(position, 1), text.left(position),
+                                                     text.mid(position + 1));
+        },
+        [&] { return QVector<KXEquationReadParts::Part>{{0, position}, {position + 1, text.length() - position - 1}}; });
 }
 
 void KXEquationInterpreter::evaluatePriority(const QString& text, int& position, int& operatorLength)
@@ -323,6 +407,26 @@ bool KXEquationInterpreter::isParenthesisValid(const QString& text)
             --count;
     }
     return count == 0;
+}
+
+// The parenthesis that has no partner: the first closing one too many, else the last opening one left open.
+int KXEquationInterpreter::unmatchedParenthesis(const QString& text)
+{
+    QVector<int> open;
+    bool inText = false;
+    for (int k = 0; k < text.length(); ++k) {
+        const QChar c = text.at(k);
+        if (c == QLatin1Char('"')) {
+            inText = !inText;
+        } else if (!inText && c == QLatin1Char('(')) {
+            open.append(k);
+        } else if (!inText && c == QLatin1Char(')')) {
+            if (open.isEmpty())
+                return k;
+            open.removeLast();
+        }
+    }
+    return open.isEmpty() ? 0 : open.last();
 }
 
 int KXEquationInterpreter::getParenthesis(const QString& text, int start)

@@ -2,10 +2,33 @@
 
 #include "kxequation_global.h"
 
+#include "KXError.h"
+
 #include <QString>
+#include <QStringList>
 
 class KXEquationCommand;
 class KXEquationVariableModel;
+
+/// A text that could not be read, and where: the characters of text() that the message is about
+/// (an empty range marks a place, such as that of a missing operand).
+class KXEQUATION_EXPORT KXEquationReadError : public KXError
+{
+public:
+    KXEquationReadError(const QString& message, const QString& text, int start, int length);
+
+    /// The text given to the interpret call that raised the error, blanks included.
+    QString text() const { return m_text; }
+    int start() const { return m_start; }
+    int length() const { return m_length; }
+    /// Moves the range into another text, of which the former text is a part.
+    void setLocation(const QString& text, int start, int length);
+
+private:
+    QString m_text;
+    int m_start;
+    int m_length;
+};
 
 /// Top-down reader of formula text: decides what a whole text is and builds the one node for it;
 /// nodes read their own sub-texts while they are constructed.
@@ -17,8 +40,11 @@ public:
     KXEquationInterpreter& operator=(const KXEquationInterpreter& other) = default;
     virtual ~KXEquationInterpreter();
 
-    /// A new tree owned by the caller, never null; throws KXError when the text cannot be read.
+    /// A new tree owned by the caller, never null; throws KXEquationReadError when the text cannot be read.
     virtual KXEquationCommand* interpret(const QString& text);
+
+    /// Every name that reads as a function call, in the order in which the names are tried.
+    static QStringList functionNames();
 
     static QString tr(const char* english, const char* french, int n = -1);
 
@@ -49,6 +75,7 @@ private:
     int getString(const QString& text, int start);
     void removeWhiteSpace(QString& text);
     bool getParam(const QString& text, QString& p1, QString& p2, QString& p3, QString& p4);
+    static int unmatchedParenthesis(const QString& text);
 
     KXEquationVariableModel* m_variableModel;
 

@@ -4,6 +4,7 @@
 #include "KXEquationCommand.h"
 #include "KXEquationDataCommand.h"
 #include "KXEquationMathCommand.h"
+#include "KXEquationReadParts.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 
@@ -66,9 +67,18 @@ const CalculationFunction calculationFunctions[] = {
     {"var", makeRanged<KXEquationCalculationVarCommand>, makeFromText<KXEquationCalculationVarSelectionCommand>},
 };
 
-[[noreturn]] void raise(const QString& message)
+// The names of the functions read outside the two tables above.
+const char COL_NAME[] = "colName";
+const char ROW_NAME[] = "rowName";
+const char RAND[] = "rand";
+const char IF[] = "if";
+
+using KXEquationReadParts::Part;
+
+// An error in the arguments of a call that names no part of them covers them all.
+[[noreturn]] void raise(const QString& message, const QString& arguments)
 {
-    throw KXError(message, QString(), QString());
+    throw KXEquationReadError(message, arguments, 0, arguments.length());
 }
 
 // Every comma cuts, whatever parentheses or texts surround it.
@@ -76,6 +86,30 @@ QStringList commaParts(const QString& arguments)
 {
     return arguments.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
+
+// Where each of parts stands in the text they were cut from, one separator between two of them.
+QVector<Part> partsAsCut(const QStringList& parts)
+{
+    QVector<Part> located;
+    int start = 0;
+    for (const QString& part : parts) {
+        located.append({start, part.length()});
+        start += part.length() + 1;
+    }
+    return located;
+}
+}
+
+QStringList KXEquationInterpreter::functionNames()
+{
+    QStringList names;
+    for (const MathFunction& function : mathFunctions)
+        names.append(QLatin1String(function.name));
+    for (const CalculationFunction& function : calculationFunctions)
+        names.append(QLatin1String(function.name));
+    for (const char* name : {COL_NAME, ROW_NAME, RAND, IF})
+        names.append(QLatin1String(name));
+    return names;
 }
 
 // call := name "(" arguments ")", the parenthesis after the name closing at the end of the text;
@@ -89,13 +123,22 @@ KXEquationCommand* KXEquationInterpreter::interpretFunctions(const QString& text
         return nullptr;
     const QString arguments = rest.mid(1, rest.length() - 2);
 
-    if (KXEquationCommand* node = interpretMathFunctions(name, arguments))
-        return node;
-    if (KXEquationCommand* node = interpretCalculationFunctions(name, arguments))
-        return node;
-    if (KXEquationCommand* node = interpret2ArgFunctions(name, arguments))
-        return node;
-    return interpret3ArgFunctions(name, arguments);
+    // What the readers below raise lies in the arguments.
+    try {
+        if (KXEquationCommand* node = interpretMathFunctions(name, arguments))
+            return node;
+        if (KXEquationCommand* node = interpretCalculationFunctions(name, arguments))
+            return node;
+        if (KXEquationCommand* node = interpret2ArgFunctions(name, arguments))
+            return node;
+        return interpret3ArgFunctions(name, arguments);
+    } catch (KXEquationReadError& error) {
+        if (error.text() == arguments)
+            error.setLocation(text, name.length() + 1 + error.start(), error.length());
+        else
+            error.setLocation(text, 0, text.length());
+        throw;
+    }
 }
 
 // math := keyword "(" argument ")", the whole argument text being the one argument
@@ -116,8 +159,15 @@ KXEquationCommand* KXEquationInterpreter::interpretCalculationFunctions(const QS
         if (name != QLatin1String(function.name))
             continue;
         QString variable, start, end, expression;
-        if (getParam(arguments, variable, start, end, expression))
-            return function.createRanged(m_variableModel, variable, start, end, expression);
+        if (getParam(arguments, variable, start, end, expression)) {
+            return KXEquationReadParts::build(
+                arguments,
+                [&] { return function.createRanged(m_variableModel, variable, start, end, expression); },
+                [&] {
+                    QVector<Part> parts = partsAsCut({variable, start, end, expression});
+                    return parts.mid(1);
+                });
+        }
         return function.createSelection(m_variableModel, arguments);
     }
     return nullptr;
@@ -126,47 +176,56 @@ KXEquationCommand* KXEquationInterpreter::interpretCalculationFunctions(const QS
 // colName(data, index) | rowName(data, index) | rand() | rand(start, end) | dataset(row, column)
 KXEquationCommand* KXEquationInterpreter::interpret2ArgFunctions(const QString& name, const QString& arguments)
 {
-    const bool colName = name == QLatin1String("colName");
-    const bool rowName = name == QLatin1String("rowName");
-    const bool rand = name == QLatin1String("rand");
+    const bool colName = name == QLatin1String(COL_NAME);
+    const bool rowName = name == QLatin1String(ROW_NAME);
+    const bool rand = name == QLatin1String(RAND);
     const bool dataset = !colName && !rowName && !rand && m_variableModel->variableModelExist(name);
     if (!colName && !rowName && !rand && !dataset)
         return nullptr;
 
     const QStringList parts = commaParts(arguments);
-    if (colName) {
-        if (parts.size() != 2)
-            raise(tr("colName(): invalid arguments", "colName() : Argument incorrects"));
-        return new KXEquationColNameCommand(m_variableModel, parts.at(0), parts.at(1));
+    // One part, whatever it holds, is the form of rand without bounds: rand(), a bare rand, rand(5).
+    if (rand && parts.size() == 1)
+        return new KXEquationRandCommand(m_variableModel);
+    if (parts.size() != 2) {
+        if (colName)
+            raise(tr("colName(): invalid arguments", "colName() : Argument incorrects"), arguments);
+        if (rowName)
+            raise(tr("rowName(): invalid arguments", "rowName() : Argument incorrects"), arguments);
+        if (rand)
+            raise(tr("rand(): Invalid arguments", "rand() : Arguments incorrects"), arguments);
+        raise(name + tr("(): Invalid arguments", "() : Arguments incorrects"), arguments);
     }
-    if (rowName) {
-        if (parts.size() != 2)
-            raise(tr("rowName(): invalid arguments", "rowName() : Argument incorrects"));
-        return new KXEquationRowNameCommand(m_variableModel, parts.at(0), parts.at(1));
-    }
-    if (rand) {
-        // One part, whatever it holds, is the form without bounds: rand(), a bare rand, rand(5).
-        if (parts.size() == 1)
-            return new KXEquationRandCommand(m_variableModel);
-        if (parts.size() != 2)
-            raise(tr("rand(): Invalid arguments", "rand() : Arguments incorrects"));
-        return new KXEquationRandCommand(m_variableModel, parts.at(0), parts.at(1));
-    }
-    if (parts.size() != 2)
-        raise(name + tr("(): Invalid arguments", "() : Arguments incorrects"));
-    return new KXEquationDataCommand(m_variableModel, name, parts.at(0), parts.at(1));
+    return KXEquationReadParts::build(
+        arguments,
+        [&]() -> KXEquationCommand* {
+            if (colName)
+                return new KXEquationColNameCommand(m_variableModel, parts.at(0), parts.at(1));
+            if (rowName)
+                return new KXEquationRowNameCommand(m_variableModel, parts.at(0), parts.at(1));
+            if (rand)
+                return new KXEquationRandCommand(m_variableModel, parts.at(0), parts.at(1));
+            return new KXEquationDataCommand(m_variableModel, name, parts.at(0), parts.at(1));
+        },
+        [&] { return partsAsCut(parts); });
 }
 
 // if := "if(" condition ";" formulaTrue ";" formulaFalse ")", the parts between the first and the
 // last semicolon forming the true branch
 KXEquationCommand* KXEquationInterpreter::interpret3ArgFunctions(const QString& name, const QString& arguments)
 {
-    if (name != QLatin1String("if"))
+    if (name != QLatin1String(IF))
         return nullptr;
     const QLatin1Char semicolon(';');
     const QStringList parts = arguments.split(semicolon, Qt::KeepEmptyParts, Qt::CaseSensitive);
     if (parts.size() < 3)
-        raise(tr("if(): Invalid arguments", "if() : Arguments incorrects"));
-    return new KXEquationIfCommand(m_variableModel, parts.first(), parts.mid(1, parts.size() - 2).join(semicolon),
-                                   parts.last());
+        raise(tr("if(): Invalid arguments", "if() : Arguments incorrects"), arguments);
+    const QString whenTrue = parts.mid(1, parts.size() - 2).join(semicolon);
+    return KXEquationReadParts::build(
+        arguments, [&] { return new KXEquationIfCommand(m_variableModel, parts.first(), whenTrue, parts.last()); },
+        [&] {
+            const int last = arguments.length() - parts.last().length();
+            return QVector<Part>{
+                {0, parts.first().length()}, {parts.first().length() + 1, whenTrue.length()}, {last, parts.last().length()}};
+        });
 }

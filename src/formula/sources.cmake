@@ -3,7 +3,7 @@ target_sources(kxequation PRIVATE
     formula/KXEquationCommand.h formula/KXEquationCommand.cpp
     formula/KXEquationCompiler.h
     formula/KXEquationInterpreter.h formula/KXEquationInterpreter.cpp
-    formula/KXEquationInterpreterFunctions.cpp
+    formula/KXEquationInterpreterFunctions.cpp formula/KXEquationReadParts.h
     formula/KXEquationOperatorCommand.h formula/KXEquationOperatorCommand.cpp
     formula/KXEquationDataSelectionCommand.h formula/KXEquationDataSelectionCommand.cpp
     formula/KXEquationMathCommand.h formula/KXEquationMathCommand.cpp

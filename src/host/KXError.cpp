@@ -71,6 +71,18 @@ Repeats& repeats()
     static Repeats collected;
     return collected;
 }
+// The innermost capture of this thread; null when reports go to the handler.
+thread_local KXMessageSink::Capture* threadCapture = nullptr;
+}
+
+KXMessageSink::Capture::Capture() : m_outer(threadCapture)
+{
+    threadCapture = this;
+}
+
+KXMessageSink::Capture::~Capture()
+{
+    threadCapture = m_outer;
 }
 
 KXReportScope::KXReportScope()
@@ -104,6 +116,10 @@ KXReportScope::~KXReportScope()
 
 void KXMessageSink::report(Origin origin, const QString& text)
 {
+    if (threadCapture) {
+        threadCapture->m_texts.append(text);
+        return;
+    }
     {
         QMutexLocker locker(&repeatsMutex);
         Repeats& collected = repeats();

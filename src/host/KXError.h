@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <functional>
@@ -49,7 +50,8 @@ public:
 class KXHOST_EXPORT KXMessageSink
 {
 public:
-    enum class Origin { Exception, Log, Info };
+    /// Located: a failure that the user interface already shows where it happened; log it only.
+    enum class Origin { Exception, Log, Info, Located };
     using Handler = std::function<void(Origin origin, const QString& text)>;
 
     /// Installs a handler (an empty one restores the default, which prints to stderr); returns the previous one.
@@ -57,6 +59,23 @@ public:
     static void report(Origin origin, const QString& text);
     /// The default handler: one line "error: TEXT" on stderr ("note: TEXT" for Info), in UTF-8.
     static void printToStandardError(Origin origin, const QString& text);
+
+    /// While it lives, the reports made on the thread that created it are kept here instead of
+    /// reaching the handler: work done for a preview shows its failures itself.
+    class KXHOST_EXPORT Capture
+    {
+    public:
+        Capture();
+        ~Capture();
+        Capture(const Capture&) = delete;
+        Capture& operator=(const Capture&) = delete;
+        QStringList texts() const { return m_texts; }
+
+    private:
+        friend class KXMessageSink;
+        Capture* m_outer;
+        QStringList m_texts;
+    };
 };
 
 /// While it lives, identical reports (same origin, same text) from any thread are passed on

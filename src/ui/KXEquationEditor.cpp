@@ -1,19 +1,28 @@
 #include "KXEquationEditor.h"
 
+#include "KXEquationFormulaEdit.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
 #include "KXEquationModel.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
-#include "KXLineEditButton.h"
 #include "KXRibbon.h"
 #include "TPixmapCache.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -32,6 +41,10 @@ const QSize HELP_WINDOW_SIZE(700, 750);
 const int OUTPUT_MINIMUM_WIDTH = 100;
 const int VARIABLES_MINIMUM_WIDTH = 225;
 const QSize VARIABLES_SIZE(255, 80);
+// The preview waits for a pause in typing this long.
+const int PREVIEW_DELAY = 300;
+// From this width on, the page puts the variable tree and the output options side by side.
+const int WIDE_PAGE_WIDTH = 860;
 
 QSpacerItem* createSpacer()
 {
@@ -86,24 +99,103 @@ void KXEquationEditor::initInterface()
     m_formulaLabel->setText(tr("<b><i>Output(i, j)</i></b> = ", "<b><i>Sortie(i, j)</i></b> = "));
     m_formulaLabel->setObjectName(QStringLiteral("EquationFormula"));
     m_formulaLabel->setFont(m_formulaFont);
-    formulaLayout->addWidget(m_formulaLabel);
+    formulaLayout->addWidget(m_formulaLabel, 0, Qt::AlignTop);
 
-    m_formulaEdit = new KXLineEditButton(m_page);
-    m_formulaEdit->setStyleSheet(lineEditStyleSheet());
+    m_formulaEdit = new KXEquationFormulaEdit(m_variableModel, m_page);
+    m_formulaEdit->setStyleSheet(lineEditStyleSheet().replace(QLatin1String("QLineEdit"),
+                                                              QLatin1String("KXEquationFormulaEdit")));
     m_formulaEdit->setHelp(quickHelpContent(), QIcon(TPixmapCache::find(QStringLiteral("quickHelp"))),
                            tr("Equation module functionalities", "Fonctionnalités du module d'équation"),
                            HELP_WINDOW_SIZE);
     m_formulaEdit->setText(m_model->getFormula());
     m_formulaEdit->setFont(m_formulaFont);
-    connect(m_formulaEdit, &QLineEdit::textChanged, this, &KXEquationEditor::slotValueChanged);
-    formulaLayout->addWidget(m_formulaEdit);
+    connect(m_formulaEdit, &KXEquationFormulaEdit::formulaTextChanged, this, &KXEquationEditor::slotValueChanged);
+    connect(m_formulaEdit, &KXEquationFormulaEdit::launchRequested, this, &KXEquationEditor::launchClicked);
+
+    // Under the field, what went wrong in it.
+    m_formulaMessage = new QLabel(m_formulaGroup);
+    m_formulaMessage->setObjectName(QStringLiteral("EquationFormulaMessage"));
+    m_formulaMessage->setStyleSheet(QStringLiteral("QLabel {color: #c01818}"));
+    m_formulaMessage->setWordWrap(true);
+    m_formulaMessage->setTextFormat(Qt::PlainText);
+    m_formulaMessage->hide();
+    connect(m_formulaEdit, &KXEquationFormulaEdit::formulaTextChanged, m_formulaMessage, &QWidget::hide);
+
+    // A launch running off the user-interface thread: progress, time, speed and Cancel.
+    m_launchRow = new QWidget(m_formulaGroup);
+    m_launchRow->setObjectName(QStringLiteral("EquationLaunch"));
+    auto* launchLayout = new QHBoxLayout(m_launchRow);
+    launchLayout->setContentsMargins(0, 0, 0, 0);
+    m_launchProgress = new QProgressBar(m_launchRow);
+    // The elapsed time and the speed are written on the bar, which may not widen the page.
+    m_launchProgress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_cancelButton = new QPushButton(tr("Cancel", "Annuler"), m_launchRow);
+    m_cancelButton->setObjectName(QStringLiteral("EquationCancel"));
+    connect(m_cancelButton, &QPushButton::clicked, this, &KXEquationEditor::cancelClicked);
+    launchLayout->addWidget(m_launchProgress, 1);
+    launchLayout->addWidget(m_cancelButton);
+    m_launchProgress->hide();
+    m_cancelButton->hide();
+    m_launchRow->hide();
+
+    // What the formula gives: the output's top-left block, computed while the user types.
+    m_previewTable = new QTableWidget(m_formulaGroup);
+    m_previewTable->setObjectName(QStringLiteral("EquationPreview"));
+    m_previewTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_previewTable->setFocusPolicy(Qt::NoFocus);
+    m_previewTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_previewTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewTable->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    QFont previewFont = m_previewTable->font();
+    previewFont.setPointSizeF(previewFont.pointSizeF() * 0.9);
+    m_previewTable->setFont(previewFont);
+    m_previewTable->horizontalHeader()->setFont(previewFont);
+    m_previewTable->verticalHeader()->setFont(previewFont);
+    const int rowHeight = QFontMetrics(previewFont).height() + 2;
+    m_previewTable->verticalHeader()->setMinimumSectionSize(rowHeight);
+    m_previewTable->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_previewTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_previewTable->horizontalHeader()->setFixedHeight(rowHeight);
+    const int rowsHeight = KXEquationPreview::Rows * m_previewTable->verticalHeader()->defaultSectionSize();
+    m_previewTable->setFixedHeight(rowHeight + rowsHeight + 2 * m_previewTable->frameWidth() + 2);
+    m_previewMessage = new QLabel(m_formulaGroup);
+    m_previewMessage->setObjectName(QStringLiteral("EquationPreviewMessage"));
+    m_previewMessage->setWordWrap(true);
+    m_previewMessage->setTextFormat(Qt::PlainText);
+    m_previewMessage->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_previewMessage->setFixedHeight(m_previewTable->height());
+    m_previewMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_previewMessage->hide();
+
+    auto* fieldColumn = new QVBoxLayout;
+    fieldColumn->addWidget(m_formulaEdit);
+    fieldColumn->addWidget(m_formulaMessage);
+    fieldColumn->addWidget(m_launchRow);
+    fieldColumn->addWidget(m_previewTable);
+    fieldColumn->addWidget(m_previewMessage);
+    formulaLayout->addLayout(fieldColumn, 1);
+
+    m_preview = new KXEquationPreview(this);
+    connect(m_preview, &KXEquationPreview::ready, this, [this](const KXEquationPreview::Block& block) {
+        showPreviewBlock(block);
+    });
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(PREVIEW_DELAY);
+    connect(m_previewTimer, &QTimer::timeout, this, &KXEquationEditor::requestPreview);
+    m_previewTimer->start();
 
     // The output options
     auto* outputGroup = new QGroupBox(m_page);
+    m_outputGroup = outputGroup;
     outputGroup->setMinimumWidth(OUTPUT_MINIMUM_WIDTH);
     outputGroup->setFlat(true);
     outputGroup->setTitle(tr("Output parameters", "Paramètres de sortie"));
     auto* grid = new QGridLayout(outputGroup);
+    // Compact lines leave the height to the variable tree.
+    grid->setVerticalSpacing(3);
 
     m_datasetNameLabel = new QLabel(tr("<b>Dataset name:</b>", "<b>Nom du tableau :</b>"));
     grid->addWidget(m_datasetNameLabel, 0, 0, 1, 2);
@@ -144,6 +236,8 @@ void KXEquationEditor::initInterface()
     m_headerGroup->setTitle(tr("Take headers into account", "Tenir compte des en-têtes"));
     connect(m_headerGroup, &QGroupBox::clicked, this, &KXEquationEditor::slotValueChanged);
     auto* headerLayout = new QFormLayout(m_headerGroup);
+    headerLayout->setVerticalSpacing(2);
+    headerLayout->setContentsMargins(6, 4, 6, 4);
 
     m_headerDatasetCombo = new QComboBox(m_headerGroup);
     fillHeaderDatasets();
@@ -181,6 +275,7 @@ void KXEquationEditor::initInterface()
     grid->addWidget(m_colNameEdit, 7, 3, 1, 4);
 
     m_page->boxLayout()->addWidget(outputGroup);
+    m_page->installEventFilter(this);
 }
 
 void KXEquationEditor::fillHeaderDatasets()
@@ -196,6 +291,7 @@ void KXEquationEditor::fillHeaderDatasets()
 void KXEquationEditor::updateInterface()
 {
     refillFields();
+    m_previewTimer->start();
     // A header dataset that is no longer listed gives way to the one the list now shows.
     if (m_headerDatasetCombo->currentText() != m_model->dataModelForHeader())
         emit dataModelForHeaderChanged(m_headerDatasetCombo->currentText());
@@ -219,6 +315,14 @@ void KXEquationEditor::refillFields()
     const QSignalBlocker headerDataset(m_headerDatasetCombo);
     m_headerDatasetCombo->clear();
     fillHeaderDatasets();
+}
+
+void KXEquationEditor::showFormulaError(const QString& message, int start, int length)
+{
+    m_formulaMessage->setText(message);
+    m_formulaMessage->show();
+    m_formulaEdit->markError(start, length);
+    m_formulaEdit->setFocus();
 }
 
 void KXEquationEditor::linkToRunningWizard(WizardInterface* wizard)
@@ -285,16 +389,137 @@ void KXEquationEditor::setVariablesEditor(KXEquationVariableEditor* editor)
     auto* layout = new QHBoxLayout(box);
     editor->setMinimumWidth(VARIABLES_MINIMUM_WIDTH);
     editor->resize(VARIABLES_SIZE);
+    // Five variables stay in sight however little height the page has.
+    const int row = qMax(editor->sizeHintForRow(0), editor->fontMetrics().height() + 4);
+    editor->setMinimumHeight(editor->header()->sizeHint().height() + 5 * row + 2 * editor->frameWidth());
     editor->setObjectName(QStringLiteral("EquationVariable"));
     layout->addWidget(editor);
 
     QBoxLayout* pageLayout = m_page->boxLayout();
     const bool formulaFirst = pageLayout->count() > 0 && pageLayout->itemAt(0)->widget() == m_formulaGroup;
     pageLayout->insertWidget(formulaFirst ? 1 : 0, box);
+    m_variablesBox = box;
+    arrangeBoxes(m_page->width() >= WIDE_PAGE_WIDTH);
+}
+
+bool KXEquationEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_page && event->type() == QEvent::Resize)
+        arrangeBoxes(m_page->width() >= WIDE_PAGE_WIDTH);
+    return ChildWizard::eventFilter(watched, event);
+}
+
+void KXEquationEditor::arrangeBoxes(bool sideBySide)
+{
+    if (!m_variablesBox || sideBySide == (m_boxRow != nullptr))
+        return;
+    QBoxLayout* pageLayout = m_page->boxLayout();
+    if (sideBySide) {
+        const int index = pageLayout->indexOf(m_variablesBox);
+        pageLayout->removeWidget(m_variablesBox);
+        pageLayout->removeWidget(m_outputGroup);
+        m_boxRow = new QHBoxLayout;
+        m_boxRow->addWidget(m_variablesBox, 1);
+        m_boxRow->addWidget(m_outputGroup, 1, Qt::AlignTop);
+        pageLayout->insertLayout(index, m_boxRow, 1);
+        return;
+    }
+    const int index = pageLayout->indexOf(m_boxRow);
+    m_boxRow->removeWidget(m_variablesBox);
+    m_boxRow->removeWidget(m_outputGroup);
+    pageLayout->removeItem(m_boxRow);
+    delete m_boxRow;
+    m_boxRow = nullptr;
+    pageLayout->insertWidget(index, m_variablesBox);
+    pageLayout->insertWidget(index + 1, m_outputGroup);
+}
+
+void KXEquationEditor::requestPreview()
+{
+    // Nothing typed yet is no error worth showing.
+    if (m_model->getFormula().trimmed().isEmpty()) {
+        m_previewTable->hide();
+        m_previewMessage->hide();
+        return;
+    }
+    m_preview->request(*m_model, *m_variableModel);
+}
+
+// The block in the grid, or in its place what went wrong: the message, and in the formula field
+// where reading failed.
+void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
+{
+    using State = KXEquationPreview::Block::State;
+    if (block.state != State::Cells) {
+        QString text = block.messages.join(QLatin1Char('\n'));
+        if (block.state == State::TooSlow)
+            text = tr("Preview too slow", "Aperçu trop lent");
+        m_previewMessage->setText(text);
+        m_previewMessage->setStyleSheet(block.state == State::TooSlow ? QString()
+                                                                        : QStringLiteral("QLabel {color: #c01818}"));
+        m_previewTable->hide();
+        // The line under the field may already say it, after a launch.
+        m_previewMessage->setVisible(m_formulaMessage->isHidden() || m_formulaMessage->text() != text);
+        const auto& failure = block.readingFailure;
+        if (failure && failure->text() == m_formulaEdit->text())
+            m_formulaEdit->markError(failure->start(), failure->length(), false);
+        return;
+    }
+    m_previewTable->setRowCount(block.cells.size());
+    m_previewTable->setColumnCount(block.columnHeaders.size());
+    m_previewTable->setVerticalHeaderLabels(block.rowHeaders);
+    m_previewTable->setHorizontalHeaderLabels(block.columnHeaders);
+    for (int r = 0; r < block.cells.size(); ++r) {
+        for (int c = 0; c < block.cells.at(r).size(); ++c)
+        {
+            auto* item = new QTableWidgetItem(block.cells.at(r).at(c).toString());
+            // A narrow grid cuts long values; the whole value is one hover away.
+            item->setToolTip(item->text());
+            m_previewTable->setItem(r, c, item);
+        }
+    }
+    m_previewMessage->hide();
+    m_previewTable->show();
+}
+
+void KXEquationEditor::setLaunchRunning(bool running)
+{
+    m_launchRow->setVisible(true);
+    m_launchProgress->setVisible(running);
+    m_cancelButton->setVisible(running);
+    if (running) {
+        m_launchProgress->setRange(0, 1000);
+        m_launchProgress->setValue(0);
+        m_launchProgress->setFormat(tr("Starting...", "Démarrage..."));
+    } else {
+        m_launchRow->hide();
+    }
+}
+
+void KXEquationEditor::showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds)
+{
+    if (total > 0) {
+        // A bar counts in ints: per thousand of the total.
+        m_launchProgress->setRange(0, 1000);
+        m_launchProgress->setValue(int(done * 1000 / total));
+    }
+    const double seconds = elapsedMilliseconds / 1000.0;
+    const QLocale locale;
+    const QString speed = seconds > 0 ? locale.toString(qRound64(done / seconds)) : QStringLiteral("-");
+    const QString text = tr("%1 s, %2 cells/s", "%1 s, %2 cellules/s").arg(locale.toString(seconds, 'f', 1), speed);
+    m_launchProgress->setFormat(text);
+}
+
+void KXEquationEditor::showLaunchMessage(const QString& message)
+{
+    m_formulaMessage->setText(message);
+    m_formulaMessage->show();
 }
 
 void KXEquationEditor::slotValueChanged()
 {
+    // Every edit may change what the formula gives.
+    m_previewTimer->start();
     const QObject* source = sender();
     if (source == m_formulaEdit)
         emit formulaChanged(m_formulaEdit->text());

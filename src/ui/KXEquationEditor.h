@@ -2,20 +2,26 @@
 
 #include "kxequation_global.h"
 
+#include "KXEquationLaunch.h"
 #include "Wizard.h"
 
 #include <QFont>
 #include <QString>
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
 class KXEquationModel;
 class KXEquationVariableEditor;
 class KXEquationVariableModel;
-class KXLineEditButton;
+class KXEquationFormulaEdit;
 class KXRibbonBar;
 
 /// The module's wizard page: shows one equation model and reports every edit as a signal; it
@@ -40,6 +46,17 @@ public:
     /// Places the variable tree on the page, between the formula and the output options.
     virtual void setVariablesEditor(KXEquationVariableEditor* editor);
 
+    /// Shows a reading failure of the formula: its characters start to start + length underlined,
+    /// the caret there and the message under the field, until the formula is edited.
+    void showFormulaError(const QString& message, int start, int length);
+    /// Shows a computation running off the user-interface thread, with its Cancel button, or
+    /// hides it; a message, such as a refused launch, is shown in its line.
+    void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
+    void setLaunchRunning(bool running);
+    void showLaunchMessage(const QString& message);
+    /// The live preview, for tests and hosts that tune its budget.
+    KXEquationPreview* preview() const { return m_preview; }
+
     static QString quickHelpContent();
     static QString lineEditStyleSheet();
 
@@ -61,6 +78,11 @@ signals:
     void keepHeaderChanged(bool state);
     void rowNameChanged(const QString& formula);
     void colNameChanged(const QString& formula);
+    /// The user asked to stop the running computation.
+    void cancelClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected slots:
     /// Turns the change of one field into its one signal.
@@ -72,6 +94,10 @@ private:
     QLineEdit* createLineEdit(QWidget* parent, const QString& text);
     /// One item per dataset variable, the model's header dataset current when it is listed.
     void fillHeaderDatasets();
+    /// On a wide page the variable tree and the output options sit side by side under the formula.
+    void arrangeBoxes(bool sideBySide);
+    void requestPreview();
+    void showPreviewBlock(const KXEquationPreview::Block& block);
 
     KXEquationVariableEditor* m_variablesEditor;
     VRN::Kestrix::Wizard::WizardItem* m_page;
@@ -92,7 +118,7 @@ private:
     QLineEdit* m_rowEndEdit;
     QLineEdit* m_colEndEdit;
     QLabel* m_formulaLabel;
-    KXLineEditButton* m_formulaEdit;
+    KXEquationFormulaEdit* m_formulaEdit;
     QLabel* m_rowNameLabel;
     QLineEdit* m_rowNameEdit;
     QLabel* m_colNameLabel;
@@ -101,4 +127,15 @@ private:
     QGroupBox* m_formulaGroup;
     QFont m_formulaFont;
     const KXEquationVariableModel* m_variableModel;
+    QLabel* m_formulaMessage;
+    QGroupBox* m_outputGroup = nullptr;
+    QGroupBox* m_variablesBox = nullptr;
+    QBoxLayout* m_boxRow = nullptr;
+    QWidget* m_launchRow;
+    QProgressBar* m_launchProgress;
+    QPushButton* m_cancelButton;
+    QTableWidget* m_previewTable;
+    QLabel* m_previewMessage;
+    QTimer* m_previewTimer;
+    KXEquationPreview* m_preview;
 };

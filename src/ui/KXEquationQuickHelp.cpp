@@ -1,6 +1,7 @@
 #include "KXEquationQuickHelp.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <iterator>
 
@@ -165,9 +166,20 @@ const Section sections[] = {
      std::begin(numericalVariables), std::end(numericalVariables)},
 };
 
+// A function that the reader knows but the help text leaves out.
+const Message valFunction = {"&nbsp;&nbsp;<b>val</b>(<i>name</i>): Returns the value of the constant called <i>name</i><br>",
+                             "&nbsp;&nbsp;<b>val</b>(<i>name</i>) : Retourne la valeur de la constante nommée <i>name</i><br>"};
+
 QString translated(const Message& message)
 {
     return QCoreApplication::translate("KXEquationEditor", message.english, message.french, -1);
+}
+
+QString plainLine(const QString& html)
+{
+    QString text = html;
+    text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    return text.replace(QLatin1String("&nbsp;"), QLatin1String(" ")).replace(QLatin1String("&lt;"), QLatin1String("<")).trimmed();
 }
 
 }
@@ -194,4 +206,18 @@ int KXEquationQuickHelp::entryCount()
     for (const Section& section : sections)
         count += int(section.end - section.begin);
     return count;
+}
+
+QString KXEquationQuickHelp::functionDescription(const QString& name)
+{
+    const QByteArray opening = "<b>" + name.toUtf8() + "</b>(";
+    if (name == QLatin1String("val"))
+        return plainLine(translated(valFunction));
+    for (const Section& section : sections) {
+        for (const Message* entry = section.begin; entry != section.end; ++entry) {
+            if (QByteArray(entry->english).contains(opening))
+                return plainLine(translated(*entry));
+        }
+    }
+    return QString();
 }

@@ -16,4 +16,7 @@ public:
     /// Number of section titles and of entries in the text.
     static int titleCount();
     static int entryCount();
+    /// The entry of a function as one line of plain text, "sqrt(expr): Returns ..."; empty for a
+    /// name that is no function.
+    static QString functionDescription(const QString& name);
 };

@@ -111,6 +111,8 @@ QTreeWidgetItem* KXEquationVariableEditor::createBranch(const QString& title)
     item->setBackground(NAME_COLUMN, brush);
     item->setBackground(VALUE_COLUMN, brush);
     item->setExpanded(true);
+    // A branch title uses the whole row, so that a long one is not cut at the name column.
+    item->setFirstColumnSpanned(true);
     return item;
 }
 

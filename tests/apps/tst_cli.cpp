@@ -191,7 +191,11 @@ void TestCli::compute_data()
     QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << "" << ""
                                         << 64;
     QTest::newRow("unreadable") << QStringList{"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1"}
-                                << "" << "error: Invalid syntax: 3+\n" << 1;
+                                << "" << "error: Invalid syntax: 3+\n3+-2\n^^\n" << 1;
+    QTest::newRow("unreadable-name") << QStringList{"compute", "--formula", "i", "--last-row", "1", "--last-col", "1",
+                                                    "--col-name", "\"c\" +\t(j"}
+                                     << "" << "error: Invalid parenthesis count\n\"c\" +\t(j\n     \t^\n" << 1;
+    QTest::newRow("eval-caret") << QStringList{"eval", "2 * -3"} << "raised Invalid syntax: 2*\n" << "2 * -3\n^^^\n" << 2;
     QTest::newRow("empty-range") << QStringList{"compute", "--formula", "i", "--first-row", "3", "--last-row", "2",
                                                 "--last-col", "1"}
                                  << "" << "error: Invalid working range\n" << 1;

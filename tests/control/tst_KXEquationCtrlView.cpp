@@ -1,8 +1,9 @@
 #include "KXDataModel.h"
 #include "KXEquationCtrl.h"
 #include "KXEquationModel.h"
+#include "KXEquationFormulaEdit.h"
+#include "KXEquationInterpreter.h"
 #include "KXEquationVariableEditor.h"
-#include "KXLineEditButton.h"
 #include "KXObject2.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
@@ -16,7 +17,12 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStandardItemModel>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -39,6 +45,9 @@ private slots:
     void unusedDialogs_data();
     void unusedDialogs();
     void endToEnd();
+    void readingErrorOnPage_data();
+    void readingErrorOnPage();
+    void launchCancelled();
 };
 
 namespace {
@@ -54,7 +63,7 @@ struct View
         auto* header = page->findChild<QGroupBox*>(QStringLiteral("EquationHeader"));
         grid = qobject_cast<QGridLayout*>(header->parentWidget()->layout());
         headerList = header->findChild<QComboBox*>();
-        formula = page->findChild<KXLineEditButton*>();
+        formula = page->findChild<KXEquationFormulaEdit*>();
         tree = page->findChild<KXEquationVariableEditor*>(QStringLiteral("EquationVariable"));
     }
     QLineEdit* edit(int row, int column) const { return qobject_cast<QLineEdit*>(grid->itemAtPosition(row, column)->widget()); }
@@ -80,7 +89,7 @@ struct View
     WizardItem* page = nullptr;
     QGridLayout* grid = nullptr;
     QComboBox* headerList = nullptr;
-    KXLineEditButton* formula = nullptr;
+    KXEquationFormulaEdit* formula = nullptr;
     KXEquationVariableEditor* tree = nullptr;
 };
 
@@ -261,7 +270,7 @@ void KXEquationCtrlViewTest::endToEnd()
     View::retype(view.colEnd(), "1");
     View::retype(view.datasetName(), "revenue");
     view.press("Launch");
-    QCOMPARE(dataEditor->shownModels().size(), 1);
+    QTRY_COMPARE(dataEditor->shownModels().size(), 1);
     const KXDataModelGeneric* table = dataEditor->shownModels().first();
     QVERIFY(dataEditor->keeps(table));
     QCOMPARE(columnOf(*table, 0), expected);
@@ -282,7 +291,7 @@ void KXEquationCtrlViewTest::endToEnd()
     QCOMPARE(fresh.headerList->currentText(), QStringLiteral("Input1"));
     QVERIFY(!fresh.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     fresh.press("Launch");
-    QCOMPARE(dataEditor->shownModels().size(), 2);
+    QTRY_COMPARE(dataEditor->shownModels().size(), 2);
     QCOMPARE(columnOf(*dataEditor->shownModels().last(), 0), expected);
 
     const QList<KXTest::ChoosingFileDialogs::Seen>& seen = host.fileDialogs.seen;
@@ -295,6 +304,82 @@ void KXEquationCtrlViewTest::endToEnd()
 
     delete controller;
     ProjectMgrInterface::returnMe()->closeProject();
+}
+
+void KXEquationCtrlViewTest::readingErrorOnPage_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("marked"); // the formula with the underlined characters between braces
+    QTest::newRow("unary-minus") << "2 * -3" << "{2 *} -3";
+    QTest::newRow("unknown-name") << "1 + pi" << "1 + {pi}";
+}
+
+// Ctrl+Return launches; a formula that cannot be read is marked where it fails, logged, and boxed nowhere.
+void KXEquationCtrlViewTest::readingErrorOnPage()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, marked);
+    KXTest::HostScope host;
+    QList<KXMessageSink::Origin> origins;
+    const auto previous = KXMessageSink::setHandler(
+        [&origins](KXMessageSink::Origin origin, const QString&) { origins.append(origin); });
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "1");
+    View::retype(view.colEnd(), "1");
+    QTest::keyClicks(view.formula, formula);
+    QTest::keyClick(view.formula, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(!origins.isEmpty());
+    KXMessageSink::setHandler(previous);
+
+    QCOMPARE(origins, QList<KXMessageSink::Origin>{KXMessageSink::Origin::Located});
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QVERIFY(message && !message->isHidden());
+    QCOMPARE(message->text(), controller.readingFailure()->message());
+    QString shown = formula;
+    const QList<QTextEdit::ExtraSelection> marks = view.formula->extraSelections();
+    QVERIFY(!marks.isEmpty());
+    QCOMPARE(marks.first().format.underlineColor(), QColor(Qt::red));
+    shown.insert(marks.first().cursor.selectionEnd(), '}');
+    shown.insert(marks.first().cursor.selectionStart(), '{');
+    QCOMPARE(shown, marked);
+    QCOMPARE(view.formula->textCursor().position(), marked.indexOf('{'));
+    // The next edit takes the mark away.
+    QTest::keyClick(view.formula, Qt::Key_Space);
+    QVERIFY(message->isHidden() && !view.formula->hasError());
+}
+
+// A launch of four million cells leaves the event loop running, refuses a second launch, and stops
+// on Cancel without a table.
+void KXEquationCtrlViewTest::launchCancelled()
+{
+    KXTest::HostScope host;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "2000");
+    View::retype(view.colEnd(), "2000");
+    QTest::keyClicks(view.formula, "sum(k,1,50,sqrt(k*i*j))");
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(5);
+    auto* cancel = view.page->findChild<QPushButton*>(QStringLiteral("EquationCancel"));
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QVERIFY(cancel && message && cancel->isHidden());
+
+    view.press("Launch");
+    QVERIFY(!cancel->isHidden());
+    QTRY_VERIFY(ticks >= 20);
+    view.press("Launch");
+    QCOMPARE(message->text(), QStringLiteral("A computation is already running"));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(cancel->isHidden(), 10000);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(host.launcher().dataEditor(0)->shownModels().size(), 0);
 }
 
 QTEST_MAIN(KXEquationCtrlViewTest)

@@ -118,25 +118,51 @@ void TestInterpreter::raises_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("marked"); // the formula with the failing characters between braces
 
-    QTest::newRow("empty") << "" << false << "Expression to evaluate is empty";
-    QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count";
-    QTest::newRow("reversed-pair") << ")1(" << false << "Invalid syntax: )1(";
-    QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))";
-    QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy";
-    QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+";
-    QTest::newRow("leading-plus") << "+x" << false << "Invalid syntax: +x";
-    QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+";
-    QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty";
-    QTest::newRow("unknown-left-of-two-chars") << "zz<=" << false << "Invalid syntax: zz";
-    QTest::newRow("or-inside-longer-name") << "ORDER+1" << false << "Invalid syntax: ORDER+1";
-    QTest::newRow("decimal-comma") << "1,2" << false << "Invalid syntax: 1,2";
-    QTest::newRow("unknown-name-with-blanks") << "foo bar" << false << "Invalid syntax: foo bar";
-    QTest::newRow("exponent-in-product") << "2*1e-5" << false << "Invalid syntax: 1e";
-    QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << false << "Invalid parenthesis count";
-    QTest::newRow("empty-fr") << "" << true << "L'expression à évaluer est vide";
-    QTest::newRow("open-only-fr") << "(1" << true << "Le nombre de parenthèses est incorrect";
-    QTest::newRow("plus-minus-fr") << "3+-2" << true << "Expression invalide : 3+";
+    QTest::newRow("empty") << "" << false << "Expression to evaluate is empty" << "{}";
+    QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count" << "{(}1";
+    QTest::newRow("reversed-pair") << ")1(" << false << "Invalid syntax: )1(" << "{)1(}";
+    QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))" << "{((1+2))}";
+    QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy" << "{-xy}";
+    QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+" << "{3+}-2";
+    QTest::newRow("leading-plus") << "+x" << false << "Invalid syntax: +x" << "{+x}";
+    QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+" << "{1 +}";
+    QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty" << "a<={}";
+    QTest::newRow("unknown-left-of-two-chars") << "zz<=" << false << "Invalid syntax: zz" << "{zz}<=";
+    QTest::newRow("or-inside-longer-name") << "ORDER+1" << false << "Invalid syntax: ORDER+1" << "{ORDER+1}";
+    QTest::newRow("decimal-comma") << "1,2" << false << "Invalid syntax: 1,2" << "{1,2}";
+    QTest::newRow("unknown-name-with-blanks") << "foo bar" << false << "Invalid syntax: foo bar" << "{foo bar}";
+    QTest::newRow("exponent-in-product") << "2*1e-5" << false << "Invalid syntax: 1e" << "2*{1e}-5";
+    QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << false << "Invalid parenthesis count" << "{(}\")\"";
+    QTest::newRow("empty-fr") << "" << true << "L'expression à évaluer est vide" << "{}";
+    QTest::newRow("open-only-fr") << "(1" << true << "Le nombre de parenthèses est incorrect" << "{(}1";
+    QTest::newRow("plus-minus-fr") << "3+-2" << true << "Expression invalide : 3+" << "{3+}-2";
+    // Where, in the text as typed, blanks included
+    QTest::newRow("unary-minus") << "2 * -3" << false << "Invalid syntax: 2*" << "{2 *} -3";
+    QTest::newRow("unary-minus-in-group") << "1 + (2 * -3)" << false << "Invalid syntax: 2*" << "1 + ({2 *} -3)";
+    QTest::newRow("unknown-function") << "1 + foo( i )" << false << "Invalid syntax: foo(i)" << "1 + {foo( i )}";
+    QTest::newRow("unknown-dataset") << "abs( Input3(i, 1) )" << false << "Invalid syntax: Input3(i,1)"
+                                     << "abs( {Input3(i, 1)} )";
+    QTest::newRow("unclosed-parenthesis") << "sqrt( 2 * (3 + 1)" << false << "Invalid parenthesis count"
+                                          << "sqrt{(} 2 * (3 + 1)";
+    QTest::newRow("extra-parenthesis") << "(1 + 2)) * 3" << false << "Invalid parenthesis count" << "(1 + 2){)} * 3";
+    QTest::newRow("if-with-commas") << "if( i > 1, 2, 3 )" << false << "if(): Invalid arguments"
+                                    << "if( {i > 1, 2, 3} )";
+    QTest::newRow("if-missing-branch") << "if(a > 1; 2)" << false << "if(): Invalid arguments" << "if({a > 1; 2})";
+    QTest::newRow("if-bad-branch") << "if(a > 1; 2 +; 3)" << false << "Invalid syntax: 2+" << "if(a > 1; {2 +}; 3)";
+    QTest::newRow("text-unclosed") << "\"ab\" + \"c" << false << "Invalid syntax: \"ab\" + \"c" << "{\"ab\" + \"c}";
+    QTest::newRow("text-blanks-kept") << "\"a b\" * - 2" << false << "Invalid syntax: \"a b\"*"
+                                      << "{\"a b\" *} - 2";
+    QTest::newRow("missing-operand-at-end") << "a <= " << false << "Expression to evaluate is empty" << "a <={} ";
+    QTest::newRow("loop-expression") << "sum(q, 1, 3, q * zz)" << false << "Invalid syntax: zz"
+                                     << "sum(q, 1, 3, q * {zz})";
+    QTest::newRow("rand-three-arguments") << "rand(1, 2, 3)" << false << "rand(): Invalid arguments"
+                                          << "rand({1, 2, 3})";
+    QTest::newRow("header-one-argument") << "x + colName( d )" << false << "colName(): invalid arguments"
+                                         << "x + colName( {d} )";
+    const QString deep = QStringLiteral(" 1 + ") + nested("abs( ", "1", 1001);
+    QTest::newRow("deep-nesting") << deep << false << "Expression too complex" << "{" + deep + "}";
 }
 
 void TestInterpreter::raises()
@@ -144,9 +170,20 @@ void TestInterpreter::raises()
     QFETCH(QString, formula);
     QFETCH(bool, french);
     QFETCH(QString, message);
+    QFETCH(QString, marked);
 
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
-    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), message);
+    try {
+        delete KXEquationInterpreter(&m_model).interpret(formula);
+        QFAIL("read without error");
+    } catch (const KXEquationReadError& error) {
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.text(), formula);
+        QString shown = formula;
+        shown.insert(error.start() + error.length(), QLatin1Char('}'));
+        shown.insert(error.start(), QLatin1Char('{'));
+        QCOMPARE(shown, marked);
+    }
 }
 
 void TestInterpreter::deepTexts_data()

@@ -1,10 +1,10 @@
 #include "KXDataModel.h"
 #include "KXEquationEditor.h"
+#include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
-#include "KXLineEditButton.h"
 #include "KXRibbonEquation.h"
 #include "KXTestSupport.h"
 
@@ -14,7 +14,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
@@ -45,6 +47,7 @@ private slots:
     void headerList();
     void refill_data();
     void refill();
+    void preview();
 
 private:
     KXEquationModel m_model;
@@ -94,7 +97,7 @@ struct Page
     }
     QComboBox* headerList() const { return headerGroup->findChild<QComboBox*>(); }
     QCheckBox* check(int index) const { return headerGroup->findChildren<QCheckBox*>().value(index); }
-    QLineEdit* formula() const { return page->findChild<KXLineEditButton*>(); }
+    KXEquationFormulaEdit* formula() const { return page->findChild<KXEquationFormulaEdit*>(); }
     /// A widget by the name of the field it edits.
     QWidget* widget(const QString& name) const
     {
@@ -111,7 +114,10 @@ struct Page
             return headerList();
         return grid->itemAtPosition(cells.value(name).x(), cells.value(name).y())->widget();
     }
-    QString text(const QString& name) const { return qobject_cast<QLineEdit*>(widget(name))->text(); }
+    QString text(const QString& name) const
+    {
+        return name == "formula" ? formula()->text() : qobject_cast<QLineEdit*>(widget(name))->text();
+    }
     QToolButton* button(const QString& text) const
     {
         const QList<QToolButton*> buttons = bar.findChildren<QToolButton*>();
@@ -184,18 +190,24 @@ void KXEquationEditorTest::edits()
     QWidget* target = page.widget(field);
     QVERIFY(target);
     auto* edit = qobject_cast<QLineEdit*>(target);
+    auto* formula = qobject_cast<KXEquationFormulaEdit*>(target);
     if (key)
         QTest::keyClick(target, Qt::Key(key));
-    else {
+    else if (formula)
+        formula->moveCursor(QTextCursor::End);
+    else
         edit->end(false);
-        QTest::keyClicks(edit, keys);
-    }
+    if (!key)
+        QTest::keyClicks(target, keys);
     QCOMPARE(log.take(), expected);
-    if (!edit)
+    if (!edit && !formula)
         return;
     // Clearing the field is one more edit, reported with the empty text.
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
+    if (formula)
+        formula->selectAll();
+    else
+        edit->selectAll();
+    QTest::keyClick(target, Qt::Key_Delete);
     QCOMPARE(log.take(), QStringList(expected.last().section(':', 0, 0) + ':'));
 }
 
@@ -278,18 +290,18 @@ void KXEquationEditorTest::boxes()
     QCOMPARE(label->text(), QStringLiteral("<b><i>Output(i, j)</i></b> = "));
     const QFont font = label->font();
     QVERIFY(font.family() == "Times" && font.pointSize() == 12 && font.weight() == 50 && !font.italic());
-    auto* formula = static_cast<KXLineEditButton*>(page.formula());
+    KXEquationFormulaEdit* formula = page.formula();
     QCOMPARE(formula->text(), QStringLiteral("Input1(i,j)*2"));
     QCOMPARE(formula->font(), label->font());
-    QCOMPARE(formula->styleSheet(), QStringLiteral("QLineEdit {background-color: rgba(0, 0, 150, 15)}"));
+    QCOMPARE(formula->styleSheet(), QStringLiteral("KXEquationFormulaEdit {background-color: rgba(0, 0, 150, 15)}"));
     QCOMPARE(KXEquationEditor::quickHelpContent(), KXEquationQuickHelp::content());
 
     formula->helpAction()->trigger();
-    QTextBrowser* help = formula->helpWindow();
+    KXEquationHelpWindow* help = formula->helpWindow();
     QVERIFY(help && help->isWindow() && help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Equation module functionalities"));
     QCOMPARE(help->size(), QSize(700, 750));
-    QVERIFY(help->toPlainText().contains("sqrt"));
+    QVERIFY(help->browser()->toPlainText().contains("sqrt"));
     QCOMPARE(page.page->title(), QStringLiteral("Equation"));
     QCOMPARE(page.bar.descriptionText(), QStringLiteral("Solve an equation"));
     QVERIFY(page.bar.isPinned());
@@ -439,6 +451,24 @@ void KXEquationEditorTest::refill()
     QCOMPARE(page.headerList()->currentText(), QStringLiteral("Input1"));
     // The checks showed the switch, the model keeps its own values.
     QVERIFY(m_model.keepHHeader() == keepHeader);
+}
+
+// The page shows what the model's formula gives, with the headers the output would get.
+void KXEquationEditorTest::preview()
+{
+    m_model.setKeepHeader(false);
+    m_model.setKeepHHeader(false);
+    m_model.setKeepVHeader(false);
+    Page page(&m_model, &m_variables);
+    auto* grid = page.page->findChild<QTableWidget*>(QStringLiteral("EquationPreview"));
+    QVERIFY(grid);
+    QTRY_COMPARE(grid->rowCount(), 3);
+    QStringList shown;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        shown << grid->verticalHeaderItem(r)->text() + ':' + grid->item(r, 0)->text();
+    QCOMPARE(grid->columnCount(), 1);
+    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("c2"));
+    QCOMPARE(shown, QStringList({"r1:-9999", "r2:-9999", "r3:-9999"}));
 }
 
 QTEST_MAIN(KXEquationEditorTest)

@@ -1,0 +1,124 @@
+#include "KXDataModel.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
+#include "KXTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+// The live preview of the output's top-left block.
+class TestLaunch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void previewBlocks_data();
+    void previewBlocks();
+    void previewGivesUp();
+
+private:
+    std::unique_ptr<KXDataModelGeneric> m_table;
+    KXEquationVariableModel m_variables;
+};
+
+void TestLaunch::initTestCase()
+{
+    m_table = KXTest::makeTable(8, 7, "sales", "q1");
+    m_variables.addVariable("Input1", m_table.get(), QString());
+}
+
+void TestLaunch::previewBlocks_data()
+{
+    QTest::addColumn<QStringList>("setup"); // formula, "firstRow lastRow firstCol lastCol", row name, column name
+    QTest::addColumn<bool>("keepHeaders");
+    QTest::addColumn<QString>("shown"); // column headers, then "header: cells" per row; or what failed
+
+    QTest::newRow("dataset-headers") << QStringList{"Input1(i,j)", "2 NR_Input1 1 NC_Input1"} << true
+                                     << "C0 C1 C2 C3 C4|R1: 10 11 12 13 14|R2: 20 21 22 23 24|R3: 30 31 32 33 34|"
+                                        "R4: 40 41 42 43 44|R5: 50 51 52 53 54";
+    QTest::newRow("name-formulas") << QStringList{"i*j", "1 3 2 3", "\"r\"+i", "\"c\"+j"} << false
+                                   << "c2 c3|r1: 2 3|r2: 4 6|r3: 6 9";
+    QTest::newRow("range-numbers") << QStringList{"i-j", "4 5 7 7"} << false << "7|4: -3|5: -2";
+    QTest::newRow("same-in-every-cell") << QStringList{"\"x\"", "1 9 1 1"} << false << "1|1: x|2: x|3: x|4: x|5: x";
+    QTest::newRow("unreadable") << QStringList{"2 * -3", "1 2 1 2"} << false << "Invalid syntax: 2*@0+3";
+    QTest::newRow("unreadable-name") << QStringList{"i", "1 2 1 2", "\"r\" +"} << false << "Invalid syntax: \"r\"+@0+5";
+    QTest::newRow("failing-cell") << QStringList{"if(i=3;\"a\"*j;1)", "1 5 1 2"} << false
+                                  << "Invalid computing formula:Invalid syntax for '*':a (expression must be numeric)|"
+                                     "row 3, column 1";
+    QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << false << "Invalid working range";
+    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << false << "Invalid syntax: NR_Input2";
+}
+
+void TestLaunch::previewBlocks()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(bool, keepHeaders);
+    QFETCH(QString, shown);
+    KXEquationModel equation;
+    equation.setFormula(setup.value(0));
+    const QStringList range = setup.value(1).split(' ');
+    equation.setRowStart(range.value(0));
+    equation.setRowEnd(range.value(1));
+    equation.setColStart(range.value(2));
+    equation.setColEnd(range.value(3));
+    equation.setRowName(setup.value(2));
+    equation.setColName(setup.value(3));
+    equation.setKeepHeader(keepHeaders);
+    equation.setKeepHHeader(keepHeaders);
+    equation.setKeepVHeader(keepHeaders);
+    equation.setDataModelForHeader("Input1");
+
+    KXTest::MessageCapture log;
+    const KXEquationPreview::Block block = KXEquationPreview::compute(equation, m_variables, nullptr);
+    QStringList parts;
+    if (block.state == KXEquationPreview::Block::State::Cells) {
+        parts << block.columnHeaders.join(' ');
+        for (int r = 0; r < block.cells.size(); ++r) {
+            QStringList cells;
+            for (const QVariant& cell : block.cells.at(r))
+                cells << cell.toString();
+            parts << block.rowHeaders.value(r) + ": " + cells.join(' ');
+        }
+    } else {
+        parts = block.messages;
+    }
+    QString result = parts.join('|');
+    if (block.readingFailure)
+        result += QStringLiteral("@%1+%2").arg(block.readingFailure->start()).arg(block.readingFailure->length());
+    QCOMPARE(result, shown);
+    // A preview keeps its failures to itself.
+    QCOMPARE(log.messages(), QStringList());
+}
+
+// Past its budget the preview says so at once, while the block is still being computed, and
+// the block that comes too late is never shown.
+void TestLaunch::previewGivesUp()
+{
+    KXEquationPreview preview;
+    preview.setBudget(50);
+    QList<KXEquationPreview::Block::State> states;
+    connect(&preview, &KXEquationPreview::ready, this,
+            [&states](const KXEquationPreview::Block& block) { states.append(block.state); });
+    KXEquationModel equation;
+    equation.setFormula("sum(k,1,2000000,k/i)");
+    equation.setRowStart("1");
+    equation.setRowEnd("5");
+    equation.setColStart("1");
+    equation.setColEnd("5");
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    preview.request(equation, m_variables);
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 1, 5000);
+    QCOMPARE(states.first(), KXEquationPreview::Block::State::TooSlow);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(ticks > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.isBusy(), 30000);
+    QCOMPARE(states.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestLaunch)
+#include "tst_launch.moc"
