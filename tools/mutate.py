@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Plants one-line faults in the product, one at a time, and tells which ones the test suite catches.
+
+Each fault is a line of tools/mutations.txt:
+
+    path/to/file.cpp :: original text => replacement text
+
+The original text must occur exactly once in the file. For every fault the script writes the
+mutated file, rebuilds incrementally, runs the whole suite and restores the file, then prints
+killed / survived / did-not-build per folder and the survivors. Run by hand, not in CI:
+
+    tools/mutate.py                      # every fault, build dir build-mutation
+    tools/mutate.py --only src/formula   # faults of one folder
+"""
+
+import argparse
+import collections
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+class Fault:
+    def __init__(self, number, path, original, replacement):
+        self.number = number
+        self.path = path
+        self.original = original
+        self.replacement = replacement
+
+    def folder(self):
+        parts = pathlib.PurePath(self.path).parts
+        return "/".join(parts[:2]) if len(parts) > 2 else parts[0]
+
+    def label(self):
+        return f"#{self.number} {self.path}: {self.original.strip()} => {self.replacement.strip()}"
+
+
+def read_faults(file, only):
+    faults = []
+    for number, line in enumerate(file.read_text(encoding="utf-8").splitlines(), 1):
+        if not line.strip() or line.lstrip().startswith("#"):
+            continue
+        path, sep, rest = line.partition(" :: ")
+        original, arrow, replacement = rest.partition(" => ")
+        if not sep or not arrow:
+            sys.exit(f"{file}:{number}: expected 'path :: original => replacement'")
+        if only and not path.startswith(only):
+            continue
+        faults.append(Fault(number, path.strip(), original, replacement))
+    return faults
+
+
+def run(command, log, timeout=None):
+    with open(log, "ab") as out:
+        try:
+            return subprocess.run(command, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            return -1
+
+
+def build(build_dir, jobs, log):
+    return run(["cmake", "--build", str(build_dir), "-j", str(jobs)], log) == 0
+
+
+def suite_passes(build_dir, jobs, log):
+    environment_command = ["env", "QT_QPA_PLATFORM=offscreen", "ctest", "--test-dir", str(build_dir), "-j", str(jobs),
+                           "--timeout", "120", "--stop-on-failure"]
+    return run(environment_command, log, timeout=1800) == 0
+
+
+def try_fault(fault, build_dir, jobs, log):
+    file = ROOT / fault.path
+    text = file.read_text(encoding="utf-8")
+    count = text.count(fault.original)
+    if count != 1:
+        return f"not found once ({count})"
+    try:
+        file.write_text(text.replace(fault.original, fault.replacement), encoding="utf-8")
+        if not build(build_dir, jobs, log):
+            return "did-not-build"
+        return "survived" if suite_passes(build_dir, jobs, log) else "killed"
+    finally:
+        file.write_text(text, encoding="utf-8")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--faults", default=str(ROOT / "tools" / "mutations.txt"))
+    parser.add_argument("--build", default=str(ROOT / "build-mutation"))
+    parser.add_argument("--only", default="", help="only the faults whose path starts with this")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
+    arguments = parser.parse_args()
+
+    faults = read_faults(pathlib.Path(arguments.faults), arguments.only)
+    build_dir = pathlib.Path(arguments.build)
+    log = build_dir / "mutation.log"
+    build_dir.mkdir(parents=True, exist_ok=True)
+    log.write_bytes(b"")
+    # Tests link the libraries dynamically: a changed library needs no test to be relinked.
+    configure = ["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Debug",
+                 "-DCMAKE_LINK_DEPENDS_NO_SHARED=ON"]
+    if run(configure, log) != 0 or not build(build_dir, arguments.jobs, log):
+        sys.exit(f"the unmutated tree does not build; see {log}")
+    if not suite_passes(build_dir, arguments.jobs, log):
+        sys.exit(f"the suite fails before any fault is planted; see {log}")
+
+    outcomes = collections.defaultdict(collections.Counter)
+    survivors = []
+    started = time.monotonic()
+    for position, fault in enumerate(faults, 1):
+        outcome = try_fault(fault, build_dir, arguments.jobs, log)
+        outcomes[fault.folder()][outcome] += 1
+        print(f"[{position}/{len(faults)}] {outcome:14} {fault.label()}", flush=True)
+        if outcome == "survived" or outcome.startswith("not found"):
+            survivors.append((outcome, fault))
+    build(build_dir, arguments.jobs, log)  # leave the build matching the restored sources
+
+    print(f"\n{'folder':22} {'killed':>7} {'survived':>9} {'no build':>9} {'killed %':>9}")
+    totals = collections.Counter()
+    for folder in sorted(outcomes):
+        counts = outcomes[folder]
+        totals.update(counts)
+        built = counts["killed"] + counts["survived"]
+        share = f"{100.0 * counts['killed'] / built:.0f}" if built else "-"
+        print(f"{folder:22} {counts['killed']:7} {counts['survived']:9} {counts['did-not-build']:9} {share:>9}")
+    built = totals["killed"] + totals["survived"]
+    share = f"{100.0 * totals['killed'] / built:.0f}" if built else "-"
+    print(f"{'all':22} {totals['killed']:7} {totals['survived']:9} {totals['did-not-build']:9} {share:>9}")
+    print(f"({len(faults)} faults in {time.monotonic() - started:.0f} s)")
+    for outcome, fault in survivors:
+        print(f"{outcome}: {fault.label()}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
