@@ -34,15 +34,8 @@ private slots:
     void init();
     void edits_data();
     void edits();
-    void cells_data();
-    void cells();
-    void boxes();
     void buttons_data();
     void buttons();
-    void ribbonGroups_data();
-    void ribbonGroups();
-    void helpIds_data();
-    void helpIds();
     void headerList_data();
     void headerList();
     void refill_data();
@@ -132,10 +125,6 @@ struct Page
     QGridLayout* grid = nullptr;
 };
 
-TApplicationTranslator::Language language(bool french)
-{
-    return french ? TApplicationTranslator::French : TApplicationTranslator::English;
-}
 }
 
 void KXEquationEditorTest::init()
@@ -211,102 +200,6 @@ void KXEquationEditorTest::edits()
     QCOMPARE(log.take(), QStringList(expected.last().section(':', 0, 0) + ':'));
 }
 
-void KXEquationEditorTest::cells_data()
-{
-    QTest::addColumn<bool>("french");
-    QTest::addColumn<QRect>("cell"); // column, row, column span, row span
-    QTest::addColumn<QString>("objectName");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("dataset-name-label") << false << QRect(0, 0, 2, 1) << "" << "<b>Dataset name:</b>";
-    QTest::newRow("dataset-name-label-fr") << true << QRect(0, 0, 2, 1) << "" << "<b>Nom du tableau :</b>";
-    // The edits test finds each line edit by its cell; these rows check the spans.
-    QTest::newRow("dataset-name") << false << QRect(3, 0, 3, 1) << "" << "q1_2";
-    QTest::newRow("lines-label") << false << QRect(0, 1, 2, 1) << "" << "<b>Lines:</b>";
-    QTest::newRow("row-from") << false << QRect(2, 1, 1, 1) << "EquationRows" << "<i>i</i> from";
-    QTest::newRow("row-from-fr") << true << QRect(2, 1, 1, 1) << "EquationRows" << "<i>i</i> de";
-    QTest::newRow("row-to") << false << QRect(4, 1, 1, 1) << "" << "to";
-    QTest::newRow("row-to-fr") << true << QRect(4, 1, 1, 1) << "" << "à";
-    QTest::newRow("columns-label") << false << QRect(0, 2, 2, 1) << "" << "<b>Columns:</b>";
-    QTest::newRow("columns-label-fr") << true << QRect(0, 2, 2, 1) << "" << "<b>Colonnes :</b>";
-    QTest::newRow("col-from") << false << QRect(2, 2, 1, 1) << "EquationCols" << "<i>j</i> from";
-    QTest::newRow("first-spacer") << false << QRect(0, 3, 5, 1) << "" << "<spacer>";
-    QTest::newRow("header-box") << false << QRect(0, 4, 6, 1) << "EquationHeader" << "Take headers into account";
-    QTest::newRow("header-box-fr") << true << QRect(0, 4, 6, 1) << "EquationHeader" << "Tenir compte des en-têtes";
-    QTest::newRow("second-spacer") << false << QRect(0, 5, 5, 1) << "" << "<spacer>";
-    QTest::newRow("row-name-label") << false << QRect(0, 6, 3, 1) << "EquationRowName" << "New rows name:";
-    QTest::newRow("row-name-label-fr") << true << QRect(0, 6, 3, 1) << "EquationRowName" << "Nom des nouvelles lignes : ";
-    QTest::newRow("row-name") << false << QRect(3, 6, 4, 1) << "" << "\"r\"+i";
-    QTest::newRow("col-name-label") << false << QRect(0, 7, 3, 1) << "EquationColName" << "New columns name: ";
-    QTest::newRow("col-name-label-fr") << true << QRect(0, 7, 3, 1) << "EquationColName" << "Nom des nouvelles colonnes : ";
-}
-
-void KXEquationEditorTest::cells()
-{
-    QFETCH(bool, french);
-    QFETCH(QRect, cell);
-    QFETCH(QString, objectName);
-    QFETCH(QString, text);
-    KXTest::LanguageScope scope(language(french));
-    Page page(&m_model, &m_variables);
-    QLayoutItem* item = page.grid->itemAtPosition(cell.y(), cell.x());
-    QVERIFY(item);
-    int row = -1, column = -1, rowSpan = -1, columnSpan = -1;
-    page.grid->getItemPosition(page.grid->indexOf(item), &row, &column, &rowSpan, &columnSpan);
-    QCOMPARE(QRect(column, row, columnSpan, rowSpan), cell);
-    if (text == "<spacer>") {
-        QVERIFY(item->spacerItem());
-        QCOMPARE(item->spacerItem()->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-        return;
-    }
-    QWidget* widget = item->widget();
-    QCOMPARE(widget->objectName(), objectName);
-    if (auto* label = qobject_cast<QLabel*>(widget))
-        QCOMPARE(label->text(), text);
-    else if (auto* edit = qobject_cast<QLineEdit*>(widget))
-        QCOMPARE(edit->text() + edit->styleSheet(), text + KXEquationEditor::lineEditStyleSheet());
-    else {
-        QVERIFY(qobject_cast<QGroupBox*>(widget));
-        QCOMPARE(qobject_cast<QGroupBox*>(widget)->title(), text);
-    }
-}
-
-void KXEquationEditorTest::boxes()
-{
-    Page page(&m_model, &m_variables);
-    auto* tree = new KXEquationVariableEditor(&m_variables);
-    page.editor.setVariablesEditor(tree);
-    QCOMPARE(tree->objectName(), QStringLiteral("EquationVariable"));
-    QCOMPARE(tree->minimumWidth(), 225);
-    auto* box = qobject_cast<QGroupBox*>(tree->parentWidget());
-    QVERIFY(box && box->isFlat());
-    // The variables box goes between the formula box and the output box.
-    QStringList titles;
-    for (int index = 0; index < page.page->boxLayout()->count(); ++index)
-        titles << qobject_cast<QGroupBox*>(page.page->boxLayout()->itemAt(index)->widget())->title();
-    QCOMPARE(titles, QStringList({"Calculation formula", "Variables editor", "Output parameters"}));
-
-    auto* label = page.page->findChild<QLabel*>(QStringLiteral("EquationFormula"));
-    QVERIFY(label);
-    QCOMPARE(label->text(), QStringLiteral("<b><i>Output(i, j)</i></b> = "));
-    const QFont font = label->font();
-    QVERIFY(font.family() == "Times" && font.pointSize() == 12 && font.weight() == 50 && !font.italic());
-    KXEquationFormulaEdit* formula = page.formula();
-    QCOMPARE(formula->text(), QStringLiteral("Input1(i,j)*2"));
-    QCOMPARE(formula->font(), label->font());
-    QCOMPARE(formula->styleSheet(), QStringLiteral("KXEquationFormulaEdit {background-color: rgba(0, 0, 150, 15)}"));
-    QCOMPARE(KXEquationEditor::quickHelpContent(), KXEquationQuickHelp::content());
-
-    formula->helpAction()->trigger();
-    KXEquationHelpWindow* help = formula->helpWindow();
-    QVERIFY(help && help->isWindow() && help->isVisible());
-    QCOMPARE(help->windowTitle(), QStringLiteral("Equation module functionalities"));
-    QCOMPARE(help->size(), QSize(700, 750));
-    QVERIFY(help->browser()->toPlainText().contains("sqrt"));
-    QCOMPARE(page.page->title(), QStringLiteral("Equation"));
-    QCOMPARE(page.bar.descriptionText(), QStringLiteral("Solve an equation"));
-    QVERIFY(page.bar.isPinned());
-}
-
 void KXEquationEditorTest::buttons_data()
 {
     QTest::addColumn<QString>("button");
@@ -325,49 +218,6 @@ void KXEquationEditorTest::buttons()
     QVERIFY(page.button(button));
     QTest::mouseClick(page.button(button), Qt::LeftButton);
     QCOMPARE(log.take(), QStringList{signal});
-}
-
-void KXEquationEditorTest::ribbonGroups_data()
-{
-    QTest::addColumn<bool>("french");
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("english") << false << QStringList{"Module", "Model", "Load...", "Save...", "Launch", "Launch"};
-    QTest::newRow("french") << true << QStringList{"Module", "Modèle", "Charger...", "Sauvegarder...", "Exécution", "Exécuter"};
-}
-
-// Group titles, each followed by its buttons in order.
-void KXEquationEditorTest::ribbonGroups()
-{
-    QFETCH(bool, french);
-    QFETCH(QStringList, texts);
-    KXTest::LanguageScope scope(language(french));
-    Page page(&m_model, &m_variables);
-    QStringList shown;
-    for (KXRibbonGroup* group : page.bar.groups()) {
-        shown << group->title();
-        for (int index = 0; index < group->layout()->count(); ++index)
-            shown << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
-    }
-    QCOMPARE(shown, texts);
-}
-
-void KXEquationEditorTest::helpIds_data()
-{
-    QTest::addColumn<bool>("workflow");
-    QTest::addColumn<int>("id");
-    QTest::newRow("on-its-own") << false << 86;
-    QTest::newRow("in-a-workflow") << true << 105;
-}
-
-void KXEquationEditorTest::helpIds()
-{
-    QFETCH(bool, workflow);
-    QFETCH(int, id);
-    Page page(&m_model, &m_variables);
-    page.editor.setWorkflowExecChildWizard(workflow);
-    QCOMPARE(page.editor.getIdForHelp(page.page), id);
-    QVERIFY(!page.editor.next(page.page));
-    QVERIFY(!page.editor.next(nullptr));
 }
 
 void KXEquationEditorTest::headerList_data()
