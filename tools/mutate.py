@@ -101,6 +101,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--faults", default=str(ROOT / "tools" / "mutations.txt"))
     parser.add_argument("--build", default=str(ROOT / "build-mutation"))
+    parser.add_argument("--build-type", default="RelWithDebInfo",
+                        help="the type the developers build with, so that the compiler cache already holds most objects")
     parser.add_argument("--only", default="", help="only the faults whose path starts with this")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--no-baseline", action="store_true",
@@ -113,7 +115,7 @@ def main():
     build_dir.mkdir(parents=True, exist_ok=True)
     log.write_bytes(b"")
     # Tests link the libraries dynamically: a changed library needs no test to be relinked.
-    configure = ["cmake", "-S", str(ROOT), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=Debug",
+    configure = ["cmake", "-S", str(ROOT), "-B", str(build_dir), f"-DCMAKE_BUILD_TYPE={arguments.build_type}",
                  "-DCMAKE_LINK_DEPENDS_NO_SHARED=ON"]
     if run(configure, log) != 0 or not build(build_dir, arguments.jobs, log):
         sys.exit(f"the unmutated tree does not build; see {log}")
