@@ -18,8 +18,6 @@ class KXHostWidgetsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void pixmaps_data();
-    void pixmaps();
     void groupsAndButtons();
     void closableBars_data();
     void closableBars();
@@ -39,36 +37,6 @@ private:
     int m_answer;
 };
 
-}
-
-void KXHostWidgetsTest::pixmaps_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("size");
-    for (const char* key : {"stat_32", "quickHelp", "launch", "save_generic", "open_generic", "add", "delete"})
-        QTest::newRow(key) << key << 32;
-    QTest::newRow("constant_16") << "constant_16" << 16;
-    QTest::newRow("dataset") << "dataset" << 16;
-}
-
-void KXHostWidgetsTest::pixmaps()
-{
-    QFETCH(QString, key);
-    QFETCH(int, size);
-    const QPixmap& pixmap = TPixmapCache::find(key);
-    QCOMPARE(pixmap.size(), QSize(size, size));
-    QCOMPARE(&TPixmapCache::find(key), &pixmap);
-    QVERIFY(TPixmapCache::find("no-such-icon").isNull());
-    // Drawn, not blank: several opaque colours.
-    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
-    QSet<QRgb> opaque;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(image.pixel(x, y)) == 255)
-                opaque.insert(image.pixel(x, y));
-        }
-    }
-    QVERIFY2(opaque.size() >= 2, qPrintable(QString::number(opaque.size())));
 }
 
 // Inserting at 0 puts a button first; a bar deletes its groups with it.

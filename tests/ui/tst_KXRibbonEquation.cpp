@@ -15,40 +15,11 @@ class KXRibbonEquationTest : public QObject
     Q_OBJECT
 
 private slots:
-    void construction_data();
-    void construction();
     void currentBar_data();
     void currentBar();
     void close_data();
     void close();
 };
-
-void KXRibbonEquationTest::construction_data()
-{
-    QTest::addColumn<bool>("french");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("english") << false << "Equation editor" << "Settings parameters";
-    QTest::newRow("french") << true << "Editeur d'équation" << "Paramètres de configuration";
-}
-
-void KXRibbonEquationTest::construction()
-{
-    QFETCH(bool, french);
-    QFETCH(QString, title);
-    QFETCH(QString, caption);
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
-    KXRibbonEquation bar;
-    QCOMPARE(bar.title(), title);
-    QCOMPARE(bar.wizardWidget()->findChild<QLabel*>(QStringLiteral("captionLabel"))->text(), caption);
-    QCOMPARE(bar.pixmap().toImage(), TPixmapCache::find(QStringLiteral("stat_32")).toImage());
-    QCOMPARE(bar.getIdForHelp(), 105);
-
-    // The module group is emptied of the wizard's two navigation buttons.
-    QVERIFY(bar.groups().value(0));
-    QCOMPARE(bar.groups().value(0)->layout()->count(), 0);
-    QVERIFY(!bar.findChild<QToolButton*>(QStringLiteral("previousButton")) && !bar.findChild<QToolButton*>(QStringLiteral("nextButton")));
-}
 
 // Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
 void KXRibbonEquationTest::currentBar_data()
