@@ -72,38 +72,29 @@ void KXEquationVariableEditorTest::init()
     m_variables.addVariable("Input1", &m_table, QString());
 }
 
+// Two branches, the constants under the first; rebuilt after the editor's clear and the tree's.
 void KXEquationVariableEditorTest::branches_data()
 {
-    QTest::addColumn<bool>("french");
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("english") << false << QStringList({"Name", "Value", "Constant", "Data matrix"});
-    QTest::newRow("french") << true << QStringList({"Nom", "Valeur", "Constante", "Tableaux de données"});
+    QTest::addColumn<int>("clearing");
+    QTest::newRow("fresh") << 0;
+    QTest::newRow("after-clear") << 1;
+    QTest::newRow("after-tree-clear") << 2;
 }
 
 void KXEquationVariableEditorTest::branches()
 {
-    QFETCH(bool, french);
-    QFETCH(QStringList, texts);
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    QFETCH(int, clearing);
     QCOMPARE(KXEquationVariableEditor(nullptr).topLevelItemCount(), 0);
-    KXEquationVariableModel variables;
-    KXEquationVariableEditor editor(&variables);
-    QCOMPARE(editor.headerItem()->text(0) + editor.headerItem()->text(1), texts[0] + texts[1]);
+    KXEquationVariableEditor editor(&m_variables);
+    if (clearing == 1)
+        editor.clear();
+    else if (clearing == 2)
+        editor.QTreeWidget::clear();
+    editor.updateVariables();
     QCOMPARE(editor.topLevelItemCount(), 2);
-    for (int branch = 0; branch < 2; ++branch) {
-        const QTreeWidgetItem* item = editor.topLevelItem(branch);
-        QCOMPARE(item->text(0), texts[2 + branch]);
-        QCOMPARE(item->flags(), Qt::ItemIsEnabled);
-        QVERIFY(item->isExpanded());
-        auto* gradient = static_cast<const QLinearGradient*>(item->background(1).gradient());
-        QVERIFY(gradient && gradient->type() == QGradient::LinearGradient && gradient->finalStop() == QPointF(1, 1));
-        QCOMPARE(gradient->stops(), QGradientStops({{0, QColor(231, 239, 253)}, {1, QColor(203, 218, 241)}}));
-    }
-    const QTreeWidgetItem* constants = editor.topLevelItem(0);
-    QCOMPARE(describeChildren(constants), QString("NO_VALUE=-9999 PI=3.14159"));
-    QCOMPARE(constants->child(1)->flags(), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    QVERIFY(!constants->child(1)->icon(0).isNull());
-    QCOMPARE(editor.topLevelItem(1)->childCount(), 0);
+    QCOMPARE(editor.topLevelItem(0)->flags(), Qt::ItemIsEnabled);
+    QCOMPARE(describeChildren(editor.topLevelItem(0)), QString("NO_VALUE=-9999 PI=3.14159"));
+    QCOMPARE(editor.topLevelItem(1)->child(0)->text(0), QString("Input1"));
 }
 
 void KXEquationVariableEditorTest::derivedConstants_data()
@@ -164,7 +155,6 @@ void KXEquationVariableEditorTest::doubleClick()
         if (!dialog)
             return;
         log << "dialog";
-        QCOMPARE(dialog->windowTitle(), QString("Modify constant"));
         dialog->findChild<QLineEdit*>("nameEdit")->setText(name);
         accept ? dialog->accept() : dialog->reject();
     });
@@ -190,9 +180,7 @@ void KXEquationVariableEditorTest::removeButton()
     editor.setSelectionMode(QAbstractItemView::MultiSelection);
     KXRibbonBar bar;
     editor.initVariablesGroup(&bar);
-    QCOMPARE(bar.groups().value(0)->title(), QString("Variables"));
     auto* remove = static_cast<QToolButton*>(bar.groups().value(0)->layout()->itemAt(1)->widget());
-    QCOMPARE(remove->text(), QString("Delete a variable"));
     QVERIFY(!remove->isEnabled());
     // A selection made and dropped again disables the button again.
     itemNamed(editor, "PI")->setSelected(true);
