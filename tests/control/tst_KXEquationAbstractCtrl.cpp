@@ -139,7 +139,7 @@ void KXEquationAbstractCtrlTest::interval()
     QFETCH(QString, text);
     QFETCH(bool, french);
     QFETCH(QString, outcome);
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     KXTestCtrl ctrl;
     ctrl.slotDatasetDropped(&m_table);
     QStringList texts = {"1", "NR_Input1", "1", "NC_Input1"};

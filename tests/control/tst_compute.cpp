@@ -228,7 +228,7 @@ void TestCompute::check(Engine engine)
     QFETCH(QStringList, columnHeaders);
     QFETCH(QStringList, messages);
 
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     KXTest::MessageCapture capture;
     auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;

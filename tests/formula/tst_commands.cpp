@@ -71,7 +71,7 @@ void TestCommands::removedConstant()
     QFETCH(bool, french);
     QFETCH(QString, message);
 
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     KXEquationVariableModel model;
     model.addVariable(QStringLiteral("x"), 3);
     auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));

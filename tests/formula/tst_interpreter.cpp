@@ -172,7 +172,7 @@ void TestInterpreter::raises()
     QFETCH(QString, message);
     QFETCH(QString, marked);
 
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     try {
         delete KXEquationInterpreter(&m_model).interpret(formula);
         QFAIL("read without error");
@@ -344,7 +344,7 @@ void TestInterpreter::operatorMessages()
     QFETCH(bool, french);
     QFETCH(QString, message);
 
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     const QVariant actual = KXFormulaCheck::read(m_model, formula)->evaluate();
     QVERIFY2(KXTest::sameValue(actual, KXTest::errorValue(message)), qPrintable(KXTest::describe(actual)));
 }

@@ -213,7 +213,7 @@ void TestVariableModel::cellReading()
     QFETCH(bool, french);
     QFETCH(QVariant, expected);
     QFETCH(QString, message);
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     QString error = QStringLiteral("untouched");
     const QVariant value = m_model->getVariableModelValue(name, row, column, error);
     QCOMPARE(value.userType(), expected.userType());

@@ -143,6 +143,19 @@ LanguageScope::LanguageScope(TApplicationTranslator::Language language)
     QCoreApplication::installTranslator(&m_translator);
 }
 
+LanguageScope::LanguageScope(bool french)
+{
+    m_translator.setLanguage(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    QCoreApplication::installTranslator(&m_translator);
+}
+
+QStringList inBothLanguages(const std::function<QString()>& call)
+{
+    QStringList answers{call()};
+    LanguageScope french(true);
+    return answers << call();
+}
+
 LanguageScope::~LanguageScope()
 {
     QCoreApplication::removeTranslator(&m_translator);

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 class KXDataModelGeneric;
@@ -66,11 +67,16 @@ class LanguageScope
 {
 public:
     explicit LanguageScope(TApplicationTranslator::Language language);
+    /// French for a table's "french" column, English otherwise.
+    explicit LanguageScope(bool french);
     ~LanguageScope();
 
 private:
     TApplicationTranslator m_translator;
 };
+
+/// What a call answers in English and then in French: one comparison pins a message in both.
+QStringList inBothLanguages(const std::function<QString()>& call);
 
 /// Records the main window's module bar calls as "activate N" and "deactivate", per bar.
 class RecordingMainWindow final : public MainWindowInterface

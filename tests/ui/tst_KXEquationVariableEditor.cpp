@@ -250,7 +250,7 @@ void KXEquationVariableEditorTest::constantValue()
     QFETCH(QString, typed);
     QFETCH(QString, given);
     QFETCH(bool, acceptable);
-    KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
+    KXTest::LanguageScope language(french);
     KXEquationVariableDialog dialog;
     auto* field = dialog.findChild<QLineEdit*>("valueEdit");
     field->setText(typed);
