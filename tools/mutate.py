@@ -18,6 +18,7 @@ import argparse
 import collections
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import time
@@ -107,7 +108,14 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip the unmutated suite run (when it was just seen green)")
+    parser.add_argument("--resume", help="a saved output of an interrupted run: its outcomes are kept, the rest run")
     arguments = parser.parse_args()
+    earlier = {}
+    if arguments.resume:
+        for line in pathlib.Path(arguments.resume).read_text(encoding="utf-8").splitlines():
+            seen = re.match(r"\[\d+/\d+\] (\S+)\s+#(\d+) ", line)
+            if seen:
+                earlier[int(seen.group(2))] = seen.group(1)
 
     faults = read_faults(pathlib.Path(arguments.faults), arguments.only)
     build_dir = pathlib.Path(arguments.build)
@@ -125,12 +133,15 @@ def main():
     outcomes = collections.defaultdict(collections.Counter)
     survivors = []
     started = time.monotonic()
-    for position, fault in enumerate(faults, 1):
-        outcome = try_fault(fault, build_dir, arguments.jobs, log)
-        outcomes[fault.folder()][outcome] += 1
-        print(f"[{position}/{len(faults)}] {outcome:14} {fault.label()}", flush=True)
-        if outcome == "survived" or outcome.startswith("not found"):
-            survivors.append((outcome, fault))
+    try:
+        for position, fault in enumerate(faults, 1):
+            outcome = earlier.get(fault.number) or try_fault(fault, build_dir, arguments.jobs, log)
+            outcomes[fault.folder()][outcome] += 1
+            print(f"[{position}/{len(faults)}] {outcome:14} {fault.label()}", flush=True)
+            if outcome == "survived" or outcome.startswith("not"):
+                survivors.append((outcome, fault))
+    except KeyboardInterrupt:
+        print("\ninterrupted: the table counts the faults tried so far; --resume with this output goes on")
     build(build_dir, arguments.jobs, log)  # leave the build matching the restored sources
 
     print(f"\n{'folder':22} {'killed':>7} {'survived':>9} {'no build':>9} {'killed %':>9}")

@@ -247,6 +247,7 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("two-texts") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << false;
     QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0) << false;
     QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a")) << false;
+    QTest::newRow("number-numeric-text") << "5+\"2\"" << QVariant(7.0) << false;
     QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x")) << false;
     QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0) << false;
     // No-value marker
@@ -255,6 +256,7 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999) << false;
     QTest::newRow("no-value-modulo") << "NO_VALUE%2" << QVariant(-9999) << false;
     QTest::newRow("no-value-greater") << "NO_VALUE>0" << QVariant(false) << false;
+    QTest::newRow("no-value-less") << "NO_VALUE<0" << QVariant(false) << false;
     QTest::newRow("no-value-less-equal") << "0<=NO_VALUE" << QVariant(false) << false;
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
