@@ -7,7 +7,7 @@
 #include <QtTest>
 
 /// Charts of small and large tables, drawn offscreen.
-class TestKXChart : public QObject
+class TestChart : public QObject
 {
     Q_OBJECT
 private slots:
@@ -28,7 +28,7 @@ int colouredPixels(const QImage& image)
 }
 }
 
-void TestKXChart::draw_data()
+void TestChart::draw_data()
 {
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("columns");
@@ -46,7 +46,7 @@ void TestKXChart::draw_data()
     QTest::newRow("large") << 40 << 30 << 2 << map << 1;
 }
 
-void TestKXChart::draw()
+void TestChart::draw()
 {
     QFETCH(int, rows);
     QFETCH(int, columns);
@@ -72,5 +72,5 @@ void TestKXChart::draw()
     QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
 }
 
-QTEST_MAIN(TestKXChart)
+QTEST_MAIN(TestChart)
 #include "tst_chart.moc"

@@ -21,7 +21,7 @@
 #include <cstring>
 
 // The compiled program against the per-cell tree walk: same kind, same bits, same messages.
-class KXCompiledProgramTest : public QObject
+class TestCompiledProgram : public QObject
 {
     Q_OBJECT
 
@@ -97,14 +97,14 @@ QStringList tableFormulas()
 }
 }
 
-void KXCompiledProgramTest::initTestCase()
+void TestCompiledProgram::initTestCase()
 {
     KXMessageSink::setHandler([](KXMessageSink::Origin, const QString&) {});
     KXFormulaGenerator::fillTable(m_table);
     KXFormulaGenerator::addVariables(m_variables, &m_table);
 }
 
-void KXCompiledProgramTest::sameAsTree_data()
+void TestCompiledProgram::sameAsTree_data()
 {
     QTest::addColumn<QString>("formula");
     const QStringList formulas = tableFormulas();
@@ -123,7 +123,7 @@ void KXCompiledProgramTest::sameAsTree_data()
     QTest::newRow("if-on-double-path-bails") << "if(i>1;Input1(i,j)*2;j)";
 }
 
-void KXCompiledProgramTest::sameAsTree()
+void TestCompiledProgram::sameAsTree()
 {
     QFETCH(QString, formula);
     // Deleting a tree removes its loop variables from the model it was read on: read on a copy.
@@ -152,7 +152,7 @@ void KXCompiledProgramTest::sameAsTree()
 }
 
 // Rows longer than a block of the double path: blocks end and start where the grid does not.
-void KXCompiledProgramTest::wideRows_data()
+void TestCompiledProgram::wideRows_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::newRow("arithmetic") << "2*i+j";
@@ -165,7 +165,7 @@ void KXCompiledProgramTest::wideRows_data()
     }
 }
 
-void KXCompiledProgramTest::wideRows()
+void TestCompiledProgram::wideRows()
 {
     QFETCH(QString, formula);
     KXEquationVariableModel variables(m_variables);
@@ -190,14 +190,14 @@ void KXCompiledProgramTest::wideRows()
     }
 }
 
-void KXCompiledProgramTest::doublePath_data()
+void TestCompiledProgram::doublePath_data()
 {
     QTest::addColumn<QString>("formula");
     for (const char* formula : {"2*i+j", "sqrt(i)*sin(j)+1", "Input1(i,j)*2", "sum(k,1,10,k*i)", "if(i>j;i;j)"})
         QTest::newRow(formula) << QString::fromLatin1(formula);
 }
 
-void KXCompiledProgramTest::doublePath()
+void TestCompiledProgram::doublePath()
 {
     QFETCH(QString, formula);
     const auto table = KXTest::makeTable(ROWS, COLUMNS);
@@ -214,7 +214,7 @@ void KXCompiledProgramTest::doublePath()
     QCOMPARE(dynamic_cast<KXEquationCompiledWorker&>(*worker).doubleCells(), qint64(ROWS * COLUMNS));
 }
 
-void KXCompiledProgramTest::cancelStopsLongLoop()
+void TestCompiledProgram::cancelStopsLongLoop()
 {
     KXEquationVariableModel variables(m_variables);
     const std::unique_ptr<KXEquationCommand> tree(
@@ -227,7 +227,7 @@ void KXCompiledProgramTest::cancelStopsLongLoop()
 }
 
 // One program, a worker per thread: rows computed at once agree with rows computed alone.
-void KXCompiledProgramTest::workersOnSeveralThreads()
+void TestCompiledProgram::workersOnSeveralThreads()
 {
     KXEquationVariableModel variables(m_variables);
     const std::unique_ptr<KXEquationCommand> tree(KXEquationInterpreter(&variables).interpret(
@@ -248,10 +248,10 @@ void KXCompiledProgramTest::workersOnSeveralThreads()
         QVERIFY(difference(QVariant(together.at(row)), QVariant(evaluate(row)), false).isEmpty());
 }
 
-void KXCompiledProgramTest::cleanupTestCase()
+void TestCompiledProgram::cleanupTestCase()
 {
     qInfo("%d formulas read and compared", m_readable);
 }
 
-QTEST_GUILESS_MAIN(KXCompiledProgramTest)
+QTEST_GUILESS_MAIN(TestCompiledProgram)
 #include "tst_compiledprogram.moc"

@@ -8,7 +8,7 @@
 using KXFormulaCheck::errorValue;
 
 // Aggregates over a loop or a data selection, and how a selection reads its cells.
-class KXEquationCalculationCommandTest : public QObject
+class TestCalculationCommands : public QObject
 {
     Q_OBJECT
 
@@ -59,7 +59,7 @@ std::unique_ptr<KXDataModelGeneric> table(const QStringList& columns,
 
 // Columns A to D, rows 1 to 5; row 1 mixes numbers and a text, row 2 starts with a text, row 4
 // holds an empty cell, the no-value marker and a decimal comma.
-void KXEquationCalculationCommandTest::init()
+void TestCalculationCommands::init()
 {
     const QVariantList cells = {1.0, 2.0, "abc", 3.0,     "x", 5.0, 7.0, 9.0, 2.0, 4.0,
                                 4.0, 4.0, 10.0, QVariant(), -9999, "3,5", 5.0, 6.0, 7.0, 8.0};
@@ -75,7 +75,7 @@ void KXEquationCalculationCommandTest::init()
     m_model.addVariable(QStringLiteral("i"), 2.0);
 }
 
-void KXEquationCalculationCommandTest::ranged_data()
+void TestCalculationCommands::ranged_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QVariant>("expected");
@@ -137,7 +137,7 @@ void KXEquationCalculationCommandTest::ranged_data()
                                       << false << "";
 }
 
-void KXEquationCalculationCommandTest::ranged()
+void TestCalculationCommands::ranged()
 {
     QFETCH(QString, formula);
     QFETCH(QVariant, expected);
@@ -153,7 +153,7 @@ void KXEquationCalculationCommandTest::ranged()
         QCOMPARE(tree->toString(), text);
 }
 
-void KXEquationCalculationCommandTest::messages_data()
+void TestCalculationCommands::messages_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
@@ -177,7 +177,7 @@ void KXEquationCalculationCommandTest::messages_data()
                                    << "stdDev() ou var() : Expression invalide";
 }
 
-void KXEquationCalculationCommandTest::messages()
+void TestCalculationCommands::messages()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
@@ -188,7 +188,7 @@ void KXEquationCalculationCommandTest::messages()
 }
 
 // The deviations formula cannot be read for a negative mean or one written in exponent form.
-void KXEquationCalculationCommandTest::caughtReadingErrors_data()
+void TestCalculationCommands::caughtReadingErrors_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
@@ -202,7 +202,7 @@ void KXEquationCalculationCommandTest::caughtReadingErrors_data()
                                        << "Expression invalide : 1e";
 }
 
-void KXEquationCalculationCommandTest::caughtReadingErrors()
+void TestCalculationCommands::caughtReadingErrors()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
@@ -219,7 +219,7 @@ void KXEquationCalculationCommandTest::caughtReadingErrors()
 }
 
 // Cell tasks evaluate their own clones on pool threads, each reporting its caught error.
-void KXEquationCalculationCommandTest::caughtReadingErrorsOnWorkerThreads()
+void TestCalculationCommands::caughtReadingErrorsOnWorkerThreads()
 {
     KXTest::MessageCapture capture;
     const QString expected = QStringLiteral("Invalid syntax: x-10-");
@@ -238,12 +238,12 @@ void KXEquationCalculationCommandTest::caughtReadingErrorsOnWorkerThreads()
 
 // Every row of the ranged table whose bounds are read removes its loop variable, errors included;
 // unreadable bounds leave it (stdDev's inner var is destroyed, and removes it).
-void KXEquationCalculationCommandTest::loopVariableRemoved_data()
+void TestCalculationCommands::loopVariableRemoved_data()
 {
     ranged_data();
 }
 
-void KXEquationCalculationCommandTest::loopVariableRemoved()
+void TestCalculationCommands::loopVariableRemoved()
 {
     QFETCH(QString, formula);
 
@@ -263,7 +263,7 @@ void KXEquationCalculationCommandTest::loopVariableRemoved()
     QCOMPARE(cellModel.variableConstantExist(name), kept);
 }
 
-void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails_data()
+void TestCalculationCommands::loopVariableRemovedWhenReadingFails_data()
 {
     QTest::addColumn<QString>("formula");
 
@@ -272,7 +272,7 @@ void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails_data(
     QTest::newRow("inner-fails") << "sum(x,1,3,prod(y,1,,y))";
 }
 
-void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails()
+void TestCalculationCommands::loopVariableRemovedWhenReadingFails()
 {
     QFETCH(QString, formula);
 
@@ -281,7 +281,7 @@ void KXEquationCalculationCommandTest::loopVariableRemovedWhenReadingFails()
     QVERIFY(!m_model.variableConstantExist(QStringLiteral("y")));
 }
 
-void KXEquationCalculationCommandTest::selection_data()
+void TestCalculationCommands::selection_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QVariant>("expected");
@@ -309,7 +309,7 @@ void KXEquationCalculationCommandTest::selection_data()
     QTest::newRow("error") << "sum(Input1(0,1))" << errorValue(QStringLiteral("Input1() : Line number unreachable"));
 }
 
-void KXEquationCalculationCommandTest::selection()
+void TestCalculationCommands::selection()
 {
     QFETCH(QString, formula);
     QFETCH(QVariant, expected);
@@ -321,7 +321,7 @@ void KXEquationCalculationCommandTest::selection()
     QVERIFY(!tree->isRangeVariable());
 }
 
-void KXEquationCalculationCommandTest::selectionCells_data()
+void TestCalculationCommands::selectionCells_data()
 {
     QTest::addColumn<QStringList>("columns");
     QTest::addColumn<QString>("formula");
@@ -343,7 +343,7 @@ void KXEquationCalculationCommandTest::selectionCells_data()
     QTest::newRow("only-blanks-top-left") << abc << "   " << QVariant(11.0);
 }
 
-void KXEquationCalculationCommandTest::selectionCells()
+void TestCalculationCommands::selectionCells()
 {
     QFETCH(QStringList, columns);
     QFETCH(QString, formula);
@@ -357,7 +357,7 @@ void KXEquationCalculationCommandTest::selectionCells()
     QVERIFY(!KXFormulaCheck::read(variables, formula)->isRangeVariable());
 }
 
-void KXEquationCalculationCommandTest::readsFirstVariableInNameOrder()
+void TestCalculationCommands::readsFirstVariableInNameOrder()
 {
     const auto first = table({"A"}, {"1"});
     const auto second = table({"A", "B"}, {"1"});
@@ -368,7 +368,7 @@ void KXEquationCalculationCommandTest::readsFirstVariableInNameOrder()
 }
 
 // Cells are read as stored, without the no-value marker that single data accesses give.
-void KXEquationCalculationCommandTest::keepsRawValues()
+void TestCalculationCommands::keepsRawValues()
 {
     const auto model = table({"A", "B"}, {"1"});
     model->setData(model->index(0, 0), QString(""), KXValueRole);
@@ -379,7 +379,7 @@ void KXEquationCalculationCommandTest::keepsRawValues()
     QCOMPARE(value.toList(), (QVariantList{QString(""), QVariant()}));
 }
 
-void KXEquationCalculationCommandTest::selectionMessages_data()
+void TestCalculationCommands::selectionMessages_data()
 {
     QTest::addColumn<bool>("withVariable");
 
@@ -387,7 +387,7 @@ void KXEquationCalculationCommandTest::selectionMessages_data()
     QTest::newRow("first-variable-without-table") << true;
 }
 
-void KXEquationCalculationCommandTest::selectionMessages()
+void TestCalculationCommands::selectionMessages()
 {
     QFETCH(bool, withVariable);
 
@@ -403,5 +403,5 @@ void KXEquationCalculationCommandTest::selectionMessages()
                           "Erreur lors de l'interprétation de la sélection de données"}));
 }
 
-QTEST_GUILESS_MAIN(KXEquationCalculationCommandTest)
+QTEST_GUILESS_MAIN(TestCalculationCommands)
 #include "tst_calculationcommands.moc"

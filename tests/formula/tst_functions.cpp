@@ -13,7 +13,7 @@
 using KXFormulaCheck::errorValue;
 
 // The math functions, data access, headers, conditions, rand and val, and how calls are dispatched.
-class KXEquationFunctionTest : public QObject
+class TestFunctions : public QObject
 {
     Q_OBJECT
 
@@ -47,7 +47,7 @@ QByteArray node()
 }
 
 // Input1: columns A to C, rows r1 to r3; Input2 and "abs", named like a function, have no table.
-void KXEquationFunctionTest::initTestCase()
+void TestFunctions::initTestCase()
 {
     const QVariantList cells = {1.5, "3,5", "3.5", "", QVariant(), "abc", true, 7, 2.0};
     m_table.createEmpty(3, 3);
@@ -65,7 +65,7 @@ void KXEquationFunctionTest::initTestCase()
         m_model.addVariable(QLatin1String(constant.name), constant.value);
 }
 
-void KXEquationFunctionTest::values_data()
+void TestFunctions::values_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QVariant>("expected");
@@ -139,7 +139,7 @@ void KXEquationFunctionTest::values_data()
     QTest::newRow("val-cell-position") << "val(i)" << QVariant(1.0) << false << "";
 }
 
-void KXEquationFunctionTest::values()
+void TestFunctions::values()
 {
     QFETCH(QString, formula);
     QFETCH(QVariant, expected);
@@ -156,7 +156,7 @@ void KXEquationFunctionTest::values()
         QCOMPARE(tree->toString(), text);
 }
 
-void KXEquationFunctionTest::messages_data()
+void TestFunctions::messages_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
@@ -202,7 +202,7 @@ void KXEquationFunctionTest::messages_data()
                                         << "if() : Le premier argument de condition n'est pas valide";
 }
 
-void KXEquationFunctionTest::messages()
+void TestFunctions::messages()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
@@ -212,7 +212,7 @@ void KXEquationFunctionTest::messages()
              (QStringList{english, french}));
 }
 
-void KXEquationFunctionTest::randomNumbers_data()
+void TestFunctions::randomNumbers_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<int>("kind");
@@ -228,7 +228,7 @@ void KXEquationFunctionTest::randomNumbers_data()
     QTest::newRow("cell-position") << "rand(i,10)" << int(QMetaType::Double) << 1.0 << 10.0 << true << "rand(i,10)";
 }
 
-void KXEquationFunctionTest::randomNumbers()
+void TestFunctions::randomNumbers()
 {
     QFETCH(QString, formula);
     QFETCH(int, kind);
@@ -249,7 +249,7 @@ void KXEquationFunctionTest::randomNumbers()
 }
 
 // Each task draws from its own clone at the same time as the others, as cell tasks do.
-void KXEquationFunctionTest::randomNumbersOnSeveralThreads()
+void TestFunctions::randomNumbersOnSeveralThreads()
 {
     const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("rand()"));
     const auto draws = [&]() {
@@ -269,7 +269,7 @@ void KXEquationFunctionTest::randomNumbersOnSeveralThreads()
         QVERIFY(task.result());
 }
 
-void KXEquationFunctionTest::valMarksCellPosition()
+void TestFunctions::valMarksCellPosition()
 {
     KXEquationVariableModel cellModel(&m_model);
     const auto tree = KXFormulaCheck::read(cellModel, QStringLiteral("val(j)"));
@@ -278,7 +278,7 @@ void KXEquationFunctionTest::valMarksCellPosition()
     QVERIFY(cellModel.varOnFormula());
 }
 
-void KXEquationFunctionTest::calls_data()
+void TestFunctions::calls_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QByteArray>("kind");
@@ -303,7 +303,7 @@ void KXEquationFunctionTest::calls_data()
                                               << "if(c;if(d;1;2);3)";
 }
 
-void KXEquationFunctionTest::calls()
+void TestFunctions::calls()
 {
     QFETCH(QString, formula);
     QFETCH(QByteArray, kind);
@@ -314,7 +314,7 @@ void KXEquationFunctionTest::calls()
     QCOMPARE(tree->toString(), text);
 }
 
-void KXEquationFunctionTest::errors_data()
+void TestFunctions::errors_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
@@ -345,7 +345,7 @@ void KXEquationFunctionTest::errors_data()
                                       << "Le nombre de parenthèses est incorrect";
 }
 
-void KXEquationFunctionTest::errors()
+void TestFunctions::errors()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
@@ -355,7 +355,7 @@ void KXEquationFunctionTest::errors()
              (QStringList{english, french}));
 }
 
-void KXEquationFunctionTest::datasetNamedIfHidesCondition()
+void TestFunctions::datasetNamedIfHidesCondition()
 {
     KXEquationVariableModel variables(&m_model);
     variables.addVariable(QStringLiteral("if"), static_cast<QAbstractItemModel*>(nullptr), QString());
@@ -363,5 +363,5 @@ void KXEquationFunctionTest::datasetNamedIfHidesCondition()
     QCOMPARE(QByteArray(typeid(*tree).name()), node<KXEquationDataCommand>());
 }
 
-QTEST_GUILESS_MAIN(KXEquationFunctionTest)
+QTEST_GUILESS_MAIN(TestFunctions)
 #include "tst_functions.moc"

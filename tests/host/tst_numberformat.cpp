@@ -8,7 +8,7 @@
 #include <limits>
 
 /// Display texts of cell values in both interface languages.
-class TestKXNumberFormat : public QObject
+class TestNumberFormat : public QObject
 {
     Q_OBJECT
 private slots:
@@ -18,7 +18,7 @@ private slots:
     void copyText();
 };
 
-void TestKXNumberFormat::displayText_data()
+void TestNumberFormat::displayText_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("english");
@@ -48,7 +48,7 @@ void TestKXNumberFormat::displayText_data()
     QTest::newRow("empty-text") << QVariant(QString("")) << "" << "";
 }
 
-void TestKXNumberFormat::displayText()
+void TestNumberFormat::displayText()
 {
     QFETCH(QVariant, value);
     QFETCH(QString, english);
@@ -63,7 +63,7 @@ void TestKXNumberFormat::displayText()
     QCOMPARE(KXNumberFormat::isNoValue(value), english.isEmpty());
 }
 
-void TestKXNumberFormat::copyText_data()
+void TestNumberFormat::copyText_data()
 {
     QTest::addColumn<QList<QPoint>>("cells");
     QTest::addColumn<QString>("text");
@@ -74,7 +74,7 @@ void TestKXNumberFormat::copyText_data()
 }
 
 // The data editor shows and copies French display texts; numbers right, texts left, no value explained.
-void TestKXNumberFormat::copyText()
+void TestNumberFormat::copyText()
 {
     QFETCH(QList<QPoint>, cells);
     QFETCH(QString, text);
@@ -101,5 +101,5 @@ void TestKXNumberFormat::copyText()
              QCoreApplication::translate("KXDataDisplayModel", "no value", "pas de valeur"));
 }
 
-QTEST_GUILESS_MAIN(TestKXNumberFormat)
+QTEST_GUILESS_MAIN(TestNumberFormat)
 #include "tst_numberformat.moc"

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-class KXEquationAbstractCtrlTest : public QObject
+class TestAbstractCtrl : public QObject
 {
     Q_OBJECT
 
@@ -49,7 +49,7 @@ QString errorMessageOf(KXEquationVariableModel* variables, const QString& formul
 }
 }
 
-void KXEquationAbstractCtrlTest::initTestCase()
+void TestAbstractCtrl::initTestCase()
 {
     QVERIFY(m_directory.isValid());
     m_table.createEmpty(4, 12);
@@ -59,12 +59,12 @@ void KXEquationAbstractCtrlTest::initTestCase()
     QVERIFY(ProjectMgrInterface::returnMe()->database()->storeDataset("shop", "prices", m_table, nullptr));
 }
 
-void KXEquationAbstractCtrlTest::cleanupTestCase()
+void TestAbstractCtrl::cleanupTestCase()
 {
     ProjectMgrInterface::returnMe()->closeProject();
 }
 
-void KXEquationAbstractCtrlTest::naming_data()
+void TestAbstractCtrl::naming_data()
 {
     QTest::addColumn<int>("removed");
     QTest::addColumn<QString>("rowEnd");
@@ -79,7 +79,7 @@ void KXEquationAbstractCtrlTest::naming_data()
     QTest::newRow("no-range-flag") << 1 << "" << false << "Input3" << "" << "";
 }
 
-void KXEquationAbstractCtrlTest::naming()
+void TestAbstractCtrl::naming()
 {
     QFETCH(int, removed);
     QFETCH(QString, rowEnd);
@@ -103,7 +103,7 @@ void KXEquationAbstractCtrlTest::naming()
     QCOMPARE(ctrl.refreshes, 4);
 }
 
-void KXEquationAbstractCtrlTest::interval_data()
+void TestAbstractCtrl::interval_data()
 {
     QTest::addColumn<int>("bound");
     QTest::addColumn<QString>("text");
@@ -133,7 +133,7 @@ void KXEquationAbstractCtrlTest::interval_data()
     QTest::newRow("too-large") << 3 << "10000000000" << false << english[3][1];
 }
 
-void KXEquationAbstractCtrlTest::interval()
+void TestAbstractCtrl::interval()
 {
     QFETCH(int, bound);
     QFETCH(QString, text);
@@ -160,7 +160,7 @@ void KXEquationAbstractCtrlTest::interval()
     }
 }
 
-void KXEquationAbstractCtrlTest::roundTrip_data()
+void TestAbstractCtrl::roundTrip_data()
 {
     QTest::addColumn<QString>("alias");
     QTest::addColumn<bool>("projectOpen");
@@ -171,7 +171,7 @@ void KXEquationAbstractCtrlTest::roundTrip_data()
     QTest::newRow("alias-not-a-reference") << "prices" << true << false;
 }
 
-void KXEquationAbstractCtrlTest::roundTrip()
+void TestAbstractCtrl::roundTrip()
 {
     QFETCH(QString, alias);
     QFETCH(bool, projectOpen);
@@ -216,7 +216,7 @@ void KXEquationAbstractCtrlTest::roundTrip()
     QCOMPARE(target.variableModel()->getVariableConstantValue("NR_Input1"), restored ? 12.0 : -9999.0);
 }
 
-void KXEquationAbstractCtrlTest::failedSaveKeepsFile()
+void TestAbstractCtrl::failedSaveKeepsFile()
 {
     KXTestCtrl ctrl;
     QVERIFY(!ctrl.saveModel(m_directory.filePath("missing/equation.xml")));
@@ -226,7 +226,7 @@ void KXEquationAbstractCtrlTest::failedSaveKeepsFile()
     QVERIFY(QFileInfo(m_directory.filePath("occupied")).isDir());
 }
 
-void KXEquationAbstractCtrlTest::dynamicProperties()
+void TestAbstractCtrl::dynamicProperties()
 {
     KXTestCtrl ctrl;
     KXMDLDynConfig configuration;
@@ -246,7 +246,7 @@ void KXEquationAbstractCtrlTest::dynamicProperties()
     QCOMPARE(ctrl.refreshes, 0);
 }
 
-void KXEquationAbstractCtrlTest::damagedFiles_data()
+void TestAbstractCtrl::damagedFiles_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("loads");
@@ -277,7 +277,7 @@ void KXEquationAbstractCtrlTest::damagedFiles_data()
     QTest::newRow("long-formula") << longFormula << true;
 }
 
-void KXEquationAbstractCtrlTest::damagedFiles()
+void TestAbstractCtrl::damagedFiles()
 {
     QFETCH(QString, path);
     QFETCH(bool, loads);
@@ -291,5 +291,5 @@ void KXEquationAbstractCtrlTest::damagedFiles()
     QVERIFY(ctrl.saveModel(m_directory.filePath("resaved.xml")));
 }
 
-QTEST_GUILESS_MAIN(KXEquationAbstractCtrlTest)
-#include "tst_KXEquationAbstractCtrl.moc"
+QTEST_GUILESS_MAIN(TestAbstractCtrl)
+#include "tst_abstractctrl.moc"

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class KXRibbonEquationTest : public QObject
+class TestRibbonEquation : public QObject
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ private slots:
 };
 
 // Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
-void KXRibbonEquationTest::currentBar_data()
+void TestRibbonEquation::currentBar_data()
 {
     QTest::addColumn<bool>("tabs");
     QTest::addColumn<QStringList>("steps");
@@ -48,7 +48,7 @@ void KXRibbonEquationTest::currentBar_data()
     }
 }
 
-void KXRibbonEquationTest::currentBar()
+void TestRibbonEquation::currentBar()
 {
     QFETCH(bool, tabs);
     QFETCH(QStringList, steps);
@@ -75,14 +75,14 @@ void KXRibbonEquationTest::currentBar()
     ribbon.removeRibbonBar(&other);
 }
 
-void KXRibbonEquationTest::close_data()
+void TestRibbonEquation::close_data()
 {
     QTest::addColumn<bool>("deleteOnClose");
     QTest::newRow("kept") << false;
     QTest::newRow("deleted") << true;
 }
 
-void KXRibbonEquationTest::close()
+void TestRibbonEquation::close()
 {
     QFETCH(bool, deleteOnClose);
     KXTest::HostScope host;
@@ -105,5 +105,5 @@ void KXRibbonEquationTest::close()
     delete bar.data();
 }
 
-QTEST_MAIN(KXRibbonEquationTest)
-#include "tst_KXRibbonEquation.moc"
+QTEST_MAIN(TestRibbonEquation)
+#include "tst_ribbonequation.moc"

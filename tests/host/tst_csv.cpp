@@ -13,7 +13,7 @@ namespace {
 const QString SourceName = QStringLiteral("table.csv");
 }
 
-class TestKXCsv : public QObject
+class TestCsv : public QObject
 {
     Q_OBJECT
 private slots:
@@ -29,7 +29,7 @@ private slots:
     void unreadableFile();
 };
 
-void TestKXCsv::roundTrip_data()
+void TestCsv::roundTrip_data()
 {
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QByteArray>("field");
@@ -66,7 +66,7 @@ void TestKXCsv::roundTrip_data()
 }
 
 // The value is written as a cell and as both headers, then read back.
-void TestKXCsv::roundTrip()
+void TestCsv::roundTrip()
 {
     QFETCH(QVariant, value);
     QFETCH(QByteArray, field);
@@ -91,7 +91,7 @@ void TestKXCsv::roundTrip()
     QVERIFY(KXTest::sameValue(copy.headerData(0, Qt::Vertical, Qt::DisplayRole), readBack));
 }
 
-void TestKXCsv::writeReadWrite_data()
+void TestCsv::writeReadWrite_data()
 {
     QTest::addColumn<int>("precision");
     QTest::addColumn<bool>("marker");
@@ -108,7 +108,7 @@ void TestKXCsv::writeReadWrite_data()
 }
 
 // A written table read and written again gives the same bytes.
-void TestKXCsv::writeReadWrite()
+void TestCsv::writeReadWrite()
 {
     QFETCH(int, precision);
     QFETCH(bool, marker);
@@ -131,7 +131,7 @@ void TestKXCsv::writeReadWrite()
     QCOMPARE(KXCsv::write(copy, options), written);
 }
 
-void TestKXCsv::read_data()
+void TestCsv::read_data()
 {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<int>("rows");
@@ -171,7 +171,7 @@ void TestKXCsv::read_data()
                                       << QVariant(QStringLiteral("q\r\n")) << QVariant(QStringLiteral("a"));
 }
 
-void TestKXCsv::read()
+void TestCsv::read()
 {
     QFETCH(QByteArray, csv);
     QFETCH(int, rows);
@@ -196,7 +196,7 @@ void TestKXCsv::read()
     QCOMPARE(KXCsv::write(pieces), KXCsv::write(table));
 }
 
-void TestKXCsv::malformed_data()
+void TestCsv::malformed_data()
 {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<int>("line");
@@ -210,7 +210,7 @@ void TestKXCsv::malformed_data()
 }
 
 // A refused file names the source and the line, and leaves the table as it was.
-void TestKXCsv::malformed()
+void TestCsv::malformed()
 {
     QFETCH(QByteArray, csv);
     QFETCH(int, line);
@@ -232,7 +232,7 @@ void TestKXCsv::malformed()
     QVERIFY2(error.startsWith(SourceName + QStringLiteral(", ligne %1 :").arg(line)), qPrintable(error));
 }
 
-void TestKXCsv::unreadableFile_data()
+void TestCsv::unreadableFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<KXFileStatus>("status");
@@ -243,7 +243,7 @@ void TestKXCsv::unreadableFile_data()
 }
 
 // Refused before anything is read: a sparse file one byte past the limit costs no disk.
-void TestKXCsv::unreadableFile()
+void TestCsv::unreadableFile()
 {
     QFETCH(QString, kind);
     QFETCH(KXFileStatus, status);
@@ -265,5 +265,5 @@ void TestKXCsv::unreadableFile()
     QVERIFY2(error.contains(path + reason), qPrintable(error));
 }
 
-QTEST_GUILESS_MAIN(TestKXCsv)
-#include "tst_kxcsv.moc"
+QTEST_GUILESS_MAIN(TestCsv)
+#include "tst_csv.moc"

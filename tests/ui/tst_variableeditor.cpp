@@ -16,7 +16,7 @@
 
 #include <memory>
 
-class KXEquationVariableEditorTest : public QObject
+class TestVariableEditor : public QObject
 {
     Q_OBJECT
 
@@ -65,7 +65,7 @@ QString describeChildren(const QTreeWidgetItem* item)
 }
 }
 
-void KXEquationVariableEditorTest::init()
+void TestVariableEditor::init()
 {
     m_table.createEmpty(3, 10);
     m_variables = KXEquationVariableModel();
@@ -73,7 +73,7 @@ void KXEquationVariableEditorTest::init()
 }
 
 // Two branches, the constants under the first; rebuilt after the editor's clear and the tree's.
-void KXEquationVariableEditorTest::branches_data()
+void TestVariableEditor::branches_data()
 {
     QTest::addColumn<int>("clearing");
     QTest::newRow("fresh") << 0;
@@ -81,7 +81,7 @@ void KXEquationVariableEditorTest::branches_data()
     QTest::newRow("after-tree-clear") << 2;
 }
 
-void KXEquationVariableEditorTest::branches()
+void TestVariableEditor::branches()
 {
     QFETCH(int, clearing);
     QCOMPARE(KXEquationVariableEditor(nullptr).topLevelItemCount(), 0);
@@ -97,7 +97,7 @@ void KXEquationVariableEditorTest::branches()
     QCOMPARE(editor.topLevelItem(1)->child(0)->text(0), QString("Input1"));
 }
 
-void KXEquationVariableEditorTest::derivedConstants_data()
+void TestVariableEditor::derivedConstants_data()
 {
     QTest::addColumn<bool>("withTable");
     QTest::addColumn<QString>("sizes");
@@ -105,7 +105,7 @@ void KXEquationVariableEditorTest::derivedConstants_data()
     QTest::newRow("without-table") << false << "NC_Input2= NR_Input2=";
 }
 
-void KXEquationVariableEditorTest::derivedConstants()
+void TestVariableEditor::derivedConstants()
 {
     QFETCH(bool, withTable);
     QFETCH(QString, sizes);
@@ -119,7 +119,7 @@ void KXEquationVariableEditorTest::derivedConstants()
     QCOMPARE(describeChildren(dataset), sizes);
 }
 
-void KXEquationVariableEditorTest::doubleClick_data()
+void TestVariableEditor::doubleClick_data()
 {
     QTest::addColumn<QString>("item");
     QTest::addColumn<bool>("readOnly");
@@ -135,7 +135,7 @@ void KXEquationVariableEditorTest::doubleClick_data()
     QTest::newRow("read-only") << "PI" << true << "x" << true << "";
 }
 
-void KXEquationVariableEditorTest::doubleClick()
+void TestVariableEditor::doubleClick()
 {
     QFETCH(QString, item);
     QFETCH(bool, readOnly);
@@ -162,7 +162,7 @@ void KXEquationVariableEditorTest::doubleClick()
     QCOMPARE(log.join(' '), signalsEmitted);
 }
 
-void KXEquationVariableEditorTest::removeButton_data()
+void TestVariableEditor::removeButton_data()
 {
     QTest::addColumn<QStringList>("selected");
     QTest::addColumn<QStringList>("names");
@@ -172,7 +172,7 @@ void KXEquationVariableEditorTest::removeButton_data()
     QTest::newRow("title-and-variable") << QStringList({"Data matrix", "Input1"}) << QStringList({"Input1"});
 }
 
-void KXEquationVariableEditorTest::removeButton()
+void TestVariableEditor::removeButton()
 {
     QFETCH(QStringList, selected);
     QFETCH(QStringList, names);
@@ -191,7 +191,7 @@ void KXEquationVariableEditorTest::removeButton()
     QCOMPARE(remove->isEnabled(), !names.isEmpty());
 }
 
-void KXEquationVariableEditorTest::drop_data()
+void TestVariableEditor::drop_data()
 {
     QTest::addColumn<QStringList>("stored");
     QTest::addColumn<bool>("accepted");
@@ -199,7 +199,7 @@ void KXEquationVariableEditorTest::drop_data()
     QTest::newRow("no-object") << QStringList() << false;
 }
 
-void KXEquationVariableEditorTest::drop()
+void TestVariableEditor::drop()
 {
     QFETCH(QStringList, stored);
     QFETCH(bool, accepted);
@@ -231,7 +231,7 @@ void KXEquationVariableEditorTest::drop()
     QCOMPARE(dropped, stored);
 }
 
-void KXEquationVariableEditorTest::constantValue_data()
+void TestVariableEditor::constantValue_data()
 {
     QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("typed");
@@ -244,7 +244,7 @@ void KXEquationVariableEditorTest::constantValue_data()
 }
 
 // Numbers are typed in the interface language and given to the controller in the formulas' notation.
-void KXEquationVariableEditorTest::constantValue()
+void TestVariableEditor::constantValue()
 {
     QFETCH(bool, french);
     QFETCH(QString, typed);
@@ -264,5 +264,5 @@ void KXEquationVariableEditorTest::constantValue()
     QCOMPARE(field->hasAcceptableInput(), isNumber);
 }
 
-QTEST_MAIN(KXEquationVariableEditorTest)
-#include "tst_KXEquationVariableEditor.moc"
+QTEST_MAIN(TestVariableEditor)
+#include "tst_variableeditor.moc"

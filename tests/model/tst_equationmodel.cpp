@@ -6,7 +6,7 @@
 #include <QDomDocument>
 #include <QtTest>
 
-class KXEquationModelTest : public QObject
+class TestEquationModel : public QObject
 {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ QDomElement encoded(KXEquationModel& model, QDomDocument& document)
 }
 }
 
-void KXEquationModelTest::headerSwitch()
+void TestEquationModel::headerSwitch()
 {
     KXEquationModel model;
     model.setKeepHeader(false);
@@ -43,7 +43,7 @@ void KXEquationModelTest::headerSwitch()
     QCOMPARE(TXMLMethod::getInfoString(element, "KeepHeader"), QString("0"));
 }
 
-void KXEquationModelTest::variablesEncoded()
+void TestEquationModel::variablesEncoded()
 {
     KXEquationVariableModel variables;
     KXDataModelGeneric table;
@@ -64,7 +64,7 @@ void KXEquationModelTest::variablesEncoded()
     QCOMPARE(stored, QStringList({"NO_VALUE=-9999", "PI=3.14159", "a=1.23457e+06", "Input1=shop.prices", "Input2="}));
 }
 
-void KXEquationModelTest::decode_data()
+void TestEquationModel::decode_data()
 {
     QTest::addColumn<QString>("xml");
     QTest::addColumn<bool>("result");
@@ -91,7 +91,7 @@ void KXEquationModelTest::decode_data()
         << true << "Input3" << "x" << false;
 }
 
-void KXEquationModelTest::decode()
+void TestEquationModel::decode()
 {
     QFETCH(QString, xml);
     QFETCH(bool, result);
@@ -110,7 +110,7 @@ void KXEquationModelTest::decode()
     QCOMPARE(model.keepHHeader(), keepHHeader);
 }
 
-void KXEquationModelTest::updateVariableName_data()
+void TestEquationModel::updateVariableName_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -120,7 +120,7 @@ void KXEquationModelTest::updateVariableName_data()
     QTest::newRow("case-sensitive") << "DATA+Data" << "DATA+Data";
 }
 
-void KXEquationModelTest::updateVariableName()
+void TestEquationModel::updateVariableName()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
@@ -128,5 +128,5 @@ void KXEquationModelTest::updateVariableName()
     QCOMPARE(text, expected);
 }
 
-QTEST_GUILESS_MAIN(KXEquationModelTest)
-#include "tst_KXEquationModel.moc"
+QTEST_GUILESS_MAIN(TestEquationModel)
+#include "tst_equationmodel.moc"

@@ -17,7 +17,7 @@ public:
     QList<QStringList> questions;
 };
 
-class KXEquationVariableRemovalTest : public QObject
+class TestVariableRemoval : public QObject
 {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ private:
     KXAnsweringMessageBox m_box;
 };
 
-void KXEquationVariableRemovalTest::removeSelected_data()
+void TestVariableRemoval::removeSelected_data()
 {
     QTest::addColumn<QStringList>("selected");
     QTest::addColumn<int>("answer");
@@ -43,7 +43,7 @@ void KXEquationVariableRemovalTest::removeSelected_data()
     QTest::newRow("nothing-selected") << QStringList() << int(TMessageBox::OK) << 0 << QStringList({"a", "b", "c"});
 }
 
-void KXEquationVariableRemovalTest::removeSelected()
+void TestVariableRemoval::removeSelected()
 {
     QFETCH(QStringList, selected);
     QFETCH(int, answer);
@@ -70,5 +70,5 @@ void KXEquationVariableRemovalTest::removeSelected()
     QCOMPARE(QStringList(ctrl.variableModel()->getVariableConstantList().keys()), remaining);
 }
 
-QTEST_MAIN(KXEquationVariableRemovalTest)
-#include "tst_KXEquationVariableRemoval.moc"
+QTEST_MAIN(TestVariableRemoval)
+#include "tst_variableremoval.moc"

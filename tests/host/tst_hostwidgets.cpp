@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-class KXHostWidgetsTest : public QObject
+class TestHostWidgets : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ private:
 }
 
 // Inserting at 0 puts a button first; a bar deletes its groups with it.
-void KXHostWidgetsTest::groupsAndButtons()
+void TestHostWidgets::groupsAndButtons()
 {
     auto* bar = new KXRibbonBar;
     QPointer<KXRibbonGroup> group = new KXRibbonGroup("Model");
@@ -60,7 +60,7 @@ void KXHostWidgetsTest::groupsAndButtons()
     QVERIFY(group.isNull() && second.isNull());
 }
 
-void KXHostWidgetsTest::closableBars_data()
+void TestHostWidgets::closableBars_data()
 {
     QTest::addColumn<bool>("tabs");
     QTest::addColumn<bool>("closable");
@@ -68,7 +68,7 @@ void KXHostWidgetsTest::closableBars_data()
     QTest::newRow("tabs-fixed") << true << false;
 }
 
-void KXHostWidgetsTest::closableBars()
+void TestHostWidgets::closableBars()
 {
     QFETCH(bool, tabs);
     QFETCH(bool, closable);
@@ -90,7 +90,7 @@ void KXHostWidgetsTest::closableBars()
     QCOMPARE(bar.parent(), nullptr);
 }
 
-void KXHostWidgetsTest::workspaceAsks_data()
+void TestHostWidgets::workspaceAsks_data()
 {
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("withModule");
@@ -100,7 +100,7 @@ void KXHostWidgetsTest::workspaceAsks_data()
     QTest::newRow("no-module") << int(TMessageBox::OK) << false << false;
 }
 
-void KXHostWidgetsTest::workspaceAsks()
+void TestHostWidgets::workspaceAsks()
 {
     QFETCH(int, answer);
     QFETCH(bool, withModule);
@@ -114,7 +114,7 @@ void KXHostWidgetsTest::workspaceAsks()
     TMessageBox::setInstance(nullptr);
 }
 
-void KXHostWidgetsTest::wizardPages()
+void TestHostWidgets::wizardPages()
 {
     using namespace VRN::Kestrix::Wizard;
     RibbonWizard wizard("Assistant");
@@ -135,5 +135,5 @@ void KXHostWidgetsTest::wizardPages()
     QCOMPARE(wizard.currentPageIndex(), 0);
 }
 
-QTEST_MAIN(KXHostWidgetsTest)
-#include "tst_KXHostWidgets.moc"
+QTEST_MAIN(TestHostWidgets)
+#include "tst_hostwidgets.moc"

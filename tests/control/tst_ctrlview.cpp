@@ -31,7 +31,7 @@
 using VRN::Kestrix::Wizard::RibbonWizard;
 using VRN::Kestrix::Wizard::WizardItem;
 
-class KXEquationCtrlViewTest : public QObject
+class TestCtrlView : public QObject
 {
     Q_OBJECT
 
@@ -113,7 +113,7 @@ QStringList columnOf(const KXDataModelGeneric& table, int column)
 }
 }
 
-void KXEquationCtrlViewTest::noViewYet()
+void TestCtrlView::noViewYet()
 {
     KXTest::HostScope host;
     {
@@ -125,7 +125,7 @@ void KXEquationCtrlViewTest::noViewYet()
     QVERIFY(host.ribbon().ribbonBars().isEmpty());
 }
 
-void KXEquationCtrlViewTest::initView()
+void TestCtrlView::initView()
 {
     KXTest::HostScope host;
     auto controller = std::make_unique<KXEquationCtrl>();
@@ -149,7 +149,7 @@ void KXEquationCtrlViewTest::initView()
     QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
 }
 
-void KXEquationCtrlViewTest::inputTable_data()
+void TestCtrlView::inputTable_data()
 {
     QTest::addColumn<bool>("hostDataset");
     QTest::addColumn<QString>("subdataset");
@@ -157,7 +157,7 @@ void KXEquationCtrlViewTest::inputTable_data()
     QTest::newRow("plain-model") << false << "_2";
 }
 
-void KXEquationCtrlViewTest::inputTable()
+void TestCtrlView::inputTable()
 {
     QFETCH(bool, hostDataset);
     QFETCH(QString, subdataset);
@@ -177,7 +177,7 @@ void KXEquationCtrlViewTest::inputTable()
     QVERIFY(!view.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
 }
 
-void KXEquationCtrlViewTest::close_data()
+void TestCtrlView::close_data()
 {
     QTest::addColumn<bool>("workspace");
     QTest::addColumn<bool>("answer");
@@ -188,7 +188,7 @@ void KXEquationCtrlViewTest::close_data()
     QTest::newRow("no-workspace") << false << true << 0 << false;
 }
 
-void KXEquationCtrlViewTest::close()
+void TestCtrlView::close()
 {
     QFETCH(bool, workspace);
     QFETCH(bool, answer);
@@ -216,7 +216,7 @@ void KXEquationCtrlViewTest::close()
     delete controller.data();
 }
 
-void KXEquationCtrlViewTest::unusedDialogs_data()
+void TestCtrlView::unusedDialogs_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("chosen");
@@ -227,7 +227,7 @@ void KXEquationCtrlViewTest::unusedDialogs_data()
     QTest::newRow("load-truncated") << "Load..." << KX_TEST_DATA_DIR "/equations/truncated.xml";
 }
 
-void KXEquationCtrlViewTest::unusedDialogs()
+void TestCtrlView::unusedDialogs()
 {
     QFETCH(QString, button);
     QFETCH(QString, chosen);
@@ -247,7 +247,7 @@ void KXEquationCtrlViewTest::unusedDialogs()
     QVERIFY(QDir::setCurrent(QDir::tempPath()));
 }
 
-void KXEquationCtrlViewTest::endToEnd()
+void TestCtrlView::endToEnd()
 {
     KXTest::HostScope host;
     QVERIFY(ProjectMgrInterface::returnMe()->openProject(KX_EXAMPLES_DIR "/shop"));
@@ -306,7 +306,7 @@ void KXEquationCtrlViewTest::endToEnd()
     ProjectMgrInterface::returnMe()->closeProject();
 }
 
-void KXEquationCtrlViewTest::readingErrorOnPage_data()
+void TestCtrlView::readingErrorOnPage_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("marked"); // the formula with the underlined characters between braces
@@ -315,7 +315,7 @@ void KXEquationCtrlViewTest::readingErrorOnPage_data()
 }
 
 // Ctrl+Return launches; a formula that cannot be read is marked where it fails, logged, and boxed nowhere.
-void KXEquationCtrlViewTest::readingErrorOnPage()
+void TestCtrlView::readingErrorOnPage()
 {
     QFETCH(QString, formula);
     QFETCH(QString, marked);
@@ -352,7 +352,7 @@ void KXEquationCtrlViewTest::readingErrorOnPage()
 
 // A launch of four million cells leaves the event loop running, refuses a second launch, and stops
 // on Cancel without a table.
-void KXEquationCtrlViewTest::launchCancelled()
+void TestCtrlView::launchCancelled()
 {
     KXTest::HostScope host;
     KXEquationCtrl controller;
@@ -382,5 +382,5 @@ void KXEquationCtrlViewTest::launchCancelled()
     QCOMPARE(host.launcher().dataEditor(0)->shownModels().size(), 0);
 }
 
-QTEST_MAIN(KXEquationCtrlViewTest)
-#include "tst_KXEquationCtrlView.moc"
+QTEST_MAIN(TestCtrlView)
+#include "tst_ctrlview.moc"

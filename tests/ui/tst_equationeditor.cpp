@@ -26,7 +26,7 @@
 
 using VRN::Kestrix::Wizard::WizardItem;
 
-class KXEquationEditorTest : public QObject
+class TestEquationEditor : public QObject
 {
     Q_OBJECT
 
@@ -127,7 +127,7 @@ struct Page
 
 }
 
-void KXEquationEditorTest::init()
+void TestEquationEditor::init()
 {
     m_model = KXEquationModel();
     m_model.setFormula("Input1(i,j)*2");
@@ -147,7 +147,7 @@ void KXEquationEditorTest::init()
 }
 
 // Typed text goes to the end of a field; a key is pressed on the widget.
-void KXEquationEditorTest::edits_data()
+void TestEquationEditor::edits_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("keys");
@@ -168,7 +168,7 @@ void KXEquationEditorTest::edits_data()
     QTest::newRow("header-dataset-last") << "headerList" << "" << int(Qt::Key_Down) << QStringList();
 }
 
-void KXEquationEditorTest::edits()
+void TestEquationEditor::edits()
 {
     QFETCH(QString, field);
     QFETCH(QString, keys);
@@ -200,7 +200,7 @@ void KXEquationEditorTest::edits()
     QCOMPARE(log.take(), QStringList(expected.last().section(':', 0, 0) + ':'));
 }
 
-void KXEquationEditorTest::buttons_data()
+void TestEquationEditor::buttons_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("signal");
@@ -209,7 +209,7 @@ void KXEquationEditorTest::buttons_data()
     QTest::newRow("load") << "Load..." << "loadClicked:";
 }
 
-void KXEquationEditorTest::buttons()
+void TestEquationEditor::buttons()
 {
     QFETCH(QString, button);
     QFETCH(QString, signal);
@@ -220,7 +220,7 @@ void KXEquationEditorTest::buttons()
     QCOMPARE(log.take(), QStringList{signal});
 }
 
-void KXEquationEditorTest::headerList_data()
+void TestEquationEditor::headerList_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("stored");
@@ -234,7 +234,7 @@ void KXEquationEditorTest::headerList_data()
     QTest::newRow("nothing-stored") << QStringList{"Input2"} << "" << "Input2" << "Input2" << QStringList{"dataModelForHeaderChanged:Input2"};
 }
 
-void KXEquationEditorTest::headerList()
+void TestEquationEditor::headerList()
 {
     QFETCH(QStringList, names);
     QFETCH(QString, stored);
@@ -259,7 +259,7 @@ void KXEquationEditorTest::headerList()
     QCOMPARE(log.take(), reported);
 }
 
-void KXEquationEditorTest::refill_data()
+void TestEquationEditor::refill_data()
 {
     QTest::addColumn<bool>("keepHeader");
     QTest::addColumn<QStringList>("reported"); // in the order the signals are declared
@@ -272,7 +272,7 @@ void KXEquationEditorTest::refill_data()
                                                             "rowNameChanged:", "colNameChanged:\"x\""};
 }
 
-void KXEquationEditorTest::refill()
+void TestEquationEditor::refill()
 {
     QFETCH(bool, keepHeader);
     QFETCH(QStringList, reported);
@@ -304,7 +304,7 @@ void KXEquationEditorTest::refill()
 }
 
 // The page shows what the model's formula gives, with the headers the output would get.
-void KXEquationEditorTest::preview()
+void TestEquationEditor::preview()
 {
     m_model.setKeepHeader(false);
     m_model.setKeepHHeader(false);
@@ -321,5 +321,5 @@ void KXEquationEditorTest::preview()
     QCOMPARE(shown, QStringList({"r1:-9999", "r2:-9999", "r3:-9999"}));
 }
 
-QTEST_MAIN(KXEquationEditorTest)
-#include "tst_KXEquationEditor.moc"
+QTEST_MAIN(TestEquationEditor)
+#include "tst_equationeditor.moc"
