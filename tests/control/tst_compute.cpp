@@ -54,7 +54,7 @@ public:
 using Setup = QStringList;
 using Engine = KXEquationComputation::Engine;
 
-// Index 4, when present, keeps the input's headers from that dataset.
+// Index 4, when present, keeps the input's headers from that dataset; index 5 keeps only "rows" or "columns".
 void configure(KXEquationCtrl& controller, const Setup& setup)
 {
     KXEquationModel* model = controller.model();
@@ -68,6 +68,8 @@ void configure(KXEquationCtrl& controller, const Setup& setup)
     model->setColName(setup.value(3));
     model->setKeepHeader(setup.size() > 4);
     model->setDataModelForHeader(setup.value(4));
+    model->setKeepVHeader(setup.value(5) != QLatin1String("columns"));
+    model->setKeepHHeader(setup.value(5) != QLatin1String("rows"));
 }
 
 QStringList headers(const KXDataModelGeneric& table, Qt::Orientation orientation)
@@ -146,7 +148,13 @@ void TestCompute::cases()
     QTest::newRow("names-without-header-dataset") << Setup{"i", "1 2 1 1", "i*10", "", ""} << false
                                                   << QVariantList{1.0, 2.0} << QStringList{"10", "20"}
                                                   << QStringList{""} << none;
+    QTest::newRow("kept-columns-only-from-column-2") << Setup{"i+j", "1 2 2 3", "", "", "Input1", "columns"} << false
+                                                    << QVariantList{3.0, 4.0, 4.0, 5.0} << QStringList{"", ""}
+                                                    << QStringList{"C1", ""} << none;
     // Headers, constant formula: sections by output index
+    QTest::newRow("constant-rows-only") << Setup{"7", "1 2 1 2", "", "", "Input1", "rows"} << false
+                                        << QVariantList{7.0, 7.0, 7.0, 7.0} << QStringList{"R0", "R1"}
+                                        << QStringList{"", ""} << none;
     QTest::newRow("constant-from-row-2") << Setup{"7", "2 3 2 2", "", "", "Input1"} << false
                                          << QVariantList{7.0, 7.0} << QStringList{"R0", "R1"} << QStringList{"C0"}
                                          << none;

@@ -262,6 +262,7 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
     // Arithmetic
     QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0) << false;
+    QTest::newRow("minus-after-parenthesis") << "(5)-2" << QVariant(3.0) << false;
     QTest::newRow("text-times") << "\"3\"*2" << QVariant(6.0) << false;
     QTest::newRow("divide-by-zero") << "1/0" << QVariant(inf) << false;
     QTest::newRow("minus-zero-by-zero") << "0/0" << QVariant(notANumber) << false;

@@ -72,7 +72,8 @@ void TestEquationModel::decode_data()
     QTest::addColumn<QString>("rowName");
     QTest::addColumn<bool>("keepHHeader");
     const QString flags = "<KeepHHeader>0</KeepHHeader><KeepVHeader>1</KeepVHeader>";
-    // The model starts with the formula "data", the row name "old" and every flag set.
+    // The model starts with the formula and column name "data", the row name "old" and every flag set;
+    // a read model has its old dataset names renamed, the column name included.
     QTest::newRow("missing-keep-header")
         << "<EquationModel><Version>1.0</Version><Formula>data+1</Formula>" + flags + "<RowName>new</RowName>"
                "</EquationModel>"
@@ -87,8 +88,8 @@ void TestEquationModel::decode_data()
     QTest::newRow("no-element") << "<Other><Version>1.0</Version></Other>" << false << "data" << "old" << true;
     QTest::newRow("nested-element")
         << "<Root><Inner><EquationModel><Version>1.0</Version><Formula>data3</Formula>" + flags
-               + "<KeepHeader>1</KeepHeader><RowName>x</RowName></EquationModel></Inner></Root>"
-        << true << "Input3" << "x" << false;
+               + "<KeepHeader>1</KeepHeader><RowName>data2</RowName><ColName>data</ColName></EquationModel></Inner></Root>"
+        << true << "Input3" << "Input2" << false;
 }
 
 void TestEquationModel::decode()
@@ -104,7 +105,9 @@ void TestEquationModel::decode()
     KXEquationModel model;
     model.setFormula(QStringLiteral("data"));
     model.setRowName(QStringLiteral("old"));
+    model.setColName(QStringLiteral("data"));
     QCOMPARE(model.decode(element), result);
+    QCOMPARE(model.colName(), QString(result ? "Input1" : "data"));
     QCOMPARE(model.getFormula(), formula);
     QCOMPARE(model.rowName(), rowName);
     QCOMPARE(model.keepHHeader(), keepHHeader);

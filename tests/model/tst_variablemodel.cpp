@@ -2,6 +2,7 @@
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
 
+#include <QDomDocument>
 #include <QtTest>
 
 namespace {
@@ -28,6 +29,7 @@ private slots:
     void headers_data();
     void headers();
     void listingNames();
+    void decodeOtherVersion();
 
 private:
     // A 3 x 2 table under Input1 with a text, an empty text, an invalid cell and a missing header; Input2 has no table.
@@ -156,6 +158,11 @@ void TestVariableModel::aliases()
     plain.addVariable(QStringLiteral("Input2"), second.get(), QStringLiteral("a.b"));
     QCOMPARE(plain.getVariableModelList().size(), 2);
     QVERIFY(!plain.variableModelExist(QStringLiteral("a.b")));
+    // Aliases recorded while on are not used once it is off.
+    model.addVariable(QStringLiteral("Input3"), m_table.get(), QStringLiteral("c.d"));
+    model.setAliasEnabled(false);
+    model.addVariable(QStringLiteral("Input4"), second.get(), QStringLiteral("c.d"));
+    QCOMPARE(model.getVariableModelList().size(), 2);
 }
 
 void TestVariableModel::removalAndRename()
@@ -266,4 +273,16 @@ void TestVariableModel::listingNames()
 }
 
 QTEST_GUILESS_MAIN(TestVariableModel)
+// Another version is not an error, and nothing of it is read.
+void TestVariableModel::decodeOtherVersion()
+{
+    QDomDocument document;
+    QVERIFY(document.setContent(QStringLiteral("<EquationVariableModel><Version>2.0</Version><Variables><Name>x</Name>"
+                                               "<Value>2</Value></Variables></EquationVariableModel>")));
+    QDomElement element = document.documentElement();
+    KXEquationVariableModel model;
+    QVERIFY(model.decode(element));
+    QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
+}
+
 #include "tst_variablemodel.moc"
