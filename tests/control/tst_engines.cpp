@@ -101,7 +101,7 @@ QStringList formulasOfTestTables()
 const char* const CELL_FORMULAS[] = {
     "2*i+j", "i/j", "j/(i-2)", "-i%3", "i%j", "i^j", "(i-2)^0.5", "sqrt(i)*sin(j)+1", "cos(i*j)", "tan(45*j)",
     "asin(j/4)", "log(j)", "ln(j-1)", "exp(-i)", "abs(1-i)", "floor(-i/3)", "ceil(i/3)", "round(i/2)",
-    "i<j", "i>=j", "i=j", "i!=j", "Input1(i,j)", "Input1(i,j)*2", "Input1(i,j)+\"!\"", "Input1(i+3,j)",
+    "i<j", "i>=j", "i=j", "i!=j", "NO_VALUE<j", "i<=NO_VALUE", "Input1(i,j)", "Input1(i,j)*2", "Input1(i,j)+\"!\"", "Input1(i+3,j)",
     "Input1(i,j)-NO_VALUE", "NO_VALUE*i", "if(i>j;i;j)", "if(Input1(i,j)>10;\"big\";Input1(i,j))",
     "sum(k,1,10,k*i)", "prod(k,1,j,k)", "average(k,i,j,k)", "min(k,1,4,Input1(k,j))", "max(k,j,3,k*i)",
     "var(k,1,i,k*j)", "stdDev(k,1,j,Input1(k,1))", "sum(k,i,j,k)", "\"r\"+i+j", "x*i", "PI*j", "rand(i,j)",
