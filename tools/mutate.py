@@ -98,6 +98,20 @@ def try_fault(fault, build_dir, jobs, log):
         file.write_text(text, encoding="utf-8")
 
 
+def print_table(outcomes):
+    print(f"\n{'folder':22} {'killed':>7} {'survived':>9} {'no build':>9} {'killed %':>9}")
+    totals = collections.Counter()
+    for folder in sorted(outcomes):
+        counts = outcomes[folder]
+        totals.update(counts)
+        built = counts["killed"] + counts["survived"]
+        share = f"{100.0 * counts['killed'] / built:.0f}" if built else "-"
+        print(f"{folder:22} {counts['killed']:7} {counts['survived']:9} {counts['did-not-build']:9} {share:>9}")
+    built = totals["killed"] + totals["survived"]
+    share = f"{100.0 * totals['killed'] / built:.0f}" if built else "-"
+    print(f"{'all':22} {totals['killed']:7} {totals['survived']:9} {totals['did-not-build']:9} {share:>9}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--faults", default=str(ROOT / "tools" / "mutations.txt"))
@@ -109,6 +123,7 @@ def main():
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip the unmutated suite run (when it was just seen green)")
     parser.add_argument("--resume", help="a saved output of an interrupted run: its outcomes are kept, the rest run")
+    parser.add_argument("--summary", action="store_true", help="with --resume: print the saved run's table, run nothing")
     arguments = parser.parse_args()
     earlier = {}
     if arguments.resume:
@@ -116,6 +131,14 @@ def main():
             seen = re.match(r"\[\d+/\d+\] (\S+)\s+#(\d+) ", line)
             if seen:
                 earlier[int(seen.group(2))] = seen.group(1)
+    if arguments.summary:
+        faults = [fault for fault in read_faults(pathlib.Path(arguments.faults), arguments.only) if fault.number in earlier]
+        outcomes = collections.defaultdict(collections.Counter)
+        for fault in faults:
+            outcomes[fault.folder()][earlier[fault.number]] += 1
+        print_table(outcomes)
+        print(f"({len(faults)} faults of a saved run)")
+        return 0
 
     faults = read_faults(pathlib.Path(arguments.faults), arguments.only)
     build_dir = pathlib.Path(arguments.build)
@@ -144,17 +167,7 @@ def main():
         print("\ninterrupted: the table counts the faults tried so far; --resume with this output goes on")
     build(build_dir, arguments.jobs, log)  # leave the build matching the restored sources
 
-    print(f"\n{'folder':22} {'killed':>7} {'survived':>9} {'no build':>9} {'killed %':>9}")
-    totals = collections.Counter()
-    for folder in sorted(outcomes):
-        counts = outcomes[folder]
-        totals.update(counts)
-        built = counts["killed"] + counts["survived"]
-        share = f"{100.0 * counts['killed'] / built:.0f}" if built else "-"
-        print(f"{folder:22} {counts['killed']:7} {counts['survived']:9} {counts['did-not-build']:9} {share:>9}")
-    built = totals["killed"] + totals["survived"]
-    share = f"{100.0 * totals['killed'] / built:.0f}" if built else "-"
-    print(f"{'all':22} {totals['killed']:7} {totals['survived']:9} {totals['did-not-build']:9} {share:>9}")
+    print_table(outcomes)
     print(f"({len(faults)} faults in {time.monotonic() - started:.0f} s)")
     for outcome, fault in survivors:
         print(f"{outcome}: {fault.label()}")
