@@ -44,6 +44,8 @@ void TestCsv::roundTrip_data()
     QTest::newRow("double-subnormal") << QVariant(5e-324) << QByteArray("5e-324") << QVariant(5e-324);
     QTest::newRow("nan") << QVariant(nan) << QByteArray("nan") << QVariant(nan);
     QTest::newRow("inf") << QVariant(inf) << QByteArray("inf") << QVariant(inf);
+    QTest::newRow("minus-inf") << QVariant(-inf) << QByteArray("-inf") << QVariant(-inf);
+    QTest::newRow("zero") << QVariant(0.0) << QByteArray("0") << QVariant(0.0);
     QTest::newRow("minus-zero") << QVariant(-0.0) << QByteArray("-0") << QVariant(-0.0);
     QTest::newRow("int") << QVariant(42) << QByteArray("42") << QVariant(42.0);
     QTest::newRow("float-widened") << QVariant(0.1f) << QByteArray("0.10000000149011612") << QVariant(double(0.1f));
