@@ -142,6 +142,7 @@ void TestCli::usage_data()
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
+    QTest::newRow("constant-without-name") << QStringList{"eval", "--const", "=1", "1"} << 64 << "NAME=VALUE";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
     QTest::newRow("missing-value") << QStringList{"eval", "1", "--lang"} << 64 << "";
     QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
