@@ -5,20 +5,18 @@
 #include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 #include "ReadErrorDisplay.h"
 
 #include <memory>
 
 namespace {
-const double NO_VALUE = KXNoValue;
-
 struct EvalOptions {
     QList<QPair<QString, double>> constants;
     QList<QPair<QString, QString>> datasets;
     bool hasCell = false;
-    double row = NO_VALUE;
-    double column = NO_VALUE;
+    double row = KXNoValue;
+    double column = KXNoValue;
     bool describe = false;
     QString formula;
 };

@@ -3,7 +3,7 @@
 #include "KXEquationCompiler.h"
 #include "KXEquationDataCommand.h"
 #include "KXEquationVariableModel.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 
 #include <QCoreApplication>
 
@@ -14,8 +14,6 @@
 using namespace KXEquationProgram;
 
 namespace {
-const double NO_VALUE = KXNoValue;
-
 bool numeric(Kind kind)
 {
     return kind == Kind::Double || kind == Kind::Bool;
@@ -452,7 +450,7 @@ private:
         case Op::Val: {
             const BlockSlot& slot = m_blockSlots[in.index];
             if (!slot.present) {
-                fill(out, NO_VALUE, in.op == Op::Slot);
+                fill(out, KXNoValue, in.op == Op::Slot);
                 return;
             }
             if (!slot.perColumn) {
@@ -474,7 +472,7 @@ private:
             const int n = childLanes(in, count, out);
             const Lanes& x = m_lanes[in.a];
             for (int lane = 0; lane < n; ++lane) {
-                out.bad[lane] = x.bad[lane] || x.value[lane] == NO_VALUE;
+                out.bad[lane] = x.bad[lane] || x.value[lane] == KXNoValue;
                 out.value[lane] = out.bad[lane] ? 0.0 : in.function(x.value[lane]);
             }
             return;
@@ -519,7 +517,7 @@ private:
         for (int lane = 0; lane < count; ++lane) {
             const double a = x.value[lane];
             const double b = y.value[lane];
-            out.bad[lane] = x.bad[lane] | y.bad[lane] | (a == NO_VALUE) | (b == NO_VALUE);
+            out.bad[lane] = x.bad[lane] | y.bad[lane] | (a == KXNoValue) | (b == KXNoValue);
             out.value[lane] = function(a, b);
         }
     }
@@ -537,7 +535,7 @@ private:
 
     void operationLanes(const Instruction& in, const Lanes& x, const Lanes& y, Lanes& out, int count)
     {
-        const auto marked = [](double a, double b) { return a != NO_VALUE && b != NO_VALUE; };
+        const auto marked = [](double a, double b) { return a != KXNoValue && b != KXNoValue; };
         switch (in.fast) {
         case Fast::Add:
             return arithmeticLanes(x, y, out, count, [](double a, double b) { return a + b; });
@@ -571,7 +569,7 @@ private:
     static void accumulateLanes(const Lanes& x, Lanes& out, int count, Function combine)
     {
         for (int lane = 0; lane < count; ++lane) {
-            out.bad[lane] = out.bad[lane] | x.bad[lane] | (x.value[lane] == NO_VALUE);
+            out.bad[lane] = out.bad[lane] | x.bad[lane] | (x.value[lane] == KXNoValue);
             out.value[lane] = combine(out.value[lane], x.value[lane]);
         }
     }
@@ -602,20 +600,27 @@ private:
         const KXEquationCalculationCommand::Traits& row = *in.range;
         BlockSlot& loop = m_blockSlots[in.index];
         Lanes& x = m_lanes[in.c];
+        // The body's lanes for the loop value k, and how many lanes differ; false once cancelled.
+        const auto bodyAt = [&](qint64 k, int& n) {
+            if (cancelled()) {
+                fill(out, 0.0, true);
+                return false;
+            }
+            loop = {double(k), true, false};
+            lanes(in.c, count);
+            n = out.uniform && x.uniform ? 1 : count;
+            if (n > 1) {
+                spread(out, count);
+                spread(x, count);
+            }
+            return true;
+        };
         if (row.form == Form::Accumulate) {
             fill(out, row.initial, false);
             for (qint64 k = start; k <= end; ++k) {
-                if (cancelled()) {
-                    fill(out, 0.0, true);
+                int n = 0;
+                if (!bodyAt(k, n))
                     return;
-                }
-                loop = {double(k), true, false};
-                lanes(in.c, count);
-                const int n = out.uniform && x.uniform ? 1 : count;
-                if (n > 1) {
-                    spread(out, count);
-                    spread(x, count);
-                }
                 if (row.combine == KXEquationCalculationCommand::addStep)
                     accumulateLanes(x, out, n, [](double acc, double y) { return acc + y; });
                 else if (row.combine == KXEquationCalculationCommand::multiplyStep)
@@ -637,20 +642,12 @@ private:
             std::copy(x.value, x.value + first, out.value);
             std::copy(x.bad, x.bad + first, out.bad);
             for (qint64 k = qint64(start) + 1; k <= end; ++k) {
-                if (cancelled()) {
-                    fill(out, 0.0, true);
+                int n = 0;
+                if (!bodyAt(k, n))
                     return;
-                }
-                loop = {double(k), true, false};
-                lanes(in.c, count);
-                const int n = out.uniform && x.uniform ? 1 : count;
-                if (n > 1) {
-                    spread(out, count);
-                    spread(x, count);
-                }
                 for (int lane = 0; lane < n; ++lane) {
                     out.bad[lane] = out.bad[lane] || x.bad[lane];
-                    if (x.value[lane] != NO_VALUE && row.replaces(x.value[lane], out.value[lane]))
+                    if (x.value[lane] != KXNoValue && row.replaces(x.value[lane], out.value[lane]))
                         out.value[lane] = x.value[lane];
                 }
             }
@@ -693,13 +690,13 @@ private:
         }
         case Op::Val: {
             const Slot& slot = m_slots[in.index];
-            return slot.present ? slot.value : NO_VALUE;
+            return slot.present ? slot.value : KXNoValue;
         }
         case Op::Operator:
             return operation(in);
         case Op::Math: {
             const double x = number(in.a);
-            if (m_bail || x == NO_VALUE)
+            if (m_bail || x == KXNoValue)
                 return giveUp();
             return in.function(x);
         }
@@ -752,23 +749,23 @@ private:
             return 0.0;
         switch (in.fast) {
         case Fast::Add:
-            return x == NO_VALUE || y == NO_VALUE ? giveUp() : x + y;
+            return x == KXNoValue || y == KXNoValue ? giveUp() : x + y;
         case Fast::Subtract:
-            return x == NO_VALUE || y == NO_VALUE ? giveUp() : x - y;
+            return x == KXNoValue || y == KXNoValue ? giveUp() : x - y;
         case Fast::Multiply:
-            return x == NO_VALUE || y == NO_VALUE ? giveUp() : x * y;
+            return x == KXNoValue || y == KXNoValue ? giveUp() : x * y;
         case Fast::Divide:
-            return x == NO_VALUE || y == NO_VALUE ? giveUp() : x / y;
+            return x == KXNoValue || y == KXNoValue ? giveUp() : x / y;
         case Fast::Power:
-            return x == NO_VALUE || y == NO_VALUE ? giveUp() : in.binary(x, y);
+            return x == KXNoValue || y == KXNoValue ? giveUp() : in.binary(x, y);
         case Fast::Greater:
-            return x != NO_VALUE && y != NO_VALUE && x > y ? 1.0 : 0.0;
+            return x != KXNoValue && y != KXNoValue && x > y ? 1.0 : 0.0;
         case Fast::Less:
-            return x != NO_VALUE && y != NO_VALUE && x < y ? 1.0 : 0.0;
+            return x != KXNoValue && y != KXNoValue && x < y ? 1.0 : 0.0;
         case Fast::GreaterEqual:
-            return x != NO_VALUE && y != NO_VALUE && x >= y ? 1.0 : 0.0;
+            return x != KXNoValue && y != KXNoValue && x >= y ? 1.0 : 0.0;
         case Fast::LessEqual:
-            return x != NO_VALUE && y != NO_VALUE && x <= y ? 1.0 : 0.0;
+            return x != KXNoValue && y != KXNoValue && x <= y ? 1.0 : 0.0;
         case Fast::And:
             return x != 0.0 && y != 0.0 ? 1.0 : 0.0;
         case Fast::Or:
@@ -804,7 +801,7 @@ private:
                     return giveUp();
                 loop = {double(k), true};
                 const double x = number(in.c);
-                if (m_bail || x == NO_VALUE)
+                if (m_bail || x == KXNoValue)
                     return giveUp();
                 acc = row.combine(acc, x);
             }
@@ -821,7 +818,7 @@ private:
                 const double x = number(in.c);
                 if (m_bail)
                     return 0.0;
-                if (x != NO_VALUE && row.replaces(x, extreme))
+                if (x != KXNoValue && row.replaces(x, extreme))
                     extreme = x;
             }
             result = extreme;
@@ -859,7 +856,7 @@ private:
         }
         case Op::Val: {
             const Slot& slot = m_slots[in.index];
-            return QVariant(slot.present ? slot.value : NO_VALUE);
+            return QVariant(slot.present ? slot.value : KXNoValue);
         }
         case Op::Operator: {
             const QVariant a = value(in.a);

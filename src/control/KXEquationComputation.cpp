@@ -9,7 +9,7 @@
 #include "KXEquationParallelData.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 #include "KXSystemMemory.h"
 
 #include <QCoreApplication>
@@ -26,7 +26,6 @@
 #include <vector>
 
 namespace {
-const double NO_VALUE = KXNoValue;
 // The reference writes its results and releases its tasks whenever the task counter passes a
 // multiple of this.
 const qint64 BATCH = 5000;
@@ -207,8 +206,8 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
         CellConstants(KXEquationVariableModel* variables, const std::atomic<bool>* cancel)
             : variables(variables), previousCancel(variables->cancelFlag())
         {
-            variables->addVariable(QStringLiteral("i"), NO_VALUE);
-            variables->addVariable(QStringLiteral("j"), NO_VALUE);
+            variables->addVariable(QStringLiteral("i"), KXNoValue);
+            variables->addVariable(QStringLiteral("j"), KXNoValue);
             variables->setCancelFlag(cancel);
         }
         ~CellConstants()

@@ -3,20 +3,18 @@
 #include "KXEquationCompiler.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 
 #include <QCoreApplication>
 
 #include <cmath>
 
 namespace {
-const double NO_VALUE = KXNoValue;
-
 using Form = KXEquationCalculationCommand::Form;
 
 QVariant noValue()
 {
-    return QVariant(int(NO_VALUE));
+    return QVariant(int(KXNoValue));
 }
 
 // The numbers among the values; the others are skipped but still count in averages.
@@ -158,7 +156,7 @@ KXEquationCalculationCommand::KXEquationCalculationCommand(KXEquationVariableMod
     : KXEquationCommand(variableModel), m_variableName(variableName)
 {
     // Known before the texts are read, so that they may name the loop variable.
-    m_variableModel->addVariable(m_variableName, NO_VALUE);
+    m_variableModel->addVariable(m_variableName, KXNoValue);
     try {
         m_start = interpret(start);
         m_end = interpret(end);
@@ -182,7 +180,7 @@ KXEquationCalculationCommand::~KXEquationCalculationCommand()
 void KXEquationCalculationCommand::setVariableName(const QString& name)
 {
     m_variableName = name;
-    m_variableModel->addVariable(m_variableName, NO_VALUE);
+    m_variableModel->addVariable(m_variableName, KXNoValue);
 }
 
 void KXEquationCalculationCommand::setExpression(const QString& expression)
@@ -357,7 +355,7 @@ QVariant KXEquationCalculationCommand::accumulate(qint64 start, qint64 end, Body
         QVariant failure;
         if (!valueAt(body, k, x, failure))
             return failure;
-        if (x == NO_VALUE)
+        if (x == KXNoValue)
             return noValue();
         acc = row.combine(acc, x);
     }
@@ -379,7 +377,7 @@ QVariant KXEquationCalculationCommand::extreme(qint64 start, qint64 end, Body& b
     for (qint64 k = start + 1; k <= end; ++k) {
         if (!valueAt(body, k, x, failure))
             return failure;
-        if (x != NO_VALUE && row.replaces(x, extreme))
+        if (x != KXNoValue && row.replaces(x, extreme))
             extreme = x;
     }
     return QVariant(extreme);

@@ -82,14 +82,6 @@ private:
     std::unique_ptr<KXEquationCommand> m_expression;
 };
 
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationSumCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationProdCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationAverageCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationMinCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationMaxCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationStdDevCommand, KXEquationCalculationCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationVarCommand, KXEquationCalculationCommand)
-
 /// An aggregate over the values of a list, normally a data selection: sum([A|1:C|5]).
 class KXEQUATION_EXPORT KXEquationCalculationSelectionCommand : public KXEquationCommand
 {
@@ -119,10 +111,19 @@ private:
     std::unique_ptr<KXEquationCommand> m_selection;
 };
 
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationSumSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationProdSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationAverageSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationMinSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationMaxSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationStdDevSelectionCommand, KXEquationCalculationSelectionCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationCalculationVarSelectionCommand, KXEquationCalculationSelectionCommand)
+// Every aggregate, in its ranged form and its selection form: declared here and registered with
+// the reader under the keyword of the ranged form's row, so a new aggregate is a line here and its rows.
+#define KXEQUATION_AGGREGATES(X) \
+    X(KXEquationCalculationSumCommand, KXEquationCalculationSumSelectionCommand) \
+    X(KXEquationCalculationProdCommand, KXEquationCalculationProdSelectionCommand) \
+    X(KXEquationCalculationAverageCommand, KXEquationCalculationAverageSelectionCommand) \
+    X(KXEquationCalculationMinCommand, KXEquationCalculationMinSelectionCommand) \
+    X(KXEquationCalculationMaxCommand, KXEquationCalculationMaxSelectionCommand) \
+    X(KXEquationCalculationStdDevCommand, KXEquationCalculationStdDevSelectionCommand) \
+    X(KXEquationCalculationVarCommand, KXEquationCalculationVarSelectionCommand)
+
+#define KXEQUATION_AGGREGATE_MEMBERS(Ranged, Selection)            \
+    KXEQUATION_FAMILY_MEMBER(Ranged, KXEquationCalculationCommand) \
+    KXEQUATION_FAMILY_MEMBER(Selection, KXEquationCalculationSelectionCommand)
+KXEQUATION_AGGREGATES(KXEQUATION_AGGREGATE_MEMBERS)
+#undef KXEQUATION_AGGREGATE_MEMBERS

@@ -1,6 +1,7 @@
 #include "KXEquationDataSelectionCommand.h"
 
 #include "KXEquationCompiler.h"
+#include "KXEquationFacts.h"
 #include "KXEquationVariableModel.h"
 
 #include <QAbstractItemModel>
@@ -8,9 +9,6 @@
 #include <QRegExp>
 
 namespace {
-const char SELECTION_PATTERN[] = "\\[([^\\]]*)\\|([^\\]]*):([^\\]]*)\\|([^\\]]*)\\]";
-const int VALUE_ROLE = 34;
-
 // The last header equal to a text wins; an unmatched text keeps section 0.
 void findSections(const QAbstractItemModel& model, Qt::Orientation orientation, int count, const QString& startText,
                   const QString& endText, int& start, int& end)
@@ -45,7 +43,7 @@ QVariant KXEquationDataSelectionCommand::evaluate() const
     if (!model)
         return error(message);
 
-    QRegExp pattern{QLatin1String(SELECTION_PATTERN)};
+    QRegExp pattern{QLatin1String(KXEquationSelectionPattern)};
     pattern.indexIn(m_selection, 0);
     const int rows = model->rowCount(QModelIndex());
     const int columns = model->columnCount(QModelIndex());
@@ -56,7 +54,7 @@ QVariant KXEquationDataSelectionCommand::evaluate() const
     QVariantList values;
     for (int row = startRow; row <= endRow; ++row) {
         for (int column = startColumn; column <= endColumn; ++column)
-            values.append(model->data(model->index(row, column), VALUE_ROLE));
+            values.append(model->data(model->index(row, column), KXValueRole));
     }
     if (values.size() == 1)
         return values.first();

@@ -2,6 +2,7 @@
 
 #include "KXEquationCommand.h"
 #include "KXEquationDataSelectionCommand.h"
+#include "KXEquationFacts.h"
 #include "KXEquationOperatorCommand.h"
 #include "KXEquationReadParts.h"
 #include "KXEquationVariableModel.h"
@@ -14,7 +15,6 @@
 #include <algorithm>
 
 namespace {
-const char SELECTION_PATTERN[] = "\\[([^\\]]*)\\|([^\\]]*):([^\\]]*)\\|([^\\]]*)\\]";
 
 // Nesting depth of interpret on this thread: node constructors call interpret again, so a deep
 // formula would otherwise exhaust the stack.
@@ -158,7 +158,7 @@ KXEquationCommand* KXEquationInterpreter::interpretSelectionRange(const QString&
         return new KXEquationDataSelectionCommand(m_variableModel, text);
     if (!text.startsWith(QLatin1Char('[')) || !text.endsWith(QLatin1Char(']')))
         return nullptr;
-    QRegExp pattern{QLatin1String(SELECTION_PATTERN)};
+    QRegExp pattern{QLatin1String(KXEquationSelectionPattern)};
     pattern.indexIn(text, 0);
     if (pattern.cap(0) == text && pattern.captureCount() == 4)
         return new KXEquationDataSelectionCommand(m_variableModel, text);
@@ -236,59 +236,52 @@ KXEquationCommand* KXEquationInterpreter::interpret1TokenOperator(const QString&
         [&] { return QVector<KXEquationReadParts::Part>{{0, position}, {position + 1, text.length() - position - 1}}; });
 }
 
+namespace {
+using OperatorRow = KXEquationOperatorCommand::Traits;
+
+bool writtenAt(const QString& text, int k, const char* symbol)
+{
+    for (int n = 0; symbol[n] != 0; ++n) {
+        if (k + n >= text.length() || text.at(k + n).unicode() != ushort(symbol[n]))
+            return false;
+    }
+    return true;
+}
+
+// A minus that opens an operand is the sign of a number or a constant.
+bool isSign(const OperatorRow& row)
+{
+    return qstrcmp(row.symbol, "-") == 0;
+}
+}
+
+// The split point: the right-most operator of the lowest level outside groups and texts; a longer
+// operator at the same place ("<=") replaces the shorter one taken just before it ("=").
 void KXEquationInterpreter::evaluatePriority(const QString& text, int& position, int& operatorLength)
 {
-    int level = 5;
+    int level = KXEquationOperatorCommand::LevelCount;
     int depth = 0;
     bool inText = false;
-    const int length = text.length();
-    const QChar* chars = text.constData();
-    auto at = [chars, length](int k) { return k < length ? chars[k].unicode() : ushort(0); };
-    for (int k = length - 1; k >= 0; --k) {
-        const ushort c0 = at(k);
-        const ushort c1 = at(k + 1);
-        const bool free = depth == 0 && !inText;
-        if (c0 == 'A' && c1 == 'N' && at(k + 2) == 'D' && free && level > 0) {
-            position = k;
-            operatorLength = 3;
-            level = 0;
-            continue;
-        }
-        if (c1 == '=' && (c0 == '<' || c0 == '>' || c0 == '!') && free && level > 1) {
-            position = k;
-            operatorLength = 2;
-            level = 1;
-            continue;
-        }
-        if (c0 == 'O' && c1 == 'R' && free && level > 0) {
-            position = k;
-            operatorLength = 2;
-            level = 0;
-            continue;
-        }
-        const QChar c = chars[k];
-        if (!inText && c == QLatin1Char('(')) {
-            ++depth;
-        } else if (!inText && c == QLatin1Char(')')) {
-            --depth;
-        } else if (c == QLatin1Char('"')) {
-            inText = !inText;
-        } else if (depth == 0 && !inText) {
-            int newLevel = -1;
-            if (c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('='))
-                newLevel = level > 2 ? 2 : -1;
-            else if (c == QLatin1Char('+'))
-                newLevel = level > 3 ? 3 : -1;
-            else if (c == QLatin1Char('-'))
-                newLevel = level > 3 && k != 0 ? 3 : -1;
-            else if (c == QLatin1Char('*') || c == QLatin1Char('%') || c == QLatin1Char('/') || c == QLatin1Char('^'))
-                newLevel = level > 4 ? 4 : -1;
-            if (newLevel >= 0) {
-                level = newLevel;
+    for (int k = text.length() - 1; k >= 0; --k) {
+        if (depth == 0 && !inText) {
+            const auto& rows = KXEquationOperatorCommand::longestFirst();
+            const auto found = std::find_if(rows.begin(), rows.end(), [&](const OperatorRow* row) {
+                return row->level < level && writtenAt(text, k, row->symbol) && !(k == 0 && isSign(*row));
+            });
+            if (found != rows.end()) {
+                level = (*found)->level;
                 position = k;
-                operatorLength = 1;
+                operatorLength = int(qstrlen((*found)->symbol));
+                continue;
             }
         }
+        const QChar c = text.at(k);
+        if (!inText && c == QLatin1Char('('))
+            ++depth;
+        else if (!inText && c == QLatin1Char(')'))
+            --depth;
+        else if (c == QLatin1Char('"'))
+            inText = !inText;
     }
 }
 
@@ -297,7 +290,7 @@ void KXEquationInterpreter::evaluatePriority(const QString& text, int& position,
 int KXEquationInterpreter::minimumDepth(const QString& text)
 {
     struct Segment {
-        int counts[5] = {0, 0, 0, 0, 0};
+        int counts[KXEquationOperatorCommand::LevelCount] = {};
         int weakestCount() const
         {
             for (int count : counts) {
@@ -313,71 +306,48 @@ int KXEquationInterpreter::minimumDepth(const QString& text)
         deepest = qMax(deepest, groups.size() - 1 + groups.last().weakestCount());
         groups.last() = Segment();
     };
+    const auto& rows = KXEquationOperatorCommand::longestFirst();
     const int length = text.length();
     bool inText = false;
     for (int k = 0; k < length; ++k) {
         const ushort c = text.at(k).unicode();
-        const ushort next = k + 1 < length ? text.at(k + 1).unicode() : 0;
-        const ushort previous = k > 0 ? text.at(k - 1).unicode() : 0;
         if (c == '"') {
             inText = !inText;
             continue;
         }
         if (inText)
             continue;
-        int level = -1;
         switch (c) {
         case '[': {
             const int close = text.indexOf(QLatin1Char(']'), k);
             k = close < 0 ? length : close;
-            break;
+            continue;
         }
         case '(':
             groups.append(Segment());
-            break;
+            continue;
         case ')':
             closeSegment();
             if (groups.size() > 1)
                 groups.removeLast();
-            break;
+            continue;
         case ',':
         case ';':
             closeSegment();
-            break;
-        case 'A':
-            level = next == 'N' && k + 2 < length && text.at(k + 2) == QLatin1Char('D') ? 0 : -1;
-            break;
-        case 'O':
-            level = next == 'R' ? 0 : -1;
-            break;
-        case '<':
-        case '>':
-        case '!':
-            level = next == '=' ? 1 : (c == '!' ? -1 : 2);
-            if (level == 1)
-                ++k;
-            break;
-        case '=':
-            level = 2;
-            break;
-        case '+':
-            level = 3;
-            break;
-        case '-':
-            // A minus that opens an operand is a sign, not an operator.
-            level = QChar(previous).isLetterOrNumber() || previous == ')' || previous == '"' ? 3 : -1;
-            break;
-        case '*':
-        case '/':
-        case '%':
-        case '^':
-            level = 4;
-            break;
+            continue;
         default:
             break;
         }
-        if (level >= 0)
-            ++groups.last().counts[level];
+        const auto found = std::find_if(rows.begin(), rows.end(),
+                                        [&](const OperatorRow* row) { return writtenAt(text, k, row->symbol); });
+        if (found == rows.end())
+            continue;
+        const QChar previous = k > 0 ? text.at(k - 1) : QChar();
+        const bool sign = isSign(**found) && !previous.isLetterOrNumber() && previous != QLatin1Char(')')
+                          && previous != QLatin1Char('"');
+        if (!sign)
+            ++groups.last().counts[(*found)->level];
+        k += int(qstrlen((*found)->symbol)) - 1;
     }
     closeSegment();
     return deepest;

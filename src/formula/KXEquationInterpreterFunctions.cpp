@@ -25,47 +25,26 @@ KXEquationCommand* makeRanged(KXEquationVariableModel* model, const QString& var
 }
 
 struct MathFunction {
-    const char* name;
+    const KXEquationMathCommand::Traits& row;
     KXEquationCommand* (*create)(KXEquationVariableModel*, const QString&);
 };
 
 struct CalculationFunction {
-    const char* name;
+    const KXEquationCalculationCommand::Traits& ranged;
     KXEquationCommand* (*createRanged)(KXEquationVariableModel*, const QString&, const QString&, const QString&,
                                        const QString&);
     KXEquationCommand* (*createSelection)(KXEquationVariableModel*, const QString&);
 };
 
-// The function names, in the order in which they are tried.
-const MathFunction mathFunctions[] = {
-    {"sqrt", makeFromText<KXEquationMathSQRTCommand>},
-    {"sin", makeFromText<KXEquationMathSINCommand>},
-    {"asin", makeFromText<KXEquationMathASINCommand>},
-    {"cos", makeFromText<KXEquationMathCOSCommand>},
-    {"acos", makeFromText<KXEquationMathACOSCommand>},
-    {"tan", makeFromText<KXEquationMathTANCommand>},
-    {"atan", makeFromText<KXEquationMathATANCommand>},
-    {"log", makeFromText<KXEquationMathLOGCommand>},
-    {"ln", makeFromText<KXEquationMathLNCommand>},
-    {"abs", makeFromText<KXEquationMathABSCommand>},
-    {"floor", makeFromText<KXEquationMathFLOORCommand>},
-    {"ceil", makeFromText<KXEquationMathCEILCommand>},
-    {"exp", makeFromText<KXEquationMathEXPCommand>},
-    {"round", makeFromText<KXEquationMathROUNDCommand>},
-    {"sign", makeFromText<KXEquationMathSIGNCommand>},
-    {"val", makeFromText<KXEquationValCommand>},
-};
+// The keywords are read from the families' rows when a name is looked up.
+#define KXEQUATION_REGISTER_MATH(Name) {Name::familyTraits, makeFromText<Name>},
+const MathFunction mathFunctions[] = {KXEQUATION_MATH_FUNCTIONS(KXEQUATION_REGISTER_MATH)};
+#undef KXEQUATION_REGISTER_MATH
 
-const CalculationFunction calculationFunctions[] = {
-    {"sum", makeRanged<KXEquationCalculationSumCommand>, makeFromText<KXEquationCalculationSumSelectionCommand>},
-    {"prod", makeRanged<KXEquationCalculationProdCommand>, makeFromText<KXEquationCalculationProdSelectionCommand>},
-    {"average", makeRanged<KXEquationCalculationAverageCommand>,
-     makeFromText<KXEquationCalculationAverageSelectionCommand>},
-    {"min", makeRanged<KXEquationCalculationMinCommand>, makeFromText<KXEquationCalculationMinSelectionCommand>},
-    {"max", makeRanged<KXEquationCalculationMaxCommand>, makeFromText<KXEquationCalculationMaxSelectionCommand>},
-    {"stdDev", makeRanged<KXEquationCalculationStdDevCommand>, makeFromText<KXEquationCalculationStdDevSelectionCommand>},
-    {"var", makeRanged<KXEquationCalculationVarCommand>, makeFromText<KXEquationCalculationVarSelectionCommand>},
-};
+#define KXEQUATION_REGISTER_AGGREGATE(Ranged, Selection) \
+    {Ranged::familyTraits, makeRanged<Ranged>, makeFromText<Selection>},
+const CalculationFunction calculationFunctions[] = {KXEQUATION_AGGREGATES(KXEQUATION_REGISTER_AGGREGATE)};
+#undef KXEQUATION_REGISTER_AGGREGATE
 
 // The names of the functions read outside the two tables above.
 const char COL_NAME[] = "colName";
@@ -145,9 +124,12 @@ KXEquationCommand* KXEquationInterpreter::interpretFunctions(const QString& text
 KXEquationCommand* KXEquationInterpreter::interpretMathFunctions(const QString& name, const QString& arguments)
 {
     for (const MathFunction& function : mathFunctions) {
-        if (name == QLatin1String(function.name))
+        if (name == QLatin1String(function.row.keyword))
             return function.create(m_variableModel, arguments);
     }
+    // val belongs to no family; it is tried after the math functions.
+    if (name == QLatin1String("val"))
+        return new KXEquationValCommand(m_variableModel, arguments);
     return nullptr;
 }
 
@@ -156,7 +138,7 @@ KXEquationCommand* KXEquationInterpreter::interpretCalculationFunctions(const QS
                                                                         const QString& arguments)
 {
     for (const CalculationFunction& function : calculationFunctions) {
-        if (name != QLatin1String(function.name))
+        if (name != QLatin1String(function.ranged.keyword))
             continue;
         QString variable, start, end, expression;
         if (getParam(arguments, variable, start, end, expression)) {

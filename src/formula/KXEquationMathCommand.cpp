@@ -1,27 +1,24 @@
 #include "KXEquationMathCommand.h"
 
 #include "KXEquationCompiler.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 
 #include <QCoreApplication>
 
 #include <cmath>
 
 namespace {
-const double NO_VALUE = KXNoValue;
-const double PI = 3.141592653589793;
-
 using Result = KXEquationMathCommand::Result;
 
 double radians(double degrees)
 {
-    return degrees * PI / 180.0;
+    return degrees * KXEquationPi / 180.0;
 }
 
 // The inverse functions answer in degrees, like the direct ones read them: asin(sin(30)) is 30.
 double degrees(double radians)
 {
-    return radians * 180.0 / PI;
+    return radians * 180.0 / KXEquationPi;
 }
 }
 
@@ -110,8 +107,8 @@ QVariant KXEquationMathCommand::apply(const QVariant& value) const
     const double x = value.toDouble(&ok);
     if (!ok)
         return error(QCoreApplication::translate(row.className, row.english, row.french, -1));
-    if (x == NO_VALUE)
-        return QVariant(int(NO_VALUE));
+    if (x == KXNoValue)
+        return QVariant(int(KXNoValue));
     const double y = row.function(x);
     if (row.result == Result::Signed)
         return QVariant(int(y));

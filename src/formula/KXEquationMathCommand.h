@@ -44,18 +44,25 @@ private:
     std::unique_ptr<KXEquationCommand> m_argument;
 };
 
-KXEQUATION_FAMILY_MEMBER(KXEquationMathSQRTCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathSINCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathASINCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathCOSCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathACOSCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathTANCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathATANCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathLOGCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathLNCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathABSCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathFLOORCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathCEILCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathEXPCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathROUNDCommand, KXEquationMathCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationMathSIGNCommand, KXEquationMathCommand)
+// Every math function: declared here and registered with the reader under the keyword of its row
+// of the math table, so a new function is a line here and its row.
+#define KXEQUATION_MATH_FUNCTIONS(X) \
+    X(KXEquationMathSQRTCommand) \
+    X(KXEquationMathSINCommand) \
+    X(KXEquationMathASINCommand) \
+    X(KXEquationMathCOSCommand) \
+    X(KXEquationMathACOSCommand) \
+    X(KXEquationMathTANCommand) \
+    X(KXEquationMathATANCommand) \
+    X(KXEquationMathLOGCommand) \
+    X(KXEquationMathLNCommand) \
+    X(KXEquationMathABSCommand) \
+    X(KXEquationMathFLOORCommand) \
+    X(KXEquationMathCEILCommand) \
+    X(KXEquationMathEXPCommand) \
+    X(KXEquationMathROUNDCommand) \
+    X(KXEquationMathSIGNCommand)
+
+#define KXEQUATION_MATH_MEMBER(Name) KXEQUATION_FAMILY_MEMBER(Name, KXEquationMathCommand)
+KXEQUATION_MATH_FUNCTIONS(KXEQUATION_MATH_MEMBER)
+#undef KXEQUATION_MATH_MEMBER

@@ -1,14 +1,15 @@
 #include "KXEquationOperatorCommand.h"
 
 #include "KXEquationCompiler.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
-const double NO_VALUE = KXNoValue;
 const char NUMERIC_SUFFIX[] = " (expression must be numeric)";
 const char NUMERIC_SUFFIX_FR[] = " (l'expression doit être de type numérique)";
 const char BOOLEAN_SUFFIX[] = " (expression must be boolean)";
@@ -28,60 +29,60 @@ bool isText(const QVariant& value)
 
 QVariant noValue()
 {
-    return QVariant(int(NO_VALUE));
+    return QVariant(int(KXNoValue));
 }
 }
 
 // The operator table
 const KXEquationOperatorCommand::Traits KXEquationOperatorPlusCommand::familyTraits = {
-    "KXEquationOperatorPlusCommand", "+", "+", Rule::Addition, "", "", nullptr, nullptr, nullptr};
+    "KXEquationOperatorPlusCommand", "+", "+", 3, Rule::Addition, "", "", nullptr, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorMinusCommand::familyTraits = {
-    "KXEquationOperatorMinusCommand", "-", "-", Rule::Arithmetic,
+    "KXEquationOperatorMinusCommand", "-", "-", 3, Rule::Arithmetic,
     "Invalid syntax for '-':", "Expression invalide pour '-' : ",
     [](double x, double y) { return x - y; }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorMultiplyCommand::familyTraits = {
-    "KXEquationOperatorMultiplyCommand", "*", "*", Rule::Arithmetic,
+    "KXEquationOperatorMultiplyCommand", "*", "*", 4, Rule::Arithmetic,
     "Invalid syntax for '*':", "Expression invalide pour '*' : ",
     [](double x, double y) { return x * y; }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorDivideCommand::familyTraits = {
-    "KXEquationOperatorDivideCommand", "/", "/", Rule::Arithmetic,
+    "KXEquationOperatorDivideCommand", "/", "/", 4, Rule::Arithmetic,
     "Invalid syntax for '/':", "Expression invalide pour '/' : ",
     [](double x, double y) { return x / y; }, nullptr, nullptr};
 // The remainder is taken in single precision and stays a float.
 const KXEquationOperatorCommand::Traits KXEquationOperatorModuloCommand::familyTraits = {
-    "KXEquationOperatorModuloCommand", "%", "%", Rule::Remainder,
+    "KXEquationOperatorModuloCommand", "%", "%", 4, Rule::Remainder,
     "Invalid syntax for '%':", "Expression invalide pour '%' : ",
     [](double x, double y) { return double(std::fmod(float(x), float(y))); }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorPowerCommand::familyTraits = {
-    "KXEquationOperatorPowerCommand", "^", "^", Rule::Arithmetic,
+    "KXEquationOperatorPowerCommand", "^", "^", 4, Rule::Arithmetic,
     "Invalid syntax for '^':", "Expression invalide pour '^' : ",
     [](double x, double y) { return std::pow(x, y); }, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorSuperiorCommand::familyTraits = {
-    "KXEquationOperatorSuperiorCommand", ">", ">", Rule::Ordering,
+    "KXEquationOperatorSuperiorCommand", ">", ">", 2, Rule::Ordering,
     "Invalid condition for '>':", "Condition invalide pour '>' : ",
     nullptr, [](double x, double y) { return x > y; }, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorInferiorCommand::familyTraits = {
-    "KXEquationOperatorInferiorCommand", "<", "&lt;", Rule::Ordering,
+    "KXEquationOperatorInferiorCommand", "<", "&lt;", 2, Rule::Ordering,
     "Invalid condition for '&lt;' : ", "Condition invalide pour '&lt;' : ",
     nullptr, [](double x, double y) { return x < y; }, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorInferiorEqualCommand::familyTraits = {
-    "KXEquationOperatorInferiorEqualCommand", "<=", "<=", Rule::Ordering,
+    "KXEquationOperatorInferiorEqualCommand", "<=", "<=", 1, Rule::Ordering,
     "Invalid condition for '<=':", "Condition invalide pour '<=' : ",
     nullptr, [](double x, double y) { return x <= y; }, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorSuperiorEqualCommand::familyTraits = {
-    "KXEquationOperatorSuperiorEqualCommand", ">=", ">=", Rule::Ordering,
+    "KXEquationOperatorSuperiorEqualCommand", ">=", ">=", 1, Rule::Ordering,
     "Invalid condition for '>=':", "Condition invalide pour '>=' : ",
     nullptr, [](double x, double y) { return x >= y; }, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorEqualCommand::familyTraits = {
-    "KXEquationOperatorEqualCommand", "=", "=", Rule::Equality, "", "", nullptr, nullptr, nullptr};
+    "KXEquationOperatorEqualCommand", "=", "=", 2, Rule::Equality, "", "", nullptr, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorInequalCommand::familyTraits = {
-    "KXEquationOperatorInequalCommand", "!=", "!=", Rule::Equality, "", "", nullptr, nullptr, nullptr};
+    "KXEquationOperatorInequalCommand", "!=", "!=", 1, Rule::Equality, "", "", nullptr, nullptr, nullptr};
 const KXEquationOperatorCommand::Traits KXEquationOperatorANDCommand::familyTraits = {
-    "KXEquationOperatorANDCommand", "AND", "AND", Rule::Logical,
+    "KXEquationOperatorANDCommand", "AND", "AND", 0, Rule::Logical,
     "Invalid syntax for 'AND': ", "Expression invalide pour 'AND' : ",
     nullptr, nullptr, [](bool p, bool q) { return p && q; }};
 const KXEquationOperatorCommand::Traits KXEquationOperatorORCommand::familyTraits = {
-    "KXEquationOperatorORCommand", "OR", "OR", Rule::Logical,
+    "KXEquationOperatorORCommand", "OR", "OR", 0, Rule::Logical,
     "Invalid condition for 'OR':", "Condition invalide pour 'OR' : ",
     nullptr, nullptr, [](bool p, bool q) { return p || q; }};
 
@@ -92,37 +93,38 @@ KXEquationCommand* make(KXEquationVariableModel* model, const QString& left, con
     return new Node(model, left, right);
 }
 
-struct Factory {
-    const char* symbol;
+struct Member {
+    const KXEquationOperatorCommand::Traits& traits;
     KXEquationCommand* (*create)(KXEquationVariableModel*, const QString&, const QString&);
 };
 
-const Factory factories[] = {
-    {"+", make<KXEquationOperatorPlusCommand>},
-    {"-", make<KXEquationOperatorMinusCommand>},
-    {"*", make<KXEquationOperatorMultiplyCommand>},
-    {"/", make<KXEquationOperatorDivideCommand>},
-    {"%", make<KXEquationOperatorModuloCommand>},
-    {"^", make<KXEquationOperatorPowerCommand>},
-    {">", make<KXEquationOperatorSuperiorCommand>},
-    {"<", make<KXEquationOperatorInferiorCommand>},
-    {"=", make<KXEquationOperatorEqualCommand>},
-    {"<=", make<KXEquationOperatorInferiorEqualCommand>},
-    {">=", make<KXEquationOperatorSuperiorEqualCommand>},
-    {"!=", make<KXEquationOperatorInequalCommand>},
-    {"OR", make<KXEquationOperatorORCommand>},
-    {"AND", make<KXEquationOperatorANDCommand>},
-};
+#define KXEQUATION_REGISTER_OPERATOR(Name) {Name::familyTraits, make<Name>},
+const Member members[] = {KXEQUATION_OPERATORS(KXEQUATION_REGISTER_OPERATOR)};
+#undef KXEQUATION_REGISTER_OPERATOR
 }
 
 KXEquationCommand* KXEquationOperatorCommand::create(KXEquationVariableModel* variableModel, const QString& symbol,
                                                      const QString& left, const QString& right)
 {
-    for (const Factory& factory : factories) {
-        if (symbol == QLatin1String(factory.symbol))
-            return factory.create(variableModel, left, right);
+    for (const Member& member : members) {
+        if (symbol == QLatin1String(member.traits.symbol))
+            return member.create(variableModel, left, right);
     }
     return nullptr;
+}
+
+const std::vector<const KXEquationOperatorCommand::Traits*>& KXEquationOperatorCommand::longestFirst()
+{
+    static const std::vector<const Traits*> table = [] {
+        std::vector<const Traits*> rows;
+        for (const Member& member : members)
+            rows.push_back(&member.traits);
+        std::stable_sort(rows.begin(), rows.end(), [](const Traits* a, const Traits* b) {
+            return std::strlen(a->symbol) > std::strlen(b->symbol);
+        });
+        return rows;
+    }();
+    return table;
 }
 
 KXEquationOperatorCommand::KXEquationOperatorCommand(KXEquationVariableModel* variableModel, const QString& left,
@@ -206,13 +208,13 @@ QVariant KXEquationOperatorCommand::add(const QVariant& a, const QVariant& b) co
     if (isNumber(a) && isNumber(b)) {
         const double x = a.toDouble();
         const double y = b.toDouble();
-        if (x == NO_VALUE || y == NO_VALUE)
+        if (x == KXNoValue || y == KXNoValue)
             return noValue();
         return QVariant(x + y);
     }
     if (isNumber(a) && isText(b)) {
         const double x = a.toDouble();
-        if (x == NO_VALUE)
+        if (x == KXNoValue)
             return noValue();
         bool ok = false;
         const double y = b.toString().toDouble(&ok);
@@ -222,7 +224,7 @@ QVariant KXEquationOperatorCommand::add(const QVariant& a, const QVariant& b) co
     }
     if (isText(a) && isNumber(b)) {
         const double y = b.toDouble();
-        if (y == NO_VALUE)
+        if (y == KXNoValue)
             return noValue();
         bool ok = false;
         const double x = a.toString().toDouble(&ok);
@@ -244,8 +246,8 @@ QVariant KXEquationOperatorCommand::compute(const QVariant& a, const QVariant& b
     if (!ok)
         return operandError(*m_right, NUMERIC_SUFFIX, NUMERIC_SUFFIX_FR);
     if (traits().rule == Rule::Ordering)
-        return QVariant(x != NO_VALUE && y != NO_VALUE && traits().ordering(x, y));
-    if (x == NO_VALUE || y == NO_VALUE)
+        return QVariant(x != KXNoValue && y != KXNoValue && traits().ordering(x, y));
+    if (x == KXNoValue || y == KXNoValue)
         return noValue();
     const double result = traits().arithmetic(x, y);
     if (traits().rule == Rule::Remainder)

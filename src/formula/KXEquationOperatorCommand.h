@@ -2,6 +2,8 @@
 
 #include "KXEquationCommand.h"
 
+#include <vector>
+
 /// A two-operand node. The fourteen operators share everything but their row of the operator
 /// table: symbol, type rule, function and message prefix.
 class KXEQUATION_EXPORT KXEquationOperatorCommand : public KXEquationCommand
@@ -21,6 +23,7 @@ public:
         const char* className; // also the translation context
         const char* symbol;
         const char* textForm;
+        int level; // binding: 0 (AND, OR) is the weakest, LevelCount - 1 the strongest
         Rule rule;
         const char* englishPrefix;
         const char* frenchPrefix;
@@ -42,6 +45,11 @@ public:
     /// The value for the operands' values a and b (the second half of evaluate).
     QVariant combine(const QVariant& a, const QVariant& b) const;
 
+    /// Number of binding levels; a text is split at an operator of the lowest level present.
+    static const int LevelCount = 5;
+    /// Every operator's row, longer symbols first, so that "<=" is matched before "<".
+    static const std::vector<const Traits*>& longestFirst();
+
     /// The node for an operator written as symbol, or null when symbol is no operator.
     static KXEquationCommand* create(KXEquationVariableModel* variableModel, const QString& symbol,
                                      const QString& left, const QString& right);
@@ -62,17 +70,24 @@ private:
     std::unique_ptr<KXEquationCommand> m_right;
 };
 
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorPlusCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorMinusCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorMultiplyCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorDivideCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorModuloCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorPowerCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorSuperiorCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInferiorCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorEqualCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorANDCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInferiorEqualCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorSuperiorEqualCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorInequalCommand, KXEquationOperatorCommand)
-KXEQUATION_FAMILY_MEMBER(KXEquationOperatorORCommand, KXEquationOperatorCommand)
+// Every operator: declared here and registered with the reader from its row of the operator
+// table, so a new operator is a line here and its row.
+#define KXEQUATION_OPERATORS(X) \
+    X(KXEquationOperatorPlusCommand) \
+    X(KXEquationOperatorMinusCommand) \
+    X(KXEquationOperatorMultiplyCommand) \
+    X(KXEquationOperatorDivideCommand) \
+    X(KXEquationOperatorModuloCommand) \
+    X(KXEquationOperatorPowerCommand) \
+    X(KXEquationOperatorSuperiorCommand) \
+    X(KXEquationOperatorInferiorCommand) \
+    X(KXEquationOperatorEqualCommand) \
+    X(KXEquationOperatorANDCommand) \
+    X(KXEquationOperatorInferiorEqualCommand) \
+    X(KXEquationOperatorSuperiorEqualCommand) \
+    X(KXEquationOperatorInequalCommand) \
+    X(KXEquationOperatorORCommand)
+
+#define KXEQUATION_OPERATOR_MEMBER(Name) KXEQUATION_FAMILY_MEMBER(Name, KXEquationOperatorCommand)
+KXEQUATION_OPERATORS(KXEQUATION_OPERATOR_MEMBER)
+#undef KXEQUATION_OPERATOR_MEMBER

@@ -1,5 +1,6 @@
 # Sources of src/formula, added to the kxequation library.
 target_sources(kxequation PRIVATE
+    formula/KXEquationFacts.h
     formula/KXEquationCommand.h formula/KXEquationCommand.cpp
     formula/KXEquationCompiler.h
     formula/KXEquationInterpreter.h formula/KXEquationInterpreter.cpp

@@ -2,7 +2,7 @@
 
 #include "KXDataModel.h"
 #include "KXHostFiles.h"
-#include "KXNoValue.h"
+#include "KXCellValue.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>

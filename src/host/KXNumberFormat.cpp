@@ -1,6 +1,6 @@
 #include "KXNumberFormat.h"
 
-#include "KXNoValue.h"
+#include "KXCellValue.h"
 
 #include <QCoreApplication>
 

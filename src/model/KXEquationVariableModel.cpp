@@ -1,7 +1,7 @@
 #include "KXEquationVariableModel.h"
 
 #include "KXDataModel.h"
-#include "KXNoValue.h"
+#include "KXEquationFacts.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -9,7 +9,6 @@
 namespace {
 const char PI_NAME[] = "PI";
 const char NO_VALUE_NAME[] = "NO_VALUE";
-const double NO_VALUE = KXNoValue;
 // The host tables' variant type for values that may fail to read as numbers.
 const int HOST_VALUE_TYPE = 135;
 
@@ -26,8 +25,8 @@ QString formatted(double value)
 
 KXEquationVariableModel::KXEquationVariableModel()
 {
-    m_constants.insert(QLatin1String(PI_NAME), 3.141592653589793);
-    m_constants.insert(QLatin1String(NO_VALUE_NAME), NO_VALUE);
+    m_constants.insert(QLatin1String(PI_NAME), KXEquationPi);
+    m_constants.insert(QLatin1String(NO_VALUE_NAME), KXNoValue);
 }
 
 KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel* other)
@@ -123,7 +122,7 @@ double KXEquationVariableModel::getVariableConstantValue(const QString& name)
 {
     const double* found = findConstant(name);
     if (!found)
-        return NO_VALUE;
+        return KXNoValue;
     if (cellConstant(name))
         m_varOnFormula = true;
     return *found;
@@ -288,20 +287,20 @@ QVariant KXEquationVariableModel::getVariableModelValue(const QString& name, int
         error = translated("Column number unreachable", "Numéro de colonnes hors de portée");
         return QVariant();
     }
-    return storedCellValue(model->data(model->index(row, column), 34));
+    return storedCellValue(model->data(model->index(row, column), KXValueRole));
 }
 
 QVariant KXEquationVariableModel::storedCellValue(const QVariant& value)
 {
     if (!value.isValid())
-        return QVariant(int(NO_VALUE));
+        return QVariant(int(KXNoValue));
     if (value.type() == QVariant::String && value.toString().isEmpty())
-        return QVariant(int(NO_VALUE));
+        return QVariant(int(KXNoValue));
     if (value.userType() == HOST_VALUE_TYPE) {
         bool ok = false;
         value.toDouble(&ok);
         if (!ok)
-            return QVariant(int(NO_VALUE));
+            return QVariant(int(KXNoValue));
     }
     return value;
 }
