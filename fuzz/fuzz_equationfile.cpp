@@ -52,24 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     {
+        QObject tables; // owns the reopened tables; outlives the variable models below
         KXEquationModel equation;
         KXEquationVariableModel variables;
         QString error;
-        if (KXEquationDocument::load(&equation, &variables, path, &error)) {
+        if (KXEquationDocument::load(&equation, &variables, path, &tables, &error)) {
             if (!KXEquationDocument::save(&equation, &variables, copy))
                 std::abort();
             KXEquationModel reloadedEquation;
             KXEquationVariableModel reloadedVariables;
-            if (!KXEquationDocument::load(&reloadedEquation, &reloadedVariables, copy))
+            if (!KXEquationDocument::load(&reloadedEquation, &reloadedVariables, copy, &tables))
                 std::abort();
         } else if (!error.contains(path)) {
             std::abort();
         }
-    }
-    // Reopened tables belong to the application; the controllers that used them are gone.
-    for (QObject* child : fixture.application.children()) {
-        if (qobject_cast<KXDataModel*>(child))
-            delete child;
     }
     return 0;
 }

@@ -399,8 +399,9 @@ KXEquationCtrl* KXDesktopWindow::newEquation()
     controller->initView(nullptr);
     const QList<const KXObject2Dataset*> selected = m_projectPanel->selectedDatasets();
     if (!selected.isEmpty()) {
-        auto* table = new KXDataModelDataset(this);
-        if (table->open(selected.first())) {
+        bool opened = false;
+        KXDataModelDataset* table = openDatasetForVariable(selected.first(), controller, &opened);
+        if (opened) {
             controller->setCurrentDataModel(table);
         } else {
             report(true, table->errorString());

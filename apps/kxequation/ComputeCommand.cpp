@@ -181,7 +181,7 @@ int runRun(const QStringList& arguments)
 
     QString error;
     KXFileStatus status = KXFileStatus::Ok;
-    if (!KXEquationDocument::load(&job.equation, &job.variables, equation, &error, &status))
+    if (!KXEquationDocument::load(&job.equation, &job.variables, equation, &job.tables, &error, &status))
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     checkUnreadableDatasets(job.variables, equation);
     return job.computeAndWrite(output, outputOptions);

@@ -5,6 +5,7 @@
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -40,6 +41,8 @@ public:
     int computeAndWrite(const QString& output, const OutputOptions& outputOptions,
                         const QString& save = QString());
 
+    /// Parent of the tables reopened for the variables of a loaded equation; outlives variables.
+    QObject tables;
     KXEquationModel equation;
     KXEquationVariableModel variables;
 

@@ -11,8 +11,7 @@
 
 #include <QAbstractItemModel>
 
-KXEquationAbstractCtrl::KXEquationAbstractCtrl()
-    : m_variableModel(new KXEquationVariableModel), m_equationModel(nullptr)
+KXEquationAbstractCtrl::KXEquationAbstractCtrl() : m_variableModel(std::make_unique<KXEquationVariableModel>())
 {
 }
 
@@ -22,15 +21,16 @@ KXEquationAbstractCtrl::KXEquationAbstractCtrl(KXEquationAbstractModel* equation
 {
 }
 
+// The models go first; the tables their variables point at are children, deleted by ~QObject.
 KXEquationAbstractCtrl::~KXEquationAbstractCtrl()
 {
-    delete m_equationModel;
-    delete m_variableModel;
+    m_equationModel.reset();
+    m_variableModel.reset();
 }
 
 void KXEquationAbstractCtrl::addVariable(QAbstractItemModel* dataModel, const QString& alias, bool setRange)
 {
-    KXEquationDocument::addDataset(m_equationModel, m_variableModel, dataModel, alias, setRange,
+    KXEquationDocument::addDataset(m_equationModel.get(), m_variableModel.get(), dataModel, alias, setRange,
                                    [this](const QString& name) { return variableModelExist(name); });
     updateInterface();
 }
@@ -60,13 +60,15 @@ bool KXEquationAbstractCtrl::removeVariable(const QString& name)
 bool KXEquationAbstractCtrl::saveModel(const QString& path)
 {
     m_fileError.clear();
-    return KXEquationDocument::save(m_equationModel, m_variableModel, path, &m_fileError, &m_fileStatus);
+    return KXEquationDocument::save(m_equationModel.get(), m_variableModel.get(), path, &m_fileError,
+                                    &m_fileStatus);
 }
 
 bool KXEquationAbstractCtrl::loadModel(const QString& path)
 {
     m_fileError.clear();
-    if (!KXEquationDocument::load(m_equationModel, m_variableModel, path, &m_fileError, &m_fileStatus))
+    if (!KXEquationDocument::load(m_equationModel.get(), m_variableModel.get(), path, this, &m_fileError,
+                                  &m_fileStatus))
         return false;
     updateInterface();
     return true;
@@ -84,54 +86,65 @@ QMap<QString, QString> KXEquationAbstractCtrl::getVariableModelList() const
 
 void KXEquationAbstractCtrl::resetVariableModel()
 {
-    delete m_variableModel;
-    m_variableModel = new KXEquationVariableModel;
+    m_variableModel = std::make_unique<KXEquationVariableModel>();
     m_variableModel->setAliasEnabled(true);
 }
 
 void KXEquationAbstractCtrl::setVariableModel(KXEquationVariableModel* variableModel)
 {
-    m_variableModel = variableModel;
+    // Given up, not deleted: the caller may still use the previous model.
+    (void)m_variableModel.release();
+    m_variableModel.reset(variableModel);
 }
 
 void KXEquationAbstractCtrl::setEquationModel(KXEquationAbstractModel* equationModel)
 {
-    m_equationModel = equationModel;
+    (void)m_equationModel.release();
+    m_equationModel.reset(equationModel);
+}
+
+namespace {
+// Each dynamic property that names a variable, in order: a number (table null) or a table.
+template <class Visit>
+void forEachVariableProperty(const KXMDLDynConfig& configuration, Visit visit)
+{
+    const QList<QByteArray> names = configuration.dynamicPropertyNames();
+    for (const QByteArray& name : names) {
+        const QVariant value = configuration.property(name.constData());
+        bool isNumber = false;
+        const double number = value.toDouble(&isNumber);
+        if (isNumber)
+            visit(QString::fromUtf8(name), number, nullptr);
+        else if (auto* table = qvariant_cast<KXDataModel*>(value))
+            visit(QString::fromUtf8(name), 0.0, table);
+    }
+}
 }
 
 void KXEquationAbstractCtrl::fillWithDynamicProperties(KXMDLDynConfig* configuration)
 {
     if (!m_variableModel || !configuration)
         return;
-    const QList<QByteArray> names = configuration->dynamicPropertyNames();
-    for (const QByteArray& name : names) {
-        const QVariant value = configuration->property(name.constData());
-        bool isNumber = false;
-        const double number = value.toDouble(&isNumber);
-        if (isNumber)
-            m_variableModel->addVariable(QString::fromUtf8(name), number);
-        else if (auto* table = qvariant_cast<KXDataModel*>(value))
-            m_variableModel->addVariable(QString::fromUtf8(name), table, QString());
-    }
+    forEachVariableProperty(*configuration, [this](const QString& name, double number, KXDataModel* table) {
+        if (table)
+            m_variableModel->addVariable(name, table, QString());
+        else
+            m_variableModel->addVariable(name, number);
+    });
 }
 
 void KXEquationAbstractCtrl::removeDynamicProperties(KXMDLDynConfig* configuration)
 {
     if (!m_variableModel || !configuration)
         return;
-    const QList<QByteArray> names = configuration->dynamicPropertyNames();
-    for (const QByteArray& name : names) {
-        const QVariant value = configuration->property(name.constData());
-        bool isNumber = false;
-        value.toDouble(&isNumber);
-        if (isNumber || qvariant_cast<KXDataModel*>(value))
-            m_variableModel->removeVariable(QString::fromUtf8(name));
-    }
+    forEachVariableProperty(*configuration, [this](const QString& name, double, KXDataModel*) {
+        m_variableModel->removeVariable(name);
+    });
 }
 
 void KXEquationAbstractCtrl::getInterval(int& rowStart, int& rowEnd, int& colStart, int& colEnd)
 {
-    KXEquationDocument::evaluateRange(m_equationModel, m_variableModel, rowStart, rowEnd, colStart, colEnd);
+    KXEquationDocument::evaluateRange(m_equationModel.get(), m_variableModel.get(), rowStart, rowEnd, colStart, colEnd);
 }
 
 void KXEquationAbstractCtrl::slotUpdateModelRowStart(const QString& text)

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QAbstractItemModel;
 class KXEquationAbstractModel;
 class KXEquationVariableEditor;
@@ -14,7 +16,8 @@ class KXEquationVariableModel;
 class KXMDLDynConfig;
 
 /// Base of the module controller: owns the equation's two models and changes them for the views;
-/// every change of variables ends with updateInterface().
+/// every change of variables ends with updateInterface(). As a QObject it also owns, as children,
+/// the tables opened for its dataset variables; they are deleted after the variable model.
 class KXEQUATIONUI_EXPORT KXEquationAbstractCtrl : public QObject
 {
     Q_OBJECT
@@ -44,11 +47,13 @@ public:
     QMap<QString, QString> getVariableModelList() const;
     /// A fresh variable model, with alias mode on, replaces (and deletes) the current one.
     void resetVariableModel();
-    /// Replace the models; the previous ones are neither deleted nor touched.
+    /// Take ownership of the new model. The previous one is given up, neither deleted nor touched:
+    /// whoever kept a pointer to it keeps it alive or deletes it.
     void setVariableModel(KXEquationVariableModel* variableModel);
     void setEquationModel(KXEquationAbstractModel* equationModel);
-    KXEquationVariableModel* variableModel() const { return m_variableModel; }
-    KXEquationAbstractModel* equationModel() const { return m_equationModel; }
+    /// The owned models; null only for an equation model never set.
+    KXEquationVariableModel* variableModel() const { return m_variableModel.get(); }
+    KXEquationAbstractModel* equationModel() const { return m_equationModel.get(); }
 
     /// Numbers and tables among the configuration's dynamic properties become variables.
     void fillWithDynamicProperties(KXMDLDynConfig* configuration);
@@ -70,9 +75,9 @@ protected:
     /// Evaluates the four working-range texts; throws KXError when one cannot be read or is no integer.
     void getInterval(int& rowStart, int& rowEnd, int& colStart, int& colEnd);
 
-    KXEquationVariableModel* m_variableModel;
-    KXEquationVariableEditor* m_variableEditor = nullptr;
-    KXEquationAbstractModel* m_equationModel;
+    std::unique_ptr<KXEquationVariableModel> m_variableModel;
+    KXEquationVariableEditor* m_variableEditor = nullptr; // not owned
+    std::unique_ptr<KXEquationAbstractModel> m_equationModel;
 
 private:
     QString m_fileError;

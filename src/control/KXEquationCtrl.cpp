@@ -51,6 +51,7 @@ bool KXEquationCtrl::initView(VRN::Kestrix::Wizard::RibbonWizard*)
     m_variableEditor = new KXEquationVariableEditor(variableModel());
     m_variableEditor->linkToRunningWizard(m_ribbon);
     m_variableEditor->initVariablesGroup(m_ribbon);
+    m_variableEditor->setTableOwner(this);
     connect(m_variableEditor, &KXEquationVariableEditor::datasetDropped, this,
             &KXEquationAbstractCtrl::slotDatasetDropped);
     connect(m_variableEditor, &KXEquationVariableEditor::variableNameChanged, this,

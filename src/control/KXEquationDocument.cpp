@@ -112,13 +112,13 @@ bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
 }
 
 bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables, const QString& path,
-          QString* error, KXFileStatus* status)
+          QObject* tableOwner, QString* error, KXFileStatus* status)
 {
     QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
     if (!TXMLMethod::load(&document, path, true, true, error, status))
         return false;
     QDomElement root = document.documentElement();
-    if (!equation || !equation->decode(root) || !variables || !variables->decode(root)) {
+    if (!equation || !equation->decode(root) || !variables || !variables->decode(root, tableOwner)) {
         if (error)
             *error = tr("%1: not an equation file.", "%1 : ce n'est pas un fichier d'équation.").arg(path);
         if (status)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QAbstractItemModel;
+class QObject;
 class KXEquationAbstractModel;
 class KXEquationModel;
 class KXEquationVariableModel;
@@ -38,8 +39,10 @@ KXEQUATION_EXPORT void evaluateRange(const KXEquationAbstractModel* equation, KX
 KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
                             const QString& path, QString* error = nullptr, KXFileStatus* status = nullptr);
 /// Adds the file's settings and variables to the current ones; false when the file is unusable,
-/// error then naming the file, the line where there is one, and the reason.
+/// error then naming the file, the line where there is one, and the reason. The tables reopened for
+/// dataset variables become children of tableOwner, which must outlive variables.
 KXEQUATION_EXPORT bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
-                            const QString& path, QString* error = nullptr, KXFileStatus* status = nullptr);
+                            const QString& path, QObject* tableOwner, QString* error = nullptr,
+                            KXFileStatus* status = nullptr);
 
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXCellValue.h"
 #include "KXHostGlobal.h"
 
 #include <QAbstractItemModel>
@@ -10,9 +11,6 @@
 #include <vector>
 
 class KXObject2;
-
-/// Item data role under which host tables store cell values and headers.
-const int KXValueRole = 34;
 
 /// Base of the host's table models.
 class KXHOST_EXPORT TDataModel
@@ -114,6 +112,13 @@ public:
 private:
     QString m_errorString;
 };
+
+/// Opens a stored dataset for a dataset variable: a new table, a child of owner, which deletes it
+/// and so must outlive every variable model that points at it (the controller of those variables).
+/// The table is made even when the dataset cannot be read: opened is then false and its
+/// errorString() says why.
+KXHOST_EXPORT KXDataModelDataset* openDatasetForVariable(const KXObject2* stored, QObject* owner,
+                                                         bool* opened = nullptr);
 
 /// A host proxy over another table.
 class KXHOST_EXPORT KXDataModelProxy : public QIdentityProxyModel

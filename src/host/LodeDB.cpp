@@ -162,3 +162,12 @@ bool KXDataModelDataset::open(const KXObject2* object)
     m_errorString.clear();
     return true;
 }
+
+KXDataModelDataset* openDatasetForVariable(const KXObject2* stored, QObject* owner, bool* opened)
+{
+    auto* table = new KXDataModelDataset(owner);
+    const bool read = table->open(stored);
+    if (opened)
+        *opened = read;
+    return table;
+}

@@ -64,10 +64,12 @@ public:
 
     // XML form
     bool encode(QDomElement& parent) const;
-    bool decode(QDomElement& element);
+    /// Tables reopened for dataset variables become children of tableOwner, which deletes them and
+    /// must outlive this model and its copies.
+    bool decode(QDomElement& element, QObject* tableOwner);
 
 private:
-    static KXDataModel* loadDataModel(const QString& reference);
+    static KXDataModel* loadDataModel(const QString& reference, QObject* owner);
     void removeRelatedConstants(const QString& datasetName);
     QVariant header(const QString& name, int section, Qt::Orientation orientation) const;
 

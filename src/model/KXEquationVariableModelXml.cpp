@@ -11,7 +11,6 @@
 #include <QDomElement>
 #include <QDomNodeList>
 #include <QStringList>
-#include <QThread>
 
 #include <memory>
 
@@ -49,7 +48,7 @@ bool KXEquationVariableModel::encode(QDomElement& parent) const
     return true;
 }
 
-bool KXEquationVariableModel::decode(QDomElement& element)
+bool KXEquationVariableModel::decode(QDomElement& element, QObject* tableOwner)
 {
     QDomElement source = element;
     if (source.tagName() != QLatin1String(ELEMENT_TAG)) {
@@ -71,18 +70,18 @@ bool KXEquationVariableModel::decode(QDomElement& element)
             setConstant(name, number);
             continue;
         }
-        std::unique_ptr<KXDataModel> table(loadDataModel(value));
+        std::unique_ptr<KXDataModel> table(loadDataModel(value, tableOwner));
         if (!table)
             continue;
         addVariable(name, table.get(), QString());
-        // Kept only when it became the variable's table.
+        // Kept, by its owner, only when it became the variable's table.
         if (getVariableModel(name) == table.get())
             table.release();
     }
     return true;
 }
 
-KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference)
+KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference, QObject* owner)
 {
     ProjectMgrInterface* project = ProjectMgrInterface::returnMe();
     const LodeDB::TDatabase* database = project ? project->database() : nullptr;
@@ -97,14 +96,11 @@ KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference)
         MessageLoggerInterface::Error(missingDatasetMessage(reference, database->projectDirectory()));
         return nullptr;
     }
-    auto table = std::make_unique<KXDataModelDataset>();
-    if (!table->open(stored)) {
+    bool opened = false;
+    std::unique_ptr<KXDataModelDataset> table(openDatasetForVariable(stored, owner, &opened));
+    if (!opened) {
         MessageLoggerInterface::Error(table->errorString());
         return nullptr;
     }
-    // Copies of the variable model may still point at the table, so it lives as long as the application.
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application && application->thread() == QThread::currentThread())
-        table->setParent(application);
     return table.release();
 }

@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPushButton>
-#include <QThread>
 #include <QToolButton>
 
 #include <memory>
@@ -193,13 +192,8 @@ void KXEquationVariableEditor::dropEvent(QDropEvent* event)
         for (const KXObject2* object : decoded.objects) {
             if (object->type() != KXObject2::Dataset)
                 continue;
-            auto* table = new KXDataModelDataset;
-            table->open(static_cast<const KXObject2Dataset*>(object));
-            // The controller keeps only a pointer, so the table lives as long as the application.
-            QCoreApplication* application = QCoreApplication::instance();
-            if (application && application->thread() == QThread::currentThread())
-                table->setParent(application);
-            emit datasetDropped(table);
+            // Emitted whether or not it could be read, as the drop asked for it.
+            emit datasetDropped(openDatasetForVariable(object, m_tableOwner ? m_tableOwner : this));
         }
     }
     QTreeWidget::dropEvent(event);

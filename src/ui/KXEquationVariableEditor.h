@@ -36,6 +36,9 @@ public:
     QList<QString> getSelectedItems() const;
     void clear();
     void setReadOnly(bool readOnly);
+    /// Tables opened for dropped datasets become children of owner (the controller whose variables
+    /// point at them); until one is set, of this tree.
+    void setTableOwner(QObject* owner) { m_tableOwner = owner; }
 
 signals:
     void datasetDropped(QAbstractItemModel* dataModel);
@@ -65,6 +68,7 @@ private:
     QTreeWidgetItem* m_constantItem = nullptr;
     QTreeWidgetItem* m_datasetItem = nullptr;
     bool m_readOnly = false;
+    QObject* m_tableOwner = nullptr;
     const KXEquationVariableModel* m_variableModel;
 };
 

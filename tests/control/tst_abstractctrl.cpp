@@ -25,6 +25,7 @@ private slots:
     void interval();
     void roundTrip_data();
     void roundTrip();
+    void settersTakeOwnership();
     void failedSaveKeepsFile();
     void dynamicProperties();
     void damagedFiles_data();
@@ -214,6 +215,22 @@ void TestAbstractCtrl::roundTrip()
     QCOMPARE(target.variableModel()->getVariableModelList().value("Input1", "dropped"),
              restored ? QString("shop.prices") : QString("dropped"));
     QCOMPARE(target.variableModel()->getVariableConstantValue("NR_Input1"), restored ? 12.0 : -9999.0);
+    // The reopened table is the controller's, deleted with it after its variables.
+    if (restored)
+        QCOMPARE(target.variableModel()->getVariableModel("Input1")->parent(), static_cast<QObject*>(&target));
+}
+
+// The sanitizer build tells a model deleted too early, or never, apart.
+void KXEquationAbstractCtrlTest::settersTakeOwnership()
+{
+    auto ctrl = std::make_unique<KXTestCtrl>();
+    std::unique_ptr<KXEquationVariableModel> previous(ctrl->variableModel());
+    std::unique_ptr<KXEquationAbstractModel> previousEquation(ctrl->equationModel());
+    ctrl->setVariableModel(new KXEquationVariableModel);
+    ctrl->setEquationModel(new KXEquationModel);
+    ctrl.reset();
+    QVERIFY(previous->variableConstantExist("PI"));
+    QVERIFY(previousEquation->rowStart() == "1");
 }
 
 void TestAbstractCtrl::failedSaveKeepsFile()

@@ -224,6 +224,9 @@ void TestVariableEditor::drop()
         QString dataset, subdataset;
         static_cast<KXDataModel*>(table)->getName(dataset, subdataset);
         dropped << dataset + "." + subdataset;
+        // Freed with the tree until a controller takes the tables.
+        QCOMPARE(table->parent(), static_cast<QObject*>(&editor));
+
     });
     QDropEvent event(QPointF(5, 5), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     editor.dropEvent(&event);
