@@ -54,6 +54,10 @@ void TestInterpreter::reads_data()
     QTest::newRow("power-left-assoc") << "2^3^2" << QVariant(64.0) << "OperatorPower" << "2^3^2" << false;
     QTest::newRow("power-same-level-as-times") << "2*3^2" << QVariant(36.0) << "OperatorPower" << "2*3^2" << false;
     QTest::newRow("times-before-plus") << "1+2*3" << QVariant(7.0) << "OperatorPlus" << "1+2*3" << false;
+    QTest::newRow("times-before-minus") << "2-3*4" << QVariant(-10.0) << "OperatorMinus" << "2-3*4" << false;
+    QTest::newRow("plus-before-equal") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2" << false;
+    QTest::newRow("less-equal-before-and") << "1<=2AND2>=1" << QVariant(true) << "OperatorAND" << "1<=2AND2>=1"
+                                           << false;
     // Comparisons: two-character ones bind more weakly
     QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c"
                                           << false;
