@@ -76,17 +76,7 @@ void KXDataModelGeneric::createEmpty(int columns, int rows)
 bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,
                                      const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
 {
-    if (columns < 0 || rows < 0 || cells.size() != qint64(rows) * columns || rowHeaders.size() != rows
-        || columnHeaders.size() != columns)
-        return false;
-    beginResetModel();
-    m_cells.assign(cells.begin(), cells.end());
-    m_rowHeaders = rowHeaders;
-    m_columnHeaders = columnHeaders;
-    m_columns = columns;
-    m_rows = rows;
-    endResetModel();
-    return true;
+    return setContents(columns, rows, std::vector<QVariant>(cells.begin(), cells.end()), rowHeaders, columnHeaders);
 }
 
 bool KXDataModelGeneric::setContents(int columns, int rows, std::vector<QVariant>&& cells,
