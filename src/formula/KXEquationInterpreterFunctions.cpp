@@ -51,6 +51,7 @@ const char COL_NAME[] = "colName";
 const char ROW_NAME[] = "rowName";
 const char RAND[] = "rand";
 const char IF[] = "if";
+const char VAL[] = "val";
 
 using KXEquationReadParts::Part;
 
@@ -83,9 +84,10 @@ QStringList KXEquationInterpreter::functionNames()
 {
     QStringList names;
     for (const MathFunction& function : mathFunctions)
-        names.append(QLatin1String(function.name));
+        names.append(QLatin1String(function.row.keyword));
+    names.append(QLatin1String(VAL));
     for (const CalculationFunction& function : calculationFunctions)
-        names.append(QLatin1String(function.name));
+        names.append(QLatin1String(function.ranged.keyword));
     for (const char* name : {COL_NAME, ROW_NAME, RAND, IF})
         names.append(QLatin1String(name));
     return names;
@@ -128,7 +130,7 @@ KXEquationCommand* KXEquationInterpreter::interpretMathFunctions(const QString& 
             return function.create(m_variableModel, arguments);
     }
     // val belongs to no family; it is tried after the math functions.
-    if (name == QLatin1String("val"))
+    if (name == QLatin1String(VAL))
         return new KXEquationValCommand(m_variableModel, arguments);
     return nullptr;
 }
