@@ -281,7 +281,7 @@ void TestVariableModel::decodeOtherVersion()
                                                "<Value>2</Value></Variables></EquationVariableModel>")));
     QDomElement element = document.documentElement();
     KXEquationVariableModel model;
-    QVERIFY(model.decode(element));
+    QVERIFY(model.decode(element, nullptr));
     QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
 }
 
