@@ -221,7 +221,7 @@ void TestAbstractCtrl::roundTrip()
 }
 
 // The sanitizer build tells a model deleted too early, or never, apart.
-void KXEquationAbstractCtrlTest::settersTakeOwnership()
+void TestAbstractCtrl::settersTakeOwnership()
 {
     auto ctrl = std::make_unique<KXTestCtrl>();
     std::unique_ptr<KXEquationVariableModel> previous(ctrl->variableModel());
