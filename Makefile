@@ -13,7 +13,7 @@ all: build
 
 deps:
 	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
-	    dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>&1 | grep -q "install ok installed" || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing:$$missing"; \
 	    if [ "$$(id -u)" != 0 ]; then echo "Run as root to install:$$missing" >&2; exit 1; fi; \
@@ -84,7 +84,7 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	set -e; for target in $(FUZZ_TARGETS); do \
 	    corpus=build-fuzz/corpus/$$target; mkdir -p $$corpus; \
-	    cp fuzz/corpus/$${target#fuzz_}/* $$corpus/ 2>/dev/null || true; \
+	    if [ -d fuzz/corpus/$${target#fuzz_} ]; then cp -r fuzz/corpus/$${target#fuzz_}/. $$corpus/; fi; \
 	    case $$target in \
 	        fuzz_engine) cp fuzz/corpus/formula/* $$corpus/; length=256;; \
 	        fuzz_formula) length=512;; \

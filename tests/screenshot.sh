@@ -19,7 +19,7 @@ if [ ! -x "$program" ]; then
     echo "screenshot.sh: $program is missing; build the project first (cmake --build build)" >&2
     exit 1
 fi
-command -v xvfb-run >/dev/null || { echo "screenshot.sh: xvfb-run is missing (package xvfb)" >&2; exit 1; }
+[ -n "$(command -v xvfb-run)" ] || { echo "screenshot.sh: xvfb-run is missing (package xvfb)" >&2; exit 1; }
 mkdir -p "$folder"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

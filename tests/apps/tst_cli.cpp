@@ -365,8 +365,16 @@ void TestCli::exitStatus()
     QFETCH(int, exitCode);
     QFETCH(QString, message);
 
-    const bool full = QByteArray(QTest::currentDataTag()) == "standard-output-full";
-    const Run run = runTool(arguments, QStringLiteral("C.UTF-8"), full ? QStringLiteral("/dev/full") : QString());
+    // A full disk, as a device node of our own in a scratch folder: the system's nodes stay untouched.
+    QTemporaryDir scratch;
+    QString standardOutput;
+    if (QByteArray(QTest::currentDataTag()) == "standard-output-full") {
+        if (::geteuid() != 0)
+            QSKIP("Only root makes a device node");
+        standardOutput = scratch.filePath(QStringLiteral("full"));
+        QCOMPARE(::mknod(QFile::encodeName(standardOutput).constData(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    }
+    const Run run = runTool(arguments, QStringLiteral("C.UTF-8"), standardOutput);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
     // The usage text is for a wrong command line only.
