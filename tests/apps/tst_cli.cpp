@@ -4,7 +4,6 @@
 
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -47,7 +46,6 @@ private slots:
     void interrupt();
     void exitStatus_data();
     void exitStatus();
-    void specialOutput_data();
     void specialOutput();
     void unwritableFolder();
     void saveThenRun();
@@ -76,16 +74,10 @@ void TestCli::eval_data()
 
     const QString table = QStringLiteral("Input1=") + m_table;
     QTest::newRow("comparison") << QStringList{"eval", "2*(x+1)>=3", "--const", "x=1"} << "bool true\n" << 0;
-    QTest::newRow("power-left-assoc") << QStringList{"eval", "2^3^2"} << "double 64\n" << 0;
     QTest::newRow("raised") << QStringList{"eval", "3+-2"} << "raised Invalid syntax: 3+\n" << 2;
-    QTest::newRow("raised-fr") << QStringList{"eval", "--lang", "fr", "3+-2"} << "raised Expression invalide : 3+\n" << 2;
     QTest::newRow("shortest-number") << QStringList{"eval", "0.1+0.2"} << "double 0.30000000000000004\n" << 0;
     QTest::newRow("negative-zero") << QStringList{"eval", "--const", "z=0", "--", "-z"} << "double -0\n" << 0;
-    QTest::newRow("infinity") << QStringList{"eval", "1/0"} << "double inf\n" << 0;
-    QTest::newRow("not-a-number") << QStringList{"eval", "0/0"} << "double nan\n" << 0;
-    QTest::newRow("float") << QStringList{"eval", "5%3"} << "float 2\n" << 0;
     QTest::newRow("text") << QStringList{"eval", "\"a b\"+1"} << "text a b1\n" << 0;
-    QTest::newRow("utf8-text") << QStringList{"eval", "\"é\"+\"€\""} << "text é€\n" << 0;
     QTest::newRow("error-value") << QStringList{"eval", "\"abc\"-1"}
                                  << "error Invalid syntax for '-':abc (expression must be numeric)\n" << 1;
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
@@ -93,25 +85,16 @@ void TestCli::eval_data()
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << 0;
     QTest::newRow("describe") << QStringList{"eval", "--describe", "(i+1)*2"}
                               << "form: i+1*2\ndepends-on-cell: true\nint -9999\n" << 0;
-    QTest::newRow("describe-constant") << QStringList{"eval", "--describe", "\"a\"<1"}
-                                       << "form: a&lt;1\ndepends-on-cell: false\nerror Invalid condition for '&lt;' : a (expression must be numeric)\n" << 1;
     QTest::newRow("dataset-count") << QStringList{"eval", "--dataset", table, "NR_Input1*10+NC_Input1"}
                                    << "double 32\n" << 0;
-    QTest::newRow("sum") << QStringList{"eval", "sum(x,1,10,x)"} << "double 55\n" << 0;
-    QTest::newRow("var") << QStringList{"eval", "var(x,1,3,x)"} << "double 1\n" << 0;
     QTest::newRow("var-negative-mean") << QStringList{"eval", "var(x,1,3,x-10)"} << "error Invalid syntax: x-10-\n" << 1;
     QTest::newRow("if-skips-branch") << QStringList{"eval", "--dataset", table, "if(1<2;2;Input1(0,0))"} << "double 2\n" << 0;
-    QTest::newRow("round") << QStringList{"eval", "round(-2.5)"} << "int -2\n" << 0;
-    QTest::newRow("average-negative-zero") << QStringList{"eval", "average(x,5,3,x)"} << "double -0\n" << 0;
-    QTest::newRow("rand-reversed") << QStringList{"eval", "rand(5,1)"} << "error rand(): Invalid arguments\n" << 1;
     QTest::newRow("selection-list") << QStringList{"eval", "--dataset", table, "[price|pen:count|ink]"}
                                     << "list [double 1.5; double 10; text 3,5; invalid]\n" << 0;
     QTest::newRow("too-deep-functions") << QStringList{"eval", QStringLiteral("sqrt(").repeated(20000) + "1" + QStringLiteral(")").repeated(20000)}
                                         << "raised Expression too complex\n" << 2;
     QTest::newRow("too-complex") << QStringList{"eval", QStringLiteral("+x").repeated(50000).mid(1), "--const", "x=1"}
                                  << "raised Expression too complex\n" << 2;
-    QTest::newRow("too-complex-fr") << QStringList{"eval", "--lang", "fr", QStringLiteral("(1+").repeated(5000) + "1" + QStringLiteral(")").repeated(5000)}
-                                    << "raised Expression trop complexe\n" << 2;
 }
 
 void TestCli::eval()
@@ -137,14 +120,13 @@ void TestCli::usage_data()
     QTest::addColumn<QString>("errorPart");
 
     QTest::newRow("nothing") << QStringList{} << 64 << "usage:";
-    QTest::newRow("eval-help") << QStringList{"eval", "--help"} << 0 << "";
     QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
-    QTest::newRow("constant-without-name") << QStringList{"eval", "--const", "=1", "1"} << 64 << "NAME=VALUE";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
-    QTest::newRow("missing-value") << QStringList{"eval", "1", "--lang"} << 64 << "";
+    QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
+    QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";
     QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
 }
 
@@ -157,8 +139,6 @@ void TestCli::usage()
     const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(errorPart), qPrintable(run.err));
-    if (exitCode == 0 && arguments.contains(QStringLiteral("--help")))
-        QVERIFY(run.out.startsWith(QStringLiteral("usage:")));
 }
 
 void TestCli::compute_data()
@@ -178,10 +158,6 @@ void TestCli::compute_data()
     QTest::newRow("dataset-range-and-headers")
         << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,j)", "--header-dataset", "Input1"}
         << ",price,count\npen,1.5,10\nink,3.5,\npad,2,été\n" << "" << 0;
-    QTest::newRow("headers-off")
-        << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,1)", "--last-col", "1",
-                       "--header-dataset", "Input1", "--headers", "no"}
-        << ",\n,1.5\n,3.5\n,2\n" << "" << 0;
     QTest::newRow("precision-full") << QStringList{"compute", "--formula", "i/3", "--last-row=1", "--last-col=1",
                                                    "--precision", "full"}
                                     << ",\n,0.3333333333333333\n" << "" << 0;
@@ -189,14 +165,11 @@ void TestCli::compute_data()
         << QStringList{"compute", "--dataset", m_table, "--formula", "Input1(i,2)", "--last-col", "1",
                        "--header-dataset", "Input1", "--headers", "no", "--no-value", "marker"}
         << ",\n,10\n,-9999\n,été\n" << "" << 0;
-    QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << "" << ""
-                                        << 64;
     QTest::newRow("unreadable") << QStringList{"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1"}
                                 << "" << "error: Invalid syntax: 3+\n3+-2\n^^\n" << 1;
     QTest::newRow("unreadable-name") << QStringList{"compute", "--formula", "i", "--last-row", "1", "--last-col", "1",
                                                     "--col-name", "\"c\" +\t(j"}
                                      << "" << "error: Invalid parenthesis count\n\"c\" +\t(j\n     \t^\n" << 1;
-    QTest::newRow("eval-caret") << QStringList{"eval", "2 * -3"} << "raised Invalid syntax: 2*\n" << "2 * -3\n^^^\n" << 2;
     QTest::newRow("empty-range") << QStringList{"compute", "--formula", "i", "--first-row", "3", "--last-row", "2",
                                                 "--last-col", "1"}
                                  << "" << "error: Invalid working range\n" << 1;
@@ -204,12 +177,6 @@ void TestCli::compute_data()
                                                  "--last-col", "1"}
                                   << "" << "error: Invalid computing formula:Invalid syntax for '*':a (expression "
                                            "must be numeric)\nnote: row 2, column 1\n" << 1;
-    QTest::newRow("reference-engine") << QStringList{"compute", "--engine", "reference", "--formula", "2*i+j",
-                                                     "--last-row", "2", "--last-col", "2"}
-                                      << ",,\n,3,4\n,5,6\n" << "" << 0;
-    QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << "" << "" << 64;
-    QTest::newRow("no-formula") << QStringList{"compute", "--last-row", "1"} << "" << "" << 64;
-    QTest::newRow("bad-switch") << QStringList{"compute", "--formula", "1", "--headers", "maybe"} << "" << "" << 64;
     QTest::newRow("run-missing-file") << QStringList{"run", "/nonexistent/e.xml"} << ""
                                       << "kxequation: Cannot open the file /nonexistent/e.xml: No such file or directory\n"
                                       << 66;
@@ -225,8 +192,7 @@ void TestCli::compute()
     const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
-    if (exitCode != 64)
-        QCOMPARE(run.err, err);
+    QCOMPARE(run.err, err);
 }
 
 void TestCli::failedComputeKeepsOutput()
@@ -271,7 +237,6 @@ void TestCli::interrupt_data()
 
     QTest::newRow("long-cell-new-output") << "fast" << "sum(k,1,1e9,k*i)" << QByteArray();
     QTest::newRow("long-cell-existing-output") << "reference" << "sum(k,1,1e9,k*i)" << QByteArray("precious\n");
-    QTest::newRow("many-cells-existing-output") << "fast" << "sum(k,1,50,k*i)+j" << QByteArray("precious\n");
 }
 
 // Ctrl-C: exit status 130, and the output file neither created nor changed.
@@ -381,42 +346,24 @@ void TestCli::exitStatus()
     QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
 }
 
-void TestCli::specialOutput_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("fifo") << "fifo";
-    QTest::newRow("character-device") << "device";
-}
-
-// A FIFO or a device is written into and stays what it was; nothing is renamed over it.
+// A FIFO is written into and stays what it was; nothing is renamed over it.
 void TestCli::specialOutput()
 {
-    QFETCH(QString, kind);
     QTemporaryDir folder;
     const QString node = folder.filePath(QStringLiteral("node"));
     const QByteArray name = QFile::encodeName(node);
-    if (kind == QLatin1String("fifo")) {
-        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-    } else {
-        if (::geteuid() != 0)
-            QSKIP("Only root makes a device node");
-        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
-    }
+    QCOMPARE(::mkfifo(name.constData(), 0600), 0);
     QProcess process;
     process.start(QStringLiteral(KXEQUATION_PROGRAM),
                   {"compute", "--formula", "i", "--last-row", "2", "--last-col", "1", "--output", node});
-    QByteArray received;
-    if (kind == QLatin1String("fifo")) {
-        QFile reader(node);
-        QVERIFY(reader.open(QIODevice::ReadOnly));
-        received = reader.readAll();
-        QCOMPARE(received, QByteArray(",\n,1\n,2\n"));
-    }
+    QFile reader(node);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    QCOMPARE(reader.readAll(), QByteArray(",\n,1\n,2\n"));
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
     struct stat status;
     QCOMPARE(::lstat(name.constData(), &status), 0);
-    QVERIFY(kind == QLatin1String("fifo") ? S_ISFIFO(status.st_mode) : S_ISCHR(status.st_mode));
+    QVERIFY(S_ISFIFO(status.st_mode));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("node")});
 }

@@ -82,18 +82,11 @@ void KXEquationFormulaEditTest::completions_data()
 
     QTest::newRow("functions") << "s" << false << QStringList{"sqrt", "sin", "sign", "sum", "stdDev"}
                                << "sqrt(expr): Returns the square root of the expression";
-    QTest::newRow("functions-fr") << "si" << true << QStringList{"sin", "sign"}
-                                  << "sin(expr) : Retourne le sinus de l'expression";
     QTest::newRow("any-case") << "STD" << false << QStringList{"stdDev"}
                               << "stdDev(var, start, end, expr): Returns the standard deviation of the selection";
-    QTest::newRow("function-outside-help") << "va" << false << QStringList{"val", "var"}
-                                           << "val(name): Returns the value of the constant called name";
     QTest::newRow("dataset-and-its-sizes") << "n" << false << QStringList{"NO_VALUE", "NC_Input1", "NR_Input1"}
                                            << "NO_VALUE = -9999 (constant)";
     QTest::newRow("dataset") << "inp" << true << QStringList{"Input1"} << "Input1(i, j) : variable de tableau";
-    QTest::newRow("constant") << "ra" << false << QStringList{"rand", "rate"}
-                              << "rand([start, end]): Returns a random value between start et end, if no interval "
-                                 "is provided, it returns a random value";
     QTest::newRow("nothing") << "zz" << false << QStringList() << QString();
 }
 
@@ -119,8 +112,6 @@ void KXEquationFormulaEditTest::helpEntries_data()
     QTest::newRow("condition") << "formulaFalse" << "if(condition; formulaTrue; formulaFalse)";
     QTest::newRow("spaced-operator") << "inequality" << "!=";
     QTest::newRow("section-title") << "Calculation functions" << "";
-    QTest::newRow("parameter-note") << "defines the variable name" << "";
-    QTest::newRow("example") << "sum of integer" << "";
 }
 
 void KXEquationFormulaEditTest::helpEntries()

@@ -2,23 +2,16 @@
 #include "KXEquationEditor.h"
 #include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
-#include "KXEquationQuickHelp.h"
-#include "KXEquationVariableEditor.h"
 #include "KXEquationVariableModel.h"
 #include "KXRibbonEquation.h"
 #include "KXTestSupport.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTableWidget>
-#include <QTextBrowser>
-#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -34,13 +27,10 @@ private slots:
     void init();
     void edits_data();
     void edits();
-    void buttons_data();
-    void buttons();
     void headerList_data();
     void headerList();
     void refill_data();
     void refill();
-    void preview();
 
 private:
     KXEquationModel m_model;
@@ -111,13 +101,6 @@ struct Page
     {
         return name == "formula" ? formula()->text() : qobject_cast<QLineEdit*>(widget(name))->text();
     }
-    QToolButton* button(const QString& text) const
-    {
-        const QList<QToolButton*> buttons = bar.findChildren<QToolButton*>();
-        auto found = std::find_if(buttons.begin(), buttons.end(), [&](QToolButton* button) { return button->text() == text; });
-        return found == buttons.end() ? nullptr : *found;
-    }
-
     KXRibbonEquation bar;
     KXEquationEditor editor;
     WizardItem* page = nullptr;
@@ -157,9 +140,7 @@ void TestEquationEditor::edits_data()
     QTest::newRow("dataset-name") << "datasetName" << "x" << 0 << QStringList{"subdatasetNameChanged:q1_2x"};
     QTest::newRow("row-start") << "rowStart" << "0" << 0 << QStringList{"rowStartChanged:10"};
     QTest::newRow("row-end") << "rowEnd" << "-1" << 0 << QStringList{"rowEndChanged:NR_Input1-", "rowEndChanged:NR_Input1-1"};
-    QTest::newRow("col-start") << "colStart" << " " << 0 << QStringList{"colStartChanged:2 "};
     QTest::newRow("col-end") << "colEnd" << "/" << 0 << QStringList{"colEndChanged:NC_Input1/"};
-    QTest::newRow("row-name") << "rowName" << "!" << 0 << QStringList{"rowNameChanged:\"r\"+i!"};
     QTest::newRow("col-name") << "colName" << "k" << 0 << QStringList{"colNameChanged:\"c\"+jk"};
     QTest::newRow("line-headers") << "lineHeaders" << "" << int(Qt::Key_Space) << QStringList{"stateVHeaderChanged:false"};
     QTest::newRow("column-headers") << "columnHeaders" << "" << int(Qt::Key_Space) << QStringList{"stateHHeaderChanged:false"};
@@ -198,26 +179,6 @@ void TestEquationEditor::edits()
         edit->selectAll();
     QTest::keyClick(target, Qt::Key_Delete);
     QCOMPARE(log.take(), QStringList(expected.last().section(':', 0, 0) + ':'));
-}
-
-void TestEquationEditor::buttons_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("signal");
-    QTest::newRow("launch") << "Launch" << "launchClicked:";
-    QTest::newRow("save") << "Save..." << "saveClicked:";
-    QTest::newRow("load") << "Load..." << "loadClicked:";
-}
-
-void TestEquationEditor::buttons()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, signal);
-    Page page(&m_model, &m_variables);
-    SignalLog log(&page.editor);
-    QVERIFY(page.button(button));
-    QTest::mouseClick(page.button(button), Qt::LeftButton);
-    QCOMPARE(log.take(), QStringList{signal});
 }
 
 void TestEquationEditor::headerList_data()
@@ -301,24 +262,6 @@ void TestEquationEditor::refill()
     QCOMPARE(page.headerList()->currentText(), QStringLiteral("Input1"));
     // The checks showed the switch, the model keeps its own values.
     QVERIFY(m_model.keepHHeader() == keepHeader);
-}
-
-// The page shows what the model's formula gives, with the headers the output would get.
-void TestEquationEditor::preview()
-{
-    m_model.setKeepHeader(false);
-    m_model.setKeepHHeader(false);
-    m_model.setKeepVHeader(false);
-    Page page(&m_model, &m_variables);
-    auto* grid = page.page->findChild<QTableWidget*>(QStringLiteral("EquationPreview"));
-    QVERIFY(grid);
-    QTRY_COMPARE(grid->rowCount(), 3);
-    QStringList shown;
-    for (int r = 0; r < grid->rowCount(); ++r)
-        shown << grid->verticalHeaderItem(r)->text() + ':' + grid->item(r, 0)->text();
-    QCOMPARE(grid->columnCount(), 1);
-    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("c2"));
-    QCOMPARE(shown, QStringList({"r1:-9999", "r2:-9999", "r3:-9999"}));
 }
 
 QTEST_MAIN(TestEquationEditor)
