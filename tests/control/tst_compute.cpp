@@ -109,97 +109,59 @@ void TestCompute::cases()
     QTest::addColumn<QStringList>("rowHeaders");
     QTest::addColumn<QStringList>("columnHeaders");
     QTest::addColumn<QStringList>("messages");
-    const QStringList none;
-    const QVariantList failed;
+    const auto ok = [](const char* name, const Setup& setup, const QVariantList& values, const QStringList& rows,
+                       const QStringList& columns) {
+        QTest::newRow(name) << setup << false << values << rows << columns << QStringList();
+    };
+    const auto fail = [](const char* name, const Setup& setup, bool french, const QStringList& messages) {
+        QTest::newRow(name) << setup << french << QVariantList() << QStringList() << QStringList() << messages;
+    };
     const QString numeric = QStringLiteral(" (expression must be numeric)");
+    const QString formula = QStringLiteral("Invalid computing formula:Invalid syntax for ");
 
-    // Cells
-    QTest::newRow("row-major") << Setup{"2*i+j", "1 3 1 2"} << false << QVariantList{3.0, 4.0, 5.0, 6.0, 7.0, 8.0}
-                               << QStringList{"", "", ""} << QStringList{"", ""} << none;
-    QTest::newRow("range-from-defaults") << Setup{"i*j", "1 NR_Input1-2 1 NC_Input1-1"} << false
-                                         << QVariantList{1.0, 2.0} << QStringList{"", ""} << QStringList{""} << none;
-    QTest::newRow("one-cell") << Setup{"j-i", "4 4 9 9"} << false << QVariantList{5.0} << QStringList{""}
-                              << QStringList{""} << none;
-    QTest::newRow("texts") << Setup{"\"r\"+i", "1 2 1 1"} << false << QVariantList{"r1", "r2"} << QStringList{"", ""}
-                           << QStringList{""} << none;
-    QTest::newRow("no-value") << Setup{"NO_VALUE+i", "1 1 1 2"} << false << QVariantList{-9999, -9999}
-                              << QStringList{""} << QStringList{"", ""} << none;
-    QTest::newRow("range-rounded") << Setup{"i", "1.4 2.5 1 1"} << false << QVariantList{1.0, 2.0, 3.0}
-                                   << QStringList{"", "", ""} << QStringList{""} << none;
-    QTest::newRow("dataset-cells") << Setup{"Input1(i,j)", "3 4 1 2"} << false << QVariantList{20.0, 21.0, 30.0, 31.0}
-                                   << QStringList{"", ""} << QStringList{"", ""} << none;
-    QTest::newRow("constant") << Setup{"7", "1 2 1 1"} << false << QVariantList{7.0, 7.0} << QStringList{"", ""}
-                              << QStringList{""} << none;
-    // Headers, per cell: sections by range number minus one; the last cell of a row or a column
-    // gives its name
-    QTest::newRow("kept-from-row-2") << Setup{"i+j", "2 3 1 2", "", "", "Input1"} << false
-                                     << QVariantList{3.0, 4.0, 4.0, 5.0} << QStringList{"R1", "R2"}
-                                     << QStringList{"C0", "C1"} << none;
-    QTest::newRow("kept-wins-over-names") << Setup{"i", "1 2 1 1", "\"n\"+i", "", "Input1"} << false
-                                          << QVariantList{1.0, 2.0} << QStringList{"R0", "R1"} << QStringList{"C0"}
-                                          << none;
-    QTest::newRow("names-of-last-cells") << Setup{"i", "1 2 1 3", "\"r\"+(i*10+j)", "\"c\"+(i*10+j)"} << false
-                                         << QVariantList{1.0, 1.0, 1.0, 2.0, 2.0, 2.0} << QStringList{"r13", "r23"}
-                                         << QStringList{"c21", "c22", "c23"} << none;
-    QTest::newRow("names-without-header-dataset") << Setup{"i", "1 2 1 1", "i*10", "", ""} << false
-                                                  << QVariantList{1.0, 2.0} << QStringList{"10", "20"}
-                                                  << QStringList{""} << none;
-    QTest::newRow("kept-columns-only-from-column-2") << Setup{"i+j", "1 2 2 3", "", "", "Input1", "columns"} << false
-                                                    << QVariantList{3.0, 4.0, 4.0, 5.0} << QStringList{"", ""}
-                                                    << QStringList{"C1", ""} << none;
+    ok("row-major", {"2*i+j", "1 3 1 2"}, {3.0, 4.0, 5.0, 6.0, 7.0, 8.0}, {"", "", ""}, {"", ""});
+    ok("range-from-defaults", {"i*j", "1 NR_Input1-2 1 NC_Input1-1"}, {1.0, 2.0}, {"", ""}, {""});
+    ok("one-cell", {"j-i", "4 4 9 9"}, {5.0}, {""}, {""});
+    ok("texts", {"\"r\"+i", "1 2 1 1"}, {"r1", "r2"}, {"", ""}, {""});
+    ok("no-value", {"NO_VALUE+i", "1 1 1 2"}, {-9999, -9999}, {""}, {"", ""});
+    ok("range-rounded", {"i", "1.4 2.5 1 1"}, {1.0, 2.0, 3.0}, {"", "", ""}, {""});
+    ok("dataset-cells", {"Input1(i,j)", "3 4 1 2"}, {20.0, 21.0, 30.0, 31.0}, {"", ""}, {"", ""});
+    ok("constant", {"7", "1 2 1 1"}, {7.0, 7.0}, {"", ""}, {""});
+    // Headers, per cell: sections by range number minus one; the last cell of a row or a column gives its name
+    ok("kept-from-row-2", {"i+j", "2 3 1 2", "", "", "Input1"}, {3.0, 4.0, 4.0, 5.0}, {"R1", "R2"}, {"C0", "C1"});
+    ok("kept-wins-over-names", {"i", "1 2 1 1", "\"n\"+i", "", "Input1"}, {1.0, 2.0}, {"R0", "R1"}, {"C0"});
+    ok("names-of-last-cells", {"i", "1 2 1 3", "\"r\"+(i*10+j)", "\"c\"+(i*10+j)"}, {1.0, 1.0, 1.0, 2.0, 2.0, 2.0},
+       {"r13", "r23"}, {"c21", "c22", "c23"});
+    ok("names-without-header-dataset", {"i", "1 2 1 1", "i*10", "", ""}, {1.0, 2.0}, {"10", "20"}, {""});
+    ok("kept-columns-only-from-column-2", {"i+j", "1 2 2 3", "", "", "Input1", "columns"}, {3.0, 4.0, 4.0, 5.0},
+       {"", ""}, {"C1", ""});
     // Headers, constant formula: sections by output index
-    QTest::newRow("constant-rows-only") << Setup{"7", "1 2 1 2", "", "", "Input1", "rows"} << false
-                                        << QVariantList{7.0, 7.0, 7.0, 7.0} << QStringList{"R0", "R1"}
-                                        << QStringList{"", ""} << none;
-    QTest::newRow("constant-from-row-2") << Setup{"7", "2 3 2 2", "", "", "Input1"} << false
-                                         << QVariantList{7.0, 7.0} << QStringList{"R0", "R1"} << QStringList{"C0"}
-                                         << none;
+    ok("constant-rows-only", {"7", "1 2 1 2", "", "", "Input1", "rows"}, {7.0, 7.0, 7.0, 7.0}, {"R0", "R1"}, {"", ""});
+    ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     // Failures before any cell
-    QTest::newRow("range-unreadable") << Setup{"i", "1 3 1 1+"} << false << failed << none << none
-                                      << QStringList{"Invalid syntax: 1+"};
-    QTest::newRow("range-error-value") << Setup{"i", "\"a\"-1 3 1 1"} << false << failed << none << none
-                                       << QStringList{"Minimum number of lines is incorrect:Invalid syntax for '-':a"
-                                                      + numeric};
-    QTest::newRow("range-not-integer-fr") << Setup{"i", "1 3 1 \"x\""} << true << failed << none << none
-                                          << QStringList{"Le nombre maximum de colonnes est incorrect"};
-    QTest::newRow("range-empty-text") << Setup{"i", "1 3 1 "} << false << failed << none << none
-                                      << QStringList{"Expression to evaluate is empty"};
-    QTest::newRow("empty-range") << Setup{"i", "5 4 1 1"} << false << failed << none << none
-                                 << QStringList{"Invalid working range"};
-    QTest::newRow("memory") << Setup{"i", "1 1000000 1 1000000"} << false << failed << none << none
-                            << QStringList{"The table needs 15258820 MiB of memory; this machine has *"};
-    QTest::newRow("formula-unreadable") << Setup{"3+-2", "1 1 1 1"} << false << failed << none << none
-                                        << QStringList{"Invalid syntax: 3+"};
-    QTest::newRow("row-name-unreadable") << Setup{"i", "1 1 1 1", "1+"} << false << failed << none << none
-                                         << QStringList{"Invalid syntax: 1+"};
-    QTest::newRow("column-name-unreadable-fr") << Setup{"i", "1 1 1 1", "", "(1"} << true << failed << none << none
-                                               << QStringList{"Le nombre de parenthèses est incorrect"};
-    QTest::newRow("constant-error") << Setup{"\"a\"-1", "1 2 1 2"} << false << failed << none << none
-                                    << QStringList{"Invalid computing formula", "Invalid syntax for '-':a" + numeric};
-    QTest::newRow("constant-empty-text") << Setup{"\"\"", "1 2 1 2"} << false << failed << none << none
-                                         << QStringList{"Invalid syntax"};
+    fail("range-unreadable", {"i", "1 3 1 1+"}, false, {"Invalid syntax: 1+"});
+    fail("range-error-value", {"i", "\"a\"-1 3 1 1"}, false,
+         {"Minimum number of lines is incorrect:Invalid syntax for '-':a" + numeric});
+    fail("range-not-integer-fr", {"i", "1 3 1 \"x\""}, true, {"Le nombre maximum de colonnes est incorrect"});
+    fail("range-empty-text", {"i", "1 3 1 "}, false, {"Expression to evaluate is empty"});
+    fail("empty-range", {"i", "5 4 1 1"}, false, {"Invalid working range"});
+    fail("memory", {"i", "1 1000000 1 1000000"}, false, {"The table needs 15258820 MiB of memory; this machine has *"});
+    fail("formula-unreadable", {"3+-2", "1 1 1 1"}, false, {"Invalid syntax: 3+"});
+    fail("row-name-unreadable", {"i", "1 1 1 1", "1+"}, false, {"Invalid syntax: 1+"});
+    fail("column-name-unreadable-fr", {"i", "1 1 1 1", "", "(1"}, true, {"Le nombre de parenthèses est incorrect"});
+    fail("constant-error", {"\"a\"-1", "1 2 1 2"}, false, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
+    fail("constant-empty-text", {"\"\"", "1 2 1 2"}, false, {"Invalid syntax"});
     // Failing cells: the first in row-major order decides, then a line names it
-    QTest::newRow("cell-error") << Setup{"\"a\"-i", "1 2 1 2"} << false << failed << none << none
-                                << QStringList{"Invalid computing formula:Invalid syntax for '-':a" + numeric,
-                                               "row 1, column 1"};
-    QTest::newRow("later-cell-error") << Setup{"if(i>4;\"a\"*i;i)", "1 6 1 1"} << false << failed << none << none
-                                      << QStringList{"Invalid computing formula:Invalid syntax for '*':a" + numeric,
-                                                     "row 5, column 1"};
-    QTest::newRow("first-of-many-failing-cells") << Setup{"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"}
-                                                << false << failed << none << none
-                                                << QStringList{"Invalid computing formula:Invalid syntax for '*':a"
-                                                                   + numeric,
-                                                               "row 2, column 3"};
-    QTest::newRow("row-name-error") << Setup{"i", "1 2 1 1", "\"a\"-i"} << false << failed << none << none
-                                    << QStringList{"Invalid new line name: Invalid syntax for '-':a" + numeric,
-                                                   "row 1, column 1"};
-    QTest::newRow("formula-before-names") << Setup{"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"} << false << failed
-                                          << none << none
-                                          << QStringList{"Invalid computing formula:Invalid syntax for '-':a" + numeric,
-                                                         "row 1, column 1"};
-    QTest::newRow("column-name-error") << Setup{"i", "1 2 1 1", "", "\"a\"-j"} << false << failed << none << none
-                                       << QStringList{"Invalid new column name:Invalid syntax for '-':a" + numeric,
-                                                      "row 1, column 1"};
+    fail("cell-error", {"\"a\"-i", "1 2 1 2"}, false, {formula + "'-':a" + numeric, "row 1, column 1"});
+    fail("later-cell-error", {"if(i>4;\"a\"*i;i)", "1 6 1 1"}, false, {formula + "'*':a" + numeric, "row 5, column 1"});
+    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"}, false,
+         {formula + "'*':a" + numeric, "row 2, column 3"});
+    fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"}, false,
+         {"Invalid new line name: Invalid syntax for '-':a" + numeric, "row 1, column 1"});
+    fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"}, false,
+         {formula + "'-':a" + numeric, "row 1, column 1"});
+    fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"}, false,
+         {"Invalid new column name:Invalid syntax for '-':a" + numeric, "row 1, column 1"});
 }
 
 void TestCompute::check(Engine engine)
