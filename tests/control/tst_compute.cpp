@@ -54,9 +54,8 @@ using Setup = QStringList;
 using Engine = KXEquationComputation::Engine;
 
 // Index 4, when present, keeps the input's headers from that dataset; index 5 keeps only "rows" or "columns".
-void configure(KXEquationCtrl& controller, const Setup& setup)
+void configure(KXEquationModel* model, const Setup& setup)
 {
-    KXEquationModel* model = controller.model();
     const QStringList range = setup.value(1).split(QLatin1Char(' '));
     model->setFormula(setup.value(0));
     model->setRowStart(range.value(0));
@@ -178,7 +177,7 @@ void TestCompute::check(Engine engine)
     auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
     controller.setCurrentDataModel(input.get());
-    configure(controller, setup);
+    configure(controller.model(), setup);
     std::unique_ptr<KXDataModelGeneric> output(controller.compute(engine));
     QVERIFY(!controller.variableModel()->variableConstantExist(QStringLiteral("i"))
             && !controller.variableModel()->variableConstantExist(QStringLiteral("j")));
@@ -207,7 +206,7 @@ void TestCompute::constantShortcut()
 {
     Timeline timeline;
     KXEquationCtrl controller;
-    configure(controller, Setup{"7+rand(2,2)", "1 300 1 40"});
+    configure(controller.model(), Setup{"7+rand(2,2)", "1 300 1 40"});
     std::unique_ptr<KXDataModelGeneric> output(controller.compute());
     QVERIFY(output);
     QCOMPARE(timeline.starts, 0);
@@ -219,7 +218,7 @@ void TestCompute::batches()
 {
     Timeline timeline;
     KXEquationCtrl controller;
-    configure(controller, Setup{"i*1000+j", "1 100 1 100"});
+    configure(controller.model(), Setup{"i*1000+j", "1 100 1 100"});
     std::unique_ptr<KXDataModelGeneric> output(controller.compute(Engine::Reference));
     QVERIFY(output);
     QCOMPARE(timeline.starts, 1);
@@ -248,12 +247,7 @@ void TestCompute::cancel()
     KXTest::MessageCapture capture;
     KXEquationModel equation;
     KXEquationVariableModel variables;
-    equation.setFormula(setup.value(0));
-    const QStringList range = setup.value(1).split(QLatin1Char(' '));
-    equation.setRowStart(range.value(0));
-    equation.setRowEnd(range.value(1));
-    equation.setColStart(range.value(2));
-    equation.setColEnd(range.value(3));
+    configure(&equation, setup);
     std::atomic<bool> cancel{false};
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -276,12 +270,12 @@ void TestCompute::handsTableToDataEditor()
     TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);
     const int before = editor->shownModels().size();
     KXEquationCtrl controller;
-    configure(controller, Setup{"i", "1 2 1 2"});
+    configure(controller.model(), Setup{"i", "1 2 1 2"});
     QVERIFY(QMetaObject::invokeMethod(&controller, "slotCompute"));
     QCOMPARE(editor->shownModels().size(), before + 1);
     QVERIFY(editor->keeps(editor->shownModels().last()));
 
-    configure(controller, Setup{"3+-2", "1 2 1 2"});
+    configure(controller.model(), Setup{"3+-2", "1 2 1 2"});
     KXTest::MessageCapture capture;
     QVERIFY(QMetaObject::invokeMethod(&controller, "slotCompute"));
     QCOMPARE(editor->shownModels().size(), before + 1);
