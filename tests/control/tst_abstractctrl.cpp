@@ -108,47 +108,33 @@ void TestAbstractCtrl::interval_data()
 {
     QTest::addColumn<int>("bound");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("outcome");
-    // The range of a dropped 12 x 4 table, with one of its four texts replaced; %1 is the error
-    // value's own message.
-    QTest::newRow("expression") << 0 << "2*NC_Input1-1" << false << "7 12 1 4";
-    QTest::newRow("rounded") << 0 << "2.5" << false << "3 12 1 4";
-    QTest::newRow("empty") << 1 << "" << false << "Expression to evaluate is empty";
+    QTest::newRow("expression") << 0 << "2*NC_Input1-1" << "7 12 1 4";
+    QTest::newRow("rounded") << 0 << "2.5" << "3 12 1 4";
+    QTest::newRow("empty") << 1 << "" << "Expression to evaluate is empty";
     const char* const english[4][2] = {
         {"Minimum number of lines is incorrect:%1", "Minimum number of lines is incorrect"},
         {"Maximum number of lines is incorrect: %1", "Maximum number of lines is incorrect"},
         {"Minimum number of columns is incorrect: %1", "Minimum number of columns is incorrect"},
         {"Maximum number of columns is incorrect: %1", "Maximum number of columns is incorrect"}};
-    const char* const french[4][2] = {
-        {"Le nombre minimum de lignes est incorrect : %1", "Le nombre minimum de lignes est incorrect"},
-        {"Le nombre maximum de lignes est incorrect : %1", "Le nombre maximum de lignes est incorrect"},
-        {"Le nombre minimum de colonnes est incorrect : %1", "Le nombre minimum de colonnes est incorrect"},
-        {"Le nombre maximum de colonnes est incorrect : %1", "Le nombre maximum de colonnes est incorrect"}};
     for (int bound = 0; bound < 4; ++bound) {
-        QTest::addRow("error-value-%d-en", bound) << bound << "\"a\"*2" << false << english[bound][0];
-        QTest::addRow("error-value-%d-fr", bound) << bound << "\"a\"*2" << true << french[bound][0];
-        QTest::addRow("text-%d-en", bound) << bound << "\"abc\"" << false << english[bound][1];
-        QTest::addRow("text-%d-fr", bound) << bound << "\"abc\"" << true << french[bound][1];
+        QTest::addRow("error-value-%d", bound) << bound << "\"a\"*2" << english[bound][0];
+        QTest::addRow("text-%d", bound) << bound << "\"abc\"" << english[bound][1];
     }
-    QTest::newRow("too-large") << 3 << "10000000000" << false << english[3][1];
+    QTest::newRow("too-large") << 3 << "10000000000" << english[3][1];
 }
 
 void TestAbstractCtrl::interval()
 {
     QFETCH(int, bound);
     QFETCH(QString, text);
-    QFETCH(bool, french);
     QFETCH(QString, outcome);
-    KXTest::LanguageScope language(french);
     KXTestCtrl ctrl;
     ctrl.slotDatasetDropped(&m_table);
     QStringList texts = {"1", "NR_Input1", "1", "NC_Input1"};
     texts[bound] = text;
-    ctrl.slotUpdateModelRowStart(texts[0]);
-    ctrl.slotUpdateModelRowEnd(texts[1]);
-    ctrl.slotUpdateModelColStart(texts[2]);
-    ctrl.slotUpdateModelColEnd(texts[3]);
+    ctrl.slotUpdateModelRowStart(texts[0]), ctrl.slotUpdateModelRowEnd(texts[1]);
+    ctrl.slotUpdateModelColStart(texts[2]), ctrl.slotUpdateModelColEnd(texts[3]);
     if (outcome.contains("%1"))
         outcome = outcome.arg(errorMessageOf(ctrl.variableModel(), text));
     int values[4] = {0, 0, 0, 0};
@@ -208,19 +194,16 @@ void TestAbstractCtrl::roundTrip()
              QStringList({"Input1(i,j)*rate", "taxed", "1", "NR_Input1", "2", "NC_Input1", "\"r\"+i", "\"c\"+j",
                           "Input1"}));
     QVERIFY(!loaded->keepVHeader() && loaded->keepHHeader());
-    // Constants keep six significant digits; the variables already present stay.
     const QMap<QString, QString> constants = target.variableModel()->getVariableConstantList();
     QCOMPARE(QStringList(constants.keys()), QStringList({"NO_VALUE", "PI", "other", "rate"}));
     QCOMPARE(target.variableModel()->getVariableConstantValue("rate"), 1234570.0);
     QCOMPARE(target.variableModel()->getVariableModelList().value("Input1", "dropped"),
              restored ? QString("shop.prices") : QString("dropped"));
     QCOMPARE(target.variableModel()->getVariableConstantValue("NR_Input1"), restored ? 12.0 : -9999.0);
-    // The reopened table is the controller's, deleted with it after its variables.
     if (restored)
         QCOMPARE(target.variableModel()->getVariableModel("Input1")->parent(), static_cast<QObject*>(&target));
 }
 
-// The sanitizer build tells a model deleted too early, or never, apart.
 void TestAbstractCtrl::settersTakeOwnership()
 {
     auto ctrl = std::make_unique<KXTestCtrl>();
@@ -279,7 +262,6 @@ void TestAbstractCtrl::damagedFiles_data()
     QTest::newRow("missing-file") << data + "no-such-file.xml" << false;
     QTest::newRow("directory") << data << false;
 
-    // Too large to keep in the repository: deep nesting and a long formula.
     const QString deep = m_directory.filePath("deep.xml");
     QFile deepFile(deep);
     QVERIFY(deepFile.open(QIODevice::WriteOnly));
@@ -302,9 +284,7 @@ void TestAbstractCtrl::damagedFiles()
     QCOMPARE(ctrl.loadModel(path), loads);
     QCOMPARE(ctrl.refreshes, loads ? 1 : 0);
     QVERIFY2(loads == ctrl.fileError().isEmpty() && (loads || ctrl.fileError().contains(path)), qPrintable(ctrl.fileError()));
-    // Only the direct Variables children are variables: odd-variables nests "inner" in "outer".
     QVERIFY(!ctrl.variableModel()->variableConstantExist("inner"));
-    // Whatever was read is still a savable equation.
     QVERIFY(ctrl.saveModel(m_directory.filePath("resaved.xml")));
 }
 

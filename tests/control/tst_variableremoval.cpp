@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-/// Answers every question with a fixed answer and records what was asked.
 class KXAnsweringMessageBox final : public TMessageBox
 {
 public:
@@ -63,10 +62,6 @@ void TestVariableRemoval::removeSelected()
 
     QCOMPARE(ctrl.slotVariableRemoved(), false);
     QCOMPARE(m_box.questions.size(), questions);
-    if (questions > 0)
-        QCOMPARE(m_box.questions.first(),
-                 QStringList({"Delete a variable",
-                              "You are about to delete selected variables. Do you want to proceed?", QString()}));
     QCOMPARE(QStringList(ctrl.variableModel()->getVariableConstantList().keys()), remaining);
 }
 
