@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -316,6 +317,7 @@ void TestCli::exitStatus_data()
                                        << 1 << "error: Invalid syntax: x-10- (repeated ";
     QTest::newRow("standard-output-full") << compute << 74
                                           << "kxequation: Cannot write to standard output: No space left on device\n";
+    QTest::newRow("device-output-full") << compute + QStringList{"--output", "@full"} << 74 << "No space left on device\n";
     QTest::newRow("dataset-malformed-in-project") << QStringList{"run", equation, "--project", folder} << 65
                                                   << "kxequation: " + bad + ", line 2: a quoted field is not closed.\n";
     // An equation over broken.q, saved while the table could still be read.
@@ -332,14 +334,18 @@ void TestCli::exitStatus()
 
     // A full disk, as a device node of our own in a scratch folder: the system's nodes stay untouched.
     QTemporaryDir scratch;
-    QString standardOutput;
-    if (QByteArray(QTest::currentDataTag()) == "standard-output-full") {
+    const QString full = scratch.filePath(QStringLiteral("full"));
+    const bool toStandardOutput = QByteArray(QTest::currentDataTag()) == "standard-output-full";
+    if (toStandardOutput || arguments.contains(QStringLiteral("@full"))) {
         if (::geteuid() != 0)
             QSKIP("Only root makes a device node");
-        standardOutput = scratch.filePath(QStringLiteral("full"));
-        QCOMPARE(::mknod(QFile::encodeName(standardOutput).constData(), S_IFCHR | 0666, makedev(1, 7)), 0);
+        QCOMPARE(::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)), 0);
+        arguments.replaceInStrings(QStringLiteral("@full"), full);
     }
-    const Run run = runTool(arguments, QStringLiteral("C.UTF-8"), standardOutput);
+    const Run run = runTool(arguments, QStringLiteral("C.UTF-8"), toStandardOutput ? full : QString());
+    // A device is written into, never replaced by a file.
+    struct stat status;
+    QVERIFY(!QFile::exists(full) || (::lstat(QFile::encodeName(full).constData(), &status) == 0 && S_ISCHR(status.st_mode)));
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
     // The usage text is for a wrong command line only.
