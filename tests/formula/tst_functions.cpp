@@ -5,8 +5,6 @@
 #include "KXEquationOperatorCommand.h"
 #include "KXFormulaCheck.h"
 
-#include <QtConcurrent>
-
 #include <limits>
 #include <typeinfo>
 
@@ -25,7 +23,6 @@ private slots:
     void messages();
     void randomNumbers_data();
     void randomNumbers();
-    void randomNumbersOnSeveralThreads();
     void valMarksCellPosition();
     void calls_data();
     void calls();
@@ -94,22 +91,18 @@ void TestFunctions::values_data()
     QTest::newRow("exp") << "exp(0)" << QVariant(1.0) << false << "exp(0)";
     QTest::newRow("round-half-up") << "round(2.5)" << QVariant(3) << false << "round(2.5)";
     QTest::newRow("round-negative-half") << "round(-2.5)" << QVariant(-2) << false << "round(-2.5)";
-    QTest::newRow("round-negative") << "round(-2.6)" << QVariant(-3) << false << "round(-2.6)";
     QTest::newRow("round-bool") << "round(1<2)" << QVariant(1) << false << "round(1&lt;2)";
     QTest::newRow("round-no-value") << "round(NO_VALUE)" << noValue << false << "round(NO_VALUE)";
     // Beyond the int range, and NaN, come back unchanged as doubles
-    QTest::newRow("round-int-max") << "round(65536*32768-0.6)" << QVariant(2147483647) << false << "";
     QTest::newRow("round-past-int-max") << "round(65536*32768-0.5)" << QVariant(2147483647.5) << false << "";
     QTest::newRow("round-int-min-half") << "round(0-65536*32768-0.5)" << QVariant(-2147483647 - 1) << false << "";
     QTest::newRow("round-huge") << "round(1e300)" << QVariant(1e300) << false << "";
     QTest::newRow("round-nan") << "round(0/0)" << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << "";
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << false << "sign(0)";
-    QTest::newRow("sign-negative") << "sign(-0.5)" << QVariant(-1) << false << "sign(-0.5)";
     QTest::newRow("sign-nan") << "sign(sqrt(-1))" << QVariant(1) << false << "sign(sqrt(-1))";
     QTest::newRow("sign-no-value") << "sign(NO_VALUE)" << noValue << false << "sign(NO_VALUE)";
     QTest::newRow("sqrt-error") << "sqrt(Input1(0,1))" << unreachable << false << "sqrt(Input1(0,1))";
-    QTest::newRow("round-error") << "round(Input1(0,1))" << unreachable << false << "round(Input1(0,1))";
     // Data access
     QTest::newRow("data-top-left") << "Input1(1, 1)" << QVariant(1.5) << false << "";
     QTest::newRow("data-decimal-comma") << "Input1(1,2)" << QVariant(3.5) << false << "";
@@ -117,22 +110,17 @@ void TestFunctions::values_data()
     QTest::newRow("data-empty-text") << "Input1(2,1)" << noValue << false << "";
     QTest::newRow("data-no-value") << "Input1(2,2)" << noValue << false << "";
     QTest::newRow("data-int") << "Input1(NR_Input1,2)" << QVariant(7) << false << "";
-    QTest::newRow("data-index-half-up") << "Input1(0.5,1)" << QVariant(1.5) << false << "";
     QTest::newRow("data-cell-position") << "Input1(i,j)" << QVariant(3.5) << true << "";
     QTest::newRow("data-row-beyond") << "Input1(4,1)" << unreachable << false << "";
     QTest::newRow("data-index-error") << "Input1(sqrt(\"a\"),1)" << notNumber << false << "";
     // Headers
-    QTest::newRow("colName") << "colName(Input1,1)" << QVariant(QStringLiteral("A")) << false << "";
     QTest::newRow("rowName") << "rowName(Input1,2)" << QVariant(QStringLiteral("r2")) << false << "";
-    QTest::newRow("colName-cell-position") << "colName(Input1,j)" << QVariant(QStringLiteral("B")) << true << "";
     QTest::newRow("colName-one-past-end") << "colName(Input1,4)" << QVariant(QString("")) << false << "";
     QTest::newRow("colName-no-table") << "colName(Input2,1)" << QVariant(QString("")) << false << "";
     // Conditions
-    QTest::newRow("if-false-with-blanks") << "if(1 > 2; 2; 3)" << QVariant(3.0) << false << "";
     QTest::newRow("if-other-branch-not-evaluated") << "if(1<2;2;Input1(0,0))" << QVariant(2.0) << false << "";
     QTest::newRow("if-branch-error") << "if(1<2;Input1(0,1);3)" << unreachable << false << "";
     QTest::newRow("if-nested-in-true-branch") << "if(a>1;if(a>5;1;2);3)" << QVariant(2.0) << false << "";
-    QTest::newRow("if-cell-position") << "if(i>1;1;2)" << QVariant(2.0) << true << "";
     // Constant values
     QTest::newRow("val") << "val(PI)" << QVariant(3.141592653589793) << false << "";
     QTest::newRow("val-not-constant") << "val(nothing)" << QVariant(-9999.0) << false << "";
@@ -170,8 +158,6 @@ void TestFunctions::messages_data()
         QTest::addRow("%s", keyword) << name + "(\"abc\")" << name + "(): Invalid syntax"
                                      << name + "() : Expression invalide";
     }
-    QTest::newRow("round-text-not-whole") << "round(\"2.5\")" << "round(): Invalid syntax"
-                                          << "round() : Expression invalide";
     QTest::newRow("data-row-zero") << "Input1(0,1)" << "Input1() : Line number unreachable"
                                    << "Input1() : Numéro de ligne hors de portée";
     QTest::newRow("data-column-zero") << "Input1(1,0)" << "Input1() : Column number unreachable"
@@ -191,7 +177,6 @@ void TestFunctions::messages_data()
     QTest::newRow("rowName-unknown") << "rowName(X,1)" << "X(): invalid arguments or variable"
                                      << "X() : Arguments ou variable incorrects";
     QTest::newRow("rand-reversed") << "rand(5,1)" << "rand(): Invalid arguments" << "rand() : Arguments incorrects";
-    QTest::newRow("rand-negative") << "rand(-1,1)" << "rand(): Invalid arguments" << "rand() : Arguments incorrects";
     QTest::newRow("rand-text-start") << "rand(\"a\",1)" << "rand(): Invalid minimum range"
                                      << "rand() : Intervalle minimum invalide";
     QTest::newRow("rand-text-end") << "rand(1,\"a\")" << "rand(): Invalid maximum range"
@@ -248,27 +233,6 @@ void TestFunctions::randomNumbers()
     }
 }
 
-// Each task draws from its own clone at the same time as the others, as cell tasks do.
-void TestFunctions::randomNumbersOnSeveralThreads()
-{
-    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("rand()"));
-    const auto draws = [&]() {
-        KXEquationVariableModel cellModel(&m_model);
-        const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
-        bool inRange = true;
-        for (int draw = 0; draw < 2000; ++draw) {
-            const int r = copy->evaluate().toInt();
-            inRange = inRange && r >= 0 && r <= 32767;
-        }
-        return inRange;
-    };
-    QVector<QFuture<bool>> tasks;
-    for (int task = 0; task < 4; ++task)
-        tasks.append(QtConcurrent::run(draws));
-    for (QFuture<bool>& task : tasks)
-        QVERIFY(task.result());
-}
-
 void TestFunctions::valMarksCellPosition()
 {
     KXEquationVariableModel cellModel(&m_model);
@@ -286,8 +250,6 @@ void TestFunctions::calls_data()
 
     QTest::newRow("abs-function-hides-dataset") << "abs(4)" << node<KXEquationMathABSCommand>() << "abs(4)";
     QTest::newRow("val-keeps-its-text") << "val(a;b,c)" << node<KXEquationValCommand>() << "val(a;b,c)";
-    QTest::newRow("val-bare") << "val" << node<KXEquationValCommand>() << "val()";
-    QTest::newRow("not-a-call") << "sqrt(4)+1" << node<KXEquationOperatorPlusCommand>() << "sqrt(4)+1";
     QTest::newRow("double-parentheses") << "sqrt((4))" << node<KXEquationMathSQRTCommand>() << "sqrt(4)";
     QTest::newRow("sum-commas-stay-in-expression") << "sum(k,1,10,Input1(k,1))"
                                                    << node<KXEquationCalculationSumCommand>()
@@ -298,7 +260,6 @@ void TestFunctions::calls_data()
                                                 << node<KXEquationCalculationVarSelectionCommand>()
                                                 << "var(Input1(1,1))";
     QTest::newRow("colName") << "colName(Input1,1)" << node<KXEquationColNameCommand>() << "colName(Input1,1)";
-    QTest::newRow("data-access") << "Input1(i,j)" << node<KXEquationDataCommand>() << "Input1(i,j)";
     QTest::newRow("if-nested-in-true-branch") << "if(c;if(d;1;2);3)" << node<KXEquationIfCommand>()
                                               << "if(c;if(d;1;2);3)";
 }
@@ -318,41 +279,26 @@ void TestFunctions::errors_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("french");
 
-    const QString colName = QStringLiteral("colName(): invalid arguments");
-    const QString colNameFr = QStringLiteral("colName() : Argument incorrects");
-    const QString rand = QStringLiteral("rand(): Invalid arguments");
-    const QString randFr = QStringLiteral("rand() : Arguments incorrects");
-    const QString data = QStringLiteral("Input1(): Invalid arguments");
-    const QString dataFr = QStringLiteral("Input1() : Arguments incorrects");
 
-    QTest::newRow("colName-one-part") << "colName(Input1)" << colName << colNameFr;
-    QTest::newRow("colName-bare") << "colName" << colName << colNameFr;
-    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments"
-                                      << "rowName() : Argument incorrects";
-    QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << rand << randFr;
-    QTest::newRow("data-bare") << "Input1" << data << dataFr;
-    QTest::newRow("data-nested-comma") << "Input1(Input1(1,1),1)" << data << dataFr;
-    QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments" << "if() : Arguments incorrects";
-    QTest::newRow("sqrt-bare") << "sqrt" << "Expression to evaluate is empty" << "L'expression à évaluer est vide";
-    QTest::newRow("names-case-sensitive") << "SQRT(4)" << "Invalid syntax: SQRT(4)"
-                                          << "Expression invalide : SQRT(4)";
-    QTest::newRow("math-keeps-commas") << "abs(1,1)" << "Invalid syntax: 1,1" << "Expression invalide : 1,1";
-    QTest::newRow("if-nested-in-false-branch") << "if(c;1;if(d;2;3))" << "Invalid parenthesis count"
-                                               << "Le nombre de parenthèses est incorrect";
-    QTest::newRow("sum-comma-in-end") << "sum(k,1,Input1(1,1),k)" << "Invalid parenthesis count"
-                                      << "Le nombre de parenthèses est incorrect";
+    QTest::newRow("colName-one-part") << "colName(Input1)" << "colName(): invalid arguments";
+    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments";
+    QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << "rand(): Invalid arguments";
+    QTest::newRow("data-bare") << "Input1" << "Input1(): Invalid arguments";
+    QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments";
+    QTest::newRow("sqrt-bare") << "sqrt" << "Expression to evaluate is empty";
+    QTest::newRow("names-case-sensitive") << "SQRT(4)" << "Invalid syntax: SQRT(4)";
+    QTest::newRow("math-keeps-commas") << "abs(1,1)" << "Invalid syntax: 1,1";
+    QTest::newRow("if-nested-in-false-branch") << "if(c;1;if(d;2;3))" << "Invalid parenthesis count";
+    QTest::newRow("sum-comma-in-end") << "sum(k,1,Input1(1,1),k)" << "Invalid parenthesis count";
 }
 
 void TestFunctions::errors()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
-    QFETCH(QString, french);
 
-    QCOMPARE(KXTest::inBothLanguages([&] { return KXFormulaCheck::raisedBy(m_model, formula); }),
-             (QStringList{english, french}));
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), english);
 }
 
 void TestFunctions::datasetNamedIfHidesCondition()
