@@ -59,8 +59,6 @@ void TestInterpreter::reads_data()
     // Comparisons: two-character ones bind more weakly
     QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c"
                                           << false;
-    QTest::newRow("less-equal-then-less") << "a<=b<x" << QVariant(false) << "OperatorInferiorEqual" << "a<=b&lt;x"
-                                          << false;
     QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD" << false;
     QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1" << false;
     // Numbers and signs
@@ -77,15 +75,10 @@ void TestInterpreter::reads_data()
     QTest::newRow("cell-row") << "i" << QVariant(4.0) << "DataModelConstant" << "i" << true;
     QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "DataModelConstant" << "j" << true;
     QTest::newRow("loop-k") << "k" << QVariant(6.0) << "DataModelConstant" << "k" << true;
-    QTest::newRow("double-i") << "ii" << QVariant(8.0) << "DataModelConstant" << "ii" << false;
     // Texts
     QTest::newRow("two-texts-joined") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << "OperatorPlus" << "1+2"
                                       << false;
-    QTest::newRow("text-with-blanks") << "\" a b \"" << QVariant(QStringLiteral(" a b ")) << "StringConstant" << " a b "
-                                      << false;
     QTest::newRow("empty-text") << "\"\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "" << false;
-    QTest::newRow("operator-inside-text") << "\"a+b\"" << QVariant(QStringLiteral("a+b")) << "StringConstant" << "a+b"
-                                          << false;
     // Selections
     QTest::newRow("blanks-only") << "   " << QVariant() << "DataSelection" << "" << false;
     QTest::newRow("selection") << "[A|1:C|5]" << QVariant() << "DataSelection" << "[A|1:C|5]" << false;
@@ -117,19 +110,15 @@ void TestInterpreter::raises_data()
 
     QTest::newRow("empty") << "" << false << "Expression to evaluate is empty" << "{}";
     QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count" << "{(}1";
-    QTest::newRow("reversed-pair") << ")1(" << false << "Invalid syntax: )1(" << "{)1(}";
     QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))" << "{((1+2))}";
     QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy" << "{-xy}";
     QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+" << "{3+}-2";
     QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+" << "{1 +}";
     QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty" << "a<={}";
-    QTest::newRow("unknown-left-of-two-chars") << "zz<=" << false << "Invalid syntax: zz" << "{zz}<=";
     QTest::newRow("or-inside-longer-name") << "ORDER+1" << false << "Invalid syntax: ORDER+1" << "{ORDER+1}";
     QTest::newRow("decimal-comma") << "1,2" << false << "Invalid syntax: 1,2" << "{1,2}";
     QTest::newRow("exponent-in-product") << "2*1e-5" << false << "Invalid syntax: 1e" << "2*{1e}-5";
     QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << false << "Invalid parenthesis count" << "{(}\")\"";
-    QTest::newRow("open-only-fr") << "(1" << true << "Le nombre de parenthèses est incorrect" << "{(}1";
-    QTest::newRow("plus-minus-fr") << "3+-2" << true << "Expression invalide : 3+" << "{3+}-2";
     // Where, in the text as typed, blanks included
     QTest::newRow("unary-minus") << "2 * -3" << false << "Invalid syntax: 2*" << "{2 *} -3";
     QTest::newRow("unknown-function") << "1 + foo( i )" << false << "Invalid syntax: foo(i)" << "1 + {foo( i )}";
@@ -137,12 +126,8 @@ void TestInterpreter::raises_data()
                                      << "abs( {Input3(i, 1)} )";
     QTest::newRow("unclosed-parenthesis") << "sqrt( 2 * (3 + 1)" << false << "Invalid parenthesis count"
                                           << "sqrt{(} 2 * (3 + 1)";
-    QTest::newRow("extra-parenthesis") << "(1 + 2)) * 3" << false << "Invalid parenthesis count" << "(1 + 2){)} * 3";
-    QTest::newRow("if-missing-branch") << "if(a > 1; 2)" << false << "if(): Invalid arguments" << "if({a > 1; 2})";
     QTest::newRow("if-bad-branch") << "if(a > 1; 2 +; 3)" << false << "Invalid syntax: 2+" << "if(a > 1; {2 +}; 3)";
     QTest::newRow("text-unclosed") << "\"ab\" + \"c" << false << "Invalid syntax: \"ab\" + \"c" << "{\"ab\" + \"c}";
-    QTest::newRow("text-blanks-kept") << "\"a b\" * - 2" << false << "Invalid syntax: \"a b\"*"
-                                      << "{\"a b\" *} - 2";
     QTest::newRow("loop-expression") << "sum(q, 1, 3, q * zz)" << false << "Invalid syntax: zz"
                                      << "sum(q, 1, 3, q * {zz})";
     const QString deep = QStringLiteral(" 1 + ") + nested("abs( ", "1", 1001);
@@ -178,7 +163,6 @@ void TestInterpreter::deepTexts_data()
     QTest::newRow("groups-one-level-over") << nested("1+(", "1", 1000);
     QTest::newRow("nested-functions") << nested("sqrt(", "1", 100000);
     QTest::newRow("functions-one-level-over") << nested("abs(", "1", 1001);
-    QTest::newRow("nested-texts-and-groups") << nested("(\"a\"+", "\"b\"", 3000);
 }
 
 void TestInterpreter::deepTexts()
@@ -233,10 +217,8 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0) << false;
     // No-value marker
     QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999) << false;
-    QTest::newRow("text-plus-no-value") << "\"a\"+NO_VALUE" << QVariant(-9999) << false;
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999) << false;
     QTest::newRow("no-value-greater") << "NO_VALUE>0" << QVariant(false) << false;
-    QTest::newRow("no-value-less-equal") << "0<=NO_VALUE" << QVariant(false) << false;
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
     // Arithmetic
@@ -250,12 +232,9 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("modulo-then-times") << "5%3*1" << QVariant(2.0) << false;
     // Ordering and equality
     QTest::newRow("text-number-order") << "\"10\">9" << QVariant(true) << false;
-    QTest::newRow("different-texts") << "\"a\"!=\"b\"" << QVariant(true) << false;
     QTest::newRow("no-value-not-different") << "NO_VALUE!=NO_VALUE" << QVariant(false) << false;
-    QTest::newRow("bool-equal") << "(1<2)=(2>1)" << QVariant(true) << false;
     // A cell position anywhere below makes the whole tree depend on the cell
     QTest::newRow("left-cell") << "i*2" << QVariant(8.0) << true;
-    QTest::newRow("deep-cell") << "1+(2*(3-k))" << QVariant(-5.0) << true;
     QTest::newRow("named-not-cell") << "ii+I" << QVariant(17.0) << false;
     // Logic
     QTest::newRow("and-false") << "(2>1)AND(3<1)" << QVariant(false) << false;
@@ -284,8 +263,6 @@ void TestInterpreter::operatorMessages_data()
                              << "Condition invalide pour '+' : le type des expressions à évaluer est incorrect";
     QTest::newRow("minus-left") << "\"abc\"-1" << false << "Invalid syntax for '-':abc (expression must be numeric)";
     QTest::newRow("times") << "\"abc\"*1" << false << "Invalid syntax for '*':abc (expression must be numeric)";
-    QTest::newRow("modulo") << "\"abc\"%1" << false << "Invalid syntax for '%':abc (expression must be numeric)";
-    QTest::newRow("greater") << "\"abc\">1" << false << "Invalid condition for '>':abc (expression must be numeric)";
     QTest::newRow("less") << "1<\"abc\"" << false << "Invalid condition for '&lt;' : abc (expression must be numeric)";
     QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << false
                                              << "Invalid syntax for '*':a+b (expression must be numeric)";
