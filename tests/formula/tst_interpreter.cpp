@@ -62,15 +62,12 @@ void TestInterpreter::reads_data()
     QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD" << false;
     QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1" << false;
     // Numbers and signs
-    QTest::newRow("plus-signed-number") << "+5" << QVariant(5.0) << "DoubleConstant" << "5" << false;
     QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05" << false;
     QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12" << false;
     QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
-    QTest::newRow("negative-first") << "-3*2" << QVariant(-6.0) << "OperatorMultiply" << "-3*2" << false;
     QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1" << false;
     QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER" << false;
     // Constants: i, j, k and l are cell positions and loop variables, other names are not
-    QTest::newRow("big-literal") << "1234567" << QVariant(1234567.0) << "DoubleConstant" << "1.23457e+06" << false;
     QTest::newRow("negated-no-value") << "-c" << QVariant(-0.0) << "DataModelConstant" << "c" << false;
     QTest::newRow("cell-row") << "i" << QVariant(4.0) << "DataModelConstant" << "i" << true;
     QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "DataModelConstant" << "j" << true;
@@ -111,7 +108,6 @@ void TestInterpreter::raises_data()
     QTest::newRow("empty") << "" << false << "Expression to evaluate is empty" << "{}";
     QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count" << "{(}1";
     QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))" << "{((1+2))}";
-    QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy" << "{-xy}";
     QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+" << "{3+}-2";
     QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+" << "{1 +}";
     QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty" << "a<={}";
@@ -218,7 +214,6 @@ void TestInterpreter::operatorValues_data()
     // No-value marker
     QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999) << false;
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999) << false;
-    QTest::newRow("no-value-greater") << "NO_VALUE>0" << QVariant(false) << false;
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
     // Arithmetic
@@ -234,7 +229,6 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("text-number-order") << "\"10\">9" << QVariant(true) << false;
     QTest::newRow("no-value-not-different") << "NO_VALUE!=NO_VALUE" << QVariant(false) << false;
     // A cell position anywhere below makes the whole tree depend on the cell
-    QTest::newRow("left-cell") << "i*2" << QVariant(8.0) << true;
     QTest::newRow("named-not-cell") << "ii+I" << QVariant(17.0) << false;
     // Logic
     QTest::newRow("and-false") << "(2>1)AND(3<1)" << QVariant(false) << false;
@@ -274,8 +268,6 @@ void TestInterpreter::operatorMessages_data()
                                         << "Invalid syntax for '*':b (expression must be numeric)";
     QTest::newRow("minus-fr") << "\"abc\"-1" << true
                               << "Expression invalide pour '-' : abc (l'expression doit être de type numérique)";
-    QTest::newRow("less-fr") << "1<\"abc\"" << true
-                             << "Condition invalide pour '&lt;' : abc (l'expression doit être de type numérique)";
     QTest::newRow("and-fr") << "1AND(2>1)" << true
                             << "Expression invalide pour 'AND' : 1 (l'expression doit être de type booléen)";
     QTest::newRow("or-fr") << "(2>1)OR1" << true

@@ -189,7 +189,6 @@ void TestVariableModel::cellReading_data()
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<QString>("message");
     const QString none;
-    QTest::newRow("bottom-right") << "Input1" << 2 << 1 << false << QVariant(21.0) << none;
     QTest::newRow("text-cell") << "Input1" << 1 << 1 << false << QVariant(QStringLiteral("abc")) << none;
     QTest::newRow("empty-text") << "Input1" << 1 << 0 << false << QVariant(-9999) << none;
     QTest::newRow("invalid-cell") << "Input1" << 0 << 1 << false << QVariant(-9999) << none;
@@ -198,7 +197,6 @@ void TestVariableModel::cellReading_data()
     QTest::newRow("unknown") << "Nope" << 0 << 0 << false << QVariant() << "Variable Nope is unknown";
     QTest::newRow("no-table") << "Input2" << 0 << 0 << false << QVariant() << "Invalid dataset Input2";
     QTest::newRow("row-negative-fr") << "Input1" << -1 << 0 << true << QVariant() << "Numéro de ligne hors de portée";
-    QTest::newRow("column-negative-fr") << "Input1" << 0 << -1 << true << QVariant() << "Numéro de colonnes hors de portée";
 }
 
 void TestVariableModel::cellReading()
@@ -227,7 +225,6 @@ void TestVariableModel::headers_data()
     QTest::newRow("row-count-is-asked") << "Input1" << true << 3 << empty;
     QTest::newRow("row-count-plus-one") << "Input1" << true << 4 << QVariant();
     QTest::newRow("column-count-plus-one") << "Input1" << false << 3 << QVariant();
-    QTest::newRow("no-header") << "Input1" << true << 2 << empty;
     QTest::newRow("no-table") << "Input2" << true << 0 << empty;
     QTest::newRow("unknown") << "Nope" << false << 0 << QVariant();
 }
