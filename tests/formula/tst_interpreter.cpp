@@ -215,6 +215,7 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
     // Arithmetic
+    QTest::newRow("minus-after-parenthesis") << "(5)-2" << QVariant(3.0) << false;
     QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0) << false;
     QTest::newRow("divide-by-zero") << "1/0" << QVariant(inf) << false;
     QTest::newRow("modulo-sign-of-left") << "-7%3" << QVariant(-1.0f) << false;
