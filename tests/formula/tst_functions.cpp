@@ -5,8 +5,6 @@
 #include "KXEquationOperatorCommand.h"
 #include "KXFormulaCheck.h"
 
-#include <QtConcurrent>
-
 #include <limits>
 #include <typeinfo>
 
@@ -25,7 +23,6 @@ private slots:
     void messages();
     void randomNumbers_data();
     void randomNumbers();
-    void randomNumbersOnSeveralThreads();
     void valMarksCellPosition();
     void calls_data();
     void calls();
@@ -78,13 +75,10 @@ void TestFunctions::values_data()
 
     // Math functions, angles in degrees
     QTest::newRow("sqrt") << "sqrt(16)" << QVariant(4.0) << false << "sqrt(16)";
-    QTest::newRow("sqrt-expression") << "sqrt(i+3)" << QVariant(2.0) << true << "sqrt(i+3)";
     QTest::newRow("sqrt-text-number") << "sqrt(\"16\")" << QVariant(4.0) << false << "sqrt(16)";
     QTest::newRow("sin-degrees") << "sin(90)" << QVariant(1.0) << false << "sin(90)";
-    QTest::newRow("cos-degrees") << "cos(60)" << QVariant(0.5) << false << "cos(60)";
     QTest::newRow("tan-degrees") << "tan(45)" << QVariant(1.0) << false << "tan(45)";
     QTest::newRow("asin-inverts-sin") << "asin(sin(30))" << QVariant(30.0) << false << "asin(sin(30))";
-    QTest::newRow("acos-inverts-cos") << "acos(cos(60))" << QVariant(60.0) << false << "acos(cos(60))";
     QTest::newRow("atan-degrees") << "atan(1)" << QVariant(45.0) << false << "atan(1)";
     QTest::newRow("log") << "log(1000)" << QVariant(3.0) << false << "log(1000)";
     QTest::newRow("ln") << "ln(1)" << QVariant(0.0) << false << "ln(1)";
@@ -94,49 +88,34 @@ void TestFunctions::values_data()
     QTest::newRow("exp") << "exp(0)" << QVariant(1.0) << false << "exp(0)";
     QTest::newRow("round-half-up") << "round(2.5)" << QVariant(3) << false << "round(2.5)";
     QTest::newRow("round-negative-half") << "round(-2.5)" << QVariant(-2) << false << "round(-2.5)";
-    QTest::newRow("round-negative") << "round(-2.6)" << QVariant(-3) << false << "round(-2.6)";
     QTest::newRow("round-bool") << "round(1<2)" << QVariant(1) << false << "round(1&lt;2)";
     QTest::newRow("round-no-value") << "round(NO_VALUE)" << noValue << false << "round(NO_VALUE)";
     // Beyond the int range, and NaN, come back unchanged as doubles
-    QTest::newRow("round-int-max") << "round(65536*32768-0.6)" << QVariant(2147483647) << false << "";
     QTest::newRow("round-past-int-max") << "round(65536*32768-0.5)" << QVariant(2147483647.5) << false << "";
     QTest::newRow("round-int-min-half") << "round(0-65536*32768-0.5)" << QVariant(-2147483647 - 1) << false << "";
-    QTest::newRow("round-huge") << "round(1e300)" << QVariant(1e300) << false << "";
     QTest::newRow("round-nan") << "round(0/0)" << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << "";
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << false << "sign(0)";
-    QTest::newRow("sign-negative") << "sign(-0.5)" << QVariant(-1) << false << "sign(-0.5)";
-    QTest::newRow("sign-nan") << "sign(sqrt(-1))" << QVariant(1) << false << "sign(sqrt(-1))";
     QTest::newRow("sign-no-value") << "sign(NO_VALUE)" << noValue << false << "sign(NO_VALUE)";
     QTest::newRow("sqrt-error") << "sqrt(Input1(0,1))" << unreachable << false << "sqrt(Input1(0,1))";
-    QTest::newRow("round-error") << "round(Input1(0,1))" << unreachable << false << "round(Input1(0,1))";
     // Data access
-    QTest::newRow("data-top-left") << "Input1(1, 1)" << QVariant(1.5) << false << "";
     QTest::newRow("data-decimal-comma") << "Input1(1,2)" << QVariant(3.5) << false << "";
     QTest::newRow("data-decimal-point-stays-text") << "Input1(1,3)" << QVariant(QStringLiteral("3.5")) << false << "";
     QTest::newRow("data-empty-text") << "Input1(2,1)" << noValue << false << "";
     QTest::newRow("data-no-value") << "Input1(2,2)" << noValue << false << "";
     QTest::newRow("data-int") << "Input1(NR_Input1,2)" << QVariant(7) << false << "";
-    QTest::newRow("data-index-half-up") << "Input1(0.5,1)" << QVariant(1.5) << false << "";
     QTest::newRow("data-cell-position") << "Input1(i,j)" << QVariant(3.5) << true << "";
     QTest::newRow("data-row-beyond") << "Input1(4,1)" << unreachable << false << "";
     QTest::newRow("data-index-error") << "Input1(sqrt(\"a\"),1)" << notNumber << false << "";
     // Headers
-    QTest::newRow("colName") << "colName(Input1,1)" << QVariant(QStringLiteral("A")) << false << "";
     QTest::newRow("rowName") << "rowName(Input1,2)" << QVariant(QStringLiteral("r2")) << false << "";
-    QTest::newRow("colName-cell-position") << "colName(Input1,j)" << QVariant(QStringLiteral("B")) << true << "";
     QTest::newRow("colName-one-past-end") << "colName(Input1,4)" << QVariant(QString("")) << false << "";
-    QTest::newRow("colName-no-table") << "colName(Input2,1)" << QVariant(QString("")) << false << "";
     // Conditions
-    QTest::newRow("if-false-with-blanks") << "if(1 > 2; 2; 3)" << QVariant(3.0) << false << "";
     QTest::newRow("if-other-branch-not-evaluated") << "if(1<2;2;Input1(0,0))" << QVariant(2.0) << false << "";
-    QTest::newRow("if-branch-error") << "if(1<2;Input1(0,1);3)" << unreachable << false << "";
     QTest::newRow("if-nested-in-true-branch") << "if(a>1;if(a>5;1;2);3)" << QVariant(2.0) << false << "";
-    QTest::newRow("if-cell-position") << "if(i>1;1;2)" << QVariant(2.0) << true << "";
     // Constant values
     QTest::newRow("val") << "val(PI)" << QVariant(3.141592653589793) << false << "";
     QTest::newRow("val-not-constant") << "val(nothing)" << QVariant(-9999.0) << false << "";
-    QTest::newRow("val-cell-position") << "val(i)" << QVariant(1.0) << false << "";
 }
 
 void TestFunctions::values()
@@ -160,56 +139,33 @@ void TestFunctions::messages_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("french");
 
     const char* keywords[] = {"sin", "asin", "cos", "acos", "tan", "atan", "log",
                               "ln", "abs", "floor", "ceil", "exp", "round", "sign"};
-    QTest::newRow("sqrt") << "sqrt(\"abc\")" << "sqrt(): invalid syntax" << "sqrt() : Expression invalide";
+    QTest::newRow("sqrt") << "sqrt(\"abc\")" << "sqrt(): invalid syntax";
     for (const char* keyword : keywords) {
         const QString name = QLatin1String(keyword);
-        QTest::addRow("%s", keyword) << name + "(\"abc\")" << name + "(): Invalid syntax"
-                                     << name + "() : Expression invalide";
+        QTest::addRow("%s", keyword) << name + "(\"abc\")" << name + "(): Invalid syntax";
     }
-    QTest::newRow("round-text-not-whole") << "round(\"2.5\")" << "round(): Invalid syntax"
-                                          << "round() : Expression invalide";
-    QTest::newRow("data-row-zero") << "Input1(0,1)" << "Input1() : Line number unreachable"
-                                   << "Input1() : Numéro de ligne hors de portée";
-    QTest::newRow("data-column-zero") << "Input1(1,0)" << "Input1() : Column number unreachable"
-                                      << "Input1() : Numéro de colonnes hors de portée";
-    QTest::newRow("data-row-text") << "Input1(\"a\",1)" << "Input1(): Invalid arguments"
-                                   << "Input1() : Arguments incorrects";
-    QTest::newRow("data-no-table") << "Input2(1,1)" << "Input2() : Invalid dataset Input2"
-                                   << "Input2() : Le tableau de données Input2 est invalide";
-    QTest::newRow("colName-zero") << "colName(Input1,0)" << "colName(): invalid arguments"
-                                  << "colName() : Argument incorrects";
-    QTest::newRow("colName-unknown") << "colName(X,1)" << "X: invalid argument or variable"
-                                     << "X : Argument ou variable incorrect";
-    QTest::newRow("colName-beyond") << "colName(Input1,5)" << "Input1: invalid argument or variable"
-                                    << "Input1 : Argument ou variable incorrect";
-    QTest::newRow("rowName-zero") << "rowName(Input1,0)" << "rowName(): invalid arguments"
-                                  << "rowName() : Argument incorrects";
-    QTest::newRow("rowName-unknown") << "rowName(X,1)" << "X(): invalid arguments or variable"
-                                     << "X() : Arguments ou variable incorrects";
-    QTest::newRow("rand-reversed") << "rand(5,1)" << "rand(): Invalid arguments" << "rand() : Arguments incorrects";
-    QTest::newRow("rand-negative") << "rand(-1,1)" << "rand(): Invalid arguments" << "rand() : Arguments incorrects";
-    QTest::newRow("rand-text-start") << "rand(\"a\",1)" << "rand(): Invalid minimum range"
-                                     << "rand() : Intervalle minimum invalide";
-    QTest::newRow("rand-text-end") << "rand(1,\"a\")" << "rand(): Invalid maximum range"
-                                   << "rand() : Intervalle maximum invalide";
-    QTest::newRow("if-number") << "if(1;2;3)" << "if(): first condition argument is not a boolean"
-                               << "if() : Le premier argument de condition n'est pas de type booléen";
-    QTest::newRow("if-condition-error") << "if(Input1(0,1)>1;2;3)" << "if(): first argument condition is not valid"
-                                        << "if() : Le premier argument de condition n'est pas valide";
+    QTest::newRow("data-row-zero") << "Input1(0,1)" << "Input1() : Line number unreachable";
+    QTest::newRow("data-column-zero") << "Input1(1,0)" << "Input1() : Column number unreachable";
+    QTest::newRow("data-row-text") << "Input1(\"a\",1)" << "Input1(): Invalid arguments";
+    QTest::newRow("data-no-table") << "Input2(1,1)" << "Input2() : Invalid dataset Input2";
+    QTest::newRow("colName-zero") << "colName(Input1,0)" << "colName(): invalid arguments";
+    QTest::newRow("colName-unknown") << "colName(X,1)" << "X: invalid argument or variable";
+    QTest::newRow("rowName-unknown") << "rowName(X,1)" << "X(): invalid arguments or variable";
+    QTest::newRow("rand-reversed") << "rand(5,1)" << "rand(): Invalid arguments";
+    QTest::newRow("rand-text-start") << "rand(\"a\",1)" << "rand(): Invalid minimum range";
+    QTest::newRow("if-number") << "if(1;2;3)" << "if(): first condition argument is not a boolean";
+    QTest::newRow("if-condition-error") << "if(Input1(0,1)>1;2;3)" << "if(): first argument condition is not valid";
 }
 
 void TestFunctions::messages()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
-    QFETCH(QString, french);
 
-    QCOMPARE(KXTest::inBothLanguages([&] { return KXFormulaCheck::messageOf(m_model, formula); }),
-             (QStringList{english, french}));
+    QCOMPARE(KXFormulaCheck::messageOf(m_model, formula), english);
 }
 
 void TestFunctions::randomNumbers_data()
@@ -222,7 +178,6 @@ void TestFunctions::randomNumbers_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("unbounded") << "rand()" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
-    QTest::newRow("bare-name") << "rand" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("one-argument-ignored") << "rand(5)" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("bounded") << "rand(10,20)" << int(QMetaType::Double) << 10.0 << 20.0 << false << "rand(10,20)";
     QTest::newRow("cell-position") << "rand(i,10)" << int(QMetaType::Double) << 1.0 << 10.0 << true << "rand(i,10)";
@@ -248,27 +203,6 @@ void TestFunctions::randomNumbers()
     }
 }
 
-// Each task draws from its own clone at the same time as the others, as cell tasks do.
-void TestFunctions::randomNumbersOnSeveralThreads()
-{
-    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("rand()"));
-    const auto draws = [&]() {
-        KXEquationVariableModel cellModel(&m_model);
-        const std::unique_ptr<KXEquationCommand> copy(tree->clone(&cellModel));
-        bool inRange = true;
-        for (int draw = 0; draw < 2000; ++draw) {
-            const int r = copy->evaluate().toInt();
-            inRange = inRange && r >= 0 && r <= 32767;
-        }
-        return inRange;
-    };
-    QVector<QFuture<bool>> tasks;
-    for (int task = 0; task < 4; ++task)
-        tasks.append(QtConcurrent::run(draws));
-    for (QFuture<bool>& task : tasks)
-        QVERIFY(task.result());
-}
-
 void TestFunctions::valMarksCellPosition()
 {
     KXEquationVariableModel cellModel(&m_model);
@@ -286,8 +220,6 @@ void TestFunctions::calls_data()
 
     QTest::newRow("abs-function-hides-dataset") << "abs(4)" << node<KXEquationMathABSCommand>() << "abs(4)";
     QTest::newRow("val-keeps-its-text") << "val(a;b,c)" << node<KXEquationValCommand>() << "val(a;b,c)";
-    QTest::newRow("val-bare") << "val" << node<KXEquationValCommand>() << "val()";
-    QTest::newRow("not-a-call") << "sqrt(4)+1" << node<KXEquationOperatorPlusCommand>() << "sqrt(4)+1";
     QTest::newRow("double-parentheses") << "sqrt((4))" << node<KXEquationMathSQRTCommand>() << "sqrt(4)";
     QTest::newRow("sum-commas-stay-in-expression") << "sum(k,1,10,Input1(k,1))"
                                                    << node<KXEquationCalculationSumCommand>()
@@ -298,7 +230,6 @@ void TestFunctions::calls_data()
                                                 << node<KXEquationCalculationVarSelectionCommand>()
                                                 << "var(Input1(1,1))";
     QTest::newRow("colName") << "colName(Input1,1)" << node<KXEquationColNameCommand>() << "colName(Input1,1)";
-    QTest::newRow("data-access") << "Input1(i,j)" << node<KXEquationDataCommand>() << "Input1(i,j)";
     QTest::newRow("if-nested-in-true-branch") << "if(c;if(d;1;2);3)" << node<KXEquationIfCommand>()
                                               << "if(c;if(d;1;2);3)";
 }
@@ -318,41 +249,26 @@ void TestFunctions::errors_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("french");
 
-    const QString colName = QStringLiteral("colName(): invalid arguments");
-    const QString colNameFr = QStringLiteral("colName() : Argument incorrects");
-    const QString rand = QStringLiteral("rand(): Invalid arguments");
-    const QString randFr = QStringLiteral("rand() : Arguments incorrects");
-    const QString data = QStringLiteral("Input1(): Invalid arguments");
-    const QString dataFr = QStringLiteral("Input1() : Arguments incorrects");
 
-    QTest::newRow("colName-one-part") << "colName(Input1)" << colName << colNameFr;
-    QTest::newRow("colName-bare") << "colName" << colName << colNameFr;
-    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments"
-                                      << "rowName() : Argument incorrects";
-    QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << rand << randFr;
-    QTest::newRow("data-bare") << "Input1" << data << dataFr;
-    QTest::newRow("data-nested-comma") << "Input1(Input1(1,1),1)" << data << dataFr;
-    QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments" << "if() : Arguments incorrects";
-    QTest::newRow("sqrt-bare") << "sqrt" << "Expression to evaluate is empty" << "L'expression à évaluer est vide";
-    QTest::newRow("names-case-sensitive") << "SQRT(4)" << "Invalid syntax: SQRT(4)"
-                                          << "Expression invalide : SQRT(4)";
-    QTest::newRow("math-keeps-commas") << "abs(1,1)" << "Invalid syntax: 1,1" << "Expression invalide : 1,1";
-    QTest::newRow("if-nested-in-false-branch") << "if(c;1;if(d;2;3))" << "Invalid parenthesis count"
-                                               << "Le nombre de parenthèses est incorrect";
-    QTest::newRow("sum-comma-in-end") << "sum(k,1,Input1(1,1),k)" << "Invalid parenthesis count"
-                                      << "Le nombre de parenthèses est incorrect";
+    QTest::newRow("colName-one-part") << "colName(Input1)" << "colName(): invalid arguments";
+    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments";
+    QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << "rand(): Invalid arguments";
+    QTest::newRow("data-bare") << "Input1" << "Input1(): Invalid arguments";
+    QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments";
+    QTest::newRow("sqrt-bare") << "sqrt" << "Expression to evaluate is empty";
+    QTest::newRow("names-case-sensitive") << "SQRT(4)" << "Invalid syntax: SQRT(4)";
+    QTest::newRow("math-keeps-commas") << "abs(1,1)" << "Invalid syntax: 1,1";
+    QTest::newRow("if-nested-in-false-branch") << "if(c;1;if(d;2;3))" << "Invalid parenthesis count";
+    QTest::newRow("sum-comma-in-end") << "sum(k,1,Input1(1,1),k)" << "Invalid parenthesis count";
 }
 
 void TestFunctions::errors()
 {
     QFETCH(QString, formula);
     QFETCH(QString, english);
-    QFETCH(QString, french);
 
-    QCOMPARE(KXTest::inBothLanguages([&] { return KXFormulaCheck::raisedBy(m_model, formula); }),
-             (QStringList{english, french}));
+    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), english);
 }
 
 void TestFunctions::datasetNamedIfHidesCondition()

@@ -49,52 +49,32 @@ void TestInterpreter::reads_data()
 
     // Grouping and associativity
     QTest::newRow("outer-pair") << "(1+2)" << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
-    QTest::newRow("two-groups") << "(1+2)*(3+4)" << QVariant(21.0) << "OperatorMultiply" << "1+2*3+4" << false;
     QTest::newRow("minus-left-assoc") << "1-2-3" << QVariant(-4.0) << "OperatorMinus" << "1-2-3" << false;
     QTest::newRow("power-left-assoc") << "2^3^2" << QVariant(64.0) << "OperatorPower" << "2^3^2" << false;
     QTest::newRow("power-same-level-as-times") << "2*3^2" << QVariant(36.0) << "OperatorPower" << "2*3^2" << false;
-    QTest::newRow("times-before-plus") << "1+2*3" << QVariant(7.0) << "OperatorPlus" << "1+2*3" << false;
-    QTest::newRow("times-before-minus") << "2-3*4" << QVariant(-10.0) << "OperatorMinus" << "2-3*4" << false;
     QTest::newRow("plus-before-equal") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2" << false;
     QTest::newRow("less-equal-before-and") << "1<=2AND2>=1" << QVariant(true) << "OperatorAND" << "1<=2AND2>=1"
                                            << false;
     // Comparisons: two-character ones bind more weakly
     QTest::newRow("less-then-less-equal") << "a<b<=c" << QVariant(true) << "OperatorInferiorEqual" << "a&lt;b<=c"
                                           << false;
-    QTest::newRow("less-equal-then-less") << "a<=b<x" << QVariant(false) << "OperatorInferiorEqual" << "a<=b&lt;x"
-                                          << false;
-    QTest::newRow("greater-equal") << "2>=2" << QVariant(true) << "OperatorSuperiorEqual" << "2>=2" << false;
-    QTest::newRow("equal-after-sum") << "1+1=2" << QVariant(true) << "OperatorEqual" << "1+1=2" << false;
     QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD" << false;
     QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1" << false;
     // Numbers and signs
-    QTest::newRow("plus-signed-number") << "+5" << QVariant(5.0) << "DoubleConstant" << "5" << false;
     QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05" << false;
     QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12" << false;
     QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
-    QTest::newRow("negative-first") << "-3*2" << QVariant(-6.0) << "OperatorMultiply" << "-3*2" << false;
     QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1" << false;
     QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER" << false;
     // Constants: i, j, k and l are cell positions and loop variables, other names are not
-    QTest::newRow("big-literal") << "1234567" << QVariant(1234567.0) << "DoubleConstant" << "1.23457e+06" << false;
     QTest::newRow("negated-no-value") << "-c" << QVariant(-0.0) << "DataModelConstant" << "c" << false;
     QTest::newRow("cell-row") << "i" << QVariant(4.0) << "DataModelConstant" << "i" << true;
     QTest::newRow("cell-column-negated") << "-j" << QVariant(-5.0) << "DataModelConstant" << "j" << true;
     QTest::newRow("loop-k") << "k" << QVariant(6.0) << "DataModelConstant" << "k" << true;
-    QTest::newRow("loop-l") << "l" << QVariant(7.0) << "DataModelConstant" << "l" << true;
-    QTest::newRow("double-i") << "ii" << QVariant(8.0) << "DataModelConstant" << "ii" << false;
-    QTest::newRow("capital-i") << "I" << QVariant(9.0) << "DataModelConstant" << "I" << false;
     // Texts
     QTest::newRow("two-texts-joined") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << "OperatorPlus" << "1+2"
                                       << false;
-    QTest::newRow("text-with-blanks") << "\" a b \"" << QVariant(QStringLiteral(" a b ")) << "StringConstant" << " a b "
-                                      << false;
     QTest::newRow("empty-text") << "\"\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "" << false;
-    QTest::newRow("lone-quote") << "\"" << QVariant(QString(QLatin1String(""))) << "StringConstant" << "" << false;
-    QTest::newRow("operator-inside-text") << "\"a+b\"" << QVariant(QStringLiteral("a+b")) << "StringConstant" << "a+b"
-                                          << false;
-    QTest::newRow("parenthesis-inside-text") << "\"(\"+\")\"" << QVariant(QStringLiteral("()")) << "OperatorPlus"
-                                             << "(+)" << false;
     // Selections
     QTest::newRow("blanks-only") << "   " << QVariant() << "DataSelection" << "" << false;
     QTest::newRow("selection") << "[A|1:C|5]" << QVariant() << "DataSelection" << "[A|1:C|5]" << false;
@@ -126,45 +106,24 @@ void TestInterpreter::raises_data()
 
     QTest::newRow("empty") << "" << false << "Expression to evaluate is empty" << "{}";
     QTest::newRow("open-only") << "(1" << false << "Invalid parenthesis count" << "{(}1";
-    QTest::newRow("reversed-pair") << ")1(" << false << "Invalid syntax: )1(" << "{)1(}";
     QTest::newRow("double-pair") << "((1+2))" << false << "Invalid syntax: ((1+2))" << "{((1+2))}";
-    QTest::newRow("minus-before-long-name") << "-xy" << false << "Invalid syntax: -xy" << "{-xy}";
     QTest::newRow("plus-minus") << "3+-2" << false << "Invalid syntax: 3+" << "{3+}-2";
-    QTest::newRow("leading-plus") << "+x" << false << "Invalid syntax: +x" << "{+x}";
     QTest::newRow("trailing-operator-no-blanks") << "1 +" << false << "Invalid syntax: 1+" << "{1 +}";
     QTest::newRow("missing-right-of-two-chars") << "a<=" << false << "Expression to evaluate is empty" << "a<={}";
-    QTest::newRow("unknown-left-of-two-chars") << "zz<=" << false << "Invalid syntax: zz" << "{zz}<=";
     QTest::newRow("or-inside-longer-name") << "ORDER+1" << false << "Invalid syntax: ORDER+1" << "{ORDER+1}";
     QTest::newRow("decimal-comma") << "1,2" << false << "Invalid syntax: 1,2" << "{1,2}";
-    QTest::newRow("unknown-name-with-blanks") << "foo bar" << false << "Invalid syntax: foo bar" << "{foo bar}";
     QTest::newRow("exponent-in-product") << "2*1e-5" << false << "Invalid syntax: 1e" << "2*{1e}-5";
     QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << false << "Invalid parenthesis count" << "{(}\")\"";
-    QTest::newRow("empty-fr") << "" << true << "L'expression à évaluer est vide" << "{}";
-    QTest::newRow("open-only-fr") << "(1" << true << "Le nombre de parenthèses est incorrect" << "{(}1";
-    QTest::newRow("plus-minus-fr") << "3+-2" << true << "Expression invalide : 3+" << "{3+}-2";
     // Where, in the text as typed, blanks included
     QTest::newRow("unary-minus") << "2 * -3" << false << "Invalid syntax: 2*" << "{2 *} -3";
-    QTest::newRow("unary-minus-in-group") << "1 + (2 * -3)" << false << "Invalid syntax: 2*" << "1 + ({2 *} -3)";
-    QTest::newRow("unknown-function") << "1 + foo( i )" << false << "Invalid syntax: foo(i)" << "1 + {foo( i )}";
     QTest::newRow("unknown-dataset") << "abs( Input3(i, 1) )" << false << "Invalid syntax: Input3(i,1)"
                                      << "abs( {Input3(i, 1)} )";
     QTest::newRow("unclosed-parenthesis") << "sqrt( 2 * (3 + 1)" << false << "Invalid parenthesis count"
                                           << "sqrt{(} 2 * (3 + 1)";
-    QTest::newRow("extra-parenthesis") << "(1 + 2)) * 3" << false << "Invalid parenthesis count" << "(1 + 2){)} * 3";
-    QTest::newRow("if-with-commas") << "if( i > 1, 2, 3 )" << false << "if(): Invalid arguments"
-                                    << "if( {i > 1, 2, 3} )";
-    QTest::newRow("if-missing-branch") << "if(a > 1; 2)" << false << "if(): Invalid arguments" << "if({a > 1; 2})";
     QTest::newRow("if-bad-branch") << "if(a > 1; 2 +; 3)" << false << "Invalid syntax: 2+" << "if(a > 1; {2 +}; 3)";
     QTest::newRow("text-unclosed") << "\"ab\" + \"c" << false << "Invalid syntax: \"ab\" + \"c" << "{\"ab\" + \"c}";
-    QTest::newRow("text-blanks-kept") << "\"a b\" * - 2" << false << "Invalid syntax: \"a b\"*"
-                                      << "{\"a b\" *} - 2";
-    QTest::newRow("missing-operand-at-end") << "a <= " << false << "Expression to evaluate is empty" << "a <={} ";
     QTest::newRow("loop-expression") << "sum(q, 1, 3, q * zz)" << false << "Invalid syntax: zz"
                                      << "sum(q, 1, 3, q * {zz})";
-    QTest::newRow("rand-three-arguments") << "rand(1, 2, 3)" << false << "rand(): Invalid arguments"
-                                          << "rand({1, 2, 3})";
-    QTest::newRow("header-one-argument") << "x + colName( d )" << false << "colName(): invalid arguments"
-                                         << "x + colName( {d} )";
     const QString deep = QStringLiteral(" 1 + ") + nested("abs( ", "1", 1001);
     QTest::newRow("deep-nesting") << deep << false << "Expression too complex" << "{" + deep + "}";
 }
@@ -198,9 +157,6 @@ void TestInterpreter::deepTexts_data()
     QTest::newRow("groups-one-level-over") << nested("1+(", "1", 1000);
     QTest::newRow("nested-functions") << nested("sqrt(", "1", 100000);
     QTest::newRow("functions-one-level-over") << nested("abs(", "1", 1001);
-    QTest::newRow("long-chain") << QStringLiteral("+x").repeated(50000).mid(1);
-    QTest::newRow("nested-groups") << nested("1+(", "1", 20000);
-    QTest::newRow("nested-texts-and-groups") << nested("(\"a\"+", "\"b\"", 3000);
 }
 
 void TestInterpreter::deepTexts()
@@ -251,44 +207,28 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("two-texts") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12")) << false;
     QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0) << false;
     QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a")) << false;
-    QTest::newRow("number-numeric-text") << "5+\"2\"" << QVariant(7.0) << false;
     QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x")) << false;
     QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0) << false;
     // No-value marker
     QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999) << false;
-    QTest::newRow("text-plus-no-value") << "\"a\"+NO_VALUE" << QVariant(-9999) << false;
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999) << false;
-    QTest::newRow("no-value-modulo") << "NO_VALUE%2" << QVariant(-9999) << false;
-    QTest::newRow("no-value-greater") << "NO_VALUE>0" << QVariant(false) << false;
-    QTest::newRow("no-value-less") << "NO_VALUE<0" << QVariant(false) << false;
-    QTest::newRow("no-value-less-equal") << "0<=NO_VALUE" << QVariant(false) << false;
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true) << false;
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true) << false;
     // Arithmetic
-    QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0) << false;
     QTest::newRow("minus-after-parenthesis") << "(5)-2" << QVariant(3.0) << false;
-    QTest::newRow("text-times") << "\"3\"*2" << QVariant(6.0) << false;
+    QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0) << false;
     QTest::newRow("divide-by-zero") << "1/0" << QVariant(inf) << false;
-    QTest::newRow("minus-zero-by-zero") << "0/0" << QVariant(notANumber) << false;
-    QTest::newRow("power-negative-fraction") << "(0-8)^(1/3)" << QVariant(notANumber) << false;
-    QTest::newRow("modulo") << "5%3" << QVariant(2.0f) << false;
     QTest::newRow("modulo-sign-of-left") << "-7%3" << QVariant(-1.0f) << false;
     QTest::newRow("modulo-by-zero") << "7%0" << QVariant(std::numeric_limits<float>::quiet_NaN()) << false;
     QTest::newRow("modulo-single-precision") << "16777217%2" << QVariant(0.0f) << false;
     QTest::newRow("modulo-then-times") << "5%3*1" << QVariant(2.0) << false;
     // Ordering and equality
     QTest::newRow("text-number-order") << "\"10\">9" << QVariant(true) << false;
-    QTest::newRow("different-texts") << "\"a\"!=\"b\"" << QVariant(true) << false;
     QTest::newRow("no-value-not-different") << "NO_VALUE!=NO_VALUE" << QVariant(false) << false;
-    QTest::newRow("bool-equal") << "(1<2)=(2>1)" << QVariant(true) << false;
     // A cell position anywhere below makes the whole tree depend on the cell
-    QTest::newRow("left-cell") << "i*2" << QVariant(8.0) << true;
-    QTest::newRow("right-cell") << "2*j" << QVariant(10.0) << true;
-    QTest::newRow("deep-cell") << "1+(2*(3-k))" << QVariant(-5.0) << true;
     QTest::newRow("named-not-cell") << "ii+I" << QVariant(17.0) << false;
     // Logic
     QTest::newRow("and-false") << "(2>1)AND(3<1)" << QVariant(false) << false;
-    QTest::newRow("or-true") << "(2<1)OR(3>1)" << QVariant(true) << false;
 }
 
 void TestInterpreter::operatorValues()
@@ -310,26 +250,14 @@ void TestInterpreter::operatorMessages_data()
 
     const QString plusEn = QStringLiteral("Invalid condition for '+': type of expressions to process are invalid");
     QTest::newRow("plus-bool") << "(1<2)+1" << false << plusEn;
-    QTest::newRow("plus-float") << "5%3+1" << false << plusEn;
     QTest::newRow("plus-fr") << "(1<2)+1" << true
                              << "Condition invalide pour '+' : le type des expressions à évaluer est incorrect";
     QTest::newRow("minus-left") << "\"abc\"-1" << false << "Invalid syntax for '-':abc (expression must be numeric)";
-    QTest::newRow("minus-right") << "1-\"abc\"" << false << "Invalid syntax for '-':abc (expression must be numeric)";
     QTest::newRow("times") << "\"abc\"*1" << false << "Invalid syntax for '*':abc (expression must be numeric)";
-    QTest::newRow("divide") << "\"abc\"/1" << false << "Invalid syntax for '/':abc (expression must be numeric)";
-    QTest::newRow("modulo") << "\"abc\"%1" << false << "Invalid syntax for '%':abc (expression must be numeric)";
-    QTest::newRow("power") << "\"abc\"^1" << false << "Invalid syntax for '^':abc (expression must be numeric)";
-    QTest::newRow("greater") << "\"abc\">1" << false << "Invalid condition for '>':abc (expression must be numeric)";
     QTest::newRow("less") << "1<\"abc\"" << false << "Invalid condition for '&lt;' : abc (expression must be numeric)";
-    QTest::newRow("less-equal") << "\"abc\"<=1" << false
-                                << "Invalid condition for '<=':abc (expression must be numeric)";
-    QTest::newRow("greater-equal") << "\"abc\">=1" << false
-                                   << "Invalid condition for '>=':abc (expression must be numeric)";
     QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << false
                                              << "Invalid syntax for '*':a+b (expression must be numeric)";
     QTest::newRow("and-left") << "1AND(2>1)" << false << "Invalid syntax for 'AND': 1 (expression must be boolean)";
-    QTest::newRow("and-right") << "(2>1)AND\"t\"" << false
-                               << "Invalid syntax for 'AND': t (expression must be boolean)";
     QTest::newRow("or") << "(2>1)OR1" << false << "Invalid condition for 'OR':1 (expression must be boolean)";
     QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << false
                                      << "Invalid syntax for '-':a (expression must be numeric)";
@@ -337,8 +265,6 @@ void TestInterpreter::operatorMessages_data()
                                         << "Invalid syntax for '*':b (expression must be numeric)";
     QTest::newRow("minus-fr") << "\"abc\"-1" << true
                               << "Expression invalide pour '-' : abc (l'expression doit être de type numérique)";
-    QTest::newRow("less-fr") << "1<\"abc\"" << true
-                             << "Condition invalide pour '&lt;' : abc (l'expression doit être de type numérique)";
     QTest::newRow("and-fr") << "1AND(2>1)" << true
                             << "Expression invalide pour 'AND' : 1 (l'expression doit être de type booléen)";
     QTest::newRow("or-fr") << "(2>1)OR1" << true

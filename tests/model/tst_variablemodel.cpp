@@ -16,7 +16,6 @@ class TestVariableModel : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void defaults();
     void constantLookupMarksCellPosition();
     void copiesAreIndependent();
     void derivedConstants_data();
@@ -47,13 +46,6 @@ void TestVariableModel::init()
     m_model = std::make_unique<KXEquationVariableModel>();
     m_model->addVariable(QStringLiteral("Input1"), m_table.get(), QString());
     m_model->addVariable(QStringLiteral("Input2"), nullptr, QString());
-}
-
-void TestVariableModel::defaults()
-{
-    KXEquationVariableModel model;
-    QCOMPARE(model.getVariableConstantList(), (StringMap{{"NO_VALUE", "-9999"}, {"PI", "3.14159"}}));
-    QCOMPARE(model.getVariableConstantValue(QStringLiteral("PI")), 3.141592653589793);
 }
 
 void TestVariableModel::constantLookupMarksCellPosition()
@@ -100,7 +92,6 @@ void TestVariableModel::derivedConstants_data()
     QTest::addColumn<bool>("withTable");
     QTest::addColumn<StringMap>("related");
     QTest::newRow("10x3") << 10 << true << StringMap{{"NC_Input1", "3"}, {"NR_Input1", "10"}};
-    QTest::newRow("empty-table") << 0 << true << StringMap{{"NC_Input1", "0"}, {"NR_Input1", "0"}};
     QTest::newRow("no-table") << 0 << false << StringMap{{"NC_Input1", "-1"}, {"NR_Input1", "-1"}};
 }
 
@@ -198,7 +189,6 @@ void TestVariableModel::cellReading_data()
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<QString>("message");
     const QString none;
-    QTest::newRow("bottom-right") << "Input1" << 2 << 1 << false << QVariant(21.0) << none;
     QTest::newRow("text-cell") << "Input1" << 1 << 1 << false << QVariant(QStringLiteral("abc")) << none;
     QTest::newRow("empty-text") << "Input1" << 1 << 0 << false << QVariant(-9999) << none;
     QTest::newRow("invalid-cell") << "Input1" << 0 << 1 << false << QVariant(-9999) << none;
@@ -207,9 +197,6 @@ void TestVariableModel::cellReading_data()
     QTest::newRow("unknown") << "Nope" << 0 << 0 << false << QVariant() << "Variable Nope is unknown";
     QTest::newRow("no-table") << "Input2" << 0 << 0 << false << QVariant() << "Invalid dataset Input2";
     QTest::newRow("row-negative-fr") << "Input1" << -1 << 0 << true << QVariant() << "Numéro de ligne hors de portée";
-    QTest::newRow("column-negative-fr") << "Input1" << 0 << -1 << true << QVariant() << "Numéro de colonnes hors de portée";
-    QTest::newRow("unknown-fr") << "Nope" << 0 << 0 << true << QVariant() << "Variable Nope inconnu";
-    QTest::newRow("no-table-fr") << "Input2" << 0 << 0 << true << QVariant() << "Le tableau de données Input2 est invalide";
 }
 
 void TestVariableModel::cellReading()
@@ -235,11 +222,9 @@ void TestVariableModel::headers_data()
     QTest::addColumn<int>("section");
     QTest::addColumn<QVariant>("expected");
     const QVariant empty(QString(QLatin1String("")));
-    QTest::newRow("column-1") << "Input1" << false << 1 << QVariant(QStringLiteral("C1"));
     QTest::newRow("row-count-is-asked") << "Input1" << true << 3 << empty;
     QTest::newRow("row-count-plus-one") << "Input1" << true << 4 << QVariant();
     QTest::newRow("column-count-plus-one") << "Input1" << false << 3 << QVariant();
-    QTest::newRow("no-header") << "Input1" << true << 2 << empty;
     QTest::newRow("no-table") << "Input2" << true << 0 << empty;
     QTest::newRow("unknown") << "Nope" << false << 0 << QVariant();
 }
