@@ -49,13 +49,12 @@ void TestHostWidgets::groupsAndButtons()
     bar->addGroup(second);
     QCOMPARE(bar->groups(), QList<KXRibbonGroup*>({group, second}));
     group->addButton("a", QIcon(), KXRibbonGroup::LargeButton);
-    QToolButton* small = group->addButton("b", QIcon(), KXRibbonGroup::SmallButton);
+    group->addButton("b", QIcon(), KXRibbonGroup::SmallButton);
     group->insertButton("c", QIcon(), 0, KXRibbonGroup::LargeButton);
     QStringList texts;
     for (int index = 0; index < group->layout()->count(); ++index)
         texts << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
     QCOMPARE(texts, QStringList({"c", "a", "b"}));
-    QCOMPARE(small->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     delete bar;
     QVERIFY(group.isNull() && second.isNull());
 }
@@ -76,14 +75,11 @@ void TestHostWidgets::closableBars()
     KXRibbon tabRibbon;
     RibbonInterface& ribbon = tabs ? static_cast<RibbonInterface&>(tabRibbon) : builtIn;
     KXRibbonBar bar;
-    bar.setWindowTitle("Home");
     ribbon.addRibbonBar(&bar, true, closable);
     ribbon.addRibbonBar(&bar, true, closable);
     QCOMPARE(ribbon.ribbonBars(), QList<KXRibbonBar*>{&bar});
     QCOMPARE(ribbon.currentRibbonBar(), &bar);
     QCOMPARE(!bar.findChild<QToolButton*>("closeButton")->isHidden(), closable);
-    if (tabs)
-        QCOMPARE(tabRibbon.tabText(0), QStringLiteral("Home"));
     ribbon.removeRibbonBar(&bar);
     QVERIFY(ribbon.ribbonBars().isEmpty());
     QCOMPARE(ribbon.currentRibbonBar(), nullptr);
