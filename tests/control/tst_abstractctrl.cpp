@@ -19,17 +19,13 @@ class TestAbstractCtrl : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void naming_data();
-    void naming();
-    void interval_data();
-    void interval();
-    void roundTrip_data();
-    void roundTrip();
+    void naming_data(); void naming();
+    void interval_data(); void interval();
+    void roundTrip_data(); void roundTrip();
     void settersTakeOwnership();
     void failedSaveKeepsFile();
     void dynamicProperties();
-    void damagedFiles_data();
-    void damagedFiles();
+    void damagedFiles_data(); void damagedFiles();
 
 private:
     QTemporaryDir m_directory;
@@ -96,11 +92,11 @@ void TestAbstractCtrl::naming()
     ctrl.addVariable(&tables[1], QString(), setRange);
     QVERIFY(ctrl.removeVariable(QStringLiteral("Input%1").arg(removed)));
     ctrl.addVariable(&tables[2], QString(), setRange);
-    QCOMPARE(ctrl.variableModel()->getVariableModel(name), &tables[2]);
-    QCOMPARE(ctrl.variableModel()->getVariableConstantValue("NR_" + name), 12.0);
-    QCOMPARE(ctrl.variableModel()->getVariableConstantValue("NC_" + name), 4.0);
-    QCOMPARE(ctrl.model()->rowEnd(), expectedRowEnd);
-    QCOMPARE(ctrl.model()->colEnd(), expectedColEnd);
+    KXEquationVariableModel* variables = ctrl.variableModel();
+    QCOMPARE(variables->getVariableModel(name), &tables[2]);
+    QCOMPARE(QList<double>({variables->getVariableConstantValue("NR_" + name), variables->getVariableConstantValue("NC_" + name)}),
+             QList<double>({12.0, 4.0}));
+    QCOMPARE(QStringList({ctrl.model()->rowEnd(), ctrl.model()->colEnd()}), QStringList({expectedRowEnd, expectedColEnd}));
     QCOMPARE(ctrl.refreshes, 4);
 }
 
@@ -220,7 +216,6 @@ void TestAbstractCtrl::failedSaveKeepsFile()
 {
     KXTestCtrl ctrl;
     QVERIFY(!ctrl.saveModel(m_directory.filePath("missing/equation.xml")));
-    // A directory in the way of the file is left as it was.
     QVERIFY(QDir(m_directory.path()).mkdir("occupied"));
     QVERIFY(!ctrl.saveModel(m_directory.filePath("occupied")));
     QVERIFY(QFileInfo(m_directory.filePath("occupied")).isDir());
