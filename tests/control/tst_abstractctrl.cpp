@@ -6,8 +6,6 @@
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>

@@ -14,14 +14,10 @@
 #include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QMimeData>
-#include <QPointer>
 #include <QStandardItemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
