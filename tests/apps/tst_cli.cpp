@@ -38,8 +38,6 @@ private slots:
     void initTestCase();
     void eval_data();
     void eval();
-    void usage_data();
-    void usage();
     void compute_data();
     void compute();
     void failedComputeKeepsOutput();
@@ -109,37 +107,8 @@ void TestCli::eval()
     QCOMPARE(run.exitCode, exitCode);
     if (QByteArray(QTest::currentDataTag()) == "var-negative-mean")
         QCOMPARE(run.err, QStringLiteral("error: Invalid syntax: x-10-\n"));
-    // Nothing depends on the locale of the environment.
     const Run inC = runTool(arguments, QStringLiteral("C"));
     QCOMPARE(inC.out, out);
-}
-
-void TestCli::usage_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("errorPart");
-
-    QTest::newRow("nothing") << QStringList{} << 64 << "usage:";
-    QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
-    QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
-    QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
-    QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
-    QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
-    QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
-    QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";
-    QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
-}
-
-void TestCli::usage()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, errorPart);
-
-    const Run run = runTool(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.err.contains(errorPart), qPrintable(run.err));
 }
 
 void TestCli::compute_data()
@@ -312,6 +281,15 @@ void TestCli::exitStatus_data()
     QTest::newRow("range-field-fr") << QStringList{"compute", "--lang", "fr", "--formula", "i", "--last-col", "1"} << 1
                                     << "error: --last-row: ";
     QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
+    QTest::newRow("nothing") << QStringList() << 64 << "usage:";
+    QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
+    QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
+    QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
+    QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
+    QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
+    QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
+    QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";
+    QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
     QTest::newRow("repeated-messages") << QStringList{"compute", "--engine", "reference", "--formula", "var(x,1,3,x-10)+i", "--last-row", "3",
                                                       "--last-col", "2"}
                                        << 1 << "error: Invalid syntax: x-10- (repeated ";
@@ -348,7 +326,6 @@ void TestCli::exitStatus()
     QVERIFY(!QFile::exists(full) || (::lstat(QFile::encodeName(full).constData(), &status) == 0 && S_ISCHR(status.st_mode)));
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
-    // The usage text is for a wrong command line only.
     QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
 }
 
