@@ -24,8 +24,6 @@ private slots:
     void removalAndRename();
     void cellReading_data();
     void cellReading();
-    void headers_data();
-    void headers();
     void listingNames();
     void decodeOtherVersion();
 
@@ -149,7 +147,6 @@ void TestVariableModel::removalAndRename()
     model.addVariable(QStringLiteral("y"), 2.0);
     QVERIFY(model.removeVariable(m_table.get()));
     QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input1")));
-    QVERIFY(!model.variableConstantExist(QStringLiteral("NC_Input1")));
     QVERIFY(!model.removeVariable(m_table.get()));
     QVERIFY(model.removeVariable(QStringLiteral("PI")));
     QVERIFY(!model.getVariableConstantList().contains(QStringLiteral("PI")));
@@ -167,60 +164,44 @@ void TestVariableModel::removalAndRename()
 
 void TestVariableModel::cellReading_data()
 {
+    QTest::addColumn<char>("reader"); // c: cell, v: row header (row), h: column header (row)
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<QString>("message");
     const QString none;
-    QTest::newRow("text-cell") << "Input1" << 1 << 1 << QVariant(QStringLiteral("abc")) << none;
-    QTest::newRow("empty-text") << "Input1" << 1 << 0 << QVariant(-9999) << none;
-    QTest::newRow("invalid-cell") << "Input1" << 0 << 1 << QVariant(-9999) << none;
-    QTest::newRow("row-too-far") << "Input1" << 3 << 0 << QVariant() << "Line number unreachable";
-    QTest::newRow("column-too-far") << "Input1" << 0 << 2 << QVariant() << "Column number unreachable";
-    QTest::newRow("unknown") << "Nope" << 0 << 0 << QVariant() << "Variable Nope is unknown";
-    QTest::newRow("no-table") << "Input2" << 0 << 0 << QVariant() << "Invalid dataset Input2";
-    QTest::newRow("row-negative") << "Input1" << -1 << 0 << QVariant() << "Line number unreachable";
+    QTest::newRow("text-cell") << 'c' << "Input1" << 1 << 1 << QVariant(QStringLiteral("abc")) << none;
+    QTest::newRow("empty-text") << 'c' << "Input1" << 1 << 0 << QVariant(-9999) << none;
+    QTest::newRow("invalid-cell") << 'c' << "Input1" << 0 << 1 << QVariant(-9999) << none;
+    QTest::newRow("row-too-far") << 'c' << "Input1" << 3 << 0 << QVariant() << "Line number unreachable";
+    QTest::newRow("column-too-far") << 'c' << "Input1" << 0 << 2 << QVariant() << "Column number unreachable";
+    QTest::newRow("unknown") << 'c' << "Nope" << 0 << 0 << QVariant() << "Variable Nope is unknown";
+    QTest::newRow("no-table") << 'c' << "Input2" << 0 << 0 << QVariant() << "Invalid dataset Input2";
+    QTest::newRow("row-negative") << 'c' << "Input1" << -1 << 0 << QVariant() << "Line number unreachable";
+    const QVariant empty(QString(QLatin1String("")));
+    QTest::newRow("header-row-count-is-asked") << 'v' << "Input1" << 3 << 0 << empty << none;
+    QTest::newRow("header-row-count-plus-one") << 'v' << "Input1" << 4 << 0 << QVariant() << none;
+    QTest::newRow("header-column-count-plus-one") << 'h' << "Input1" << 3 << 0 << QVariant() << none;
+    QTest::newRow("header-no-table") << 'v' << "Input2" << 0 << 0 << empty << none;
+    QTest::newRow("header-unknown") << 'h' << "Nope" << 0 << 0 << QVariant() << none;
 }
 
 void TestVariableModel::cellReading()
 {
+    QFETCH(char, reader);
     QFETCH(QString, name);
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(QVariant, expected);
     QFETCH(QString, message);
     QString error = QStringLiteral("untouched");
-    const QVariant value = m_model->getVariableModelValue(name, row, column, error);
+    const QVariant value = reader == 'v' ? m_model->getVariableModelVerticalHeader(name, row)
+        : reader == 'h'                  ? m_model->getVariableModelHorizontalHeader(name, row)
+                                         : m_model->getVariableModelValue(name, row, column, error);
     QCOMPARE(value.userType(), expected.userType());
     QCOMPARE(value, expected);
     QCOMPARE(error, message.isNull() ? QStringLiteral("untouched") : message);
-}
-
-void TestVariableModel::headers_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("vertical");
-    QTest::addColumn<int>("section");
-    QTest::addColumn<QVariant>("expected");
-    const QVariant empty(QString(QLatin1String("")));
-    QTest::newRow("row-count-is-asked") << "Input1" << true << 3 << empty;
-    QTest::newRow("row-count-plus-one") << "Input1" << true << 4 << QVariant();
-    QTest::newRow("column-count-plus-one") << "Input1" << false << 3 << QVariant();
-    QTest::newRow("no-table") << "Input2" << true << 0 << empty;
-    QTest::newRow("unknown") << "Nope" << false << 0 << QVariant();
-}
-
-void TestVariableModel::headers()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, vertical);
-    QFETCH(int, section);
-    QFETCH(QVariant, expected);
-    const QVariant value = vertical ? m_model->getVariableModelVerticalHeader(name, section)
-                                    : m_model->getVariableModelHorizontalHeader(name, section);
-    QCOMPARE(value.userType(), expected.userType());
-    QCOMPARE(value, expected);
 }
 
 void TestVariableModel::listingNames()
