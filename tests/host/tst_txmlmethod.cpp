@@ -131,7 +131,6 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
         QVERIFY(QDir().mkpath(path));
         previous = path + QStringLiteral("/inside.xml");
     } else if (failure == QLatin1String("long-name")) {
-        // The longest file name the system allows leaves no room for the temporary file's suffix.
         path = previous = folder.filePath(QString(251, QLatin1Char('m')) + QStringLiteral(".xml"));
     } else if (failure == QLatin1String("no-root")) {
         document = QDomDocument(QStringLiteral("Equation"));
