@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-/// What the host keeps for the user: the data editor's tables, its file dialogs, recent projects.
 class TestDataEditor : public QObject
 {
     Q_OBJECT
@@ -45,8 +44,7 @@ class CountingAnswers final : public TMessageBox
 {
 public:
     int askOKCancel(const QString&, const QString&, const QString&) override { return ++questions, answer; }
-    int answer = OK;
-    int questions = 0;
+    int answer = OK, questions = 0;
 };
 
 KXDataModelGeneric* namedTable(const QString& subdataset, QObject* owner)
@@ -70,35 +68,30 @@ void TestDataEditor::fileDialogs_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("equationFilter");
 
-    QTest::newRow("save-adds-suffix") << true << "Equation" << "margin2" << "margin2.xml" << true;
-    QTest::newRow("save-keeps-suffix") << true << "Equation" << "margin2.xml" << "margin2.xml" << true;
-    QTest::newRow("open-as-chosen") << false << "Equation" << "margin2" << "margin2" << true;
-    QTest::newRow("save-other-kind") << true << "Chart" << "chart" << "chart" << false;
+    QTest::newRow("save-adds-suffix") << true << "Equation" << "margin2" << "margin2.xml";
+    QTest::newRow("save-keeps-suffix") << true << "Equation" << "margin2.xml" << "margin2.xml";
+    QTest::newRow("open-as-chosen") << false << "Equation" << "margin2" << "margin2";
+    QTest::newRow("save-other-kind") << true << "Chart" << "chart" << "chart";
 }
 
-// Every dialog starts in the open project's folder while it has no folder of its own to return to
-// (the folder remembered from the row before is gone with its project).
 void TestDataEditor::fileDialogs()
 {
     QFETCH(bool, saving);
     QFETCH(QString, key);
     QFETCH(QString, chosen);
     QFETCH(QString, path);
-    QFETCH(bool, equationFilter);
 
     QTemporaryDir project;
     QVERIFY(ProjectMgrInterface::returnMe()->openProject(project.path()));
     NotingDialogs dialogs;
     dialogs.chosen = chosen;
     TFileDialogRunner::setInstance(&dialogs);
-    const std::unique_ptr<TFileDialog> dialog(saving ? static_cast<TFileDialog*>(new TFileDialogSave)
-                                                     : new TFileDialogOpen);
+    const std::unique_ptr<TFileDialog> dialog(saving ? static_cast<TFileDialog*>(new TFileDialogSave) : new TFileDialogOpen);
     dialog->setSpecifiedDir(key);
     QVERIFY(dialog->exec() != 0);
     QCOMPARE(dialogs.folder, QDir(project.path()).absolutePath());
-    QCOMPARE(dialogs.filters.endsWith(QLatin1String("(*.xml)")), equationFilter);
+    QCOMPARE(dialogs.filters.endsWith(QLatin1String("(*.xml)")), key == QLatin1String("Equation"));
     QCOMPARE(dialog->fileNameComplete(), QDir(project.path()).filePath(path));
 }
 
@@ -129,9 +122,8 @@ void TestDataEditor::unsavedQuestion()
     TDataEditor2Ctrl editor;
     for (int k = 0; k < tables; ++k) {
         editor.addGenericModel(namedTable(QString::number(k), &editor));
-        KXDataModelGeneric* table = editor.shownModels().last();
         if (k < saved)
-            editor.markSaved(table);
+            editor.markSaved(editor.shownModels().last());
     }
     QCOMPARE(editor.unsavedCount(), tables - saved);
     QCOMPARE(TMessageBox::confirmDiscardUnsaved(editor.unsavedCount()), mayClose);
@@ -178,13 +170,11 @@ void TestDataEditor::recentProjects_data()
     QTest::addColumn<QStringList>("opened");
     QTest::addColumn<QStringList>("recent");
 
-        QTest::newRow("reopened-moves-up") << QStringList{"a", "b", "a"} << QStringList{"a", "b"};
+    QTest::newRow("reopened-moves-up") << QStringList{"a", "b", "a"} << QStringList{"a", "b"};
     QTest::newRow("deleted-left-out") << QStringList{"a", "gone", "b"} << QStringList{"b", "a"};
-    QTest::newRow("oldest-dropped") << QString("123456789").split("", Qt::SkipEmptyParts)
-                                    << QString("98765432").split("", Qt::SkipEmptyParts);
+    QTest::newRow("oldest-dropped") << QString("123456789").split("", Qt::SkipEmptyParts) << QString("98765432").split("", Qt::SkipEmptyParts);
 }
 
-// The list is read back by a new settings object on the same file, as at the next start.
 void TestDataEditor::recentProjects()
 {
     QFETCH(QStringList, opened);

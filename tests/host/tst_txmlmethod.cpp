@@ -65,7 +65,6 @@ void TestTXMLMethod::keyedValues()
     QDomDocument document = equationDocument();
     QDomElement model = document.documentElement().firstChildElement(QStringLiteral("EquationVariableModel"));
     QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("1.0"));
-    // A second value under the same key replaces the first.
     QVERIFY(TXMLMethod::addToElement(model, QStringLiteral("Version"), QStringLiteral("2.0")));
     QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("2.0"));
     QCOMPARE(model.elementsByTagName(QStringLiteral("Version")).size(), 1);
@@ -73,7 +72,6 @@ void TestTXMLMethod::keyedValues()
     const QDomNodeList variables = TXMLMethod::getNodeChild(model, QStringLiteral("Variables"));
     QCOMPARE(variables.size(), 2);
     QCOMPARE(TXMLMethod::getInfoString(variables.at(1), QStringLiteral("Name")), QStringLiteral("Crème & <co>"));
-    // Keys are read from the node itself, not from its descendants.
     QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Name")), QString());
 }
 
@@ -97,7 +95,6 @@ void TestTXMLMethod::saveAndLoad()
     KXTest::MessageCapture capture;
     QVERIFY(TXMLMethod::save(&document, path, indent, withDeclaration));
     QCOMPARE(contentsOf(path).startsWith("<?xml"), withDeclaration);
-    // The save is confirmed, naming the file.
     QCOMPARE(capture.information().size(), 1);
     QVERIFY(capture.information().first().contains(path));
 
@@ -134,7 +131,6 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
         QVERIFY(QDir().mkpath(path));
         previous = path + QStringLiteral("/inside.xml");
     } else if (failure == QLatin1String("long-name")) {
-        // The longest file name the system allows leaves no room for the temporary file's suffix.
         path = previous = folder.filePath(QString(251, QLatin1Char('m')) + QStringLiteral(".xml"));
     } else if (failure == QLatin1String("no-root")) {
         document = QDomDocument(QStringLiteral("Equation"));
@@ -158,35 +154,31 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
 void TestTXMLMethod::loadRefusesDamagedFile_data()
 {
     QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<bool>("exists");
     QTest::addColumn<KXFileStatus>("status");
     QTest::addColumn<QString>("reason"); // after the path
 
-    QDomDocument document = equationDocument();
-    const QByteArray valid = document.toByteArray();
+    const QByteArray valid = equationDocument().toByteArray();
     const KXFileStatus malformed = KXFileStatus::Malformed;
-        QTest::newRow("truncated") << valid.left(valid.size() / 2) << true << malformed << ", line 8: Premature end of document.";
-        QTest::newRow("wrong-document-type") << QByteArray("<!DOCTYPE Other><Other/>") << true << malformed
+    QTest::newRow("truncated") << valid.left(valid.size() / 2) << malformed << ", line 8: Premature end of document.";
+    QTest::newRow("wrong-document-type") << QByteArray("<!DOCTYPE Other><Other/>") << malformed
                                          << ": the document is of type Other, not Equation.";
-        QTest::newRow("deeply-nested") << QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000) << true
-                                   << malformed << ", line 1: the elements are nested too deeply";
-    QTest::newRow("too-large") << QByteArray("<Equation>" + QByteArray(17 << 20, ' ') + "</Equation>") << true
+    QTest::newRow("deeply-nested") << QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000) << malformed
+                                   << ", line 1: the elements are nested too deeply";
+    QTest::newRow("too-large") << QByteArray("<Equation>" + QByteArray(17 << 20, ' ') + "</Equation>")
                                << KXFileStatus::TooLarge << " is too large.";
-    QTest::newRow("missing-file") << QByteArray() << false << KXFileStatus::CannotOpen
-                                  << ": No such file or directory";
+    QTest::newRow("missing-file") << QByteArray() << KXFileStatus::CannotOpen << ": No such file or directory";
 }
 
 // A refused file leaves the document as it was.
 void TestTXMLMethod::loadRefusesDamagedFile()
 {
     QFETCH(QByteArray, contents);
-    QFETCH(bool, exists);
     QFETCH(KXFileStatus, status);
     QFETCH(QString, reason);
 
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("model.xml"));
-    if (exists)
+    if (!contents.isNull())
         QVERIFY(writeFile(path, contents));
     QDomDocument document(QStringLiteral("Equation"));
     TXMLMethod::createChildElement(document, QStringLiteral("Kept"));

@@ -18,15 +18,12 @@ private slots:
     void init();
     void constantLookupMarksCellPosition();
     void copiesAreIndependent();
-    void derivedConstants_data();
     void derivedConstants();
     void sameTableIsBoundOnce();
     void aliases();
     void removalAndRename();
     void cellReading_data();
     void cellReading();
-    void headers_data();
-    void headers();
     void listingNames();
     void decodeOtherVersion();
 
@@ -59,7 +56,6 @@ void TestVariableModel::constantLookupMarksCellPosition()
     model.addVariable(QStringLiteral("j"), 4.0);
     QCOMPARE(model.getVariableConstantValue(QStringLiteral("j")), 4.0);
     QVERIFY(model.varOnFormula());
-    // A task copy made from a pointer starts unmarked; a plain copy keeps the mark.
     KXEquationVariableModel fromPointer(&model);
     QVERIFY(!fromPointer.varOnFormula());
     QVERIFY(KXEquationVariableModel(model).varOnFormula());
@@ -81,31 +77,21 @@ void TestVariableModel::copiesAreIndependent()
     QVERIFY(!original.variableConstantExist(QStringLiteral("i")));
     QVERIFY(original.variableModelExist(QStringLiteral("Input1")));
     QVERIFY(original.variableConstantExist(QStringLiteral("NR_Input1")));
-    original.addVariable(QStringLiteral("x"), 1.0);
-    QVERIFY(!task.variableConstantExist(QStringLiteral("x")));
     QCOMPARE(task.getVariableConstantValue(QStringLiteral("i")), 3.0);
-}
-
-void TestVariableModel::derivedConstants_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<bool>("withTable");
-    QTest::addColumn<StringMap>("related");
-    QTest::newRow("10x3") << 10 << true << StringMap{{"NC_Input1", "3"}, {"NR_Input1", "10"}};
-    QTest::newRow("no-table") << 0 << false << StringMap{{"NC_Input1", "-1"}, {"NR_Input1", "-1"}};
 }
 
 void TestVariableModel::derivedConstants()
 {
-    QFETCH(int, rows);
-    QFETCH(bool, withTable);
-    QFETCH(StringMap, related);
-    auto table = KXTest::makeTable(rows, rows ? 3 : 0);
-    KXEquationVariableModel model;
-    model.addVariable(QStringLiteral("Input1"), withTable ? table.get() : nullptr, QString());
-    QCOMPARE(model.getVariableModelRelatedList(QStringLiteral("Input1")), related);
-    QCOMPARE(model.getVariableConstantList().size(), 2);
-    QCOMPARE(model.containsModel(), withTable);
+    auto table = KXTest::makeTable(10, 3);
+    for (bool withTable : {true, false}) {
+        KXEquationVariableModel model;
+        model.addVariable(QStringLiteral("Input1"), withTable ? table.get() : nullptr, QString());
+        const QString rows = withTable ? "10" : "-1", columns = withTable ? "3" : "-1";
+        QCOMPARE(model.getVariableModelRelatedList(QStringLiteral("Input1")),
+                 (StringMap{{"NC_Input1", columns}, {"NR_Input1", rows}}));
+        QCOMPARE(model.getVariableConstantList().size(), 2);
+        QCOMPARE(model.containsModel(), withTable);
+    }
 }
 
 void TestVariableModel::sameTableIsBoundOnce()
@@ -115,7 +101,6 @@ void TestVariableModel::sameTableIsBoundOnce()
     model.addVariable(QStringLiteral("Input2"), m_table.get(), QString());
     QCOMPARE(model.getVariableModelList().keys(), QStringList{QStringLiteral("Input1")});
     QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input2")));
-    // Two variables without table are two variables.
     model.addVariable(QStringLiteral("Input3"), nullptr, QString());
     model.addVariable(QStringLiteral("Input4"), nullptr, QString());
     QCOMPARE(model.getVariableModelList().size(), 3);
@@ -139,17 +124,14 @@ void TestVariableModel::aliases()
     QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input1")));
     model.addVariable(QStringLiteral("Input9"), m_table.get(), QStringLiteral("a.b"));
     QCOMPARE(model.getVariableModelList().keys(), QStringList{QStringLiteral("Input1")});
-    // Removing by alias forgets the alias too.
     QVERIFY(model.removeVariable(QStringLiteral("a.b")));
     QVERIFY(model.getVariableModelList().isEmpty());
     QVERIFY(!model.removeVariable(QStringLiteral("a.b")));
-    // Without alias mode aliases are neither recorded nor used.
     KXEquationVariableModel plain;
     plain.addVariable(QStringLiteral("Input1"), m_table.get(), QStringLiteral("a.b"));
     plain.addVariable(QStringLiteral("Input2"), second.get(), QStringLiteral("a.b"));
     QCOMPARE(plain.getVariableModelList().size(), 2);
     QVERIFY(!plain.variableModelExist(QStringLiteral("a.b")));
-    // Aliases recorded while on are not used once it is off.
     model.addVariable(QStringLiteral("Input3"), m_table.get(), QStringLiteral("c.d"));
     model.setAliasEnabled(false);
     model.addVariable(QStringLiteral("Input4"), second.get(), QStringLiteral("c.d"));
@@ -163,13 +145,11 @@ void TestVariableModel::removalAndRename()
     model.addVariable(QStringLiteral("y"), 2.0);
     QVERIFY(model.removeVariable(m_table.get()));
     QVERIFY(!model.variableConstantExist(QStringLiteral("NR_Input1")));
-    QVERIFY(!model.variableConstantExist(QStringLiteral("NC_Input1")));
     QVERIFY(!model.removeVariable(m_table.get()));
     QVERIFY(model.removeVariable(QStringLiteral("PI")));
     QVERIFY(!model.getVariableConstantList().contains(QStringLiteral("PI")));
     QVERIFY(model.removeVariable(QStringLiteral("Input2")));
     QVERIFY(!model.variableModelExist(QStringLiteral("Input2")));
-    // Renaming onto an existing name replaces it.
     QVERIFY(model.updateVariableName(QStringLiteral("x"), QStringLiteral("y")));
     QCOMPARE(model.getVariableConstantValue(QStringLiteral("y")), 1.0);
     QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
@@ -182,63 +162,44 @@ void TestVariableModel::removalAndRename()
 
 void TestVariableModel::cellReading_data()
 {
+    QTest::addColumn<char>("reader"); // c: cell, v: row header (row), h: column header (row)
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
-    QTest::addColumn<bool>("french");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<QString>("message");
     const QString none;
-    QTest::newRow("text-cell") << "Input1" << 1 << 1 << false << QVariant(QStringLiteral("abc")) << none;
-    QTest::newRow("empty-text") << "Input1" << 1 << 0 << false << QVariant(-9999) << none;
-    QTest::newRow("invalid-cell") << "Input1" << 0 << 1 << false << QVariant(-9999) << none;
-    QTest::newRow("row-too-far") << "Input1" << 3 << 0 << false << QVariant() << "Line number unreachable";
-    QTest::newRow("column-too-far") << "Input1" << 0 << 2 << false << QVariant() << "Column number unreachable";
-    QTest::newRow("unknown") << "Nope" << 0 << 0 << false << QVariant() << "Variable Nope is unknown";
-    QTest::newRow("no-table") << "Input2" << 0 << 0 << false << QVariant() << "Invalid dataset Input2";
-    QTest::newRow("row-negative-fr") << "Input1" << -1 << 0 << true << QVariant() << "Numéro de ligne hors de portée";
+    QTest::newRow("text-cell") << 'c' << "Input1" << 1 << 1 << QVariant(QStringLiteral("abc")) << none;
+    QTest::newRow("empty-text") << 'c' << "Input1" << 1 << 0 << QVariant(-9999) << none;
+    QTest::newRow("invalid-cell") << 'c' << "Input1" << 0 << 1 << QVariant(-9999) << none;
+    QTest::newRow("row-too-far") << 'c' << "Input1" << 3 << 0 << QVariant() << "Line number unreachable";
+    QTest::newRow("column-too-far") << 'c' << "Input1" << 0 << 2 << QVariant() << "Column number unreachable";
+    QTest::newRow("unknown") << 'c' << "Nope" << 0 << 0 << QVariant() << "Variable Nope is unknown";
+    QTest::newRow("no-table") << 'c' << "Input2" << 0 << 0 << QVariant() << "Invalid dataset Input2";
+    QTest::newRow("row-negative") << 'c' << "Input1" << -1 << 0 << QVariant() << "Line number unreachable";
+    const QVariant empty(QString(QLatin1String("")));
+    QTest::newRow("header-row-count-is-asked") << 'v' << "Input1" << 3 << 0 << empty << none;
+    QTest::newRow("header-row-count-plus-one") << 'v' << "Input1" << 4 << 0 << QVariant() << none;
+    QTest::newRow("header-column-count-plus-one") << 'h' << "Input1" << 3 << 0 << QVariant() << none;
+    QTest::newRow("header-no-table") << 'v' << "Input2" << 0 << 0 << empty << none;
+    QTest::newRow("header-unknown") << 'h' << "Nope" << 0 << 0 << QVariant() << none;
 }
 
 void TestVariableModel::cellReading()
 {
+    QFETCH(char, reader);
     QFETCH(QString, name);
     QFETCH(int, row);
     QFETCH(int, column);
-    QFETCH(bool, french);
     QFETCH(QVariant, expected);
     QFETCH(QString, message);
-    KXTest::LanguageScope language(french);
     QString error = QStringLiteral("untouched");
-    const QVariant value = m_model->getVariableModelValue(name, row, column, error);
+    const QVariant value = reader == 'v' ? m_model->getVariableModelVerticalHeader(name, row)
+        : reader == 'h'                  ? m_model->getVariableModelHorizontalHeader(name, row)
+                                         : m_model->getVariableModelValue(name, row, column, error);
     QCOMPARE(value.userType(), expected.userType());
     QCOMPARE(value, expected);
     QCOMPARE(error, message.isNull() ? QStringLiteral("untouched") : message);
-}
-
-void TestVariableModel::headers_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("vertical");
-    QTest::addColumn<int>("section");
-    QTest::addColumn<QVariant>("expected");
-    const QVariant empty(QString(QLatin1String("")));
-    QTest::newRow("row-count-is-asked") << "Input1" << true << 3 << empty;
-    QTest::newRow("row-count-plus-one") << "Input1" << true << 4 << QVariant();
-    QTest::newRow("column-count-plus-one") << "Input1" << false << 3 << QVariant();
-    QTest::newRow("no-table") << "Input2" << true << 0 << empty;
-    QTest::newRow("unknown") << "Nope" << false << 0 << QVariant();
-}
-
-void TestVariableModel::headers()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, vertical);
-    QFETCH(int, section);
-    QFETCH(QVariant, expected);
-    const QVariant value = vertical ? m_model->getVariableModelVerticalHeader(name, section)
-                                    : m_model->getVariableModelHorizontalHeader(name, section);
-    QCOMPARE(value.userType(), expected.userType());
-    QCOMPARE(value, expected);
 }
 
 void TestVariableModel::listingNames()
@@ -258,7 +219,6 @@ void TestVariableModel::listingNames()
 }
 
 QTEST_GUILESS_MAIN(TestVariableModel)
-// Another version is not an error, and nothing of it is read.
 void TestVariableModel::decodeOtherVersion()
 {
     QDomDocument document;
