@@ -106,7 +106,7 @@ void TestCompiledProgram::sameAsTree_data()
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
     const QStringList formulas = tableFormulas();
-    QVERIFY(formulas.size() > 200);
+    QVERIFY(formulas.size() > 150);
     for (int k = 0; k < formulas.size(); ++k)
         QTest::addRow("table-%d", k) << formulas.at(k) << 0 << COLUMNS - 1;
     for (quint32 seed = 1; seed <= 3000; ++seed) {

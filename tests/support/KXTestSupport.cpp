@@ -149,13 +149,6 @@ LanguageScope::LanguageScope(bool french)
     QCoreApplication::installTranslator(&m_translator);
 }
 
-QStringList inBothLanguages(const std::function<QString()>& call)
-{
-    QStringList answers{call()};
-    LanguageScope french(true);
-    return answers << call();
-}
-
 LanguageScope::~LanguageScope()
 {
     QCoreApplication::removeTranslator(&m_translator);

@@ -75,9 +75,6 @@ private:
     TApplicationTranslator m_translator;
 };
 
-/// What a call answers in English and then in French: one comparison pins a message in both.
-QStringList inBothLanguages(const std::function<QString()>& call);
-
 /// Records the main window's module bar calls as "activate N" and "deactivate", per bar.
 class RecordingMainWindow final : public MainWindowInterface
 {
