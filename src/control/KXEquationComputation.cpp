@@ -77,7 +77,8 @@ const CellMessages CELL_MESSAGES[FormulaCount] = {
 // Doubles, bools and texts are written; an error value or an invalid value ends the computation.
 bool acceptable(const QVariant& value)
 {
-    return value.userType() == QMetaType::Double || (!KXEquationCommand::getError(value) && usable(value));
+    // The type read inline: most cells are doubles, and this runs once per cell.
+    return value.data_ptr().type == QVariant::Double || (!KXEquationCommand::getError(value) && usable(value));
 }
 
 QString failureMessage(Formula formula, const QVariant& value)
@@ -132,7 +133,21 @@ public:
                 .arg(std::floor(double(KXSystemMemory::physicalBytes()) / MEBIBYTE), 0, 'f', 0),
             nullptr);
     }
-    /// Both fill output; false when a cell failed (failure says which) or the computation was cancelled.
+    /// The output table, named, every cell unset; false, with the memory refused, when it does not fit.
+    bool makeOutput(KXCellStore::Construction construction)
+    {
+        output = std::make_unique<KXDataModelGeneric>();
+        output->createEmpty(int(columns), int(rows), construction);
+        if (output->rowCount() != rows || output->columnCount() != columns) {
+            output.reset();
+            refuseMemory();
+            return false;
+        }
+        output->setName(equation->getDatasetName(), equation->getSubdatasetName());
+        return true;
+    }
+    /// Both make and fill output (left null when it does not fit); false when a cell failed
+    /// (failure says which) or the computation was cancelled.
     bool reference();
     bool fast();
 
@@ -256,15 +271,9 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
         return table;
     }
 
-    run.output = std::make_unique<KXDataModelGeneric>();
-    run.output->createEmpty(int(run.columns), int(run.rows));
-    if (run.output->rowCount() != run.rows || run.output->columnCount() != run.columns) {
-        run.refuseMemory();
-        return nullptr;
-    }
-    run.output->setName(m_equation->getDatasetName(), m_equation->getSubdatasetName());
-
     const bool complete = options.engine == Engine::Reference ? run.reference() : run.fast();
+    if (!run.output)
+        return nullptr;
     if (run.cancelRequested()) {
         m_outcome = Outcome::Cancelled;
         MessageLoggerInterface::Info(trComputation("Computation cancelled", "Calcul annulé"));
@@ -334,6 +343,8 @@ KXDataModelGeneric* KXEquationComputation::Run::constantDataset(const QVariant& 
 // the counter by two or three per cell, never leave every task of the table alive at once.
 bool KXEquationComputation::Run::reference()
 {
+    if (!makeOutput(KXCellStore::Constructed))
+        return false;
     Tasks tasks[FormulaCount];
     qint64 n = 1;
     qint64 batchesWritten = 0;
@@ -438,7 +449,6 @@ public:
             if (run.trees[formula])
                 m_programs[formula] = compileCellProgram(*run.trees[formula], *run.variables);
         }
-        m_cells = run.output->writableCells();
         if (m_programs[RowNameFormula])
             m_rowNames.resize(size_t(run.rows));
         if (m_programs[ColumnNameFormula])
@@ -447,6 +457,10 @@ public:
 
     bool compute()
     {
+        // Made once the programs are: from here on every block constructs its own cells.
+        if (!m_run.makeOutput(KXCellStore::Unconstructed))
+            return false;
+        m_cells = m_run.output->writableCells();
         m_run.progress(0);
         // Helpers only where a pool thread is free now: a caller that is itself a pool task
         // then never waits for helpers that cannot start.
@@ -500,6 +514,12 @@ private:
             const int block = m_nextBlock.fetch_add(1);
             if (block >= m_blockCount)
                 return;
+            // Every block, run or not, since the table deletes every cell; the thread that runs
+            // a block touches its memory first.
+            QVariant* const first = m_cells + firstRow(block) * m_run.columns;
+            QVariant* const last = m_cells + (lastRow(block) + 1) * m_run.columns;
+            KXCellStore::prepareForWriting(first, last);
+            std::uninitialized_value_construct(first, last);
             // A block after a failing one cannot hold the first failure.
             if (block > m_firstFailedBlock.load() || m_run.cancelRequested())
                 continue;
@@ -508,6 +528,10 @@ private:
                 m_run.progress(m_cellsDone.load());
         }
     }
+
+    // Output rows, 0-based.
+    qint64 firstRow(int block) const { return qint64(block) * m_rowsPerBlock; }
+    qint64 lastRow(int block) const { return std::min(m_run.rows, firstRow(block) + m_rowsPerBlock) - 1; }
 
     void runBlock(int block)
     {
@@ -522,9 +546,7 @@ private:
             if (workers[formula])
                 names[formula].resize(size_t(run.columns));
         }
-        const qint64 first = qint64(block) * m_rowsPerBlock;
-        const qint64 last = std::min(run.rows, first + m_rowsPerBlock) - 1;
-        for (qint64 r = first; r <= last; ++r) {
+        for (qint64 r = firstRow(block), last = lastRow(block); r <= last; ++r) {
             if (run.cancelRequested())
                 return;
             const int i = int(run.firstRow + r);

@@ -14,34 +14,26 @@ int side(Qt::Orientation orientation)
 }
 
 KXEquationDatasetSnapshot::KXEquationDatasetSnapshot(const KXEquationVariableModel& variables, const QString& name)
+    : m_name(name)
 {
     const QAbstractItemModel* table = variables.getVariableModel(name);
-    if (table) {
-        m_rows = table->rowCount(QModelIndex());
-        m_columns = table->columnCount(QModelIndex());
-    }
-    const int count = m_rows * m_columns;
-    m_cells.resize(count);
-    m_numbers.resize(count);
-    m_isNumber.resize(count);
-    // Each cell is read once from the table and converted by the steps of a formula's read;
-    // the host's own tables are read without model indices.
-    const auto* generic = qobject_cast<const KXDataModelGeneric*>(table);
-    for (int row = 0; row < m_rows; ++row) {
-        for (int column = 0; column < m_columns; ++column) {
-            const QVariant stored = generic ? generic->cell(row, column)
-                                            : table->data(table->index(row, column), KXValueRole);
-            QVariant value = KXEquationDataCommand::cellValue(
-                name, KXEquationVariableModel::storedCellValue(stored), QString());
-            const int at = row * m_columns + column;
-            // Numbers are kept as doubles only: most cells are, and a double is a quarter of a variant.
-            if (value.userType() == QMetaType::Double) {
-                m_isNumber[at] = 1;
-                m_numbers[at] = *static_cast<const double*>(value.constData());
-            } else {
-                m_cells[at] = std::move(value);
-            }
+    if (const auto* generic = qobject_cast<const KXDataModelGeneric*>(table)) {
+        KXDataModelGeneric::SharedCells shared = generic->sharedCells();
+        m_cells = std::move(shared.store);
+        m_rows = shared.rows;
+        m_columns = shared.columns;
+    } else {
+        if (table) {
+            m_rows = table->rowCount(QModelIndex());
+            m_columns = table->columnCount(QModelIndex());
         }
+        auto copied = std::make_shared<KXCellStore>(size_t(m_rows) * size_t(m_columns));
+        for (int row = 0; row < m_rows; ++row) {
+            for (int column = 0; column < m_columns; ++column)
+                (*copied)[size_t(row) * size_t(m_columns) + size_t(column)] =
+                    table->data(table->index(row, column), KXValueRole);
+        }
+        m_cells = std::move(copied);
     }
     // Positions out of range fail alike, whichever they are; the row is checked first.
     m_rowFailure = KXEquationDataCommand::readCell(variables, name, -1, 0);
@@ -58,6 +50,12 @@ KXEquationDatasetSnapshot::KXEquationDatasetSnapshot(const KXEquationVariableMod
             headers.append(read(section));
         m_beyond[side(orientation)] = read(sections + 1);
     }
+}
+
+// The steps of a formula's read, from the stored value on.
+QVariant KXEquationDatasetSnapshot::converted(const QVariant& stored) const
+{
+    return KXEquationDataCommand::cellValue(m_name, KXEquationVariableModel::storedCellValue(stored), QString());
 }
 
 QVariant KXEquationDatasetSnapshot::header(Qt::Orientation orientation, int section) const

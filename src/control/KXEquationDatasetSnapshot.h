@@ -1,15 +1,18 @@
 #pragma once
 
+#include "KXCellStore.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
 
-#include <vector>
+#include <memory>
 
 class KXEquationVariableModel;
 
-/// The cells and headers of one dataset variable, read once on the calling thread and converted
-/// as a formula sees them, so that worker threads never read the host's tables.
+/// The cells and headers of one dataset variable as they are when the computation starts, taken
+/// on the calling thread, so that worker threads never read the host's tables. A host table
+/// shares its cells without a copy; the cells are converted as a formula sees them on each read.
 class KXEquationDatasetSnapshot
 {
 public:
@@ -22,27 +25,36 @@ public:
             return m_rowFailure;
         if (column < 0 || column >= m_columns)
             return m_columnFailure;
-        const int at = row * m_columns + column;
-        return m_isNumber[at] ? QVariant(m_numbers[at]) : m_cells[at];
+        const QVariant& stored = (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)];
+        double value = 0;
+        return storedNumber(stored, value) ? QVariant(value) : converted(stored);
     }
     /// The cell's number when the cell reads as a double.
     bool number(int row, int column, double& value) const
     {
         if (row < 0 || row >= m_rows || column < 0 || column >= m_columns)
             return false;
-        const int at = row * m_columns + column;
-        value = m_numbers[at];
-        return m_isNumber[at] != 0;
+        return storedNumber((*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)], value);
     }
     /// The raw header of a 0-based section (section >= 0).
     QVariant header(Qt::Orientation orientation, int section) const;
 
 private:
+    // A stored double reads as itself; the test is inline because most cells are doubles.
+    static bool storedNumber(const QVariant& stored, double& value)
+    {
+        const QVariant::DataPtr& d = stored.data_ptr();
+        if (d.type != QVariant::Double || d.is_null || d.is_shared)
+            return false;
+        value = d.data.d;
+        return true;
+    }
+    QVariant converted(const QVariant& stored) const;
+
+    QString m_name;
     int m_rows = 0;
     int m_columns = 0;
-    std::vector<QVariant> m_cells; // cells that are not numbers
-    std::vector<double> m_numbers;
-    std::vector<unsigned char> m_isNumber; // not vector<bool>: read once per cell
+    std::shared_ptr<const KXCellStore> m_cells;
     QVariant m_rowFailure;
     QVariant m_columnFailure;
     // Sections 0 to the count, as the variable model answers; every later section answers alike.

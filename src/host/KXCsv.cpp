@@ -17,6 +17,8 @@
 #include <cstring>
 #include <limits>
 #include <locale.h>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -317,18 +319,33 @@ public:
     {
         Container values;
         values.reserve(typename Container::size_type(m_size));
+        drain([&](QVariant& value) { values.push_back(std::move(value)); });
+        return values;
+    }
+    /// Every value, moved into a table's cell store.
+    std::shared_ptr<KXCellStore> takeStore()
+    {
+        auto store = std::make_shared<KXCellStore>(size_t(m_size), KXCellStore::Unconstructed);
+        QVariant* next = store->data();
+        drain([&](QVariant& value) { new (next++) QVariant(std::move(value)); });
+        return store;
+    }
+
+private:
+    // Hands every value over in order, releasing each block once it is moved.
+    template <class Take>
+    void drain(Take take)
+    {
         m_blocks.push_back(std::move(m_current));
         for (QVector<QVariant>& block : m_blocks) {
             for (QVariant& value : block)
-                values.push_back(std::move(value));
+                take(value);
             block = QVector<QVariant>();
         }
         m_blocks.clear();
         m_size = 0;
-        return values;
     }
 
-private:
     static constexpr int FirstBlockSize = 1 << 10;
     static constexpr int LargestBlockSize = 1 << 22; // 64 MB of values, above the allocator's mapping threshold
     std::vector<QVector<QVariant>> m_blocks;
@@ -349,9 +366,9 @@ public:
         if (!parse(nullptr, 0, true))
             return false;
         if (!m_headerRead)
-            return table.setContents(0, 0, std::vector<QVariant>(), {}, {});
+            return table.setContents(0, 0, std::make_shared<KXCellStore>(), {}, {});
         const int rows = int(m_rowHeaders.size());
-        return table.setContents(m_columns, rows, m_cells.take<std::vector<QVariant>>(),
+        return table.setContents(m_columns, rows, m_cells.takeStore(),
                                  m_rowHeaders.take<QVector<QVariant>>(), m_columnHeaders);
     }
 

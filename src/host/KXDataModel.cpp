@@ -47,7 +47,7 @@ void KXDataModelGeneric::setCreationObserver(std::function<void(KXDataModelGener
 
 KXDataModelGeneric::~KXDataModelGeneric() = default;
 
-void KXDataModelGeneric::createEmpty(int columns, int rows)
+void KXDataModelGeneric::createEmpty(int columns, int rows, KXCellStore::Construction construction)
 {
     columns = qMax(0, columns);
     rows = qMax(0, rows);
@@ -59,16 +59,13 @@ void KXDataModelGeneric::createEmpty(int columns, int rows)
         columns = rows = 0;
     beginResetModel();
     try {
-        m_cells = std::vector<QVariant>(size_t(rows) * size_t(columns));
+        replaceCells(std::make_shared<KXCellStore>(size_t(rows) * size_t(columns), construction), columns, rows);
         m_rowHeaders = QVector<QVariant>(rows);
         m_columnHeaders = QVector<QVariant>(columns);
-        m_columns = columns;
-        m_rows = rows;
     } catch (const std::bad_alloc&) {
-        m_cells = std::vector<QVariant>();
+        replaceCells(std::make_shared<KXCellStore>(), 0, 0);
         m_rowHeaders.clear();
         m_columnHeaders.clear();
-        m_columns = m_rows = 0;
     }
     endResetModel();
 }
@@ -76,23 +73,51 @@ void KXDataModelGeneric::createEmpty(int columns, int rows)
 bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,
                                      const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
 {
-    return setContents(columns, rows, std::vector<QVariant>(cells.begin(), cells.end()), rowHeaders, columnHeaders);
+    auto store = std::make_shared<KXCellStore>(size_t(cells.size()), KXCellStore::Unconstructed);
+    std::uninitialized_copy(cells.begin(), cells.end(), store->data());
+    return setContents(columns, rows, std::move(store), rowHeaders, columnHeaders);
 }
 
-bool KXDataModelGeneric::setContents(int columns, int rows, std::vector<QVariant>&& cells,
+bool KXDataModelGeneric::setContents(int columns, int rows, std::shared_ptr<KXCellStore> cells,
                                      const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
 {
-    if (columns < 0 || rows < 0 || qint64(cells.size()) != qint64(rows) * columns || rowHeaders.size() != rows
-        || columnHeaders.size() != columns)
+    if (!cells || columns < 0 || rows < 0 || qint64(cells->size()) != qint64(rows) * columns
+        || rowHeaders.size() != rows || columnHeaders.size() != columns)
         return false;
     beginResetModel();
-    m_cells = std::move(cells);
+    replaceCells(std::move(cells), columns, rows);
     m_rowHeaders = rowHeaders;
     m_columnHeaders = columnHeaders;
-    m_columns = columns;
-    m_rows = rows;
     endResetModel();
     return true;
+}
+
+void KXDataModelGeneric::replaceCells(std::shared_ptr<KXCellStore> cells, int columns, int rows)
+{
+    std::lock_guard<std::mutex> lock(m_cellsLock);
+    m_cells = std::move(cells);
+    m_columns = columns;
+    m_rows = rows;
+}
+
+void KXDataModelGeneric::detach()
+{
+    // A reader that lets go meanwhile only costs a needless copy.
+    if (m_cells.use_count() > 1)
+        m_cells = m_cells->copy();
+}
+
+KXDataModelGeneric::SharedCells KXDataModelGeneric::sharedCells() const
+{
+    std::lock_guard<std::mutex> lock(m_cellsLock);
+    return {m_cells, m_rows, m_columns};
+}
+
+QVariant* KXDataModelGeneric::writableCells()
+{
+    std::lock_guard<std::mutex> lock(m_cellsLock);
+    detach();
+    return m_cells->data();
 }
 
 QModelIndex KXDataModelGeneric::index(int row, int column, const QModelIndex& parent) const
@@ -169,14 +194,16 @@ QVariant KXDataModelGeneric::cell(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
         return QVariant();
-    return m_cells[size_t(row) * size_t(m_columns) + size_t(column)];
+    return (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)];
 }
 
 void KXDataModelGeneric::setCell(int row, int column, const QVariant& value)
 {
     if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
         return;
-    m_cells[size_t(row) * size_t(m_columns) + size_t(column)] = value;
+    std::lock_guard<std::mutex> lock(m_cellsLock);
+    detach();
+    (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)] = value;
 }
 
 void KXDataModelGeneric::cellsWritten()

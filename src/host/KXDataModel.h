@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXCellStore.h"
 #include "KXCellValue.h"
 #include "KXHostGlobal.h"
 
@@ -8,6 +9,8 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 class KXObject2;
@@ -52,13 +55,15 @@ public:
 
     /// Sizes the table; the column count comes first. All cells and headers become empty.
     /// Negative sizes count as 0; a size the memory cannot hold leaves the table empty (0 x 0).
-    void createEmpty(int columns, int rows);
+    /// With Unconstructed, the caller constructs every cell of writableCells() before anything
+    /// else reads, writes or deletes the table.
+    void createEmpty(int columns, int rows, KXCellStore::Construction construction = KXCellStore::Constructed);
     /// Replaces the whole table at once (cells row by row); false, and nothing changed, when the
     /// sizes do not match.
     bool setContents(int columns, int rows, const QVector<QVariant>& cells, const QVector<QVariant>& rowHeaders,
                      const QVector<QVariant>& columnHeaders);
     /// The same, taking the cells' storage over instead of copying it (readers of large files).
-    bool setContents(int columns, int rows, std::vector<QVariant>&& cells, const QVector<QVariant>& rowHeaders,
+    bool setContents(int columns, int rows, std::shared_ptr<KXCellStore> cells, const QVector<QVariant>& rowHeaders,
                      const QVector<QVariant>& columnHeaders);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
@@ -81,17 +86,33 @@ public:
     void setCell(int row, int column, const QVariant& value);
     /// Every cell, row by row, for writers that fill a whole table at once (from several threads,
     /// each on its own cells); such writes signal nothing until cellsWritten().
-    QVariant* writableCells() { return m_cells.data(); }
+    QVariant* writableCells();
     /// Tells the table's watchers that any cell may have changed.
     void cellsWritten();
 
+    /// The cells as they are now, for a reader on any thread: later writes to the table leave
+    /// them as they were.
+    struct SharedCells
+    {
+        std::shared_ptr<const KXCellStore> store;
+        int rows = 0;
+        int columns = 0;
+    };
+    SharedCells sharedCells() const;
+
 private:
     static bool isValueRole(int role);
+    /// Makes the store the table's own before a write; called with m_cellsLock held.
+    void detach();
+    void replaceCells(std::shared_ptr<KXCellStore> cells, int columns, int rows);
 
     int m_rows = 0;
     int m_columns = 0;
-    // A std::vector: a QVector stops at 2 GiB, far below what analysts' machines hold.
-    std::vector<QVariant> m_cells;
+    // Not a QVector: it stops at 2 GiB, far below what analysts' machines hold.
+    std::shared_ptr<KXCellStore> m_cells = std::make_shared<KXCellStore>();
+    // Guards the store's pointer and sizes against sharedCells() on another thread; only the
+    // table's own thread writes them.
+    mutable std::mutex m_cellsLock;
     QVector<QVariant> m_rowHeaders;
     QVector<QVariant> m_columnHeaders;
 };

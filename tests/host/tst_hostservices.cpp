@@ -1,3 +1,4 @@
+#include "KXDataModel.h"
 #include "KXError.h"
 #include "KXTestSupport.h"
 #include "TApplicationTranslator.h"
@@ -19,6 +20,8 @@ private slots:
     void translator();
     void repeatsCollapsed_data();
     void repeatsCollapsed();
+    void sharedCellsKeepTheirValues_data();
+    void sharedCellsKeepTheirValues();
 };
 
 // Reports made at once from several threads all arrive, none lost or torn.
@@ -117,6 +120,41 @@ void TestHostServices::translator()
     KXTest::LanguageScope scope{TApplicationTranslator::Language(language)};
     const char* french = disambiguation.isEmpty() ? nullptr : disambiguation.constData();
     QCOMPARE(QCoreApplication::translate("KXEquationEditor", "Launch", french, -1), expected);
+}
+
+namespace {
+using Writer = void (*)(KXDataModelGeneric&);
+const std::pair<const char*, Writer> WRITERS[] = {
+    {"setCell", [](KXDataModelGeneric& table) { table.setCell(0, 0, 9.0); }},
+    {"setData", [](KXDataModelGeneric& table) { table.setData(table.index(0, 0), 9.0); }},
+    {"writableCells", [](KXDataModelGeneric& table) { table.writableCells()[0] = 9.0; }},
+    {"createEmpty", [](KXDataModelGeneric& table) { table.createEmpty(3, 1); }},
+    {"setContents", [](KXDataModelGeneric& table) { table.setContents(1, 1, {9.0}, {QVariant()}, {QVariant()}); }},
+};
+}
+
+void TestHostServices::sharedCellsKeepTheirValues_data()
+{
+    QTest::addColumn<int>("writer");
+    for (size_t k = 0; k < sizeof(WRITERS) / sizeof(WRITERS[0]); ++k)
+        QTest::newRow(WRITERS[k].first) << int(k);
+}
+
+// A reader's cells stay as they were when it took them, whichever way the table is written next;
+// the table itself sees the write.
+void TestHostServices::sharedCellsKeepTheirValues()
+{
+    QFETCH(int, writer);
+    KXDataModelGeneric table;
+    table.setContents(2, 1, {1.0, 2.0}, {QVariant()}, {QVariant(), QVariant()});
+    const KXDataModelGeneric::SharedCells shared = table.sharedCells();
+    WRITERS[writer].second(table);
+    QCOMPARE(shared.rows, 1);
+    QCOMPARE(shared.columns, 2);
+    QCOMPARE((*shared.store)[0], QVariant(1.0));
+    QCOMPARE((*shared.store)[1], QVariant(2.0));
+    const QVariant written = table.cell(0, 0);
+    QVERIFY(written == QVariant(9.0) || (written.isNull() && table.columnCount() == 3));
 }
 
 QTEST_GUILESS_MAIN(TestHostServices)
