@@ -1,4 +1,4 @@
-// The compilation of a formula (dataset snapshot included, over a 1000 x 1000 table) and one
+// The compilation of a formula (taking a 1000 x 1000 dataset's cells included) and one
 // worker of the compiled program over a 1000 x 1000 grid on one thread, in ns per cell, beside
 // the tree walked cell by cell (on a tenth of the rows). Run by hand; prints figures only. Times
 // are the thread's CPU time, best of three runs, so that other loads of the machine count less.
