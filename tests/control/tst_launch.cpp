@@ -14,6 +14,7 @@ private slots:
     void previewBlocks_data();
     void previewBlocks();
     void previewGivesUp();
+    void launchReadsCellsAsStarted();
 
 private:
     std::unique_ptr<KXDataModelGeneric> m_table;
@@ -111,6 +112,40 @@ void TestLaunch::previewGivesUp()
     QVERIFY(ticks > 0);
     QTRY_VERIFY_WITH_TIMEOUT(!preview.isBusy(), 30000);
     QCOMPARE(states.size(), 1);
+}
+
+// The user edits a table while a launch reads it: the launch goes on with the cells as they were
+// when it started, never a mix.
+void TestLaunch::launchReadsCellsAsStarted()
+{
+    const auto input = KXTest::makeTable(100, 100, "big", "q1");
+    KXEquationVariableModel variables;
+    variables.addVariable("Input1", input.get(), QString());
+    KXEquationModel equation;
+    equation.setFormula("Input1(i,j)+sum(k,1,5000,k*0)");
+    equation.setRowStart("1");
+    equation.setRowEnd("100");
+    equation.setColStart("1");
+    equation.setColEnd("100");
+    KXEquationLaunch launch(equation, variables);
+    bool finished = false;
+    connect(&launch, &KXEquationLaunch::finished, this, [&finished] { finished = true; });
+    launch.start();
+    QElapsedTimer waited; // the cells are taken before the first progress
+    waited.start();
+    while (launch.cellsTotal() == 0 && waited.elapsed() < 10000)
+        QThread::yieldCurrentThread();
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            input->setCell(r, c, -1.0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 30000);
+    const std::unique_ptr<KXDataModelGeneric> output(launch.takeTable());
+    QVERIFY(output);
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            QCOMPARE(output->cell(r, c).toDouble(), double(r * 10 + c));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLaunch)
