@@ -76,14 +76,15 @@ programbench: deps
 
 FUZZ_SECONDS ?= 60
 # Each target runs FUZZ_SECONDS on its own corpus, seeded from fuzz/corpus/<name without fuzz_>
-# (fuzz_engine from the formula seeds too); formula texts are kept short.
+# (fuzz_engine from the formula seeds too); formula texts are kept short. Paths are absolute: the
+# command-line target works in a scratch folder of its own.
 FUZZ_TARGETS := fuzz_formula fuzz_engine fuzz_csv fuzz_equationfile fuzz_cmdline
 fuzz:
 	$(MAKE) deps EXTRA_PACKAGES="clang libclang-rt-14-dev"
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	set -e; for target in $(FUZZ_TARGETS); do \
-	    corpus=build-fuzz/corpus/$$target; mkdir -p $$corpus; \
+	    corpus=$(CURDIR)/build-fuzz/corpus/$$target; mkdir -p $$corpus; \
 	    if [ -d fuzz/corpus/$${target#fuzz_} ]; then cp -r fuzz/corpus/$${target#fuzz_}/. $$corpus/; fi; \
 	    case $$target in \
 	        fuzz_engine) cp fuzz/corpus/formula/* $$corpus/; length=256;; \
@@ -91,7 +92,7 @@ fuzz:
 	        *) length=4096;; \
 	    esac; \
 	    ASAN_OPTIONS=detect_leaks=0 ./build-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=$$length \
-	        -artifact_prefix=build-fuzz/$$target- $$corpus; \
+	        -artifact_prefix=$(CURDIR)/build-fuzz/$$target- $$corpus; \
 	done
 
 clean:
