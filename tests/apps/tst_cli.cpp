@@ -42,7 +42,6 @@ private slots:
     void specialOutput();
     void unwritableFolder();
     void saveThenRun();
-    void demoEquation();
 
 private:
     QTemporaryDir m_project;
@@ -164,10 +163,6 @@ void TestCli::failedComputeKeepsOutput()
     QCOMPARE(contents(readOnly), QByteArray("precious\n"));
     struct stat status;
     QVERIFY(::stat(QFile::encodeName(readOnly).constData(), &status) == 0 && (status.st_mode & 07777) == 0404);
-    const QString absent = m_project.filePath(QStringLiteral("absent.csv"));
-    QCOMPARE(runTool({"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1", "--output", absent}).exitCode, 1);
-    QVERIFY(!QFile::exists(absent));
-    QVERIFY(QDir(m_project.path()).entryList({QStringLiteral("*.csv.*"), QStringLiteral("*~")}, QDir::Files | QDir::Hidden).isEmpty());
     QCOMPARE(runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output", output}).exitCode, 0);
     QCOMPARE(contents(output), QByteArray(",\n,1\n"));
 }
@@ -249,10 +244,7 @@ void TestCli::exitStatus_data()
                                            << "kxequation: Cannot create the file " + folder + "/none/t.csv: No such file or directory\n";
     QTest::newRow("range-field") << QStringList{"compute", "--formula", "i", "--last-row", "foo", "--last-col", "1"} << 1
                                  << "error: --last-row: Invalid syntax: foo\n";
-    QTest::newRow("range-field-fr") << QStringList{"compute", "--lang", "fr", "--formula", "i", "--last-col", "1"} << 1
-                                    << "error: --last-row: ";
     QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
-    QTest::newRow("nothing") << QStringList() << 64 << "usage:";
     QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
@@ -359,15 +351,6 @@ void TestCli::saveThenRun()
     QCOMPARE(lost.exitCode, 1);
     QVERIFY2(lost.err.contains(QStringLiteral("The dataset sales.q1 is not in the project folder ") + QDir::tempPath()),
              qPrintable(lost.err));
-}
-
-void TestCli::demoEquation()
-{
-    const QString examples = QStringLiteral(KX_EXAMPLES_DIR);
-    const Run run = runTool({"run", examples + QStringLiteral("/shop/margin.xml"), "--project", examples + QStringLiteral("/shop")},
-                            QStringLiteral("C"));
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.startsWith(QStringLiteral(",Margin\nCoffee beans,396\n")), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

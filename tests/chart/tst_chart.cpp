@@ -3,7 +3,6 @@
 #include "KXTestSupport.h"
 
 #include <QImage>
-#include <QTemporaryDir>
 #include <QtTest>
 
 /// Charts of small and large tables, drawn offscreen.

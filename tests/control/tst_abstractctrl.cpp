@@ -1,14 +1,32 @@
 #include "KXDataModel.h"
+#include "KXEquationAbstractCtrl.h"
 #include "KXEquationCommand.h"
 #include "KXEquationInterpreter.h"
+#include "KXEquationModel.h"
+#include "KXEquationVariableEditor.h"
+#include "KXEquationVariableModel.h"
 #include "KXMDLDynConfig.h"
-#include "KXTestCtrl.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
 #include <QtTest>
 
 #include <memory>
+
+/// A controller base with an equation model that counts its refreshes.
+class KXTestCtrl final : public KXEquationAbstractCtrl
+{
+public:
+    KXTestCtrl() : KXEquationAbstractCtrl(new KXEquationModel, new KXEquationVariableModel) {}
+
+    void updateInterface() override { ++refreshes; }
+
+    KXEquationModel* model() const { return static_cast<KXEquationModel*>(equationModel()); }
+    void setEditor(KXEquationVariableEditor* editor) { m_variableEditor = editor; }
+    using KXEquationAbstractCtrl::getInterval;
+
+    int refreshes = 0;
+};
 
 class TestAbstractCtrl : public QObject
 {
@@ -24,6 +42,7 @@ private slots:
     void failedSaveKeepsFile();
     void dynamicProperties();
     void damagedFiles_data(); void damagedFiles();
+    void removeSelected_data(); void removeSelected();
 
 private:
     QTemporaryDir m_directory;
@@ -281,5 +300,41 @@ void TestAbstractCtrl::damagedFiles()
     QVERIFY(ctrl.saveModel(m_directory.filePath("resaved.xml")));
 }
 
-QTEST_GUILESS_MAIN(TestAbstractCtrl)
+void TestAbstractCtrl::removeSelected_data()
+{
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("accepted") << QStringList({"a", "b"}) << int(TMessageBox::OK) << 1 << QStringList({"c"});
+    QTest::newRow("cancelled") << QStringList({"a"}) << int(TMessageBox::Cancel) << 1 << QStringList({"a", "b", "c"});
+    QTest::newRow("nothing-selected") << QStringList() << int(TMessageBox::OK) << 0 << QStringList({"a", "b", "c"});
+}
+
+void TestAbstractCtrl::removeSelected()
+{
+    QFETCH(QStringList, selected);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(QStringList, remaining);
+    KXTest::AnsweringMessageBox box;
+    box.answer = answer;
+    TMessageBox::setInstance(&box);
+    KXTestCtrl ctrl;
+    ctrl.variableModel()->removeVariable(QStringLiteral("PI"));
+    ctrl.variableModel()->removeVariable(QStringLiteral("NO_VALUE"));
+    for (const char* name : {"a", "b", "c"})
+        ctrl.variableModel()->addVariable(name, 1.0);
+    KXEquationVariableEditor editor(ctrl.variableModel());
+    ctrl.setEditor(&editor);
+    for (const QString& name : selected)
+        editor.findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0)->setSelected(true);
+
+    QCOMPARE(ctrl.slotVariableRemoved(), false);
+    TMessageBox::setInstance(nullptr);
+    QCOMPARE(box.questions, questions);
+    QCOMPARE(QStringList(ctrl.variableModel()->getVariableConstantList().keys()), remaining);
+}
+
+QTEST_MAIN(TestAbstractCtrl)
 #include "tst_abstractctrl.moc"

@@ -5,21 +5,15 @@
 #include "KXEquationInterpreter.h"
 #include "KXEquationParallelData.h"
 #include "KXEquationVariableModel.h"
-#include "KXError.h"
 #include "KXFormulaGenerator.h"
 #include "KXTestSupport.h"
 
-#include <QDir>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QtConcurrent>
 #include <QtTest>
 
 #include <cstring>
 #include <functional>
 #include <numeric>
-
-
 
 class TestCompiledProgram : public QObject
 {

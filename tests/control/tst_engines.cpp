@@ -5,7 +5,6 @@
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>

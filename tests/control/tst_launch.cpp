@@ -3,7 +3,6 @@
 #include "KXEquationLaunch.h"
 #include "KXTestSupport.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 class TestLaunch : public QObject
@@ -29,44 +28,31 @@ void TestLaunch::initTestCase()
 
 void TestLaunch::previewBlocks_data()
 {
-    QTest::addColumn<QStringList>("setup"); // formula, "firstRow lastRow firstCol lastCol", row name, column name
-    QTest::addColumn<bool>("keepHeaders");
+    QTest::addColumn<QStringList>("setup"); // as KXTest::configure reads it
     QTest::addColumn<QString>("shown"); // column headers, then "header: cells" per row; or what failed
 
-    QTest::newRow("dataset-headers") << QStringList{"Input1(i,j)", "2 NR_Input1 1 NC_Input1"} << true
+    QTest::newRow("dataset-headers") << QStringList{"Input1(i,j)", "2 NR_Input1 1 NC_Input1", "", "", "Input1"}
                                      << "C0 C1 C2 C3 C4|R1: 10 11 12 13 14|R2: 20 21 22 23 24|R3: 30 31 32 33 34|"
                                         "R4: 40 41 42 43 44|R5: 50 51 52 53 54";
-    QTest::newRow("name-formulas") << QStringList{"i*j", "1 3 2 3", "\"r\"+i", "\"c\"+j"} << false
+    QTest::newRow("name-formulas") << QStringList{"i*j", "1 3 2 3", "\"r\"+i", "\"c\"+j"}
                                    << "c2 c3|r1: 2 3|r2: 4 6|r3: 6 9";
-    QTest::newRow("range-numbers") << QStringList{"i-j", "4 5 7 7"} << false << "7|4: -3|5: -2";
-    QTest::newRow("same-in-every-cell") << QStringList{"\"x\"", "1 9 1 1"} << false << "1|1: x|2: x|3: x|4: x|5: x";
-    QTest::newRow("unreadable") << QStringList{"2 * -3", "1 2 1 2"} << false << "Invalid syntax: 2*@0+3";
-    QTest::newRow("unreadable-name") << QStringList{"i", "1 2 1 2", "\"r\" +"} << false << "Invalid syntax: \"r\"+@0+5";
-    QTest::newRow("failing-cell") << QStringList{"if(i=3;\"a\"*j;1)", "1 5 1 2"} << false
+    QTest::newRow("range-numbers") << QStringList{"i-j", "4 5 7 7"} << "7|4: -3|5: -2";
+    QTest::newRow("same-in-every-cell") << QStringList{"\"x\"", "1 9 1 1"} << "1|1: x|2: x|3: x|4: x|5: x";
+    QTest::newRow("unreadable") << QStringList{"2 * -3", "1 2 1 2"} << "Invalid syntax: 2*@0+3";
+    QTest::newRow("unreadable-name") << QStringList{"i", "1 2 1 2", "\"r\" +"} << "Invalid syntax: \"r\"+@0+5";
+    QTest::newRow("failing-cell") << QStringList{"if(i=3;\"a\"*j;1)", "1 5 1 2"}
                                   << "Invalid computing formula:Invalid syntax for '*':a (expression must be numeric)|"
                                      "row 3, column 1";
-    QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << false << "Invalid working range";
-    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << false << "Invalid syntax: NR_Input2";
+    QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << "Invalid working range";
+    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << "Invalid syntax: NR_Input2";
 }
 
 void TestLaunch::previewBlocks()
 {
     QFETCH(QStringList, setup);
-    QFETCH(bool, keepHeaders);
     QFETCH(QString, shown);
     KXEquationModel equation;
-    equation.setFormula(setup.value(0));
-    const QStringList range = setup.value(1).split(' ');
-    equation.setRowStart(range.value(0));
-    equation.setRowEnd(range.value(1));
-    equation.setColStart(range.value(2));
-    equation.setColEnd(range.value(3));
-    equation.setRowName(setup.value(2));
-    equation.setColName(setup.value(3));
-    equation.setKeepHeader(keepHeaders);
-    equation.setKeepHHeader(keepHeaders);
-    equation.setKeepVHeader(keepHeaders);
-    equation.setDataModelForHeader("Input1");
+    KXTest::configure(&equation, setup);
 
     KXTest::MessageCapture log;
     const KXEquationPreview::Block block = KXEquationPreview::compute(equation, m_variables, nullptr);
@@ -97,11 +83,7 @@ void TestLaunch::previewGivesUp()
     connect(&preview, &KXEquationPreview::ready, this,
             [&states](const KXEquationPreview::Block& block) { states.append(block.state); });
     KXEquationModel equation;
-    equation.setFormula("sum(k,1,2000000,k/i)");
-    equation.setRowStart("1");
-    equation.setRowEnd("5");
-    equation.setColStart("1");
-    equation.setColEnd("5");
+    KXTest::configure(&equation, {"sum(k,1,2000000,k/i)", "1 5 1 5"});
     int ticks = 0;
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });

@@ -74,14 +74,11 @@ void TestFunctions::values_data()
     const QVariant notNumber = errorValue(QStringLiteral("sqrt(): invalid syntax"));
 
     // Math functions, angles in degrees
-    QTest::newRow("sqrt") << "sqrt(16)" << QVariant(4.0) << false << "sqrt(16)";
     QTest::newRow("sqrt-text-number") << "sqrt(\"16\")" << QVariant(4.0) << false << "sqrt(16)";
     QTest::newRow("sin-degrees") << "sin(90)" << QVariant(1.0) << false << "sin(90)";
-    QTest::newRow("tan-degrees") << "tan(45)" << QVariant(1.0) << false << "tan(45)";
     QTest::newRow("asin-inverts-sin") << "asin(sin(30))" << QVariant(30.0) << false << "asin(sin(30))";
     QTest::newRow("atan-degrees") << "atan(1)" << QVariant(45.0) << false << "atan(1)";
     QTest::newRow("log") << "log(1000)" << QVariant(3.0) << false << "log(1000)";
-    QTest::newRow("ln") << "ln(1)" << QVariant(0.0) << false << "ln(1)";
     QTest::newRow("abs") << "abs(-2.5)" << QVariant(2.5) << false << "abs(-2.5)";
     QTest::newRow("floor") << "floor(-2.5)" << QVariant(-3.0) << false << "floor(-2.5)";
     QTest::newRow("ceil") << "ceil(-2.5)" << QVariant(-2.0) << false << "ceil(-2.5)";
@@ -95,7 +92,6 @@ void TestFunctions::values_data()
     QTest::newRow("round-int-min-half") << "round(0-65536*32768-0.5)" << QVariant(-2147483647 - 1) << false << "";
     QTest::newRow("round-nan") << "round(0/0)" << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << "";
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << false << "sign(0)";
-    QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-no-value") << "sign(NO_VALUE)" << noValue << false << "sign(NO_VALUE)";
     QTest::newRow("sqrt-error") << "sqrt(Input1(0,1))" << unreachable << false << "sqrt(Input1(0,1))";
     // Data access
@@ -250,9 +246,7 @@ void TestFunctions::errors_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
 
-
     QTest::newRow("colName-one-part") << "colName(Input1)" << "colName(): invalid arguments";
-    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments";
     QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << "rand(): Invalid arguments";
     QTest::newRow("data-bare") << "Input1" << "Input1(): Invalid arguments";
     QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments";

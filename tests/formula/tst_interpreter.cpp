@@ -95,16 +95,13 @@ void TestInterpreter::raises_data()
     QTest::addColumn<QString>("marked"); // the formula with the failing characters between braces
 
     QTest::newRow("empty") << "" << "Expression to evaluate is empty" << "{}";
-    QTest::newRow("open-only") << "(1" << "Invalid parenthesis count" << "{(}1";
     QTest::newRow("double-pair") << "((1+2))" << "Invalid syntax: ((1+2))" << "{((1+2))}";
     QTest::newRow("plus-minus") << "3+-2" << "Invalid syntax: 3+" << "{3+}-2";
-    QTest::newRow("trailing-operator-no-blanks") << "1 +" << "Invalid syntax: 1+" << "{1 +}";
     QTest::newRow("missing-right-of-two-chars") << "a<=" << "Expression to evaluate is empty" << "a<={}";
     QTest::newRow("or-inside-longer-name") << "ORDER+1" << "Invalid syntax: ORDER+1" << "{ORDER+1}";
     QTest::newRow("decimal-comma") << "1,2" << "Invalid syntax: 1,2" << "{1,2}";
     QTest::newRow("exponent-in-product") << "2*1e-5" << "Invalid syntax: 1e" << "2*{1e}-5";
     QTest::newRow("parenthesis-in-text-ignored") << "(\")\"" << "Invalid parenthesis count" << "{(}\")\"";
-    QTest::newRow("unary-minus") << "2 * -3" << "Invalid syntax: 2*" << "{2 *} -3";
     QTest::newRow("unknown-dataset") << "abs( Input3(i, 1) )" << "Invalid syntax: Input3(i,1)" << "abs( {Input3(i, 1)} )";
     QTest::newRow("unclosed-parenthesis") << "sqrt( 2 * (3 + 1)" << "Invalid parenthesis count" << "sqrt{(} 2 * (3 + 1)";
     QTest::newRow("if-bad-branch") << "if(a > 1; 2 +; 3)" << "Invalid syntax: 2+" << "if(a > 1; {2 +}; 3)";
@@ -184,8 +181,6 @@ void TestInterpreter::operatorValues_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QVariant>("value");
 
-    QTest::newRow("numbers") << "1+2" << QVariant(3.0);
-    QTest::newRow("two-texts") << "\"1\"+\"2\"" << QVariant(QStringLiteral("12"));
     QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0);
     QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a"));
     QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x"));
@@ -226,7 +221,6 @@ void TestInterpreter::operatorMessages_data()
     QTest::newRow("plus-bool") << "(1<2)+1" << false << "Invalid condition for '+': type of expressions to process are invalid";
     QTest::newRow("plus-fr") << "(1<2)+1" << true << "Condition invalide pour '+' : le type des expressions à évaluer est incorrect";
     QTest::newRow("minus-left") << "\"abc\"-1" << false << "Invalid syntax for '-':abc (expression must be numeric)";
-    QTest::newRow("times") << "\"abc\"*1" << false << "Invalid syntax for '*':abc (expression must be numeric)";
     QTest::newRow("less") << "1<\"abc\"" << false << "Invalid condition for '&lt;' : abc (expression must be numeric)";
     QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << false << "Invalid syntax for '*':a+b (expression must be numeric)";
     QTest::newRow("and-left") << "1AND(2>1)" << false << "Invalid syntax for 'AND': 1 (expression must be boolean)";

@@ -1,11 +1,6 @@
 #include "KXDataModel.h"
-#include "KXError.h"
 #include "KXTestSupport.h"
-#include "TApplicationTranslator.h"
 
-#include <QCoreApplication>
-#include <QSet>
-#include <QThread>
 #include <QtTest>
 
 #include <memory>

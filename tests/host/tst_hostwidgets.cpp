@@ -1,14 +1,9 @@
 #include "KXModuleCtrl.h"
 #include "KXRibbon.h"
-#include "MainWindowInterface.h"
-#include "TMessageBox.h"
-#include "TPixmapCache.h"
+#include "KXTestSupport.h"
 #include "Wizard.h"
 
 #include <QBoxLayout>
-#include <QImage>
-#include <QPointer>
-#include <QSet>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -25,19 +20,6 @@ private slots:
     void workspaceAsks();
     void wizardPages();
 };
-
-namespace {
-class KXAnswer final : public TMessageBox
-{
-public:
-    explicit KXAnswer(int answer) : m_answer(answer) {}
-    int askOKCancel(const QString&, const QString&, const QString&) override { return m_answer; }
-
-private:
-    int m_answer;
-};
-
-}
 
 // Inserting at 0 puts a button first; a bar deletes its groups with it.
 void TestHostWidgets::groupsAndButtons()
@@ -102,7 +84,8 @@ void TestHostWidgets::workspaceAsks()
     QFETCH(bool, withModule);
     QFETCH(bool, closes);
     QCOMPARE(WorkspaceInterface::returnMe(), nullptr);
-    KXAnswer answers(answer);
+    KXTest::AnsweringMessageBox answers;
+    answers.answer = answer;
     TMessageBox::setInstance(&answers);
     WorkspaceInterface workspace;
     KXModuleCtrl module("kxGCP");

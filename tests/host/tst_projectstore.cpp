@@ -2,10 +2,6 @@
 #include "KXObject2.h"
 #include "LodeDB.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMimeData>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>

@@ -1,10 +1,6 @@
 #include "KXTestSupport.h"
 #include "TXMLMethod.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(KXFileStatus)

@@ -1,7 +1,6 @@
 #include "KXRibbonEquation.h"
 #include "KXTestSupport.h"
 
-#include <QPointer>
 #include <QToolButton>
 #include <QtTest>
 

@@ -10,7 +10,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-
 class TestVariableEditor : public QObject
 {
     Q_OBJECT
