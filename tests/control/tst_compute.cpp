@@ -1,6 +1,8 @@
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
@@ -76,6 +78,10 @@ private slots:
     void cancel();
     void handsTableToDataEditor();
     void outputName();
+    void previewBlocks_data();
+    void previewBlocks();
+    void previewGivesUp();
+    void launchReadsCellsAsStarted();
 
 private:
     void cases();
@@ -85,17 +91,16 @@ private:
 void TestCompute::cases()
 {
     QTest::addColumn<Setup>("setup");
-    QTest::addColumn<bool>("french");
     QTest::addColumn<QVariantList>("values"); // row-major
     QTest::addColumn<QStringList>("rowHeaders");
     QTest::addColumn<QStringList>("columnHeaders");
     QTest::addColumn<QStringList>("messages");
     const auto ok = [](const char* name, const Setup& setup, const QVariantList& values, const QStringList& rows,
                        const QStringList& columns) {
-        QTest::newRow(name) << setup << false << values << rows << columns << QStringList();
+        QTest::newRow(name) << setup << values << rows << columns << QStringList();
     };
-    const auto fail = [](const char* name, const Setup& setup, bool french, const QStringList& messages) {
-        QTest::newRow(name) << setup << french << QVariantList() << QStringList() << QStringList() << messages;
+    const auto fail = [](const char* name, const Setup& setup, const QStringList& messages) {
+        QTest::newRow(name) << setup << QVariantList() << QStringList() << QStringList() << messages;
     };
     const QString numeric = QStringLiteral(" (expression must be numeric)");
     const QString formula = QStringLiteral("Invalid computing formula:Invalid syntax for ");
@@ -119,39 +124,36 @@ void TestCompute::cases()
     ok("constant-rows-only", {"7", "1 2 1 2", "", "", "Input1", "rows"}, {7.0, 7.0, 7.0, 7.0}, {"R0", "R1"}, {"", ""});
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     // Failures before any cell
-    fail("range-unreadable", {"i", "1 3 1 1+"}, false, {"Invalid syntax: 1+"});
-    fail("range-error-value", {"i", "\"a\"-1 3 1 1"}, false,
+    fail("range-unreadable", {"i", "1 3 1 1+"}, {"Invalid syntax: 1+"});
+    fail("range-error-value", {"i", "\"a\"-1 3 1 1"},
          {"Minimum number of lines is incorrect:Invalid syntax for '-':a" + numeric});
-    fail("range-not-integer-fr", {"i", "1 3 1 \"x\""}, true, {"Le nombre maximum de colonnes est incorrect"});
-    fail("range-empty-text", {"i", "1 3 1 "}, false, {"Expression to evaluate is empty"});
-    fail("empty-range", {"i", "5 4 1 1"}, false, {"Invalid working range"});
-    fail("memory", {"i", "1 1000000 1 1000000"}, false, {"The table needs 15258820 MiB of memory; this machine has *"});
-    fail("formula-unreadable", {"3+-2", "1 1 1 1"}, false, {"Invalid syntax: 3+"});
-    fail("column-name-unreadable-fr", {"i", "1 1 1 1", "", "(1"}, true, {"Le nombre de parenthèses est incorrect"});
-    fail("constant-error", {"\"a\"-1", "1 2 1 2"}, false, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
-    fail("constant-empty-text", {"\"\"", "1 2 1 2"}, false, {"Invalid syntax"});
+    fail("range-empty-text", {"i", "1 3 1 "}, {"Expression to evaluate is empty"});
+    fail("empty-range", {"i", "5 4 1 1"}, {"Invalid working range"});
+    fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 15258820 MiB of memory; this machine has *"});
+    fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
+    fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});
+    fail("constant-error", {"\"a\"-1", "1 2 1 2"}, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
+    fail("constant-empty-text", {"\"\"", "1 2 1 2"}, {"Invalid syntax"});
     // Failing cells: the first in row-major order decides, then a line names it
-    fail("cell-error", {"\"a\"-i", "1 2 1 2"}, false, {formula + "'-':a" + numeric, "row 1, column 1"});
-    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"}, false,
+    fail("cell-error", {"\"a\"-i", "1 2 1 2"}, {formula + "'-':a" + numeric, "row 1, column 1"});
+    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"},
          {formula + "'*':a" + numeric, "row 2, column 3"});
-    fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"}, false,
+    fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"},
          {"Invalid new line name: Invalid syntax for '-':a" + numeric, "row 1, column 1"});
-    fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"}, false,
+    fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"},
          {formula + "'-':a" + numeric, "row 1, column 1"});
-    fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"}, false,
+    fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"},
          {"Invalid new column name:Invalid syntax for '-':a" + numeric, "row 1, column 1"});
 }
 
 void TestCompute::check(Engine engine)
 {
     QFETCH(Setup, setup);
-    QFETCH(bool, french);
     QFETCH(QVariantList, values);
     QFETCH(QStringList, rowHeaders);
     QFETCH(QStringList, columnHeaders);
     QFETCH(QStringList, messages);
 
-    KXTest::LanguageScope language(french);
     KXTest::MessageCapture capture;
     auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
@@ -270,6 +272,109 @@ void TestCompute::outputName()
     QString dataset, subdataset;
     output->getName(dataset, subdataset);
     QCOMPARE(dataset + QLatin1Char('.') + subdataset, QStringLiteral("shop.Data_2"));
+}
+
+void TestCompute::previewBlocks_data()
+{
+    QTest::addColumn<QStringList>("setup"); // as KXTest::configure reads it
+    QTest::addColumn<QString>("shown"); // column headers, then "header: cells" per row; or what failed
+
+    QTest::newRow("dataset-headers") << QStringList{"Input1(i,j)", "2 NR_Input1 1 NC_Input1", "", "", "Input1"}
+                                     << "C0 C1 C2 C3 C4|R1: 10 11 12 13 14|R2: 20 21 22 23 24|R3: 30 31 32 33 34|"
+                                        "R4: 40 41 42 43 44|R5: 50 51 52 53 54";
+    QTest::newRow("name-formulas") << QStringList{"i*j", "1 3 2 3", "\"r\"+i", "\"c\"+j"}
+                                   << "c2 c3|r1: 2 3|r2: 4 6|r3: 6 9";
+    QTest::newRow("range-numbers") << QStringList{"i-j", "4 5 7 7"} << "7|4: -3|5: -2";
+    QTest::newRow("same-in-every-cell") << QStringList{"\"x\"", "1 9 1 1"} << "1|1: x|2: x|3: x|4: x|5: x";
+    QTest::newRow("unreadable") << QStringList{"2 * -3", "1 2 1 2"} << "Invalid syntax: 2*@0+3";
+    QTest::newRow("unreadable-name") << QStringList{"i", "1 2 1 2", "\"r\" +"} << "Invalid syntax: \"r\"+@0+5";
+    QTest::newRow("failing-cell") << QStringList{"if(i=3;\"a\"*j;1)", "1 5 1 2"}
+                                  << "Invalid computing formula:Invalid syntax for '*':a (expression must be numeric)|"
+                                     "row 3, column 1";
+    QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << "Invalid working range";
+    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << "Invalid syntax: NR_Input2";
+}
+
+void TestCompute::previewBlocks()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(QString, shown);
+    KXEquationModel equation;
+    KXTest::configure(&equation, setup);
+    const auto table = KXTest::makeTable(8, 7, "sales", "q1");
+    KXEquationVariableModel variables;
+    variables.addVariable("Input1", table.get(), QString());
+
+    KXTest::MessageCapture log;
+    const KXEquationPreview::Block block = KXEquationPreview::compute(equation, variables, nullptr);
+    QStringList parts;
+    if (block.state == KXEquationPreview::Block::State::Cells) {
+        parts << block.columnHeaders.join(' ');
+        for (int r = 0; r < block.cells.size(); ++r) {
+            QStringList cells;
+            for (const QVariant& cell : block.cells.at(r))
+                cells << cell.toString();
+            parts << block.rowHeaders.value(r) + ": " + cells.join(' ');
+        }
+    } else {
+        parts = block.messages;
+    }
+    QString result = parts.join('|');
+    if (block.readingFailure)
+        result += QStringLiteral("@%1+%2").arg(block.readingFailure->start()).arg(block.readingFailure->length());
+    QCOMPARE(result, shown);
+    QCOMPARE(log.messages(), QStringList());
+}
+
+void TestCompute::previewGivesUp()
+{
+    KXEquationPreview preview;
+    preview.setBudget(50);
+    QList<KXEquationPreview::Block::State> states;
+    connect(&preview, &KXEquationPreview::ready, this,
+            [&states](const KXEquationPreview::Block& block) { states.append(block.state); });
+    KXEquationModel equation;
+    KXTest::configure(&equation, {"sum(k,1,2000000,k/i)", "1 5 1 5"});
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(10);
+    preview.request(equation, KXEquationVariableModel());
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 1, 5000);
+    QCOMPARE(states.first(), KXEquationPreview::Block::State::TooSlow);
+    QVERIFY(ticks > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.isBusy(), 30000);
+    QCOMPARE(states.size(), 1);
+}
+
+// The user edits a table while a launch reads it: the launch goes on with the cells as they were
+// when it started, never a mix.
+void TestCompute::launchReadsCellsAsStarted()
+{
+    const auto input = KXTest::makeTable(100, 100, "big", "q1");
+    KXEquationVariableModel variables;
+    variables.addVariable("Input1", input.get(), QString());
+    KXEquationModel equation;
+    configure(&equation, {"Input1(i,j)+sum(k,1,5000,k*0)", "1 100 1 100"});
+    KXEquationLaunch launch(equation, variables);
+    bool finished = false;
+    connect(&launch, &KXEquationLaunch::finished, this, [&finished] { finished = true; });
+    launch.start();
+    QElapsedTimer waited; // the cells are taken before the first progress
+    waited.start();
+    while (launch.cellsTotal() == 0 && waited.elapsed() < 10000)
+        QThread::yieldCurrentThread();
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            input->setCell(r, c, -1.0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 30000);
+    const std::unique_ptr<KXDataModelGeneric> output(launch.takeTable());
+    QVERIFY(output);
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            QCOMPARE(output->cell(r, c).toDouble(), double(r * 10 + c));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCompute)

@@ -7,7 +7,6 @@
 
 namespace {
 const double inf = std::numeric_limits<double>::infinity();
-const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
 QString nested(const char* open, const char* inner, int depth)
 {
@@ -15,6 +14,7 @@ QString nested(const char* open, const char* inner, int depth)
 }
 }
 
+// Reading formulas, the operators, error values and the rules every command node keeps.
 class TestInterpreter : public QObject
 {
     Q_OBJECT
@@ -32,6 +32,11 @@ private slots:
     void operatorValues();
     void operatorMessages_data();
     void operatorMessages();
+    void getError_data();
+    void getError();
+    void errorTypeRegisteredOnceAcrossThreads();
+    void removedConstant();
+    void cloneReadsTargetModel();
 
 private:
     KXEquationVariableModel m_model;
@@ -215,29 +220,90 @@ void TestInterpreter::operatorValues()
 void TestInterpreter::operatorMessages_data()
 {
     QTest::addColumn<QString>("formula");
-    QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("plus-bool") << "(1<2)+1" << false << "Invalid condition for '+': type of expressions to process are invalid";
-    QTest::newRow("plus-fr") << "(1<2)+1" << true << "Condition invalide pour '+' : le type des expressions à évaluer est incorrect";
-    QTest::newRow("minus-left") << "\"abc\"-1" << false << "Invalid syntax for '-':abc (expression must be numeric)";
-    QTest::newRow("less") << "1<\"abc\"" << false << "Invalid condition for '&lt;' : abc (expression must be numeric)";
-    QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << false << "Invalid syntax for '*':a+b (expression must be numeric)";
-    QTest::newRow("and-left") << "1AND(2>1)" << false << "Invalid syntax for 'AND': 1 (expression must be boolean)";
-    QTest::newRow("or") << "(2>1)OR1" << false << "Invalid condition for 'OR':1 (expression must be boolean)";
-    QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << false << "Invalid syntax for '-':a (expression must be numeric)";
-    QTest::newRow("right-error-passes") << "1+(\"b\"*1)" << false << "Invalid syntax for '*':b (expression must be numeric)";
+    QTest::newRow("plus-bool") << "(1<2)+1" << "Invalid condition for '+': type of expressions to process are invalid";
+    QTest::newRow("minus-left") << "\"abc\"-1" << "Invalid syntax for '-':abc (expression must be numeric)";
+    QTest::newRow("less") << "1<\"abc\"" << "Invalid condition for '&lt;' : abc (expression must be numeric)";
+    QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << "Invalid syntax for '*':a+b (expression must be numeric)";
+    QTest::newRow("and-left") << "1AND(2>1)" << "Invalid syntax for 'AND': 1 (expression must be boolean)";
+    QTest::newRow("or") << "(2>1)OR1" << "Invalid condition for 'OR':1 (expression must be boolean)";
+    QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << "Invalid syntax for '-':a (expression must be numeric)";
+    QTest::newRow("right-error-passes") << "1+(\"b\"*1)" << "Invalid syntax for '*':b (expression must be numeric)";
 }
 
 void TestInterpreter::operatorMessages()
 {
     QFETCH(QString, formula);
-    QFETCH(bool, french);
     QFETCH(QString, message);
 
-    KXTest::LanguageScope language(french);
     const QVariant actual = KXFormulaCheck::read(m_model, formula)->evaluate();
     QVERIFY2(KXTest::sameValue(actual, KXTest::errorValue(message)), qPrintable(KXTest::describe(actual)));
+}
+
+void TestInterpreter::getError_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("isError");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("error") << KXTest::errorValue(QStringLiteral("x")) << true << "x";
+    QTest::newRow("empty-error") << KXTest::errorValue(QString()) << false << "";
+    QTest::newRow("text") << QVariant(QStringLiteral("x")) << false << "kept";
+    QTest::newRow("invalid") << QVariant() << false << "kept";
+}
+
+void TestInterpreter::getError()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, isError);
+    QFETCH(QString, message);
+
+    QString out = QStringLiteral("kept");
+    QCOMPARE(KXEquationCommand::getError(value, out), isError);
+    QCOMPARE(out, message);
+    QCOMPARE(KXEquationCommand::getError(value), isError);
+}
+
+void TestInterpreter::errorTypeRegisteredOnceAcrossThreads()
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    QList<QFuture<int>> futures;
+    for (int k = 0; k < 32; ++k)
+        futures.append(QtConcurrent::run(&pool, [] {
+            const QVariant value = KXTest::errorValue(QStringLiteral("m"));
+            QString message;
+            return KXEquationCommand::getError(value, message) && message == QLatin1String("m")
+                ? KXEquationInterpreterError::typeId() : -1;
+        }));
+    const int id = KXEquationInterpreterError::typeId();
+    for (auto& future : futures)
+        QCOMPARE(future.result(), id);
+    QCOMPARE(QMetaType::type("KXEquationInterpreterError"), id);
+    QVERIFY(!(QMetaType::typeFlags(id) & QMetaType::MovableType));
+}
+
+void TestInterpreter::removedConstant()
+{
+    KXEquationVariableModel model;
+    model.addVariable(QStringLiteral("x"), 3);
+    auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));
+    model.removeVariable(QStringLiteral("x"));
+    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(QStringLiteral("x: invalid variable name"))));
+}
+
+void TestInterpreter::cloneReadsTargetModel()
+{
+    KXEquationVariableModel first;
+    first.addVariable(QStringLiteral("x"), 3);
+    KXEquationVariableModel second;
+    second.addVariable(QStringLiteral("x"), -2);
+    auto tree = KXFormulaCheck::read(first, QStringLiteral("-x"));
+    std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
+    tree.reset();
+    QCOMPARE(copy->evaluate(), QVariant(2.0));
+    QCOMPARE(copy->variableModel(), &second);
 }
 
 QTEST_GUILESS_MAIN(TestInterpreter)
