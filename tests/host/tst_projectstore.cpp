@@ -35,17 +35,19 @@ private slots:
 
 private:
     QTemporaryDir m_project;
+    QString m_path = m_project.filePath(QStringLiteral("project")); // beside it: a dataset outside
 };
 
 void TestProjectStore::initTestCase()
 {
     QVERIFY(m_project.isValid());
-    writeFile(m_project.filePath(QStringLiteral("sales/q1.csv")),
-              QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n"));
-    writeFile(m_project.filePath(QStringLiteral("sales/q2.csv")), QByteArray(",Units\nTea,9\n"));
-    writeFile(m_project.filePath(QStringLiteral("broken/bad.csv")), QByteArray(",a\nr1,\"open\n"));
-    writeFile(m_project.filePath(QStringLiteral("sales/notes.txt")), QByteArray("not a dataset"));
-    QVERIFY(QDir().mkpath(m_project.filePath(QStringLiteral("sales/folder.csv"))));
+    writeFile(m_path + QStringLiteral("/sales/q1.csv"), QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n"));
+    writeFile(m_path + QStringLiteral("/sales/q2.csv"), QByteArray(",Units\nTea,9\n"));
+    writeFile(m_path + QStringLiteral("/broken/bad.csv"), QByteArray(",a\nr1,\"open\n"));
+    writeFile(m_path + QStringLiteral("/sales/notes.txt"), QByteArray("not a dataset"));
+    writeFile(m_path + QStringLiteral("/sales/q1.txt"), QByteArray("not a dataset either"));
+    writeFile(m_project.filePath(QStringLiteral("outside.csv")), QByteArray(",a\n"));
+    QVERIFY(QDir().mkpath(m_path + QStringLiteral("/sales/folder.csv")));
 }
 
 void TestProjectStore::getDataset_data()
@@ -57,7 +59,7 @@ void TestProjectStore::getDataset_data()
     QTest::newRow("present") << "sales" << "q1" << true;
     QTest::newRow("folder-not-file") << "sales" << "folder" << false;
     QTest::newRow("other-suffix") << "sales" << "notes" << false;
-    QTest::newRow("escapes-project") << ".." << "q1" << false;
+    QTest::newRow("escapes-project") << ".." << "outside" << false;
 }
 
 void TestProjectStore::getDataset()
@@ -65,7 +67,7 @@ void TestProjectStore::getDataset()
     QFETCH(QString, dataset);
     QFETCH(QString, subdataset);
     QFETCH(bool, found);
-    LodeDB::TDatabase database(m_project.path());
+    LodeDB::TDatabase database(m_path);
     const KXObject2Dataset* object = database.getDataset(dataset, subdataset);
     QCOMPARE(object != nullptr, found);
     if (found)
@@ -74,7 +76,7 @@ void TestProjectStore::getDataset()
 
 void TestProjectStore::openProject()
 {
-    LodeDB::TDatabase database(m_project.path());
+    LodeDB::TDatabase database(m_path);
     QStringList names;
     for (const KXObject2Dataset* object : database.datasets())
         names << object->dataset() + QLatin1Char('.') + object->subdataset();
