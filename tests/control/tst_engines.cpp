@@ -21,16 +21,9 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     KXEquationVariableModel variables;
     variables.addVariable(QStringLiteral("Input1"), &input, QString());
     variables.addVariable(QStringLiteral("x"), 0.5);
-    equation.setFormula(formula);
-    equation.setRowName(rowName);
-    equation.setColName(QStringLiteral("\"c\"+(i*10+j)"));
-    equation.setRowStart(QStringLiteral("1"));
-    equation.setRowEnd(QStringLiteral("NR_Input1"));
-    equation.setColStart(QStringLiteral("1"));
-    equation.setColEnd(QStringLiteral("NC_Input1"));
-    equation.setKeepHeader(rowName.isEmpty());
-    equation.setKeepHHeader(false);
-    equation.setDataModelForHeader(QStringLiteral("Input1"));
+    // Without a row name the rows keep the input's headers.
+    const QStringList setup{formula, "1 NR_Input1 1 NC_Input1", rowName, "\"c\"+(i*10+j)", "Input1", "rows"};
+    KXTest::configure(&equation, rowName.isEmpty() ? setup : QStringList(setup.mid(0, 4)));
     KXEquationComputation computation(&equation, &variables);
     KXEquationComputation::Options options;
     options.engine = engine;

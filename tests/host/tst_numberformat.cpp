@@ -33,8 +33,6 @@ void TestNumberFormat::displayText_data()
     QTest::newRow("beyond-2^53") << QVariant(qlonglong(1) << 53 | 1) << "9.00719925474099e15"
                                  << "9,00719925474099e15";
     QTest::newRow("float") << QVariant(0.1f) << "0.1" << "0,1";
-    QTest::newRow("text-number") << QVariant(QStringLiteral("3.5")) << "3.5" << "3.5";
-    QTest::newRow("bool") << QVariant(false) << "false" << "false";
     QTest::newRow("marker-double") << QVariant(-9999.0) << "" << "";
     QTest::newRow("marker-int") << QVariant(-9999) << "" << "";
     QTest::newRow("invalid") << QVariant() << "" << "";

@@ -74,13 +74,6 @@ void TestEquationModel::decode_data()
     const QString flags = "<KeepHHeader>0</KeepHHeader><KeepVHeader>1</KeepVHeader>";
     // The model starts with the formula and column name "data", the row name "old" and every flag set;
     // a read model has its old dataset names renamed, the column name included.
-    QTest::newRow("missing-keep-header")
-        << "<EquationModel><Version>1.0</Version><Formula>data+1</Formula>" + flags + "<RowName>new</RowName>"
-               "</EquationModel>"
-        << false << "data+1" << "old" << false;
-    QTest::newRow("keep-header-not-integer")
-        << "<EquationModel><Version>1.0</Version>" + flags + "<KeepHeader>yes</KeepHeader></EquationModel>" << false
-        << "" << "old" << false;
     QTest::newRow("first-flag-missing") << "<EquationModel><Version>1.0</Version><Formula>2</Formula></EquationModel>"
                                         << false << "2" << "old" << true;
     QTest::newRow("other-version") << "<EquationModel><Version>1.1</Version><Formula>2</Formula></EquationModel>"

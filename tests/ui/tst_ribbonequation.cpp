@@ -1,7 +1,6 @@
 #include "KXRibbonEquation.h"
 #include "KXTestSupport.h"
 
-#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -13,8 +12,6 @@ class TestRibbonEquation : public QObject
 private slots:
     void currentBar_data();
     void currentBar();
-    void close_data();
-    void close();
 };
 
 // Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
@@ -66,36 +63,6 @@ void TestRibbonEquation::currentBar()
         QCOMPARE(equation.isCurrentBar(), ribbon.currentRibbonBar() == &equation);
     ribbon.removeRibbonBar(&equation);
     ribbon.removeRibbonBar(&other);
-}
-
-void TestRibbonEquation::close_data()
-{
-    QTest::addColumn<bool>("deleteOnClose");
-    QTest::newRow("kept") << false;
-    QTest::newRow("deleted") << true;
-}
-
-void TestRibbonEquation::close()
-{
-    QFETCH(bool, deleteOnClose);
-    KXTest::HostScope host;
-    QPointer<KXRibbonEquation> bar = new KXRibbonEquation;
-    const KXRibbonBar* address = bar;
-    host.ribbon().addRibbonBar(bar, true, true);
-    QSignalSpy closeClicked(bar.data(), &KXRibbonEquation::closeClicked);
-    // The owner's answer to a close request: removing and deleting the bar, or nothing.
-    if (deleteOnClose) {
-        connect(bar.data(), &KXRibbonEquation::closeClicked, this, [&] {
-            host.ribbon().removeRibbonBar(bar);
-            delete bar.data();
-        });
-    }
-    QTest::mouseClick(bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
-    QTRY_COMPARE(closeClicked.count(), 1);
-    QCOMPARE(bar.isNull(), deleteOnClose);
-    QCOMPARE(host.mainWindow.callsFor(address), QStringList({"activate 3", "deactivate"}));
-    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
-    delete bar.data();
 }
 
 QTEST_MAIN(TestRibbonEquation)
