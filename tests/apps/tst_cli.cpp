@@ -7,6 +7,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+using KXTest::contents;
+using KXTest::writeFile;
+
 namespace {
 struct Run { int exitCode; QString out; QString err; };
 
@@ -26,18 +29,6 @@ Run runTool(const QStringList& arguments, const QString& locale = QStringLiteral
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 }
 
 class TestCli : public QObject

@@ -59,25 +59,6 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     return lines + messages;
 }
 
-QStringList formulasOfTestTables()
-{
-    const QRegularExpression row(QStringLiteral(R"re(QTest::(?:newRow|addRow)\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)")re"));
-    QStringList formulas;
-    for (const char* name : {"tst_functions.cpp", "tst_calculationcommands.cpp", "tst_interpreter.cpp"}) {
-        QFile source(QStringLiteral(KX_TEST_DATA_DIR "/../formula/") + QLatin1String(name));
-        if (!source.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromUtf8(source.readAll());
-        for (auto match = row.globalMatch(text); match.hasNext();) {
-            QString formula = match.next().captured(1);
-            formula.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
-            formulas << formula;
-        }
-    }
-    formulas.removeDuplicates();
-    return formulas;
-}
-
 const char* const CELL_FORMULAS[] = {
     "2*i+j", "i/j", "j/(i-2)", "-i%3", "i%j", "i^j", "(i-2)^0.5", "sqrt(i)*sin(j)+1", "cos(i*j)", "tan(45*j)",
     "asin(j/4)", "log(j)", "ln(j-1)", "exp(-i)", "abs(1-i)", "floor(-i/3)", "ceil(i/3)", "round(i/2)",
@@ -103,7 +84,7 @@ void TestEngines::sameResults_data()
 
     for (const char* formula : CELL_FORMULAS)
         QTest::newRow(formula) << QString::fromUtf8(formula);
-    const QStringList fromTables = formulasOfTestTables();
+    const QStringList fromTables = KXTest::formulasOfTestTables();
     QVERIFY(fromTables.size() > 100);
     for (int k = 0; k < fromTables.size(); ++k)
         QTest::addRow("table-%d", k) << fromTables.at(k);

@@ -140,11 +140,8 @@ void TestDataEditor::freeNames()
     QFETCH(QString, given);
 
     QTemporaryDir project;
-    QVERIFY(QDir(project.path()).mkdir(QStringLiteral("sales")));
-    for (const QString& subdataset : stored) {
-        QFile file(project.filePath(QStringLiteral("sales/") + subdataset + QStringLiteral(".csv")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const QString& subdataset : stored)
+        QVERIFY(KXTest::writeFile(project.filePath(QStringLiteral("sales/") + subdataset + QStringLiteral(".csv")), ""));
     QVERIFY(ProjectMgrInterface::returnMe()->openProject(project.path()));
     TDataEditor2Ctrl editor;
     for (const QString& subdataset : shown + QStringList{name})

@@ -1,23 +1,12 @@
 #include "KXDataModel.h"
 #include "KXObject2.h"
+#include "KXTestSupport.h"
 #include "LodeDB.h"
 
 #include <QtTest>
 
 #include <memory>
 #include <vector>
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), qint64(data.size()));
-}
-
-}
 
 class TestProjectStore : public QObject
 {
@@ -41,12 +30,12 @@ private:
 void TestProjectStore::initTestCase()
 {
     QVERIFY(m_project.isValid());
-    writeFile(m_path + QStringLiteral("/sales/q1.csv"), QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n"));
-    writeFile(m_path + QStringLiteral("/sales/q2.csv"), QByteArray(",Units\nTea,9\n"));
-    writeFile(m_path + QStringLiteral("/broken/bad.csv"), QByteArray(",a\nr1,\"open\n"));
-    writeFile(m_path + QStringLiteral("/sales/notes.txt"), QByteArray("not a dataset"));
-    writeFile(m_path + QStringLiteral("/sales/q1.txt"), QByteArray("not a dataset either"));
-    writeFile(m_project.filePath(QStringLiteral("outside.csv")), QByteArray(",a\n"));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q1.csv"), QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q2.csv"), QByteArray(",Units\nTea,9\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/broken/bad.csv"), QByteArray(",a\nr1,\"open\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/notes.txt"), QByteArray("not a dataset")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q1.txt"), QByteArray("not a dataset either")));
+    QVERIFY(KXTest::writeFile(m_project.filePath(QStringLiteral("outside.csv")), QByteArray(",a\n")));
     QVERIFY(QDir().mkpath(m_path + QStringLiteral("/sales/folder.csv")));
 }
 

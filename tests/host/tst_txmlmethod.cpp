@@ -7,18 +7,6 @@ Q_DECLARE_METATYPE(KXFileStatus)
 
 namespace {
 
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 QString textOf(const QDomNode& node)
 {
     QString text;
@@ -90,7 +78,7 @@ void TestTXMLMethod::saveAndLoad()
     const QDomDocument document = equationDocument();
     KXTest::MessageCapture capture;
     QVERIFY(TXMLMethod::save(&document, path, indent, withDeclaration));
-    QCOMPARE(contentsOf(path).startsWith("<?xml"), withDeclaration);
+    QCOMPARE(KXTest::contents(path).startsWith("<?xml"), withDeclaration);
     QCOMPARE(capture.information().size(), 1);
     QVERIFY(capture.information().first().contains(path));
 
@@ -132,7 +120,7 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
         document = QDomDocument(QStringLiteral("Equation"));
     }
     const QByteArray before("<Equation>previous</Equation>\n");
-    QVERIFY(writeFile(previous, before));
+    QVERIFY(KXTest::writeFile(previous, before));
     if (failure == QLatin1String("read-only")) {
         QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
     }
@@ -142,7 +130,7 @@ void TestTXMLMethod::failedSaveKeepsPreviousFile()
     QVERIFY(capture.information().isEmpty());
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!saved);
-    QCOMPARE(contentsOf(previous), before);
+    QCOMPARE(KXTest::contents(previous), before);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(),
              failure == QLatin1String("directory") ? 0 : 1);
 }
@@ -175,7 +163,7 @@ void TestTXMLMethod::loadRefusesDamagedFile()
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("model.xml"));
     if (!contents.isNull())
-        QVERIFY(writeFile(path, contents));
+        QVERIFY(KXTest::writeFile(path, contents));
     QDomDocument document(QStringLiteral("Equation"));
     TXMLMethod::createChildElement(document, QStringLiteral("Kept"));
     QString error;

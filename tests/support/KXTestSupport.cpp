@@ -8,6 +8,8 @@
 #include "KXEquationCommand.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTest>
 #include <QMutexLocker>
@@ -104,6 +106,35 @@ std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QStri
     for (int c = 0; c < columns; ++c)
         table->setHeaderData(c, Qt::Horizontal, QStringLiteral("C%1").arg(c), KXValueRole);
     return table;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QStringList formulasOfTestTables()
+{
+    const QRegularExpression row(QStringLiteral(R"re(QTest::(?:newRow|addRow)\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)")re"));
+    const QDir sources(QStringLiteral(KX_TEST_DATA_DIR "/../formula"));
+    QStringList formulas;
+    for (const QString& name : sources.entryList({QStringLiteral("*.cpp")})) {
+        const QString text = QString::fromUtf8(contents(sources.filePath(name)));
+        for (auto match = row.globalMatch(text); match.hasNext();) {
+            QString formula = match.next().captured(1);
+            formulas << formula.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        }
+    }
+    formulas.removeDuplicates();
+    return formulas;
 }
 
 void configure(KXEquationModel* model, const QStringList& setup)

@@ -39,6 +39,13 @@ QVariant errorValue(const QString& message);
 std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
                                               const QString& subdataset = QString());
 
+/// The contents of a file, empty when it cannot be read.
+QByteArray contents(const QString& path);
+/// Writes data to path, making its folder first.
+bool writeFile(const QString& path, const QByteArray& data);
+/// The formulas of the formula tests' tables: the first text of every row, once each.
+QStringList formulasOfTestTables();
+
 /// Sets an equation from {formula, "firstRow lastRow firstCol lastCol", row name, column name, header
 /// dataset, "rows" or "columns"}: a header dataset keeps the input's headers, the last entry only one kind.
 void configure(KXEquationModel* model, const QStringList& setup);
