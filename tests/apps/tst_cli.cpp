@@ -43,7 +43,6 @@ private slots:
     void interrupt();
     void exitStatus_data();
     void exitStatus();
-    void specialOutput();
     void unwritableFolder();
     void saveThenRun();
 
@@ -273,28 +272,6 @@ void TestCli::exitStatus()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
-}
-
-// A FIFO is written into and stays what it was; nothing is renamed over it.
-void TestCli::specialOutput()
-{
-    QTemporaryDir folder;
-    const QString node = folder.filePath(QStringLiteral("node"));
-    const QByteArray name = QFile::encodeName(node);
-    QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-    QProcess process;
-    process.start(QStringLiteral(KXEQUATION_PROGRAM),
-                  {"compute", "--formula", "i", "--last-row", "2", "--last-col", "1", "--output", node});
-    QFile reader(node);
-    QVERIFY(reader.open(QIODevice::ReadOnly));
-    QCOMPARE(reader.readAll(), QByteArray(",\n,1\n,2\n"));
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 0);
-    struct stat status;
-    QCOMPARE(::lstat(name.constData(), &status), 0);
-    QVERIFY(S_ISFIFO(status.st_mode));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("node")});
 }
 
 // A folder the user may not write in: no output and no temporary file (as nobody when root).

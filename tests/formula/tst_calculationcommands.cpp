@@ -1,7 +1,6 @@
 #include "KXDataModel.h"
 #include "KXFormulaCheck.h"
 
-#include <QtConcurrent>
 
 #include <limits>
 
@@ -16,7 +15,6 @@ private slots:
     void init();
     void ranged_data();
     void ranged();
-    void caughtReadingErrorsOnWorkerThreads();
     void loopVariableRemoved_data();
     void loopVariableRemoved();
     void loopVariableRemovedWhenReadingFails_data();
@@ -132,24 +130,6 @@ void TestCalculationCommands::ranged()
     QCOMPARE(tree->isRangeVariable(), range);
     if (!text.isEmpty())
         QCOMPARE(tree->toString(), text);
-}
-
-// Cell tasks evaluate their own clones on pool threads, each reporting its caught error.
-void TestCalculationCommands::caughtReadingErrorsOnWorkerThreads()
-{
-    KXTest::MessageCapture capture;
-    const QString expected = QStringLiteral("Invalid syntax: x-10-");
-    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("var(x,1,3,x-10)"));
-    QVector<QFuture<QString>> tasks;
-    for (int task = 0; task < 4; ++task)
-        tasks.append(QtConcurrent::run([&]() {
-            KXEquationVariableModel cellModel(&m_model);
-            return KXFormulaCheck::mismatch(std::unique_ptr<KXEquationCommand>(tree->clone(&cellModel))->evaluate(),
-                                            errorValue(expected));
-        }));
-    for (QFuture<QString>& task : tasks)
-        QCOMPARE(task.result(), QString());
-    QCOMPARE(capture.messages(), (QStringList{expected, expected, expected, expected}));
 }
 
 // Every row of the ranged table whose bounds are read removes its loop variable, errors included;

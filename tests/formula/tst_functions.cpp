@@ -23,7 +23,6 @@ private slots:
     void messages();
     void randomNumbers_data();
     void randomNumbers();
-    void valMarksCellPosition();
     void calls_data();
     void calls();
     void errors_data();
@@ -199,15 +198,6 @@ void TestFunctions::randomNumbers()
     }
 }
 
-void TestFunctions::valMarksCellPosition()
-{
-    KXEquationVariableModel cellModel(&m_model);
-    const auto tree = KXFormulaCheck::read(cellModel, QStringLiteral("val(j)"));
-    QVERIFY(!cellModel.varOnFormula());
-    QCOMPARE(tree->evaluate(), QVariant(2.0));
-    QVERIFY(cellModel.varOnFormula());
-}
-
 void TestFunctions::calls_data()
 {
     QTest::addColumn<QString>("formula");
@@ -225,9 +215,6 @@ void TestFunctions::calls_data()
     QTest::newRow("var-two-parts-is-selection") << "var(Input1(1,1))"
                                                 << node<KXEquationCalculationVarSelectionCommand>()
                                                 << "var(Input1(1,1))";
-    QTest::newRow("colName") << "colName(Input1,1)" << node<KXEquationColNameCommand>() << "colName(Input1,1)";
-    QTest::newRow("if-nested-in-true-branch") << "if(c;if(d;1;2);3)" << node<KXEquationIfCommand>()
-                                              << "if(c;if(d;1;2);3)";
 }
 
 void TestFunctions::calls()

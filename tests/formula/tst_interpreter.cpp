@@ -34,7 +34,6 @@ private slots:
     void operatorMessages();
     void getError_data();
     void getError();
-    void errorTypeRegisteredOnceAcrossThreads();
     void removedConstant();
     void cloneReadsTargetModel();
 
@@ -263,25 +262,6 @@ void TestInterpreter::getError()
     QCOMPARE(KXEquationCommand::getError(value, out), isError);
     QCOMPARE(out, message);
     QCOMPARE(KXEquationCommand::getError(value), isError);
-}
-
-void TestInterpreter::errorTypeRegisteredOnceAcrossThreads()
-{
-    QThreadPool pool;
-    pool.setMaxThreadCount(8);
-    QList<QFuture<int>> futures;
-    for (int k = 0; k < 32; ++k)
-        futures.append(QtConcurrent::run(&pool, [] {
-            const QVariant value = KXTest::errorValue(QStringLiteral("m"));
-            QString message;
-            return KXEquationCommand::getError(value, message) && message == QLatin1String("m")
-                ? KXEquationInterpreterError::typeId() : -1;
-        }));
-    const int id = KXEquationInterpreterError::typeId();
-    for (auto& future : futures)
-        QCOMPARE(future.result(), id);
-    QCOMPARE(QMetaType::type("KXEquationInterpreterError"), id);
-    QVERIFY(!(QMetaType::typeFlags(id) & QMetaType::MovableType));
 }
 
 void TestInterpreter::removedConstant()

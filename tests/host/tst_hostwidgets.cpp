@@ -18,7 +18,6 @@ private slots:
     void closableBars();
     void workspaceAsks_data();
     void workspaceAsks();
-    void wizardPages();
 };
 
 // Inserting at 0 puts a button first; a bar deletes its groups with it.
@@ -91,27 +90,6 @@ void TestHostWidgets::workspaceAsks()
     KXModuleCtrl module("kxGCP");
     QCOMPARE(workspace.closeModule(withModule ? &module : nullptr), closes);
     TMessageBox::setInstance(nullptr);
-}
-
-void TestHostWidgets::wizardPages()
-{
-    using namespace VRN::Kestrix::Wizard;
-    RibbonWizard wizard("Assistant");
-    auto* first = new WizardItem(nullptr, "first");
-    auto* second = new WizardItem(nullptr, "second");
-    wizard.addPage(first);
-    wizard.addPage(second);
-    wizard.addPage(first);
-    QCOMPARE(wizard.pages(), QList<WizardItem*>({first, second}));
-    QCOMPARE(first->parentWidget(), wizard.wizardWidget()->findChild<QStackedWidget*>());
-    QCOMPARE(wizard.currentPageIndex(), 0);
-    wizard.showNextPage();
-    QCOMPARE(wizard.currentPageIndex(), 0);
-    first->setNextEnabled(true);
-    wizard.showNextPage();
-    QCOMPARE(wizard.currentPageIndex(), 1);
-    wizard.showPreviousPage();
-    QCOMPARE(wizard.currentPageIndex(), 0);
 }
 
 QTEST_MAIN(TestHostWidgets)

@@ -12,7 +12,6 @@ class TestEquationModel : public QObject
 
 private slots:
     void headerSwitch();
-    void variablesEncoded();
     void decode_data();
     void decode();
     void updateVariableName_data();
@@ -41,27 +40,6 @@ void TestEquationModel::headerSwitch()
     QCOMPARE(TXMLMethod::getInfoString(element, "KeepVHeader"), QString("1"));
     QCOMPARE(TXMLMethod::getInfoString(element, "KeepHHeader"), QString("0"));
     QCOMPARE(TXMLMethod::getInfoString(element, "KeepHeader"), QString("0"));
-}
-
-void TestEquationModel::variablesEncoded()
-{
-    KXEquationVariableModel variables;
-    KXDataModelGeneric table;
-    table.setName("shop", "prices");
-    variables.addVariable("a", 1234567.0);
-    variables.addVariable("Input2", nullptr, QString());
-    variables.addVariable("Input1", &table, QString());
-    QDomDocument document;
-    QDomElement root = document.createElement(QStringLiteral("Equation"));
-    variables.encode(root);
-    const QDomElement element = root.firstChildElement("EquationVariableModel");
-    QCOMPARE(TXMLMethod::getInfoString(element, "Version"), QString("1.0"));
-    // Constants first, then dataset variables, each in name order; derived constants are not stored.
-    QStringList stored;
-    for (QDomElement variable = element.firstChildElement("Variables"); !variable.isNull();
-         variable = variable.nextSiblingElement("Variables"))
-        stored << TXMLMethod::getInfoString(variable, "Name") + "=" + TXMLMethod::getInfoString(variable, "Value");
-    QCOMPARE(stored, QStringList({"NO_VALUE=-9999", "PI=3.14159", "a=1.23457e+06", "Input1=shop.prices", "Input2="}));
 }
 
 void TestEquationModel::decode_data()
