@@ -101,13 +101,14 @@ void TestCompute::cases()
        {"", ""}, {"C1", ""});
     // Headers, constant formula: sections by output index
     ok("constant-rows-only", {"7", "1 2 1 2", "", "", "Input1", "rows"}, {7.0, 7.0, 7.0, 7.0}, {"R0", "R1"}, {"", ""});
+    ok("constant-columns-only", {"7", "1 2 1 2", "", "", "Input1", "columns"}, {7.0, 7.0, 7.0, 7.0}, {"", ""}, {"C0", "C1"});
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     // Failures before any cell
     fail("range-unreadable", {"i", "1 3 1 1+"}, {"Invalid syntax: 1+"});
     fail("range-error-value", {"i", "\"a\"-1 3 1 1"},
          {"Minimum number of lines is incorrect:Invalid syntax for '-':a" + numeric});
     fail("range-empty-text", {"i", "1 3 1 "}, {"Expression to evaluate is empty"});
-    fail("empty-range", {"i", "5 4 1 1"}, {"Invalid working range"});
+    fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
     fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 15258820 MiB of memory; this machine has *"});
     fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
     fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});

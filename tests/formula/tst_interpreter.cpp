@@ -187,6 +187,7 @@ void TestInterpreter::operatorValues_data()
 
     QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0);
     QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a"));
+    QTest::newRow("number-numeric-text") << "2+\"-3\"" << QVariant(-1.0);
     QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x"));
     QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0);
     QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999);
