@@ -68,11 +68,8 @@ void TestCli::eval_data()
     const QString table = QStringLiteral("Input1=") + m_table;
     QTest::newRow("comparison") << QStringList{"eval", "2*(x+1)>=3", "--const", "x=1"} << "bool true\n" << QString() << 0;
     QTest::newRow("raised") << QStringList{"eval", "3+-2"} << "raised Invalid syntax: 3+\n" << QString() << 2;
-    QTest::newRow("shortest-number") << QStringList{"eval", "0.1+0.2"} << "double 0.30000000000000004\n" << QString() << 0;
     QTest::newRow("negative-zero") << QStringList{"eval", "--const", "z=0", "--", "-z"} << "double -0\n" << QString() << 0;
     QTest::newRow("text") << QStringList{"eval", "\"a b\"+1"} << "text a b1\n" << QString() << 0;
-    QTest::newRow("error-value") << QStringList{"eval", "\"abc\"-1"}
-                                 << "error Invalid syntax for '-':abc (expression must be numeric)\n" << QString() << 1;
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
                                     << "error Condition invalide pour '+' : le type des expressions à évaluer est incorrect\n" << QString() << 1;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << QString() << 0;

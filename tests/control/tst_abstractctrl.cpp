@@ -122,7 +122,6 @@ void TestAbstractCtrl::interval_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("outcome");
     QTest::newRow("expression") << 0 << "2*NC_Input1-1" << "7 12 1 4";
-    QTest::newRow("rounded") << 0 << "2.5" << "3 12 1 4";
     QTest::newRow("empty") << 1 << "" << "Expression to evaluate is empty";
     const char* const english[4][2] = {
         {"Minimum number of lines is incorrect:%1", "Minimum number of lines is incorrect"},

@@ -174,7 +174,6 @@ void TestFunctions::randomNumbers_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("unbounded") << "rand()" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
-    QTest::newRow("one-argument-ignored") << "rand(5)" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("bounded") << "rand(10,20)" << int(QMetaType::Double) << 10.0 << 20.0 << false << "rand(10,20)";
     QTest::newRow("cell-position") << "rand(i,10)" << int(QMetaType::Double) << 1.0 << 10.0 << true << "rand(i,10)";
 }

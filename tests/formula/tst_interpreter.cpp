@@ -250,7 +250,6 @@ void TestInterpreter::getError_data()
     QTest::newRow("error") << KXTest::errorValue(QStringLiteral("x")) << true << "x";
     QTest::newRow("empty-error") << KXTest::errorValue(QString()) << false << "";
     QTest::newRow("text") << QVariant(QStringLiteral("x")) << false << "kept";
-    QTest::newRow("invalid") << QVariant() << false << "kept";
 }
 
 void TestInterpreter::getError()

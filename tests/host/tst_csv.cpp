@@ -176,7 +176,6 @@ void TestCsv::unreadableFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<KXFileStatus>("status");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "missing" << KXFileStatus::CannotOpen << ": No such file or directory";
     QTest::newRow("folder") << "folder" << KXFileStatus::CannotOpen << ": Is a directory";
     QTest::newRow("too-large") << "large" << KXFileStatus::TooLarge << " is too large.";
 }

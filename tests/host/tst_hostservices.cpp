@@ -51,7 +51,6 @@ void TestHostServices::repeatsCollapsed_data()
     QTest::addColumn<bool>("nested");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("repeated") << QStringList{"a", "a", "a"} << false << QStringList{"a", "a (repeated 2 times)"};
     QTest::newRow("order-of-first") << QStringList{"b", "a", "b", "a", "a"} << false
                                     << QStringList{"b", "a", "b (repeated 1 times)", "a (repeated 2 times)"};
     QTest::newRow("origins-apart") << QStringList{"a", "log:a"} << false << QStringList{"a", "a"};

@@ -16,7 +16,6 @@ private slots:
     void getDataset_data();
     void getDataset();
     void openProject();
-    void storeThenOpen();
     void decodeObject_data();
     void decodeObject();
     void encodeThenDecode();
@@ -86,23 +85,6 @@ void TestProjectStore::openProject()
     QVERIFY2(table.errorString().contains(bad->filePath() + QStringLiteral(", line 2")),
              qPrintable(table.errorString()));
     QVERIFY(!table.open(nullptr));
-}
-
-void TestProjectStore::storeThenOpen()
-{
-    QTemporaryDir project;
-    LodeDB::TDatabase database(project.path());
-    KXDataModelGeneric table;
-    table.createEmpty(2, 1);
-    table.setData(table.index(0, 0), 0.1 + 0.2, KXValueRole);
-    table.setData(table.index(0, 1), QStringLiteral("7"), KXValueRole);
-    QVERIFY(database.storeDataset(QStringLiteral("out"), QStringLiteral("result"), table, nullptr));
-    QVERIFY(!database.storeDataset(QStringLiteral("../out"), QStringLiteral("result"), table, nullptr));
-
-    KXDataModelDataset reopened;
-    QVERIFY(reopened.open(database.getDataset(QStringLiteral("out"), QStringLiteral("result"))));
-    QCOMPARE(reopened.data(reopened.index(0, 0), KXValueRole), QVariant(0.3));
-    QCOMPARE(reopened.data(reopened.index(0, 1), KXValueRole), QVariant(QStringLiteral("7")));
 }
 
 void TestProjectStore::decodeObject_data()

@@ -35,7 +35,6 @@ class TestTXMLMethod : public QObject
 {
     Q_OBJECT
 private slots:
-    void keyedValues();
     void saveAndLoad_data();
     void saveAndLoad();
     void failedSaveKeepsPreviousFile_data();
@@ -43,21 +42,6 @@ private slots:
     void loadRefusesDamagedFile_data();
     void loadRefusesDamagedFile();
 };
-
-void TestTXMLMethod::keyedValues()
-{
-    QDomDocument document = equationDocument();
-    QDomElement model = document.documentElement().firstChildElement(QStringLiteral("EquationVariableModel"));
-    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("1.0"));
-    QVERIFY(TXMLMethod::addToElement(model, QStringLiteral("Version"), QStringLiteral("2.0")));
-    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Version")), QStringLiteral("2.0"));
-    QCOMPARE(model.elementsByTagName(QStringLiteral("Version")).size(), 1);
-
-    const QDomNodeList variables = TXMLMethod::getNodeChild(model, QStringLiteral("Variables"));
-    QCOMPARE(variables.size(), 2);
-    QCOMPARE(TXMLMethod::getInfoString(variables.at(1), QStringLiteral("Name")), QStringLiteral("Crème & <co>"));
-    QCOMPARE(TXMLMethod::getInfoString(model, QStringLiteral("Name")), QString());
-}
 
 void TestTXMLMethod::saveAndLoad_data()
 {
@@ -150,7 +134,6 @@ void TestTXMLMethod::loadRefusesDamagedFile_data()
                                    << ", line 1: the elements are nested too deeply";
     QTest::newRow("too-large") << QByteArray("<Equation>" + QByteArray(17 << 20, ' ') + "</Equation>")
                                << KXFileStatus::TooLarge << " is too large.";
-    QTest::newRow("missing-file") << QByteArray() << KXFileStatus::CannotOpen << ": No such file or directory";
 }
 
 // A refused file leaves the document as it was.

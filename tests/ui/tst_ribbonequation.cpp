@@ -26,7 +26,6 @@ void TestRibbonEquation::currentBar_data()
     } cases[] = {
         {"added-first", {"add E"}, {"activate 3"}},
         {"added-second", {"add O", "add E"}, {}},
-        {"brought-to-front", {"add O", "add E", "set E"}, {"activate 3"}},
         {"other-to-front", {"add E", "add O", "set O"}, {"activate 3", "deactivate"}},
         {"back-and-forth", {"add E", "add O", "set O", "set E"}, {"activate 3", "deactivate", "activate 3"}},
         {"other-removed-in-front", {"add E", "add O", "set O", "remove O"}, {"activate 3", "deactivate", "activate 3"}},

@@ -145,7 +145,6 @@ void TestVariableEditor::removeButton_data()
 {
     QTest::addColumn<QStringList>("selected");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("nothing") << QStringList() << QStringList();
     QTest::newRow("branch-title") << QStringList({"Constant"}) << QStringList();
     QTest::newRow("derived-constant") << QStringList({"NC_Input1"}) << QStringList({"NC_Input1"});
     QTest::newRow("title-and-variable") << QStringList({"Data matrix", "Input1"}) << QStringList({"Input1"});
