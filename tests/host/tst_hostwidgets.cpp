@@ -1,10 +1,7 @@
 #include "KXModuleCtrl.h"
 #include "KXRibbon.h"
 #include "KXTestSupport.h"
-#include "Wizard.h"
 
-#include <QBoxLayout>
-#include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -13,32 +10,11 @@ class TestHostWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void groupsAndButtons();
     void closableBars_data();
     void closableBars();
     void workspaceAsks_data();
     void workspaceAsks();
 };
-
-// Inserting at 0 puts a button first; a bar deletes its groups with it.
-void TestHostWidgets::groupsAndButtons()
-{
-    auto* bar = new KXRibbonBar;
-    QPointer<KXRibbonGroup> group = new KXRibbonGroup("Model");
-    QPointer<KXRibbonGroup> second = new KXRibbonGroup("second");
-    bar->addGroup(group);
-    bar->addGroup(second);
-    QCOMPARE(bar->groups(), QList<KXRibbonGroup*>({group, second}));
-    group->addButton("a", QIcon(), KXRibbonGroup::LargeButton);
-    group->addButton("b", QIcon(), KXRibbonGroup::SmallButton);
-    group->insertButton("c", QIcon(), 0, KXRibbonGroup::LargeButton);
-    QStringList texts;
-    for (int index = 0; index < group->layout()->count(); ++index)
-        texts << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
-    QCOMPARE(texts, QStringList({"c", "a", "b"}));
-    delete bar;
-    QVERIFY(group.isNull() && second.isNull());
-}
 
 void TestHostWidgets::closableBars_data()
 {

@@ -6,7 +6,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 class TestProjectStore : public QObject
 {
@@ -18,7 +17,6 @@ private slots:
     void openProject();
     void decodeObject_data();
     void decodeObject();
-    void encodeThenDecode();
     void createEmptyRefusesOversize();
 
 private:
@@ -119,20 +117,6 @@ void TestProjectStore::decodeObject()
         decoded << dataset->dataset() + QLatin1Char('.') + dataset->subdataset();
     }
     QCOMPARE(decoded, names);
-}
-
-void TestProjectStore::encodeThenDecode()
-{
-    const KXObject2Dataset plain(QStringLiteral("sales"), QStringLiteral("q1"), QStringLiteral("/p/sales/q1.csv"));
-    const KXObject2Dataset awkward(QStringLiteral("ca\tfé 100%"), QStringLiteral("a\nb"),
-                                   QStringLiteral("/p q/x.csv"));
-    std::unique_ptr<QMimeData> data(KXObject2Decoder::encodeObjects({&plain, nullptr, &awkward}));
-    const QList<KXObject2*> objects = KXObject2Decoder::decodeObject(data.get());
-    std::vector<std::unique_ptr<KXObject2>> owned(objects.begin(), objects.end());
-    QCOMPARE(int(owned.size()), 2);
-    const auto* second = dynamic_cast<const KXObject2Dataset*>(owned.at(1).get());
-    QCOMPARE(second->dataset() + second->subdataset() + second->filePath(),
-             awkward.dataset() + awkward.subdataset() + awkward.filePath());
 }
 
 void TestProjectStore::createEmptyRefusesOversize()

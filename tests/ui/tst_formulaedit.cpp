@@ -38,7 +38,6 @@ private slots:
     void completions();
     void helpEntries_data();
     void helpEntries();
-    void growsWithTheFormula();
     void helpStructure();
 
 private:
@@ -144,20 +143,6 @@ void TestFormulaEdit::helpEntries()
     const QPoint place = browser->cursorRect(browser->textCursor()).center();
     QTest::mouseDClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, place);
     QCOMPARE(field.text(), "1+" + syntax);
-}
-
-void TestFormulaEdit::growsWithTheFormula()
-{
-    KXEquationFormulaEdit field(&m_variables);
-    field.resize(300, field.height());
-    field.show();
-    const int oneLine = field.height();
-    field.setText(QStringLiteral("sqrt(rate)+").repeated(12) + "1");
-    QVERIFY(field.height() > oneLine);
-    field.setText(QStringLiteral("1+").repeated(2000) + "1");
-    const int most = field.height();
-    field.setText(QStringLiteral("1+").repeated(4000) + "1");
-    QCOMPARE(field.height(), most);
 }
 
 /// The help's shape, not its wording: the same titles and keywords in both languages, in order.

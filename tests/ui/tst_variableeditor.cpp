@@ -18,8 +18,6 @@ private slots:
     void init();
     void branches_data();
     void branches();
-    void derivedConstants_data();
-    void derivedConstants();
     void doubleClick_data();
     void doubleClick();
     void removeButton_data();
@@ -75,28 +73,6 @@ void TestVariableEditor::branches()
     QCOMPARE(editor.topLevelItem(0)->flags(), Qt::ItemIsEnabled);
     QCOMPARE(describeChildren(editor.topLevelItem(0)), QString("NO_VALUE=-9999 PI=3.14159"));
     QCOMPARE(editor.topLevelItem(1)->child(0)->text(0), QString("Input1"));
-}
-
-void TestVariableEditor::derivedConstants_data()
-{
-    QTest::addColumn<bool>("withTable");
-    QTest::addColumn<QString>("sizes");
-    QTest::newRow("with-table") << true << "NC_Input2=3 NR_Input2=10";
-    QTest::newRow("without-table") << false << "NC_Input2= NR_Input2=";
-}
-
-void TestVariableEditor::derivedConstants()
-{
-    QFETCH(bool, withTable);
-    QFETCH(QString, sizes);
-    m_variables.removeVariable(QStringLiteral("Input1"));
-    m_table.setName("shop", "prices");
-    m_variables.addVariable("Input2", withTable ? &m_table : nullptr, QString());
-    KXEquationVariableEditor editor(&m_variables);
-    const QTreeWidgetItem* dataset = editor.topLevelItem(1)->child(0);
-    QCOMPARE(dataset->text(1), withTable ? QString("shop.prices") : QString());
-    QVERIFY(dataset->isExpanded() && !dataset->icon(0).isNull());
-    QCOMPARE(describeChildren(dataset), sizes);
 }
 
 void TestVariableEditor::doubleClick_data()
