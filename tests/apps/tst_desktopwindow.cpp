@@ -15,6 +15,7 @@ class TestDesktopWindow : public QObject
 private slots:
     void projectOpened_data();
     void projectOpened();
+    void saveTable_data();
     void saveTable();
 
 private:
@@ -48,24 +49,35 @@ void TestDesktopWindow::projectOpened()
     ProjectMgrInterface::returnMe()->closeProject();
 }
 
+void TestDesktopWindow::saveTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file"); // empty: refused
+    QTest::newRow("dataset-dot-subdataset") << "sales.q9" << "sales/q9.csv";
+    QTest::newRow("no-dataset") << ".q9" << "";
+}
+
 // The typed "dataset.subdataset" names the stored file; the saved table no longer counts as unsaved.
 void TestDesktopWindow::saveTable()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, file);
     auto table = KXTest::makeTable(2, 2, QStringLiteral("results"), QStringLiteral("table"));
     KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
     QVERIFY(window.openProject(m_folder.path()));
     TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);
     editor->addGenericModel(table.get());
     QCOMPARE(editor->unsavedCount(), 1);
-    QTimer::singleShot(0, &window, [] {
+    QTimer::singleShot(0, &window, [name] {
         auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        dialog->setTextValue(QStringLiteral("sales.q9"));
+        dialog->setTextValue(name);
         dialog->accept();
     });
     window.saveTableToProject();
-    QVERIFY(QFileInfo::exists(m_folder.filePath(QStringLiteral("sales/q9.csv"))));
-    QCOMPARE(editor->unsavedCount(), 0);
+    QVERIFY(file.isEmpty() || QFileInfo::exists(m_folder.filePath(file)));
+    QCOMPARE(editor->unsavedCount(), file.isEmpty() ? 1 : 0);
+    QVERIFY(!file.isEmpty() || lastReport(window).endsWith(name + " is not a name of the form dataset.subdataset."));
     ProjectMgrInterface::returnMe()->closeProject();
 }
 
