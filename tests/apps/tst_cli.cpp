@@ -223,11 +223,11 @@ void TestCli::exitStatus_data()
                                            << "kxequation: Cannot create the file " + folder + "/none/t.csv: No such file or directory\n";
     QTest::newRow("range-field") << QStringList{"compute", "--formula", "i", "--last-row", "foo", "--last-col", "1"} << 1
                                  << "error: --last-row: Invalid syntax: foo\n";
-    QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
     QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
+    QTest::newRow("constant-without-name") << QStringList{"eval", "--const", "=1", "1"} << 64 << "expects NAME=VALUE";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
     QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
     QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";

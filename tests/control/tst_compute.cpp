@@ -95,7 +95,6 @@ void TestCompute::cases()
     ok("kept-wins-over-names", {"i", "1 2 1 1", "\"n\"+i", "", "Input1"}, {1.0, 2.0}, {"R0", "R1"}, {"C0"});
     ok("names-of-last-cells", {"i", "1 2 1 3", "\"r\"+(i*10+j)", "\"c\"+(i*10+j)"}, {1.0, 1.0, 1.0, 2.0, 2.0, 2.0},
        {"r13", "r23"}, {"c21", "c22", "c23"});
-    ok("names-without-header-dataset", {"i", "1 2 1 1", "i*10", "", ""}, {1.0, 2.0}, {"10", "20"}, {""});
     ok("kept-columns-only-from-column-2", {"i+j", "1 2 2 3", "", "", "Input1", "columns"}, {3.0, 4.0, 4.0, 5.0},
        {"", ""}, {"C1", ""});
     // Headers, constant formula: sections by output index

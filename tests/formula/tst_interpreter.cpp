@@ -194,7 +194,6 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999);
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true);
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true);
-    QTest::newRow("minus-after-parenthesis") << "(5)-2" << QVariant(3.0);
     QTest::newRow("bool-times") << "(1<2)*3" << QVariant(3.0);
     QTest::newRow("divide-by-zero") << "1/0" << QVariant(inf);
     QTest::newRow("modulo-sign-of-left") << "-7%3" << QVariant(-1.0f);

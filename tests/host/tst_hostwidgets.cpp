@@ -58,7 +58,6 @@ void TestHostWidgets::workspaceAsks()
     QFETCH(int, answer);
     QFETCH(bool, withModule);
     QFETCH(bool, closes);
-    QCOMPARE(WorkspaceInterface::returnMe(), nullptr);
     KXTest::AnsweringMessageBox answers;
     answers.answer = answer;
     TMessageBox::setInstance(&answers);

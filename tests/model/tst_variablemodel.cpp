@@ -132,6 +132,10 @@ void TestVariableModel::aliases()
     plain.addVariable(QStringLiteral("Input2"), second.get(), QStringLiteral("a.b"));
     QCOMPARE(plain.getVariableModelList().size(), 2);
     QVERIFY(!plain.variableModelExist(QStringLiteral("a.b")));
+    model.addVariable(QStringLiteral("Input3"), m_table.get(), QStringLiteral("c.d"));
+    model.setAliasEnabled(false);
+    model.addVariable(QStringLiteral("Input4"), second.get(), QStringLiteral("c.d"));
+    QCOMPARE(model.getVariableModelList().size(), 2);
 }
 
 void TestVariableModel::removalAndRename()

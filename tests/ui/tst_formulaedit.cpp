@@ -96,7 +96,6 @@ void TestFormulaEdit::completions_data()
     QTest::newRow("any-case") << "STD" << false << QStringList{"stdDev"};
     QTest::newRow("dataset-and-its-sizes") << "n" << false << QStringList{"NO_VALUE", "NC_Input1", "NR_Input1"};
     QTest::newRow("dataset-fr") << "inp" << true << QStringList{"Input1"};
-    QTest::newRow("nothing") << "zz" << false << QStringList();
 }
 
 void TestFormulaEdit::completions()
