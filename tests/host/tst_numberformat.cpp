@@ -34,7 +34,6 @@ void TestNumberFormat::displayText_data()
                                  << "9,00719925474099e15";
     QTest::newRow("float") << QVariant(0.1f) << "0.1" << "0,1";
     QTest::newRow("marker-double") << QVariant(-9999.0) << "" << "";
-    QTest::newRow("marker-int") << QVariant(-9999) << "" << "";
     QTest::newRow("invalid") << QVariant() << "" << "";
     }
 
