@@ -2,13 +2,8 @@
 // fault. Arguments are the input's lines; paths are kept inside a scratch folder.
 
 #include "KXCommandLine.h"
-#include "KXError.h"
 #include "KXExitStatus.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "KXFuzzScratch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,25 +16,15 @@ int runEval(const QStringList& arguments);
 }
 
 namespace {
-struct Fixture
+struct Fixture : KXFuzzScratch
 {
-    Fixture()
+    Fixture() : KXFuzzScratch(QStringLiteral("t.csv"))
     {
-        KXMessageSink::setHandler([](KXMessageSink::Origin, const QString&) {});
-        QFile csv(folder.filePath(QStringLiteral("t.csv")));
-        if (csv.open(QIODevice::WriteOnly))
-            csv.write(",a,b\nr1,1,2\nr2,3,x\n");
-        csv.close();
         QDir::setCurrent(folder.path());
         // Printed values go to a scratch file, emptied after every run.
         if (!std::freopen(QFile::encodeName(folder.filePath(QStringLiteral("out"))).constData(), "w", stdout))
             std::abort();
     }
-    int argc = 1;
-    char name[16] = "fuzz";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication application{argc, argv};
-    QTemporaryDir folder;
 };
 }
 

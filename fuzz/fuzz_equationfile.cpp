@@ -6,37 +6,21 @@
 #include "KXEquationDocument.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
-#include "KXError.h"
+#include "KXFuzzScratch.h"
 #include "LodeDB.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-struct Fixture
+// A project with one dataset, so that references such as sales.q1 reopen a table.
+struct Fixture : KXFuzzScratch
 {
-    Fixture()
+    Fixture() : KXFuzzScratch(QStringLiteral("project/sales/q1.csv"))
     {
-        KXMessageSink::setHandler([](KXMessageSink::Origin, const QString&) {});
-        // A project with one dataset, so that references such as sales.q1 reopen a table.
-        QDir(folder.path()).mkpath(QStringLiteral("project/sales"));
-        QFile csv(folder.filePath(QStringLiteral("project/sales/q1.csv")));
-        if (csv.open(QIODevice::WriteOnly))
-            csv.write(",a,b\nr1,1,2\nr2,3,x\n");
-        csv.close();
         ProjectMgrInterface::returnMe()->openProject(folder.filePath(QStringLiteral("project")));
     }
-    int argc = 1;
-    char name[16] = "fuzz";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication application{argc, argv};
-    QTemporaryDir folder;
 };
 }
 

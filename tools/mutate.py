@@ -12,6 +12,10 @@ killed / survived / did-not-build per folder and the survivors. Run by hand, not
     tools/mutate.py                      # every fault, build dir build-mutation
     tools/mutate.py --only src/formula   # faults of one folder
     tools/mutate.py --jobs 2 --only src/host --no-baseline
+    tools/mutate.py --only apps/desktop --tests 'cli|desktop'   # a quicker, conservative look
+
+With --tests only the tests whose names match run: a fault they kill the whole suite kills too,
+so the share of killed faults can only be understated.
 """
 
 import argparse
@@ -68,9 +72,11 @@ def build(build_dir, jobs, log):
     return run(["cmake", "--build", str(build_dir), "-j", str(jobs)], log) == 0
 
 
-def suite_passes(build_dir, jobs, log, first=None):
+def suite_passes(build_dir, jobs, log, first=None, tests=None):
     """The tests of the fault's own folder run first: most faults fall there, and a failure ends the run early."""
     command = ["env", "QT_QPA_PLATFORM=offscreen", "ctest", "-j", str(jobs), "--timeout", "120", "--stop-on-failure"]
+    if tests:
+        command += ["-R", tests]
     if first is not None and (build_dir / first).is_dir():
         if run(command + ["--test-dir", str(build_dir / first)], log, timeout=1800) != 0:
             return False
@@ -83,7 +89,7 @@ def tests_of(fault):
     return f"tests/{parts[1]}" if parts[0] == "src" else f"tests/{parts[0]}"
 
 
-def try_fault(fault, build_dir, jobs, log):
+def try_fault(fault, build_dir, jobs, log, tests=None):
     file = ROOT / fault.path
     text = file.read_text(encoding="utf-8")
     count = text.count(fault.original)
@@ -93,7 +99,7 @@ def try_fault(fault, build_dir, jobs, log):
         file.write_text(text.replace(fault.original, fault.replacement), encoding="utf-8")
         if not build(build_dir, jobs, log):
             return "did-not-build"
-        return "survived" if suite_passes(build_dir, jobs, log, tests_of(fault)) else "killed"
+        return "survived" if suite_passes(build_dir, jobs, log, tests_of(fault), tests) else "killed"
     finally:
         file.write_text(text, encoding="utf-8")
 
@@ -120,6 +126,7 @@ def main():
                         help="the type the developers build with, so that the compiler cache already holds most objects")
     parser.add_argument("--only", default="", help="only the faults whose path starts with this")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
+    parser.add_argument("--tests", help="a ctest regular expression: only the tests it matches run")
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip the unmutated suite run (when it was just seen green)")
     parser.add_argument("--resume", help="a saved output of an interrupted run: its outcomes are kept, the rest run")
@@ -150,7 +157,7 @@ def main():
                  "-DCMAKE_LINK_DEPENDS_NO_SHARED=ON"]
     if run(configure, log) != 0 or not build(build_dir, arguments.jobs, log):
         sys.exit(f"the unmutated tree does not build; see {log}")
-    if not arguments.no_baseline and not suite_passes(build_dir, arguments.jobs, log):
+    if not arguments.no_baseline and not suite_passes(build_dir, arguments.jobs, log, tests=arguments.tests):
         sys.exit(f"the suite fails before any fault is planted; see {log}")
 
     outcomes = collections.defaultdict(collections.Counter)
@@ -158,7 +165,7 @@ def main():
     started = time.monotonic()
     try:
         for position, fault in enumerate(faults, 1):
-            outcome = earlier.get(fault.number) or try_fault(fault, build_dir, arguments.jobs, log)
+            outcome = earlier.get(fault.number) or try_fault(fault, build_dir, arguments.jobs, log, arguments.tests)
             outcomes[fault.folder()][outcome] += 1
             print(f"[{position}/{len(faults)}] {outcome:14} {fault.label()}", flush=True)
             if outcome == "survived" or outcome.startswith("not"):

@@ -66,12 +66,10 @@ int runCompute(const QStringList& arguments)
     OutputOptions outputOptions;
 
     Arguments walker(arguments);
-    while (!walker.atEnd()) {
-        QString option;
-        const Arguments::Kind kind = walker.next(&option);
-        if (kind == Arguments::Kind::Nothing)
-            continue;
-        if (kind == Arguments::Kind::Plain)
+    QString option;
+    bool plain = false;
+    while (walker.take(&option, &plain)) {
+        if (plain)
             throw UsageError{QStringLiteral("unexpected argument '") + option + QStringLiteral("'; give the formula with --formula")};
         static const QList<QPair<QString, TextSetter>> textOptions = {
             {QStringLiteral("--first-row"), [](KXEquationModel& m, const QString& t) { m.setRowStart(t); }},
@@ -148,12 +146,10 @@ int runRun(const QStringList& arguments)
     ComputeJob job;
     OutputOptions outputOptions;
     Arguments walker(arguments);
-    while (!walker.atEnd()) {
-        QString option;
-        const Arguments::Kind kind = walker.next(&option);
-        if (kind == Arguments::Kind::Nothing)
-            continue;
-        if (kind == Arguments::Kind::Plain) {
+    QString option;
+    bool plain = false;
+    while (walker.take(&option, &plain)) {
+        if (plain) {
             if (!equation.isEmpty())
                 throw UsageError{QStringLiteral("run takes one equation file")};
             equation = option;

@@ -27,12 +27,10 @@ EvalOptions parseEval(const QStringList& arguments)
     EvalOptions options;
     Arguments walker(arguments);
     QStringList formulas;
-    while (!walker.atEnd()) {
-        QString option;
-        const Arguments::Kind kind = walker.next(&option);
-        if (kind == Arguments::Kind::Nothing) {
-            continue;
-        } else if (kind == Arguments::Kind::Plain) {
+    QString option;
+    bool plain = false;
+    while (walker.take(&option, &plain)) {
+        if (plain) {
             formulas.append(option);
         } else if (option == QLatin1String("--lang")) {
             chooseLanguage(walker.value(option));

@@ -38,6 +38,18 @@ Arguments::Kind Arguments::next(QString* text)
     return Kind::Option;
 }
 
+bool Arguments::take(QString* text, bool* plain)
+{
+    while (!atEnd()) {
+        const Kind kind = next(text);
+        if (kind != Kind::Nothing) {
+            *plain = kind == Kind::Plain;
+            return true;
+        }
+    }
+    return false;
+}
+
 QString Arguments::value(const QString& name)
 {
     if (m_hasInlineValue) {

@@ -39,6 +39,9 @@ public:
     enum class Kind { Option, Plain, Nothing };
     /// Takes the next argument: an option's name, or a plain argument's text.
     Kind next(QString* text);
+    /// The loop head of every command: takes the next option or plain argument, passing over a
+    /// final "--"; false at the end.
+    bool take(QString* text, bool* plain);
     /// The value of the option just taken: "--name=value" or the following argument.
     QString value(const QString& name);
 

@@ -7,6 +7,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+using KXTest::contents;
+using KXTest::writeFile;
+
 namespace {
 struct Run { int exitCode; QString out; QString err; };
 
@@ -25,6 +28,7 @@ Run runTool(const QStringList& arguments, const QString& locale = QStringLiteral
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
+
 }
 
 class TestCli : public QObject
@@ -39,10 +43,8 @@ private slots:
     void interrupt();
     void exitStatus_data();
     void exitStatus();
-    void specialOutput();
     void unwritableFolder();
     void saveThenRun();
-    void demoEquation();
 
 private:
     QTemporaryDir m_project;
@@ -52,11 +54,8 @@ private:
 void TestCli::initTestCase()
 {
     QVERIFY(m_project.isValid());
-    QDir(m_project.path()).mkpath(QStringLiteral("sales"));
     m_table = m_project.filePath(QStringLiteral("sales/q1.csv"));
-    QFile file(m_table);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("item,price,count\npen,1.5,10\nink,\"3,5\",\npad,2,\"été\"\n");
+    QVERIFY(writeFile(m_table, "item,price,count\npen,1.5,10\nink,\"3,5\",\npad,2,\"été\"\n"));
 }
 
 void TestCli::eval_data()
@@ -69,11 +68,8 @@ void TestCli::eval_data()
     const QString table = QStringLiteral("Input1=") + m_table;
     QTest::newRow("comparison") << QStringList{"eval", "2*(x+1)>=3", "--const", "x=1"} << "bool true\n" << QString() << 0;
     QTest::newRow("raised") << QStringList{"eval", "3+-2"} << "raised Invalid syntax: 3+\n" << QString() << 2;
-    QTest::newRow("shortest-number") << QStringList{"eval", "0.1+0.2"} << "double 0.30000000000000004\n" << QString() << 0;
     QTest::newRow("negative-zero") << QStringList{"eval", "--const", "z=0", "--", "-z"} << "double -0\n" << QString() << 0;
     QTest::newRow("text") << QStringList{"eval", "\"a b\"+1"} << "text a b1\n" << QString() << 0;
-    QTest::newRow("error-value") << QStringList{"eval", "\"abc\"-1"}
-                                 << "error Invalid syntax for '-':abc (expression must be numeric)\n" << QString() << 1;
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
                                     << "error Condition invalide pour '+' : le type des expressions à évaluer est incorrect\n" << QString() << 1;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << QString() << 0;
@@ -82,13 +78,10 @@ void TestCli::eval_data()
     QTest::newRow("dataset-count") << QStringList{"eval", "--dataset", table, "NR_Input1*10+NC_Input1"}
                                    << "double 32\n" << QString() << 0;
     QTest::newRow("var-negative-mean") << QStringList{"eval", "var(x,1,3,x-10)"} << "error Invalid syntax: x-10-\n" << "error: Invalid syntax: x-10-\n" << 1;
-    QTest::newRow("if-skips-branch") << QStringList{"eval", "--dataset", table, "if(1<2;2;Input1(0,0))"} << "double 2\n" << QString() << 0;
     QTest::newRow("selection-list") << QStringList{"eval", "--dataset", table, "[price|pen:count|ink]"}
                                     << "list [double 1.5; double 10; text 3,5; invalid]\n" << QString() << 0;
     QTest::newRow("too-deep-functions") << QStringList{"eval", QStringLiteral("sqrt(").repeated(20000) + "1" + QStringLiteral(")").repeated(20000)}
                                         << "raised Expression too complex\n" << QString() << 2;
-    QTest::newRow("too-complex") << QStringList{"eval", QStringLiteral("+x").repeated(50000).mid(1), "--const", "x=1"}
-                                 << "raised Expression too complex\n" << QString() << 2;
     QTest::newRow("grid") << QStringList{"compute", "--formula", "2*i+j", "--last-row", "3", "--last-col", "2"}
                           << ",,\n,3,4\n,5,6\n,7,8\n" << "" << 0;
     QTest::newRow("constant") << QStringList{"compute", "--formula", "\"a,b\"", "--last-row=2", "--last-col=1"}
@@ -140,14 +133,8 @@ void TestCli::eval()
 
 void TestCli::failedComputeKeepsOutput()
 {
-    const auto contents = [](const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
     const QString output = m_project.filePath(QStringLiteral("kept.csv"));
-    QFile file(output);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("precious\n") == 9);
-    file.close();
+    QVERIFY(writeFile(output, "precious\n"));
     QCOMPARE(runTool({"compute", "--formula", "\"a\"-i", "--last-row", "2", "--last-col", "2", "--output", output}).exitCode, 1);
     QCOMPARE(contents(output), QByteArray("precious\n"));
     // No output and no temporary file is left after a failure.
@@ -164,10 +151,6 @@ void TestCli::failedComputeKeepsOutput()
     QCOMPARE(contents(readOnly), QByteArray("precious\n"));
     struct stat status;
     QVERIFY(::stat(QFile::encodeName(readOnly).constData(), &status) == 0 && (status.st_mode & 07777) == 0404);
-    const QString absent = m_project.filePath(QStringLiteral("absent.csv"));
-    QCOMPARE(runTool({"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1", "--output", absent}).exitCode, 1);
-    QVERIFY(!QFile::exists(absent));
-    QVERIFY(QDir(m_project.path()).entryList({QStringLiteral("*.csv.*"), QStringLiteral("*~")}, QDir::Files | QDir::Hidden).isEmpty());
     QCOMPARE(runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output", output}).exitCode, 0);
     QCOMPARE(contents(output), QByteArray(",\n,1\n"));
 }
@@ -189,10 +172,7 @@ void TestCli::interrupt()
 
     QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("out.csv"));
-    if (!existing.isEmpty()) {
-        QFile file(output);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(existing) == existing.size());
-    }
+    QVERIFY(existing.isEmpty() || writeFile(output, existing));
     QProcess process;
     process.start(QStringLiteral(KXEQUATION_PROGRAM), {"compute", "--engine", engine, "--formula", "sum(k,1,1e9,k*i)",
                                                        "--last-row", "4000", "--last-col", "4000", "--output", output});
@@ -216,9 +196,8 @@ void TestCli::interrupt()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 130);
-    QFile file(output);
-    QCOMPARE(file.exists(), !existing.isEmpty());
-    QVERIFY(existing.isEmpty() || (file.open(QIODevice::ReadOnly) && file.readAll() == existing));
+    QCOMPARE(QFile::exists(output), !existing.isEmpty());
+    QCOMPARE(contents(output), existing);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), existing.isEmpty() ? 0 : 1);
 }
 
@@ -230,16 +209,11 @@ void TestCli::exitStatus_data()
 
     const QString folder = m_project.path();
     const QString bad = m_project.filePath(QStringLiteral("broken/q.csv"));
-    QDir(folder).mkpath(QStringLiteral("broken"));
-    QFile csv(bad);
-    QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write(",a\nr1,\"open\n") > 0);
-    csv.close();
+    QVERIFY(writeFile(bad, ",a\nr1,\"open\n"));
     const QString equation = m_project.filePath(QStringLiteral("broken.xml"));
     const QStringList compute = {"compute", "--formula", "i", "--last-row", "1", "--last-col", "1"};
     QTest::newRow("csv-missing") << QStringList{"eval", "--dataset", "A=" + folder + "/none.csv", "1"} << 66
                                  << "kxequation: Cannot open the file " + folder + "/none.csv: No such file or directory\n";
-    QTest::newRow("csv-folder") << QStringList{"compute", "--dataset", folder, "--formula", "1"} << 66
-                                << "kxequation: Cannot open the file " + folder + ": Is a directory\n";
     QTest::newRow("csv-malformed") << QStringList{"eval", "--dataset", "A=" + bad, "1"} << 65
                                    << "kxequation: " + bad + ", line 2: a quoted field is not closed.\n";
     QTest::newRow("equation-malformed") << QStringList{"run", bad} << 65 << "kxequation: " + bad + ", line 1: ";
@@ -249,14 +223,11 @@ void TestCli::exitStatus_data()
                                            << "kxequation: Cannot create the file " + folder + "/none/t.csv: No such file or directory\n";
     QTest::newRow("range-field") << QStringList{"compute", "--formula", "i", "--last-row", "foo", "--last-col", "1"} << 1
                                  << "error: --last-row: Invalid syntax: foo\n";
-    QTest::newRow("range-field-fr") << QStringList{"compute", "--lang", "fr", "--formula", "i", "--last-col", "1"} << 1
-                                    << "error: --last-row: ";
-    QTest::newRow("usage") << QStringList{"compute"} << 64 << "usage:";
-    QTest::newRow("nothing") << QStringList() << 64 << "usage:";
     QTest::newRow("unknown-command") << QStringList{"evaluate", "1"} << 64 << "unknown command evaluate";
     QTest::newRow("no-formula") << QStringList{"eval"} << 64 << "needs a formula";
     QTest::newRow("minus-without-separator") << QStringList{"eval", "-5"} << 0 << "";
     QTest::newRow("bad-constant") << QStringList{"eval", "--const", "x=abc", "x"} << 64 << "not a number";
+    QTest::newRow("constant-without-name") << QStringList{"eval", "--const", "=1", "1"} << 64 << "expects NAME=VALUE";
     QTest::newRow("bad-language") << QStringList{"eval", "--lang", "de", "1"} << 64 << "en or fr";
     QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
     QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";
@@ -300,28 +271,6 @@ void TestCli::exitStatus()
     QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
 }
 
-// A FIFO is written into and stays what it was; nothing is renamed over it.
-void TestCli::specialOutput()
-{
-    QTemporaryDir folder;
-    const QString node = folder.filePath(QStringLiteral("node"));
-    const QByteArray name = QFile::encodeName(node);
-    QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-    QProcess process;
-    process.start(QStringLiteral(KXEQUATION_PROGRAM),
-                  {"compute", "--formula", "i", "--last-row", "2", "--last-col", "1", "--output", node});
-    QFile reader(node);
-    QVERIFY(reader.open(QIODevice::ReadOnly));
-    QCOMPARE(reader.readAll(), QByteArray(",\n,1\n,2\n"));
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 0);
-    struct stat status;
-    QCOMPARE(::lstat(name.constData(), &status), 0);
-    QVERIFY(S_ISFIFO(status.st_mode));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("node")});
-}
-
 // A folder the user may not write in: no output and no temporary file (as nobody when root).
 void TestCli::unwritableFolder()
 {
@@ -359,15 +308,6 @@ void TestCli::saveThenRun()
     QCOMPARE(lost.exitCode, 1);
     QVERIFY2(lost.err.contains(QStringLiteral("The dataset sales.q1 is not in the project folder ") + QDir::tempPath()),
              qPrintable(lost.err));
-}
-
-void TestCli::demoEquation()
-{
-    const QString examples = QStringLiteral(KX_EXAMPLES_DIR);
-    const Run run = runTool({"run", examples + QStringLiteral("/shop/margin.xml"), "--project", examples + QStringLiteral("/shop")},
-                            QStringLiteral("C"));
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.startsWith(QStringLiteral(",Margin\nCoffee beans,396\n")), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

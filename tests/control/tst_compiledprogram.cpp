@@ -5,21 +5,15 @@
 #include "KXEquationInterpreter.h"
 #include "KXEquationParallelData.h"
 #include "KXEquationVariableModel.h"
-#include "KXError.h"
 #include "KXFormulaGenerator.h"
 #include "KXTestSupport.h"
 
-#include <QDir>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QtConcurrent>
 #include <QtTest>
 
 #include <cstring>
 #include <functional>
 #include <numeric>
-
-
 
 class TestCompiledProgram : public QObject
 {
@@ -76,21 +70,6 @@ QString difference(const QVariant& actual, const QVariant& expected, bool random
     }
 }
 
-QStringList tableFormulas()
-{
-    QStringList formulas;
-    const QRegularExpression row(QStringLiteral(R"(newRow\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)\")"));
-    const QDir sources(QStringLiteral(KX_TEST_DATA_DIR "/../formula"));
-    for (const QString& name : sources.entryList({QStringLiteral("*.cpp")})) {
-        QFile file(sources.filePath(name));
-        file.open(QIODevice::ReadOnly);
-        const QString text = QString::fromUtf8(file.readAll());
-        for (auto match = row.globalMatch(text); match.hasNext();)
-            formulas.append(match.next().captured(1).replace(QLatin1String("\\\""), QLatin1String("\"")));
-    }
-    formulas.removeDuplicates();
-    return formulas;
-}
 }
 
 void TestCompiledProgram::initTestCase()
@@ -105,7 +84,7 @@ void TestCompiledProgram::sameAsTree_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
-    const QStringList formulas = tableFormulas();
+    const QStringList formulas = KXTest::formulasOfTestTables();
     QVERIFY(formulas.size() > 150);
     for (int k = 0; k < formulas.size(); ++k)
         QTest::addRow("table-%d", k) << formulas.at(k) << 0 << COLUMNS - 1;

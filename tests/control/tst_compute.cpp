@@ -1,13 +1,14 @@
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationInterpreter.h"
+#include "KXEquationLaunch.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
 #include "TDataEditor2Ctrl.h"
 #include "TProgressBarMgr.h"
 
-#include <QStandardItemModel>
 #include <QtTest>
 
 #include <thread>
@@ -16,59 +17,22 @@ Q_DECLARE_METATYPE(KXEquationComputation::Engine)
 
 namespace {
 
-class Timeline : public TProgressDisplay
+/// Counts the progress displays started while it is the current one.
+class ProgressCount final : public TProgressDisplay
 {
 public:
-    Timeline()
-    {
-        TProgressDisplay::setCurrent(this);
-        KXDataModelGeneric::setCreationObserver([this](KXDataModelGeneric* table) {
-            QObject::connect(table, &QAbstractItemModel::dataChanged, [this] { ++writes; });
-        });
-    }
-    ~Timeline() override
-    {
-        TProgressDisplay::setCurrent(nullptr);
-        KXDataModelGeneric::setCreationObserver(nullptr);
-    }
-    void start(int, const QString& text) override { ++starts; startText = text; }
-    void progress(int value, bool refresh) override
-    {
-        if (writes != writesAtLastMark) {
-            batches.append({lastValue, writes - writesAtLastMark});
-            writesAtLastMark = writes;
-        }
-        lastValue = value;
-        if (refresh)
-            ++refreshes;
-    }
-    void finish() override { finishedAfterWrites = writes; }
+    ProgressCount() { TProgressDisplay::setCurrent(this); }
+    ~ProgressCount() override { TProgressDisplay::setCurrent(nullptr); }
+    void start(int, const QString&) override { ++starts; }
+    void progress(int, bool) override {}
+    void finish() override {}
 
-    int starts = 0, refreshes = 0, writes = 0, writesAtLastMark = 0, lastValue = 0, finishedAfterWrites = -1;
-    QString startText;
-    QList<QPair<int, int>> batches; // progress value before the batch, cells written in it
+    int starts = 0;
 };
 
-// formula, "firstRow lastRow firstCol lastCol", row name, column name
-using Setup = QStringList;
+using Setup = QStringList; // as KXTest::configure reads it
 using Engine = KXEquationComputation::Engine;
-
-// Index 4, when present, keeps the input's headers from that dataset; index 5 keeps only "rows" or "columns".
-void configure(KXEquationModel* model, const Setup& setup)
-{
-    const QStringList range = setup.value(1).split(QLatin1Char(' '));
-    model->setFormula(setup.value(0));
-    model->setRowStart(range.value(0));
-    model->setRowEnd(range.value(1));
-    model->setColStart(range.value(2));
-    model->setColEnd(range.value(3));
-    model->setRowName(setup.value(2));
-    model->setColName(setup.value(3));
-    model->setKeepHeader(setup.size() > 4);
-    model->setDataModelForHeader(setup.value(4));
-    model->setKeepVHeader(setup.value(5) != QLatin1String("columns"));
-    model->setKeepHHeader(setup.value(5) != QLatin1String("rows"));
-}
+using KXTest::configure;
 
 QStringList headers(const KXDataModelGeneric& table, Qt::Orientation orientation)
 {
@@ -89,11 +53,13 @@ private slots:
     void reference_data() { cases(); }
     void reference() { check(Engine::Reference); }
     void constantShortcut();
-    void batches();
     void cancel_data();
     void cancel();
     void handsTableToDataEditor();
-    void outputName();
+    void previewBlocks_data();
+    void previewBlocks();
+    void previewGivesUp();
+    void launchReadsCellsAsStarted();
 
 private:
     void cases();
@@ -103,17 +69,16 @@ private:
 void TestCompute::cases()
 {
     QTest::addColumn<Setup>("setup");
-    QTest::addColumn<bool>("french");
     QTest::addColumn<QVariantList>("values"); // row-major
     QTest::addColumn<QStringList>("rowHeaders");
     QTest::addColumn<QStringList>("columnHeaders");
     QTest::addColumn<QStringList>("messages");
     const auto ok = [](const char* name, const Setup& setup, const QVariantList& values, const QStringList& rows,
                        const QStringList& columns) {
-        QTest::newRow(name) << setup << false << values << rows << columns << QStringList();
+        QTest::newRow(name) << setup << values << rows << columns << QStringList();
     };
-    const auto fail = [](const char* name, const Setup& setup, bool french, const QStringList& messages) {
-        QTest::newRow(name) << setup << french << QVariantList() << QStringList() << QStringList() << messages;
+    const auto fail = [](const char* name, const Setup& setup, const QStringList& messages) {
+        QTest::newRow(name) << setup << QVariantList() << QStringList() << QStringList() << messages;
     };
     const QString numeric = QStringLiteral(" (expression must be numeric)");
     const QString formula = QStringLiteral("Invalid computing formula:Invalid syntax for ");
@@ -125,54 +90,45 @@ void TestCompute::cases()
     ok("no-value", {"NO_VALUE+i", "1 1 1 2"}, {-9999, -9999}, {""}, {"", ""});
     ok("range-rounded", {"i", "1.4 2.5 1 1"}, {1.0, 2.0, 3.0}, {"", "", ""}, {""});
     ok("dataset-cells", {"Input1(i,j)", "3 4 1 2"}, {20.0, 21.0, 30.0, 31.0}, {"", ""}, {"", ""});
-    ok("constant", {"7", "1 2 1 1"}, {7.0, 7.0}, {"", ""}, {""});
     // Headers, per cell: sections by range number minus one; the last cell of a row or a column gives its name
     ok("kept-from-row-2", {"i+j", "2 3 1 2", "", "", "Input1"}, {3.0, 4.0, 4.0, 5.0}, {"R1", "R2"}, {"C0", "C1"});
     ok("kept-wins-over-names", {"i", "1 2 1 1", "\"n\"+i", "", "Input1"}, {1.0, 2.0}, {"R0", "R1"}, {"C0"});
     ok("names-of-last-cells", {"i", "1 2 1 3", "\"r\"+(i*10+j)", "\"c\"+(i*10+j)"}, {1.0, 1.0, 1.0, 2.0, 2.0, 2.0},
        {"r13", "r23"}, {"c21", "c22", "c23"});
-    ok("names-without-header-dataset", {"i", "1 2 1 1", "i*10", "", ""}, {1.0, 2.0}, {"10", "20"}, {""});
     ok("kept-columns-only-from-column-2", {"i+j", "1 2 2 3", "", "", "Input1", "columns"}, {3.0, 4.0, 4.0, 5.0},
        {"", ""}, {"C1", ""});
     // Headers, constant formula: sections by output index
     ok("constant-rows-only", {"7", "1 2 1 2", "", "", "Input1", "rows"}, {7.0, 7.0, 7.0, 7.0}, {"R0", "R1"}, {"", ""});
+    ok("constant-columns-only", {"7", "1 2 1 2", "", "", "Input1", "columns"}, {7.0, 7.0, 7.0, 7.0}, {"", ""}, {"C0", "C1"});
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     // Failures before any cell
-    fail("range-unreadable", {"i", "1 3 1 1+"}, false, {"Invalid syntax: 1+"});
-    fail("range-error-value", {"i", "\"a\"-1 3 1 1"}, false,
-         {"Minimum number of lines is incorrect:Invalid syntax for '-':a" + numeric});
-    fail("range-not-integer-fr", {"i", "1 3 1 \"x\""}, true, {"Le nombre maximum de colonnes est incorrect"});
-    fail("range-empty-text", {"i", "1 3 1 "}, false, {"Expression to evaluate is empty"});
-    fail("empty-range", {"i", "5 4 1 1"}, false, {"Invalid working range"});
-    fail("memory", {"i", "1 1000000 1 1000000"}, false, {"The table needs 15258820 MiB of memory; this machine has *"});
-    fail("formula-unreadable", {"3+-2", "1 1 1 1"}, false, {"Invalid syntax: 3+"});
-    fail("row-name-unreadable", {"i", "1 1 1 1", "1+"}, false, {"Invalid syntax: 1+"});
-    fail("column-name-unreadable-fr", {"i", "1 1 1 1", "", "(1"}, true, {"Le nombre de parenthèses est incorrect"});
-    fail("constant-error", {"\"a\"-1", "1 2 1 2"}, false, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
-    fail("constant-empty-text", {"\"\"", "1 2 1 2"}, false, {"Invalid syntax"});
+    fail("range-unreadable", {"i", "1 3 1 1+"}, {"Invalid syntax: 1+"});
+    fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
+    fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 15258820 MiB of memory; this machine has *"});
+    fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
+    fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});
+    fail("constant-error", {"\"a\"-1", "1 2 1 2"}, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
+    fail("constant-empty-text", {"\"\"", "1 2 1 2"}, {"Invalid syntax"});
     // Failing cells: the first in row-major order decides, then a line names it
-    fail("cell-error", {"\"a\"-i", "1 2 1 2"}, false, {formula + "'-':a" + numeric, "row 1, column 1"});
-    fail("later-cell-error", {"if(i>4;\"a\"*i;i)", "1 6 1 1"}, false, {formula + "'*':a" + numeric, "row 5, column 1"});
-    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"}, false,
+    fail("cell-error", {"\"a\"-i", "1 2 1 2"}, {formula + "'-':a" + numeric, "row 1, column 1"});
+    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"},
          {formula + "'*':a" + numeric, "row 2, column 3"});
-    fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"}, false,
+    fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"},
          {"Invalid new line name: Invalid syntax for '-':a" + numeric, "row 1, column 1"});
-    fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"}, false,
+    fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"},
          {formula + "'-':a" + numeric, "row 1, column 1"});
-    fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"}, false,
+    fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"},
          {"Invalid new column name:Invalid syntax for '-':a" + numeric, "row 1, column 1"});
 }
 
 void TestCompute::check(Engine engine)
 {
     QFETCH(Setup, setup);
-    QFETCH(bool, french);
     QFETCH(QVariantList, values);
     QFETCH(QStringList, rowHeaders);
     QFETCH(QStringList, columnHeaders);
     QFETCH(QStringList, messages);
 
-    KXTest::LanguageScope language(french);
     KXTest::MessageCapture capture;
     auto input = KXTest::makeTable(4, 2, QStringLiteral("shop"), QStringLiteral("Data"));
     KXEquationCtrl controller;
@@ -202,30 +158,18 @@ void TestCompute::check(Engine engine)
     }
 }
 
+// A formula without cell positions is computed once, without progress; a cell formula shows progress.
 void TestCompute::constantShortcut()
 {
-    Timeline timeline;
+    ProgressCount progress;
     KXEquationCtrl controller;
     configure(controller.model(), Setup{"7+rand(2,2)", "1 300 1 40"});
     std::unique_ptr<KXDataModelGeneric> output(controller.compute());
-    QVERIFY(output);
-    QCOMPARE(timeline.starts, 0);
-    QCOMPARE(output->rowCount(), 300);
+    QVERIFY(output && progress.starts == 0);
     QCOMPARE(output->data(output->index(299, 39), KXValueRole), QVariant(9.0));
-}
-
-void TestCompute::batches()
-{
-    Timeline timeline;
-    KXEquationCtrl controller;
     configure(controller.model(), Setup{"i*1000+j", "1 100 1 100"});
-    std::unique_ptr<KXDataModelGeneric> output(controller.compute(Engine::Reference));
-    QVERIFY(output);
-    QCOMPARE(timeline.starts, 1);
-    QCOMPARE(timeline.refreshes, 10000 / 25);
-    QCOMPARE(timeline.batches, (QList<QPair<int, int>>{{4999, 4999}, {9999, 5000}}));
-    QCOMPARE(timeline.finishedAfterWrites, 9999);
-    QCOMPARE(timeline.writes, 10000);
+    output.reset(controller.compute(Engine::Reference));
+    QVERIFY(output && progress.starts == 1);
     QCOMPARE(output->data(output->index(99, 99), KXValueRole), QVariant(100100.0));
 }
 
@@ -281,16 +225,106 @@ void TestCompute::handsTableToDataEditor()
     QCOMPARE(editor->shownModels().size(), before + 1);
 }
 
-void TestCompute::outputName()
+void TestCompute::previewBlocks_data()
 {
-    auto input = KXTest::makeTable(2, 2, QStringLiteral("shop"), QStringLiteral("Data"));
-    KXEquationCtrl controller;
-    controller.setCurrentDataModel(input.get());
-    controller.model()->setFormula(QStringLiteral("i"));
-    std::unique_ptr<KXDataModelGeneric> output(controller.compute());
-    QString dataset, subdataset;
-    output->getName(dataset, subdataset);
-    QCOMPARE(dataset + QLatin1Char('.') + subdataset, QStringLiteral("shop.Data_2"));
+    QTest::addColumn<QStringList>("setup"); // as KXTest::configure reads it
+    QTest::addColumn<QString>("shown"); // column headers, then "header: cells" per row; or what failed
+
+    QTest::newRow("dataset-headers") << QStringList{"Input1(i,j)", "2 NR_Input1 1 NC_Input1", "", "", "Input1"}
+                                     << "C0 C1 C2 C3 C4|R1: 10 11 12 13 14|R2: 20 21 22 23 24|R3: 30 31 32 33 34|"
+                                        "R4: 40 41 42 43 44|R5: 50 51 52 53 54";
+    QTest::newRow("name-formulas") << QStringList{"i*j", "1 3 2 3", "\"r\"+i", "\"c\"+j"}
+                                   << "c2 c3|r1: 2 3|r2: 4 6|r3: 6 9";
+    QTest::newRow("range-numbers") << QStringList{"i-j", "4 5 7 7"} << "7|4: -3|5: -2";
+    QTest::newRow("same-in-every-cell") << QStringList{"\"x\"", "1 9 1 1"} << "1|1: x|2: x|3: x|4: x|5: x";
+    QTest::newRow("unreadable-name") << QStringList{"i", "1 2 1 2", "\"r\" +"} << "Invalid syntax: \"r\"+@0+5";
+    QTest::newRow("failing-cell") << QStringList{"if(i=3;\"a\"*j;1)", "1 5 1 2"}
+                                  << "Invalid computing formula:Invalid syntax for '*':a (expression must be numeric)|"
+                                     "row 3, column 1";
+    QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << "Invalid working range";
+    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << "Invalid syntax: NR_Input2";
+}
+
+void TestCompute::previewBlocks()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(QString, shown);
+    KXEquationModel equation;
+    KXTest::configure(&equation, setup);
+    const auto table = KXTest::makeTable(8, 7, "sales", "q1");
+    KXEquationVariableModel variables;
+    variables.addVariable("Input1", table.get(), QString());
+
+    KXTest::MessageCapture log;
+    const KXEquationPreview::Block block = KXEquationPreview::compute(equation, variables, nullptr);
+    QStringList parts;
+    if (block.state == KXEquationPreview::Block::State::Cells) {
+        parts << block.columnHeaders.join(' ');
+        for (int r = 0; r < block.cells.size(); ++r) {
+            QStringList cells;
+            for (const QVariant& cell : block.cells.at(r))
+                cells << cell.toString();
+            parts << block.rowHeaders.value(r) + ": " + cells.join(' ');
+        }
+    } else {
+        parts = block.messages;
+    }
+    QString result = parts.join('|');
+    if (block.readingFailure)
+        result += QStringLiteral("@%1+%2").arg(block.readingFailure->start()).arg(block.readingFailure->length());
+    QCOMPARE(result, shown);
+    QCOMPARE(log.messages(), QStringList());
+}
+
+void TestCompute::previewGivesUp()
+{
+    KXEquationPreview preview;
+    preview.setBudget(50);
+    QList<KXEquationPreview::Block::State> states;
+    connect(&preview, &KXEquationPreview::ready, this,
+            [&states](const KXEquationPreview::Block& block) { states.append(block.state); });
+    KXEquationModel equation;
+    KXTest::configure(&equation, {"sum(k,1,2000000,k/i)", "1 5 1 5"});
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(10);
+    preview.request(equation, KXEquationVariableModel());
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 1, 5000);
+    QCOMPARE(states.first(), KXEquationPreview::Block::State::TooSlow);
+    QVERIFY(ticks > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.isBusy(), 30000);
+    QCOMPARE(states.size(), 1);
+}
+
+// The user edits a table while a launch reads it: the launch goes on with the cells as they were
+// when it started, never a mix.
+void TestCompute::launchReadsCellsAsStarted()
+{
+    const auto input = KXTest::makeTable(100, 100, "big", "q1");
+    KXEquationVariableModel variables;
+    variables.addVariable("Input1", input.get(), QString());
+    KXEquationModel equation;
+    configure(&equation, {"Input1(i,j)+sum(k,1,5000,k*0)", "1 100 1 100"});
+    KXEquationLaunch launch(equation, variables);
+    bool finished = false;
+    connect(&launch, &KXEquationLaunch::finished, this, [&finished] { finished = true; });
+    launch.start();
+    QElapsedTimer waited; // the cells are taken before the first progress
+    waited.start();
+    while (launch.cellsTotal() == 0 && waited.elapsed() < 10000)
+        QThread::yieldCurrentThread();
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            input->setCell(r, c, -1.0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 30000);
+    const std::unique_ptr<KXDataModelGeneric> output(launch.takeTable());
+    QVERIFY(output);
+    for (int r = 0; r < 100; ++r) {
+        for (int c = 0; c < 100; ++c)
+            QCOMPARE(output->cell(r, c).toDouble(), double(r * 10 + c));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCompute)

@@ -5,7 +5,6 @@
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -22,16 +21,9 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     KXEquationVariableModel variables;
     variables.addVariable(QStringLiteral("Input1"), &input, QString());
     variables.addVariable(QStringLiteral("x"), 0.5);
-    equation.setFormula(formula);
-    equation.setRowName(rowName);
-    equation.setColName(QStringLiteral("\"c\"+(i*10+j)"));
-    equation.setRowStart(QStringLiteral("1"));
-    equation.setRowEnd(QStringLiteral("NR_Input1"));
-    equation.setColStart(QStringLiteral("1"));
-    equation.setColEnd(QStringLiteral("NC_Input1"));
-    equation.setKeepHeader(rowName.isEmpty());
-    equation.setKeepHHeader(false);
-    equation.setDataModelForHeader(QStringLiteral("Input1"));
+    // Without a row name the rows keep the input's headers.
+    const QStringList setup{formula, "1 NR_Input1 1 NC_Input1", rowName, "\"c\"+(i*10+j)", "Input1", "rows"};
+    KXTest::configure(&equation, rowName.isEmpty() ? setup : QStringList(setup.mid(0, 4)));
     KXEquationComputation computation(&equation, &variables);
     KXEquationComputation::Options options;
     options.engine = engine;
@@ -67,25 +59,6 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     return lines + messages;
 }
 
-QStringList formulasOfTestTables()
-{
-    const QRegularExpression row(QStringLiteral(R"re(QTest::(?:newRow|addRow)\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)")re"));
-    QStringList formulas;
-    for (const char* name : {"tst_functions.cpp", "tst_calculationcommands.cpp", "tst_interpreter.cpp"}) {
-        QFile source(QStringLiteral(KX_TEST_DATA_DIR "/../formula/") + QLatin1String(name));
-        if (!source.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromUtf8(source.readAll());
-        for (auto match = row.globalMatch(text); match.hasNext();) {
-            QString formula = match.next().captured(1);
-            formula.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
-            formulas << formula;
-        }
-    }
-    formulas.removeDuplicates();
-    return formulas;
-}
-
 const char* const CELL_FORMULAS[] = {
     "2*i+j", "i/j", "j/(i-2)", "-i%3", "i%j", "i^j", "(i-2)^0.5", "sqrt(i)*sin(j)+1", "cos(i*j)", "tan(45*j)",
     "asin(j/4)", "log(j)", "ln(j-1)", "exp(-i)", "abs(1-i)", "floor(-i/3)", "ceil(i/3)", "round(i/2)",
@@ -111,7 +84,7 @@ void TestEngines::sameResults_data()
 
     for (const char* formula : CELL_FORMULAS)
         QTest::newRow(formula) << QString::fromUtf8(formula);
-    const QStringList fromTables = formulasOfTestTables();
+    const QStringList fromTables = KXTest::formulasOfTestTables();
     QVERIFY(fromTables.size() > 100);
     for (int k = 0; k < fromTables.size(); ++k)
         QTest::addRow("table-%d", k) << fromTables.at(k);

@@ -1,7 +1,6 @@
 #include "KXDataModel.h"
 #include "KXFormulaCheck.h"
 
-#include <QtConcurrent>
 
 #include <limits>
 
@@ -16,7 +15,6 @@ private slots:
     void init();
     void ranged_data();
     void ranged();
-    void caughtReadingErrorsOnWorkerThreads();
     void loopVariableRemoved_data();
     void loopVariableRemoved();
     void loopVariableRemovedWhenReadingFails_data();
@@ -86,7 +84,6 @@ void TestCalculationCommands::ranged_data()
     const double sixDigitVariance = (1.0 / 7 - mean) * (1.0 / 7 - mean) + (2.0 / 7 - mean) * (2.0 / 7 - mean);
 
     QTest::newRow("sum") << "sum(x,1,10,x)" << QVariant(55.0) << false << "sum(x,1,10,x)";
-    QTest::newRow("var") << "var(x,1,3,x)" << QVariant(1.0) << false << "var(x,1,3,x)";
     QTest::newRow("stdDev") << "stdDev(x,1,3,x)" << QVariant(1.0) << false << "stdDev(x,1,3,x)";
     QTest::newRow("loop-variable-k-counts-as-cell") << "sum(k,1,3,k)" << QVariant(6.0) << true << "";
     QTest::newRow("bound-from-cell") << "sum(x,1,i,x)" << QVariant(3.0) << true << "sum(x,1,i,x)";
@@ -107,24 +104,16 @@ void TestCalculationCommands::ranged_data()
     QTest::newRow("min-no-value-at-start") << "min(x,1,3,if(x=1;NO_VALUE;x))" << QVariant(-9999.0) << false << "";
     QTest::newRow("var-single-value") << "var(x,2,2,x)" << varMessage << false << "";
     QTest::newRow("var-six-digit-mean") << "var(x,1,2,x/7)" << QVariant(sixDigitVariance) << false << "";
-    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << errorValue(QStringLiteral("sum(): Invalid syntax"))
-                                    << false
-                                    << "";
+    QTest::newRow("sum-not-number") << "sum(x,1,3,\"a\")" << errorValue(QStringLiteral("sum(): Invalid syntax")) << false << "";
     QTest::newRow("max-not-number-later") << "max(x,1,3,if(x<2;x;\"a\"))"
                                           << errorValue(QStringLiteral("max(): Invalid syntax")) << false << "";
-    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)"
-                                              << errorValue(QStringLiteral("Invalid syntax: x-10-"))
-                                              << false << "";
-    QTest::newRow("prod-not-number") << "prod(x,1,3,\"a\")" << errorValue(QStringLiteral("prod(): Invalid syntax")) << false << "";
-    QTest::newRow("average-not-number") << "average(x,1,3,\"a\")" << errorValue(QStringLiteral("average(): Invalid syntax")) << false << "";
-    QTest::newRow("min-not-number") << "min(x,1,3,\"a\")" << errorValue(QStringLiteral("min(): Invalid syntax")) << false << "";
+    QTest::newRow("var-caught-reading-error") << "var(x,1,3,x-10)" << errorValue(QStringLiteral("Invalid syntax: x-10-")) << false << "";
     // var reads its values through a local average; a deviations formula it cannot read comes back as the value.
     QTest::newRow("var-through-average") << "var(x,1,3,\"a\")" << errorValue(QStringLiteral("average(): Invalid syntax")) << false << "";
     QTest::newRow("var-no-value") << "var(x,1,3,if(x=2;NO_VALUE;x))" << errorValue(QStringLiteral("Invalid syntax: if(x=2;NO_VALUE;x)-")) << false << "";
     QTest::newRow("loop-over-cell-constant") << "sum(i,1,3,i)" << QVariant(6.0) << true << "";
     QTest::newRow("expression-error") << "sum(x,1,3,if(x;1;2))"
-                                      << errorValue(QStringLiteral("if(): first condition argument is not a boolean"))
-                                      << false << "";
+                                      << errorValue(QStringLiteral("if(): first condition argument is not a boolean")) << false << "";
 }
 
 void TestCalculationCommands::ranged()
@@ -141,24 +130,6 @@ void TestCalculationCommands::ranged()
     QCOMPARE(tree->isRangeVariable(), range);
     if (!text.isEmpty())
         QCOMPARE(tree->toString(), text);
-}
-
-// Cell tasks evaluate their own clones on pool threads, each reporting its caught error.
-void TestCalculationCommands::caughtReadingErrorsOnWorkerThreads()
-{
-    KXTest::MessageCapture capture;
-    const QString expected = QStringLiteral("Invalid syntax: x-10-");
-    const auto tree = KXFormulaCheck::read(m_model, QStringLiteral("var(x,1,3,x-10)"));
-    QVector<QFuture<QString>> tasks;
-    for (int task = 0; task < 4; ++task)
-        tasks.append(QtConcurrent::run([&]() {
-            KXEquationVariableModel cellModel(&m_model);
-            return KXFormulaCheck::mismatch(std::unique_ptr<KXEquationCommand>(tree->clone(&cellModel))->evaluate(),
-                                            errorValue(expected));
-        }));
-    for (QFuture<QString>& task : tasks)
-        QCOMPARE(task.result(), QString());
-    QCOMPARE(capture.messages(), (QStringList{expected, expected, expected, expected}));
 }
 
 // Every row of the ranged table whose bounds are read removes its loop variable, errors included;

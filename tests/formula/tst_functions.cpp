@@ -23,7 +23,6 @@ private slots:
     void messages();
     void randomNumbers_data();
     void randomNumbers();
-    void valMarksCellPosition();
     void calls_data();
     void calls();
     void errors_data();
@@ -74,14 +73,11 @@ void TestFunctions::values_data()
     const QVariant notNumber = errorValue(QStringLiteral("sqrt(): invalid syntax"));
 
     // Math functions, angles in degrees
-    QTest::newRow("sqrt") << "sqrt(16)" << QVariant(4.0) << false << "sqrt(16)";
     QTest::newRow("sqrt-text-number") << "sqrt(\"16\")" << QVariant(4.0) << false << "sqrt(16)";
     QTest::newRow("sin-degrees") << "sin(90)" << QVariant(1.0) << false << "sin(90)";
-    QTest::newRow("tan-degrees") << "tan(45)" << QVariant(1.0) << false << "tan(45)";
     QTest::newRow("asin-inverts-sin") << "asin(sin(30))" << QVariant(30.0) << false << "asin(sin(30))";
     QTest::newRow("atan-degrees") << "atan(1)" << QVariant(45.0) << false << "atan(1)";
     QTest::newRow("log") << "log(1000)" << QVariant(3.0) << false << "log(1000)";
-    QTest::newRow("ln") << "ln(1)" << QVariant(0.0) << false << "ln(1)";
     QTest::newRow("abs") << "abs(-2.5)" << QVariant(2.5) << false << "abs(-2.5)";
     QTest::newRow("floor") << "floor(-2.5)" << QVariant(-3.0) << false << "floor(-2.5)";
     QTest::newRow("ceil") << "ceil(-2.5)" << QVariant(-2.0) << false << "ceil(-2.5)";
@@ -95,7 +91,6 @@ void TestFunctions::values_data()
     QTest::newRow("round-int-min-half") << "round(0-65536*32768-0.5)" << QVariant(-2147483647 - 1) << false << "";
     QTest::newRow("round-nan") << "round(0/0)" << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << "";
     QTest::newRow("sign-zero") << "sign(0)" << QVariant(1) << false << "sign(0)";
-    QTest::newRow("sign-negative-zero") << "sign(-0)" << QVariant(1) << false << "sign(0)";
     QTest::newRow("sign-no-value") << "sign(NO_VALUE)" << noValue << false << "sign(NO_VALUE)";
     QTest::newRow("sqrt-error") << "sqrt(Input1(0,1))" << unreachable << false << "sqrt(Input1(0,1))";
     // Data access
@@ -113,6 +108,7 @@ void TestFunctions::values_data()
     // Conditions
     QTest::newRow("if-other-branch-not-evaluated") << "if(1<2;2;Input1(0,0))" << QVariant(2.0) << false << "";
     QTest::newRow("if-nested-in-true-branch") << "if(a>1;if(a>5;1;2);3)" << QVariant(2.0) << false << "";
+    QTest::newRow("if-no-value-compared") << "if(NO_VALUE<i;1;2)+if(NO_VALUE<=j;1;2)" << QVariant(4.0) << true << "";
     // Constant values
     QTest::newRow("val") << "val(PI)" << QVariant(3.141592653589793) << false << "";
     QTest::newRow("val-not-constant") << "val(nothing)" << QVariant(-9999.0) << false << "";
@@ -178,7 +174,6 @@ void TestFunctions::randomNumbers_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("unbounded") << "rand()" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
-    QTest::newRow("one-argument-ignored") << "rand(5)" << int(QMetaType::Int) << 0.0 << 32767.0 << false << "rand()";
     QTest::newRow("bounded") << "rand(10,20)" << int(QMetaType::Double) << 10.0 << 20.0 << false << "rand(10,20)";
     QTest::newRow("cell-position") << "rand(i,10)" << int(QMetaType::Double) << 1.0 << 10.0 << true << "rand(i,10)";
 }
@@ -203,15 +198,6 @@ void TestFunctions::randomNumbers()
     }
 }
 
-void TestFunctions::valMarksCellPosition()
-{
-    KXEquationVariableModel cellModel(&m_model);
-    const auto tree = KXFormulaCheck::read(cellModel, QStringLiteral("val(j)"));
-    QVERIFY(!cellModel.varOnFormula());
-    QCOMPARE(tree->evaluate(), QVariant(2.0));
-    QVERIFY(cellModel.varOnFormula());
-}
-
 void TestFunctions::calls_data()
 {
     QTest::addColumn<QString>("formula");
@@ -229,9 +215,6 @@ void TestFunctions::calls_data()
     QTest::newRow("var-two-parts-is-selection") << "var(Input1(1,1))"
                                                 << node<KXEquationCalculationVarSelectionCommand>()
                                                 << "var(Input1(1,1))";
-    QTest::newRow("colName") << "colName(Input1,1)" << node<KXEquationColNameCommand>() << "colName(Input1,1)";
-    QTest::newRow("if-nested-in-true-branch") << "if(c;if(d;1;2);3)" << node<KXEquationIfCommand>()
-                                              << "if(c;if(d;1;2);3)";
 }
 
 void TestFunctions::calls()
@@ -250,9 +233,7 @@ void TestFunctions::errors_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("english");
 
-
     QTest::newRow("colName-one-part") << "colName(Input1)" << "colName(): invalid arguments";
-    QTest::newRow("rowName-one-part") << "rowName(Input1)" << "rowName(): invalid arguments";
     QTest::newRow("rand-nested-comma") << "rand(Input1(1,1),2)" << "rand(): Invalid arguments";
     QTest::newRow("data-bare") << "Input1" << "Input1(): Invalid arguments";
     QTest::newRow("if-two-parts") << "if(c;1)" << "if(): Invalid arguments";

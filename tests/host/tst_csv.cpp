@@ -2,7 +2,6 @@
 #include "KXDataModel.h"
 #include "KXTestSupport.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
@@ -35,24 +34,15 @@ void TestCsv::roundTrip_data()
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QVariant>("readBack");
 
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
     QTest::newRow("double-shortest") << QVariant(0.1) << QByteArray("0.1") << QVariant(0.1);
-            QTest::newRow("double-subnormal") << QVariant(5e-324) << QByteArray("5e-324") << QVariant(5e-324);
-    QTest::newRow("nan") << QVariant(nan) << QByteArray("nan") << QVariant(nan);
-        QTest::newRow("minus-inf") << QVariant(-inf) << QByteArray("-inf") << QVariant(-inf);
-        QTest::newRow("minus-zero") << QVariant(-0.0) << QByteArray("-0") << QVariant(-0.0);
+    QTest::newRow("double-subnormal") << QVariant(5e-324) << QByteArray("5e-324") << QVariant(5e-324);
     QTest::newRow("int") << QVariant(42) << QByteArray("42") << QVariant(42.0);
     QTest::newRow("float-widened") << QVariant(0.1f) << QByteArray("0.10000000149011612") << QVariant(double(0.1f));
-    // Bools are written as words and read back as texts
-    QTest::newRow("bool-true") << QVariant(true) << QByteArray("true") << QVariant(QStringLiteral("true"));
-        QTest::newRow("text-number") << QVariant(QStringLiteral("12")) << QByteArray("\"12\"")
-                                 << QVariant(QStringLiteral("12"));
-        QTest::newRow("text-comma") << QVariant(QStringLiteral("a,b")) << QByteArray("\"a,b\"")
+    QTest::newRow("text-comma") << QVariant(QStringLiteral("a,b")) << QByteArray("\"a,b\"")
                                 << QVariant(QStringLiteral("a,b"));
     QTest::newRow("text-quote") << QVariant(QStringLiteral("say \"hi\"")) << QByteArray("\"say \"\"hi\"\"\"")
                                 << QVariant(QStringLiteral("say \"hi\""));
-        QTest::newRow("empty-cell") << QVariant() << QByteArray() << QVariant();
+    QTest::newRow("empty-cell") << QVariant() << QByteArray() << QVariant();
 }
 
 // The value is written as a cell and as both headers, then read back.
@@ -90,11 +80,11 @@ void TestCsv::writeReadWrite_data()
     const auto readable = int(KXNumberFormat::Precision::Readable);
     const auto full = int(KXNumberFormat::Precision::Full);
     QTest::newRow("readable-empty") << readable << false
-        << QByteArray(",0.3,1e-7,1e21,0,nan,-inf,9.00719925474099e15,192.5,\"12\",,,,true\n");
+        << QByteArray(",0.3,1e-7,1e21,0,0,nan,-inf,9.00719925474099e15,192.5,\"12\",,,,true\n");
     QTest::newRow("full-empty") << full << false
-        << QByteArray(",0.30000000000000004,1e-7,1e21,-0,nan,-inf,9007199254740992,192.50000000000003,\"12\",,,,true\n");
+        << QByteArray(",0.30000000000000004,1e-7,1e21,0,-0,nan,-inf,9007199254740992,192.50000000000003,\"12\",,,,true\n");
     QTest::newRow("readable-marker") << readable << true
-        << QByteArray(",0.3,1e-7,1e21,0,nan,-inf,9.00719925474099e15,192.5,\"12\",-9999,-9999,-9999,true\n");
+        << QByteArray(",0.3,1e-7,1e21,0,0,nan,-inf,9.00719925474099e15,192.5,\"12\",-9999,-9999,-9999,true\n");
 }
 
 // A written table read and written again gives the same bytes.
@@ -104,7 +94,7 @@ void TestCsv::writeReadWrite()
     QFETCH(bool, marker);
     QFETCH(QByteArray, line);
 
-    const QVariantList cells = {0.1 + 0.2, 1e-7, 1e21, -0.0, std::numeric_limits<double>::quiet_NaN(),
+    const QVariantList cells = {0.1 + 0.2, 1e-7, 1e21, 0.0, -0.0, std::numeric_limits<double>::quiet_NaN(),
                                 -std::numeric_limits<double>::infinity(), QVariant(qlonglong(1) << 53 | 1),
                                 192.50000000000003, QStringLiteral("12"), QString(""), QVariant(), -9999, true};
     KXDataModelGeneric table;
@@ -125,13 +115,13 @@ void TestCsv::read_data()
 {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QByteArray>("table"); // written back at full precision
-    QTest::newRow("bom-and-crlf") << QByteArray("\xEF\xBB\xBF,a,b\r\nr1,1,x\r\n") << QByteArray(",a,b\nr1,1,x\n");
+    // The byte-order mark goes whole: a quoted top-left field follows it.
+    QTest::newRow("bom-and-crlf") << QByteArray("\xEF\xBB\xBF\"\n\",a,b\r\nr1,1,x\r\n") << QByteArray(",a,b\nr1,1,x\n");
     QTest::newRow("short-line-padded") << QByteArray(",a,b\nr1,1\n") << QByteArray(",a,b\nr1,1,\n");
     QTest::newRow("headers-absent") << QByteArray(",,\n,1,2\n") << QByteArray(",,\n,1,2\n");
     QTest::newRow("inner-blank-line") << QByteArray(",a\n\nr2,4\n") << QByteArray(",a\n,\nr2,4\n");
     QTest::newRow("quoted-line-break") << QByteArray(",a\n\"r\n1\",5\n") << QByteArray(",a\n\"r\n1\",5\n");
     QTest::newRow("empty-file") << QByteArray() << QByteArray("\n");
-    QTest::newRow("overflow") << QByteArray(",a,b\nr,1e400,-1e400\n") << QByteArray(",a,b\nr,inf,-inf\n");
     QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << QByteArray(",a\ninf,0x10\n");
     QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << QByteArray(",a\n,\n,\n\"q\r\n\",1\n");
 }
@@ -158,8 +148,8 @@ void TestCsv::malformed_data()
     QTest::addColumn<int>("line");
 
     QTest::newRow("unterminated-quote") << QByteArray(",a\nr1,\"open\nr2,2\n") << 2;
-        QTest::newRow("more-fields-after-multiline") << QByteArray(",a\nr1,\"p\nq\"\nr3,1,2\n") << 4;
-        QTest::newRow("text-after-quote") << QByteArray(",a\nr1,\"x\"y\n") << 2;
+    QTest::newRow("more-fields-after-multiline") << QByteArray(",a\nr1,\"p\nq\"\nr3,1,2\n") << 4;
+    QTest::newRow("text-after-quote") << QByteArray(",a\nr1,\"x\"y\n") << 2;
     QTest::newRow("invalid-utf8") << QByteArray(",a\nr1,\xff\xfe\n") << 2;
 }
 
@@ -187,7 +177,6 @@ void TestCsv::unreadableFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<KXFileStatus>("status");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "missing" << KXFileStatus::CannotOpen << ": No such file or directory";
     QTest::newRow("folder") << "folder" << KXFileStatus::CannotOpen << ": Is a directory";
     QTest::newRow("too-large") << "large" << KXFileStatus::TooLarge << " is too large.";
 }

@@ -1,13 +1,9 @@
 #include "KXDataModel.h"
 #include "KXRecentProjects.h"
+#include "KXTestSupport.h"
 #include "LodeDB.h"
 #include "TDataEditor2Ctrl.h"
-#include "TFileDialog.h"
-#include "TMessageBox.h"
 
-#include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestDataEditor : public QObject
@@ -38,13 +34,6 @@ public:
         return 1;
     }
     QString chosen, filters, folder;
-};
-
-class CountingAnswers final : public TMessageBox
-{
-public:
-    int askOKCancel(const QString&, const QString&, const QString&) override { return ++questions, answer; }
-    int answer = OK, questions = 0;
 };
 
 KXDataModelGeneric* namedTable(const QString& subdataset, QObject* owner)
@@ -116,7 +105,7 @@ void TestDataEditor::unsavedQuestion()
     QFETCH(int, questions);
     QFETCH(bool, mayClose);
 
-    CountingAnswers answers;
+    KXTest::AnsweringMessageBox answers;
     answers.answer = answer;
     TMessageBox::setInstance(&answers);
     TDataEditor2Ctrl editor;
@@ -151,11 +140,8 @@ void TestDataEditor::freeNames()
     QFETCH(QString, given);
 
     QTemporaryDir project;
-    QVERIFY(QDir(project.path()).mkdir(QStringLiteral("sales")));
-    for (const QString& subdataset : stored) {
-        QFile file(project.filePath(QStringLiteral("sales/") + subdataset + QStringLiteral(".csv")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const QString& subdataset : stored)
+        QVERIFY(KXTest::writeFile(project.filePath(QStringLiteral("sales/") + subdataset + QStringLiteral(".csv")), ""));
     QVERIFY(ProjectMgrInterface::returnMe()->openProject(project.path()));
     TDataEditor2Ctrl editor;
     for (const QString& subdataset : shown + QStringList{name})

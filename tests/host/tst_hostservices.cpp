@@ -1,11 +1,6 @@
 #include "KXDataModel.h"
-#include "KXError.h"
 #include "KXTestSupport.h"
-#include "TApplicationTranslator.h"
 
-#include <QCoreApplication>
-#include <QSet>
-#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -16,8 +11,6 @@ class TestHostServices : public QObject
     Q_OBJECT
 private slots:
     void dispatchFromThreads();
-    void translator_data();
-    void translator();
     void repeatsCollapsed_data();
     void repeatsCollapsed();
     void sharedCellsKeepTheirValues_data();
@@ -57,18 +50,11 @@ void TestHostServices::repeatsCollapsed_data()
     QTest::addColumn<QStringList>("reports"); // "log:" marks a log report, others are exceptions
     QTest::addColumn<bool>("nested");
     QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<int>("language");
 
-    const int english = TApplicationTranslator::English;
-        QTest::newRow("repeated") << QStringList{"a", "a", "a"} << false << QStringList{"a", "a (repeated 2 times)"}
-                              << english;
     QTest::newRow("order-of-first") << QStringList{"b", "a", "b", "a", "a"} << false
-                                    << QStringList{"b", "a", "b (repeated 1 times)", "a (repeated 2 times)"} << english;
-    QTest::newRow("origins-apart") << QStringList{"a", "log:a"} << false << QStringList{"a", "a"} << english;
-    QTest::newRow("inner-scope-adds-nothing") << QStringList{"a", "a"} << true
-                                              << QStringList{"a", "a (repeated 1 times)"} << english;
-    QTest::newRow("french") << QStringList{"a", "a"} << false << QStringList{"a", "a (répété 1 fois)"}
-                            << int(TApplicationTranslator::French);
+                                    << QStringList{"b", "a", "b (repeated 1 times)", "a (repeated 2 times)"};
+    QTest::newRow("origins-apart") << QStringList{"a", "log:a"} << false << QStringList{"a", "a"};
+    QTest::newRow("inner-scope-adds-nothing") << QStringList{"a", "a"} << true << QStringList{"a", "a (repeated 1 times)"};
 }
 
 void TestHostServices::repeatsCollapsed()
@@ -76,9 +62,7 @@ void TestHostServices::repeatsCollapsed()
     QFETCH(QStringList, reports);
     QFETCH(bool, nested);
     QFETCH(QStringList, expected);
-    QFETCH(int, language);
 
-    KXTest::LanguageScope translation{TApplicationTranslator::Language(language)};
     KXTest::MessageCapture capture;
     {
         const KXReportScope scope;
@@ -97,29 +81,6 @@ void TestHostServices::repeatsCollapsed()
     // Once the scope has ended, every report is passed on again.
     KXError::dispatchError(KXError(QStringLiteral("a")));
     QCOMPARE(capture.messages().size(), expected.size() + 1);
-}
-
-void TestHostServices::translator_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QByteArray>("disambiguation");
-    QTest::addColumn<QString>("expected");
-
-        QTest::newRow("french-gives-disambiguation") << int(TApplicationTranslator::French)
-                                                 << QByteArray("Numéro de ligne") << QStringLiteral("Numéro de ligne");
-    QTest::newRow("french-without-french-text") << int(TApplicationTranslator::French) << QByteArray()
-                                                << QStringLiteral("Launch");
-}
-
-void TestHostServices::translator()
-{
-    QFETCH(int, language);
-    QFETCH(QByteArray, disambiguation);
-    QFETCH(QString, expected);
-
-    KXTest::LanguageScope scope{TApplicationTranslator::Language(language)};
-    const char* french = disambiguation.isEmpty() ? nullptr : disambiguation.constData();
-    QCOMPARE(QCoreApplication::translate("KXEquationEditor", "Launch", french, -1), expected);
 }
 
 namespace {

@@ -1,15 +1,7 @@
 #include "KXModuleCtrl.h"
 #include "KXRibbon.h"
-#include "MainWindowInterface.h"
-#include "TMessageBox.h"
-#include "TPixmapCache.h"
-#include "Wizard.h"
+#include "KXTestSupport.h"
 
-#include <QBoxLayout>
-#include <QImage>
-#include <QPointer>
-#include <QSet>
-#include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -18,46 +10,11 @@ class TestHostWidgets : public QObject
     Q_OBJECT
 
 private slots:
-    void groupsAndButtons();
     void closableBars_data();
     void closableBars();
     void workspaceAsks_data();
     void workspaceAsks();
-    void wizardPages();
 };
-
-namespace {
-class KXAnswer final : public TMessageBox
-{
-public:
-    explicit KXAnswer(int answer) : m_answer(answer) {}
-    int askOKCancel(const QString&, const QString&, const QString&) override { return m_answer; }
-
-private:
-    int m_answer;
-};
-
-}
-
-// Inserting at 0 puts a button first; a bar deletes its groups with it.
-void TestHostWidgets::groupsAndButtons()
-{
-    auto* bar = new KXRibbonBar;
-    QPointer<KXRibbonGroup> group = new KXRibbonGroup("Model");
-    QPointer<KXRibbonGroup> second = new KXRibbonGroup("second");
-    bar->addGroup(group);
-    bar->addGroup(second);
-    QCOMPARE(bar->groups(), QList<KXRibbonGroup*>({group, second}));
-    group->addButton("a", QIcon(), KXRibbonGroup::LargeButton);
-    group->addButton("b", QIcon(), KXRibbonGroup::SmallButton);
-    group->insertButton("c", QIcon(), 0, KXRibbonGroup::LargeButton);
-    QStringList texts;
-    for (int index = 0; index < group->layout()->count(); ++index)
-        texts << static_cast<QToolButton*>(group->layout()->itemAt(index)->widget())->text();
-    QCOMPARE(texts, QStringList({"c", "a", "b"}));
-    delete bar;
-    QVERIFY(group.isNull() && second.isNull());
-}
 
 void TestHostWidgets::closableBars_data()
 {
@@ -101,34 +58,13 @@ void TestHostWidgets::workspaceAsks()
     QFETCH(int, answer);
     QFETCH(bool, withModule);
     QFETCH(bool, closes);
-    QCOMPARE(WorkspaceInterface::returnMe(), nullptr);
-    KXAnswer answers(answer);
+    KXTest::AnsweringMessageBox answers;
+    answers.answer = answer;
     TMessageBox::setInstance(&answers);
     WorkspaceInterface workspace;
     KXModuleCtrl module("kxGCP");
     QCOMPARE(workspace.closeModule(withModule ? &module : nullptr), closes);
     TMessageBox::setInstance(nullptr);
-}
-
-void TestHostWidgets::wizardPages()
-{
-    using namespace VRN::Kestrix::Wizard;
-    RibbonWizard wizard("Assistant");
-    auto* first = new WizardItem(nullptr, "first");
-    auto* second = new WizardItem(nullptr, "second");
-    wizard.addPage(first);
-    wizard.addPage(second);
-    wizard.addPage(first);
-    QCOMPARE(wizard.pages(), QList<WizardItem*>({first, second}));
-    QCOMPARE(first->parentWidget(), wizard.wizardWidget()->findChild<QStackedWidget*>());
-    QCOMPARE(wizard.currentPageIndex(), 0);
-    wizard.showNextPage();
-    QCOMPARE(wizard.currentPageIndex(), 0);
-    first->setNextEnabled(true);
-    wizard.showNextPage();
-    QCOMPARE(wizard.currentPageIndex(), 1);
-    wizard.showPreviousPage();
-    QCOMPARE(wizard.currentPageIndex(), 0);
 }
 
 QTEST_MAIN(TestHostWidgets)

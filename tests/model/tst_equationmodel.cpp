@@ -12,7 +12,6 @@ class TestEquationModel : public QObject
 
 private slots:
     void headerSwitch();
-    void variablesEncoded();
     void decode_data();
     void decode();
     void updateVariableName_data();
@@ -43,27 +42,6 @@ void TestEquationModel::headerSwitch()
     QCOMPARE(TXMLMethod::getInfoString(element, "KeepHeader"), QString("0"));
 }
 
-void TestEquationModel::variablesEncoded()
-{
-    KXEquationVariableModel variables;
-    KXDataModelGeneric table;
-    table.setName("shop", "prices");
-    variables.addVariable("a", 1234567.0);
-    variables.addVariable("Input2", nullptr, QString());
-    variables.addVariable("Input1", &table, QString());
-    QDomDocument document;
-    QDomElement root = document.createElement(QStringLiteral("Equation"));
-    variables.encode(root);
-    const QDomElement element = root.firstChildElement("EquationVariableModel");
-    QCOMPARE(TXMLMethod::getInfoString(element, "Version"), QString("1.0"));
-    // Constants first, then dataset variables, each in name order; derived constants are not stored.
-    QStringList stored;
-    for (QDomElement variable = element.firstChildElement("Variables"); !variable.isNull();
-         variable = variable.nextSiblingElement("Variables"))
-        stored << TXMLMethod::getInfoString(variable, "Name") + "=" + TXMLMethod::getInfoString(variable, "Value");
-    QCOMPARE(stored, QStringList({"NO_VALUE=-9999", "PI=3.14159", "a=1.23457e+06", "Input1=shop.prices", "Input2="}));
-}
-
 void TestEquationModel::decode_data()
 {
     QTest::addColumn<QString>("xml");
@@ -74,13 +52,6 @@ void TestEquationModel::decode_data()
     const QString flags = "<KeepHHeader>0</KeepHHeader><KeepVHeader>1</KeepVHeader>";
     // The model starts with the formula and column name "data", the row name "old" and every flag set;
     // a read model has its old dataset names renamed, the column name included.
-    QTest::newRow("missing-keep-header")
-        << "<EquationModel><Version>1.0</Version><Formula>data+1</Formula>" + flags + "<RowName>new</RowName>"
-               "</EquationModel>"
-        << false << "data+1" << "old" << false;
-    QTest::newRow("keep-header-not-integer")
-        << "<EquationModel><Version>1.0</Version>" + flags + "<KeepHeader>yes</KeepHeader></EquationModel>" << false
-        << "" << "old" << false;
     QTest::newRow("first-flag-missing") << "<EquationModel><Version>1.0</Version><Formula>2</Formula></EquationModel>"
                                         << false << "2" << "old" << true;
     QTest::newRow("other-version") << "<EquationModel><Version>1.1</Version><Formula>2</Formula></EquationModel>"

@@ -1,12 +1,15 @@
 #include "KXTestSupport.h"
 
 #include "KXDataModel.h"
+#include "KXEquationModel.h"
 #include "KXRibbon.h"
 #include "TDataEditor2Ctrl.h"
 
 #include "KXEquationCommand.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTest>
 #include <QMutexLocker>
@@ -17,14 +20,9 @@
 
 namespace KXTest {
 
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
-
 QStringList unprivileged(const QString& program, const QStringList& arguments)
 {
-    if (!runningAsRoot())
+    if (::geteuid() != 0)
         return QStringList{program} + arguments;
     return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
                        QStringLiteral("--clear-groups"), program}
@@ -33,7 +31,7 @@ QStringList unprivileged(const QString& program, const QStringList& arguments)
 
 bool rerunUnprivileged(int* exitStatus)
 {
-    if (!runningAsRoot())
+    if (::geteuid() != 0)
         return false;
     const QString row =
         QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') + QString::fromLatin1(QTest::currentDataTag());
@@ -110,6 +108,51 @@ std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QStri
     return table;
 }
 
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QStringList formulasOfTestTables()
+{
+    const QRegularExpression row(QStringLiteral(R"re(QTest::(?:newRow|addRow)\("[^"]*"\)\s*<<\s*"((?:[^"\\]|\\.)*)")re"));
+    const QDir sources(QStringLiteral(KX_TEST_DATA_DIR "/../formula"));
+    QStringList formulas;
+    for (const QString& name : sources.entryList({QStringLiteral("*.cpp")})) {
+        const QString text = QString::fromUtf8(contents(sources.filePath(name)));
+        for (auto match = row.globalMatch(text); match.hasNext();) {
+            QString formula = match.next().captured(1);
+            formulas << formula.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        }
+    }
+    formulas.removeDuplicates();
+    return formulas;
+}
+
+void configure(KXEquationModel* model, const QStringList& setup)
+{
+    const QStringList range = setup.value(1).split(QLatin1Char(' '));
+    model->setFormula(setup.value(0));
+    model->setRowStart(range.value(0));
+    model->setRowEnd(range.value(1));
+    model->setColStart(range.value(2));
+    model->setColEnd(range.value(3));
+    model->setRowName(setup.value(2));
+    model->setColName(setup.value(3));
+    model->setKeepHeader(setup.size() > 4);
+    model->setDataModelForHeader(setup.value(4));
+    model->setKeepVHeader(setup.value(5) != QLatin1String("columns"));
+    model->setKeepHHeader(setup.value(5) != QLatin1String("rows"));
+}
+
 MessageCapture::MessageCapture()
 {
     m_previous = KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
@@ -140,12 +183,6 @@ QStringList MessageCapture::messages() const
 LanguageScope::LanguageScope(TApplicationTranslator::Language language)
 {
     m_translator.setLanguage(language);
-    QCoreApplication::installTranslator(&m_translator);
-}
-
-LanguageScope::LanguageScope(bool french)
-{
-    m_translator.setLanguage(french ? TApplicationTranslator::French : TApplicationTranslator::English);
     QCoreApplication::installTranslator(&m_translator);
 }
 
@@ -189,8 +226,7 @@ QStringList RecordingMainWindow::callsFor(const KXRibbonBar* bar) const
 
 int ChoosingFileDialogs::run(TFileDialog& dialog)
 {
-    seen.append({dialog.windowTitle(), dialog.specifiedDirKey(), dialog.isExtendedMode(),
-                 dialog.acceptMode() == QFileDialog::AcceptSave});
+    ++shown;
     if (chosenPath.isEmpty())
         return 0;
     dialog.setFileNameComplete(chosenPath);

@@ -4,6 +4,7 @@
 #include "MainWindowInterface.h"
 #include "TApplicationTranslator.h"
 #include "TFileDialog.h"
+#include "TMessageBox.h"
 
 #include <QMutex>
 #include <QSet>
@@ -14,6 +15,7 @@
 #include <memory>
 
 class KXDataModelGeneric;
+class KXEquationModel;
 class KXRibbonBar;
 class ModuleLauncherInterface;
 class RibbonInterface;
@@ -37,11 +39,20 @@ QVariant errorValue(const QString& message);
 std::unique_ptr<KXDataModelGeneric> makeTable(int rows, int columns, const QString& dataset = QString(),
                                               const QString& subdataset = QString());
 
+/// The contents of a file, empty when it cannot be read.
+QByteArray contents(const QString& path);
+/// Writes data to path, making its folder first.
+bool writeFile(const QString& path, const QByteArray& data);
+/// The formulas of the formula tests' tables: the first text of every row, once each.
+QStringList formulasOfTestTables();
+
+/// Sets an equation from {formula, "firstRow lastRow firstCol lastCol", row name, column name, header
+/// dataset, "rows" or "columns"}: a header dataset keeps the input's headers, the last entry only one kind.
+void configure(KXEquationModel* model, const QStringList& setup);
+
 /// The program and arguments to start so that permissions bite: as nobody (setpriv) when the
 /// tests run as root, as CI does, otherwise unchanged. The first element is the program.
 QStringList unprivileged(const QString& program, const QStringList& arguments);
-/// Whether the tests run as root.
-bool runningAsRoot();
 /// When running as root, runs the current test row again in a child process as nobody and
 /// returns true; the caller then checks that the child passed (exit status 0).
 bool rerunUnprivileged(int* exitStatus);
@@ -68,7 +79,8 @@ class LanguageScope
 public:
     explicit LanguageScope(TApplicationTranslator::Language language);
     /// French for a table's "french" column, English otherwise.
-    explicit LanguageScope(bool french);
+    explicit LanguageScope(bool french)
+        : LanguageScope(french ? TApplicationTranslator::French : TApplicationTranslator::English) {}
     ~LanguageScope();
 
 private:
@@ -104,19 +116,24 @@ public:
     int questions = 0;
 };
 
+/// Answers every OK/Cancel question with answer, and counts the questions.
+class AnsweringMessageBox final : public TMessageBox
+{
+public:
+    int askOKCancel(const QString&, const QString&, const QString&) override { return ++questions, answer; }
+
+    int answer = OK;
+    int questions = 0;
+};
+
 /// Answers file dialogs without showing them: chosenPath, or a cancel when it is empty.
 class ChoosingFileDialogs final : public TFileDialogRunner
 {
 public:
-    struct Seen
-    {
-        QString title, key;
-        bool extended, saving;
-    };
-    int run(TFileDialog& dialog) override;
+    int run(TFileDialog&) override;
 
     QString chosenPath;
-    QList<Seen> seen;
+    int shown = 0;
 };
 
 /// Installs fresh host singletons (ribbon, main window, workspace, data editors, file dialogs)

@@ -97,7 +97,6 @@ struct Page
     QGroupBox* headerGroup = nullptr;
 };
 
-
 // The text fields in the page's order: formula, dataset, rows start/end, columns start/end, row and column names.
 void setTexts(KXEquationModel& model, const QStringList& v)
 {

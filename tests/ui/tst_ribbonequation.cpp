@@ -1,8 +1,6 @@
 #include "KXRibbonEquation.h"
 #include "KXTestSupport.h"
 
-#include <QPointer>
-#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -14,8 +12,6 @@ class TestRibbonEquation : public QObject
 private slots:
     void currentBar_data();
     void currentBar();
-    void close_data();
-    void close();
 };
 
 // Each step is "add X", "set X" or "remove X" on a ribbon holding the equation bar E and another bar O.
@@ -30,7 +26,6 @@ void TestRibbonEquation::currentBar_data()
     } cases[] = {
         {"added-first", {"add E"}, {"activate 3"}},
         {"added-second", {"add O", "add E"}, {}},
-        {"brought-to-front", {"add O", "add E", "set E"}, {"activate 3"}},
         {"other-to-front", {"add E", "add O", "set O"}, {"activate 3", "deactivate"}},
         {"back-and-forth", {"add E", "add O", "set O", "set E"}, {"activate 3", "deactivate", "activate 3"}},
         {"other-removed-in-front", {"add E", "add O", "set O", "remove O"}, {"activate 3", "deactivate", "activate 3"}},
@@ -67,36 +62,6 @@ void TestRibbonEquation::currentBar()
         QCOMPARE(equation.isCurrentBar(), ribbon.currentRibbonBar() == &equation);
     ribbon.removeRibbonBar(&equation);
     ribbon.removeRibbonBar(&other);
-}
-
-void TestRibbonEquation::close_data()
-{
-    QTest::addColumn<bool>("deleteOnClose");
-    QTest::newRow("kept") << false;
-    QTest::newRow("deleted") << true;
-}
-
-void TestRibbonEquation::close()
-{
-    QFETCH(bool, deleteOnClose);
-    KXTest::HostScope host;
-    QPointer<KXRibbonEquation> bar = new KXRibbonEquation;
-    const KXRibbonBar* address = bar;
-    host.ribbon().addRibbonBar(bar, true, true);
-    QSignalSpy closeClicked(bar.data(), &KXRibbonEquation::closeClicked);
-    // The owner's answer to a close request: removing and deleting the bar, or nothing.
-    if (deleteOnClose) {
-        connect(bar.data(), &KXRibbonEquation::closeClicked, this, [&] {
-            host.ribbon().removeRibbonBar(bar);
-            delete bar.data();
-        });
-    }
-    QTest::mouseClick(bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
-    QTRY_COMPARE(closeClicked.count(), 1);
-    QCOMPARE(bar.isNull(), deleteOnClose);
-    QCOMPARE(host.mainWindow.callsFor(address), QStringList({"activate 3", "deactivate"}));
-    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
-    delete bar.data();
 }
 
 QTEST_MAIN(TestRibbonEquation)

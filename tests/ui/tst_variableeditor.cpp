@@ -10,7 +10,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-
 class TestVariableEditor : public QObject
 {
     Q_OBJECT
@@ -19,8 +18,6 @@ private slots:
     void init();
     void branches_data();
     void branches();
-    void derivedConstants_data();
-    void derivedConstants();
     void doubleClick_data();
     void doubleClick();
     void removeButton_data();
@@ -56,50 +53,28 @@ void TestVariableEditor::init()
     m_variables.addVariable("Input1", &m_table, QString());
 }
 
-// Two branches, the constants under the first; rebuilt after the editor's clear and the tree's.
+// Two branches, the constants under the first; rebuilt after the tree's own clear.
 void TestVariableEditor::branches_data()
 {
-    QTest::addColumn<int>("clearing");
-    QTest::newRow("fresh") << 0;
-    QTest::newRow("after-tree-clear") << 2;
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("fresh") << false;
+    QTest::newRow("after-tree-clear") << true;
 }
 
 void TestVariableEditor::branches()
 {
-    QFETCH(int, clearing);
-    QCOMPARE(KXEquationVariableEditor(nullptr).topLevelItemCount(), 0);
+    QFETCH(bool, cleared);
     KXEquationVariableEditor editor(&m_variables);
-    if (clearing == 1)
-        editor.clear();
-    else if (clearing == 2)
+    if (cleared)
         editor.QTreeWidget::clear();
     editor.updateVariables();
     QCOMPARE(editor.topLevelItemCount(), 2);
     QCOMPARE(editor.topLevelItem(0)->flags(), Qt::ItemIsEnabled);
     QCOMPARE(describeChildren(editor.topLevelItem(0)), QString("NO_VALUE=-9999 PI=3.14159"));
     QCOMPARE(editor.topLevelItem(1)->child(0)->text(0), QString("Input1"));
-}
-
-void TestVariableEditor::derivedConstants_data()
-{
-    QTest::addColumn<bool>("withTable");
-    QTest::addColumn<QString>("sizes");
-    QTest::newRow("with-table") << true << "NC_Input2=3 NR_Input2=10";
-    QTest::newRow("without-table") << false << "NC_Input2= NR_Input2=";
-}
-
-void TestVariableEditor::derivedConstants()
-{
-    QFETCH(bool, withTable);
-    QFETCH(QString, sizes);
-    m_variables.removeVariable(QStringLiteral("Input1"));
-    m_table.setName("shop", "prices");
-    m_variables.addVariable("Input2", withTable ? &m_table : nullptr, QString());
-    KXEquationVariableEditor editor(&m_variables);
-    const QTreeWidgetItem* dataset = editor.topLevelItem(1)->child(0);
-    QCOMPARE(dataset->text(1), withTable ? QString("shop.prices") : QString());
-    QVERIFY(dataset->isExpanded() && !dataset->icon(0).isNull());
-    QCOMPARE(describeChildren(dataset), sizes);
+    m_variables.addVariable("Input2", nullptr, QString());
+    editor.updateVariables();
+    QCOMPARE(describeChildren(itemNamed(editor, "Input2")), QString("NC_Input2= NR_Input2="));
 }
 
 void TestVariableEditor::doubleClick_data()
@@ -148,7 +123,6 @@ void TestVariableEditor::removeButton_data()
 {
     QTest::addColumn<QStringList>("selected");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("nothing") << QStringList() << QStringList();
     QTest::newRow("branch-title") << QStringList({"Constant"}) << QStringList();
     QTest::newRow("derived-constant") << QStringList({"NC_Input1"}) << QStringList({"NC_Input1"});
     QTest::newRow("title-and-variable") << QStringList({"Data matrix", "Input1"}) << QStringList({"Input1"});

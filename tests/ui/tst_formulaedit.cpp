@@ -4,15 +4,29 @@
 #include "KXEquationVariableModel.h"
 #include "KXTestSupport.h"
 
-#include <QAbstractItemView>
 #include <QCompleter>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTextBrowser>
 #include <QtTest>
 
-// The formula field: colours, completion, growth and its help window.
-class KXEquationFormulaEditTest : public QObject
+namespace {
+QStringList matches(const QString& text, const char* pattern)
+{
+    QStringList found;
+    for (auto it = QRegularExpression(QLatin1String(pattern)).globalMatch(text); it.hasNext();)
+        found << it.next().captured(1);
+    return found;
+}
+
+QString helpIn(TApplicationTranslator::Language language)
+{
+    KXTest::LanguageScope scope{language};
+    return KXEquationQuickHelp::content();
+}
+}
+
+// The formula field: colours, completion, growth and its help window, and the help's shape.
+class TestFormulaEdit : public QObject
 {
     Q_OBJECT
 
@@ -24,14 +38,14 @@ private slots:
     void completions();
     void helpEntries_data();
     void helpEntries();
-    void growsWithTheFormula();
+    void helpStructure();
 
 private:
     KXEquationVariableModel m_variables;
     KXDataModelGeneric m_table;
 };
 
-void KXEquationFormulaEditTest::initTestCase()
+void TestFormulaEdit::initTestCase()
 {
     m_table.createEmpty(2, 3);
     m_variables.addVariable("Input1", &m_table, QString());
@@ -42,13 +56,12 @@ namespace {
 const char* const KIND_NAMES[] = {"number", "text", "function", "constant", "dataset", "operator", "paren", "unmatched"};
 }
 
-void KXEquationFormulaEditTest::spans_data()
+void TestFormulaEdit::spans_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QString>("spans"); // "kind:characters" in the order of the text
 
     QTest::newRow("numbers") << "1.5e-3 + .5" << "number:1.5e-3 operator:+ number:.5";
-    QTest::newRow("exponent-without-digits") << "2e+" << "number:2 operator:+";
     QTest::newRow("names") << "sqrt(rate) * Input1(i, NR_Input1)"
                            << "function:sqrt paren:( constant:rate paren:) operator:* dataset:Input1 paren:( "
                               "operator:, constant:NR_Input1 paren:)";
@@ -63,7 +76,7 @@ void KXEquationFormulaEditTest::spans_data()
                                       "operator:; number:3 paren:)";
 }
 
-void KXEquationFormulaEditTest::spans()
+void TestFormulaEdit::spans()
 {
     QFETCH(QString, formula);
     QFETCH(QString, spans);
@@ -73,48 +86,43 @@ void KXEquationFormulaEditTest::spans()
     QCOMPARE(found.join(' '), spans);
 }
 
-void KXEquationFormulaEditTest::completions_data()
+void TestFormulaEdit::completions_data()
 {
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<bool>("french");
     QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("firstShown");
 
-    QTest::newRow("functions") << "s" << false << QStringList{"sqrt", "sin", "sign", "sum", "stdDev"}
-                               << "sqrt(expr): Returns the square root of the expression";
-    QTest::newRow("any-case") << "STD" << false << QStringList{"stdDev"}
-                              << "stdDev(var, start, end, expr): Returns the standard deviation of the selection";
-    QTest::newRow("dataset-and-its-sizes") << "n" << false << QStringList{"NO_VALUE", "NC_Input1", "NR_Input1"}
-                                           << "NO_VALUE = -9999 (constant)";
-    QTest::newRow("dataset") << "inp" << true << QStringList{"Input1"} << "Input1(i, j) : variable de tableau";
-    QTest::newRow("nothing") << "zz" << false << QStringList() << QString();
+    QTest::newRow("functions") << "s" << false << QStringList{"sqrt", "sin", "sign", "sum", "stdDev"};
+    QTest::newRow("any-case") << "STD" << false << QStringList{"stdDev"};
+    QTest::newRow("dataset-and-its-sizes") << "n" << false << QStringList{"NO_VALUE", "NC_Input1", "NR_Input1"};
+    QTest::newRow("dataset-fr") << "inp" << true << QStringList{"Input1"};
 }
 
-void KXEquationFormulaEditTest::completions()
+void TestFormulaEdit::completions()
 {
     QFETCH(QString, prefix);
     QFETCH(bool, french);
     QFETCH(QStringList, names);
-    QFETCH(QString, firstShown);
     KXTest::LanguageScope language(french ? TApplicationTranslator::French : TApplicationTranslator::English);
     KXEquationFormulaEdit field(&m_variables);
     QCOMPARE(field.completions(prefix), names);
+    // The popup shows the first name with its help line.
     field.completer()->setCurrentRow(0);
-    QCOMPARE(field.completer()->currentIndex().data().toString(), firstShown);
+    const QString shown = field.completer()->currentIndex().data().toString();
+    QVERIFY2(names.isEmpty() || (shown.startsWith(names.first()) && shown.size() > names.first().size() + 2), qPrintable(shown));
 }
 
-void KXEquationFormulaEditTest::helpEntries_data()
+void TestFormulaEdit::helpEntries_data()
 {
     QTest::addColumn<QString>("search");
     QTest::addColumn<QString>("syntax"); // what a double click on the first place found inserts
 
     QTest::newRow("math-function") << "square root" << "sqrt(expr)";
     QTest::newRow("condition") << "formulaFalse" << "if(condition; formulaTrue; formulaFalse)";
-    QTest::newRow("spaced-operator") << "inequality" << "!=";
     QTest::newRow("section-title") << "Calculation functions" << "";
 }
 
-void KXEquationFormulaEditTest::helpEntries()
+void TestFormulaEdit::helpEntries()
 {
     QFETCH(QString, search);
     QFETCH(QString, syntax);
@@ -136,19 +144,28 @@ void KXEquationFormulaEditTest::helpEntries()
     QCOMPARE(field.text(), "1+" + syntax);
 }
 
-void KXEquationFormulaEditTest::growsWithTheFormula()
+/// The help's shape, not its wording: the same titles and keywords in both languages, in order.
+void TestFormulaEdit::helpStructure()
 {
-    KXEquationFormulaEdit field(&m_variables);
-    field.resize(300, field.height());
-    field.show();
-    const int oneLine = field.height();
-    field.setText(QStringLiteral("sqrt(rate)+").repeated(12) + "1");
-    QVERIFY(field.height() > oneLine);
-    field.setText(QStringLiteral("1+").repeated(2000) + "1");
-    const int most = field.height();
-    field.setText(QStringLiteral("1+").repeated(4000) + "1");
-    QCOMPARE(field.height(), most);
+    const QString english = helpIn(TApplicationTranslator::English);
+    const QString french = helpIn(TApplicationTranslator::French);
+    const char* title = "<font COLOR=\"#336699\">(.*?)</font>";
+    const QStringList englishTitles = matches(english, title);
+    const QStringList frenchTitles = matches(french, title);
+    QCOMPARE(englishTitles.size(), 8);
+    QCOMPARE(KXEquationQuickHelp::titleCount(), 8);
+    QCOMPARE(frenchTitles.size(), 8);
+    for (int k = 0; k < 8; ++k)
+        QVERIFY2(englishTitles[k] != frenchTitles[k], qPrintable(englishTitles[k]));
+
+    // Every function the reader knows, documented in both languages in the reader's order.
+    const char* keyword = "<b>(\\w+)</b>\\(";
+    const QStringList functions = matches(english, keyword);
+    QVERIFY(functions.contains(QStringLiteral("sqrt")) && functions.contains(QStringLiteral("if")));
+    QCOMPARE(matches(french, keyword), functions);
+    QCOMPARE(english.count(QLatin1String("<br>")), french.count(QLatin1String("<br>")));
+    QVERIFY(KXEquationQuickHelp::entryCount() > functions.size());
 }
 
-QTEST_MAIN(KXEquationFormulaEditTest)
-#include "tst_KXEquationFormulaEdit.moc"
+QTEST_MAIN(TestFormulaEdit)
+#include "tst_formulaedit.moc"
