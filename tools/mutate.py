@@ -39,7 +39,7 @@ class Fault:
 
     def folder(self):
         parts = pathlib.PurePath(self.path).parts
-        return "/".join(parts[:2]) if len(parts) > 2 else parts[0]
+        return "/".join(parts[:-1])
 
     def label(self):
         return f"#{self.number} {self.path}: {self.original.strip()} => {self.replacement.strip()}"
@@ -84,9 +84,9 @@ def suite_passes(build_dir, jobs, log, first=None, tests=None):
 
 
 def tests_of(fault):
-    """The test folder that covers a product folder: tests/formula for src/formula, tests/apps for apps/*."""
+    """The test folder that covers a product folder: tests/host/core for src/host/core, tests/apps for apps/*."""
     parts = pathlib.PurePath(fault.path).parts
-    return f"tests/{parts[1]}" if parts[0] == "src" else f"tests/{parts[0]}"
+    return "/".join(("tests",) + parts[1:-1]) if parts[0] == "src" else f"tests/{parts[0]}"
 
 
 def try_fault(fault, build_dir, jobs, log, tests=None):

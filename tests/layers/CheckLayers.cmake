@@ -1,0 +1,47 @@
+# Fails when an include points up the layers, or when a folder without widgets includes a Qt
+# widget header. Run as: cmake -DROOT=<tree> -DQT_WIDGETS_DIR=<QtWidgets include dir> -P CheckLayers.cmake
+# The layers, lowest first; a file may include headers of its own layer and of those below it.
+set(layers src/host/core src/model src/formula src/engine src/chart src/host/widgets src/ui src/control apps)
+# The layers that the linker keeps free of widgets.
+set(core_layers src/host/core src/model src/formula src/engine src/chart)
+
+set(rank 0)
+foreach(layer IN LISTS layers)
+    file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
+    set(sources_${rank} ${sources})
+    foreach(source IN LISTS sources)
+        get_filename_component(name ${source} NAME)
+        set(layer_of_${name} ${rank})
+    endforeach()
+    math(EXPR rank "${rank} + 1")
+endforeach()
+
+set(violations 0)
+set(rank 0)
+foreach(layer IN LISTS layers)
+    list(FIND core_layers ${layer} core)
+    foreach(source IN LISTS sources_${rank})
+        file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*([\"<])([^\">]+)[\">].*" "\\1;\\2" parts "${line}")
+            list(GET parts 0 quote)
+            list(GET parts 1 header)
+            get_filename_component(name ${header} NAME)
+            if(quote STREQUAL "\"" AND DEFINED layer_of_${name} AND layer_of_${name} GREATER rank)
+                list(GET layers ${layer_of_${name}} above)
+                message("${source} includes \"${header}\" from ${above}, a layer above ${layer}")
+                math(EXPR violations "${violations} + 1")
+            elseif(quote STREQUAL "<" AND core GREATER -1
+                   AND (header MATCHES "^QtWidgets/" OR EXISTS ${QT_WIDGETS_DIR}/${header}))
+                message("${source} includes <${header}>, a widget header, in ${layer}, which has no widgets")
+                math(EXPR violations "${violations} + 1")
+            endif()
+        endforeach()
+    endforeach()
+    math(EXPR rank "${rank} + 1")
+endforeach()
+
+if(violations GREATER 0)
+    message(FATAL_ERROR "${violations} include(s) break the layers")
+endif()
+message("The includes follow the layers.")
