@@ -115,32 +115,15 @@ void ComputeJob::setEngine(const QString& name)
         throw UsageError{QStringLiteral("--engine expects reference or fast, not '") + name + QLatin1Char('\'')};
 }
 
-/// A working-range text that cannot be read is named by its option, the module's message after it.
-static bool rangeTextsReadable(const KXEquationModel& equation, KXEquationVariableModel& variables)
-{
-    const QPair<const char*, QString> fields[] = {{"--first-row", equation.rowStart()},
-                                                  {"--last-row", equation.rowEnd()},
-                                                  {"--first-col", equation.colStart()},
-                                                  {"--last-col", equation.colEnd()}};
-    for (const auto& field : fields) {
-        try {
-            std::unique_ptr<KXEquationCommand>(KXEquationInterpreter(&variables).interpret(field.second));
-        } catch (const KXError& error) {
-            printError(QStringLiteral("error: %1: %2").arg(QLatin1String(field.first), error.message()));
-            return false;
-        }
-    }
-    return true;
-}
-
 int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions, const QString& save)
 {
-    if (!rangeTextsReadable(equation, variables))
-        return Failed;
     std::unique_ptr<TerminalProgress> progress;
     KXEquationComputation::Options options;
     options.engine = m_engine;
     options.cancel = &interrupted;
+    // A working-range text that cannot be read is named by its option, the module's message after it.
+    options.rangeFieldNames = QStringList{QStringLiteral("--first-row"), QStringLiteral("--last-row"),
+                                          QStringLiteral("--first-col"), QStringLiteral("--last-col")};
     if (isatty(STDERR_FILENO)) {
         progress = std::make_unique<TerminalProgress>();
         options.progress = [&progress](qint64 done, qint64 total) {

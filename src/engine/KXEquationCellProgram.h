@@ -31,6 +31,9 @@ public:
     /// Safe to call from several threads at once. Long loops inside a cell give up early, with an
     /// error value, once *cancel (when given) is true.
     virtual std::unique_ptr<Worker> makeWorker(const std::atomic<bool>* cancel) const = 0;
+    /// Whether evaluating a cell may report a message (a walked var or stdDev reports the formula
+    /// text it could not read).
+    virtual bool reports() const { return true; }
 };
 
 /// The tree itself, walked cell by cell on one clone and one variable-model copy per worker.

@@ -310,19 +310,20 @@ public:
     void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) override
     {
         const Instruction& root = m_in[m_code.root];
+        // 64-bit column numbers: a range may end at the largest int, where an int step would wrap.
         if (!root.lanes) {
-            for (int column = firstColumn; column <= lastColumn; ++column)
-                *out++ = cell(row, column);
+            for (qint64 column = firstColumn; column <= lastColumn; ++column)
+                *out++ = cell(row, int(column));
             return;
         }
-        for (int first = firstColumn; first <= lastColumn; first += LANES) {
-            const int count = std::min(LANES, lastColumn - first + 1);
-            startBlock(row, first, count);
+        for (qint64 first = firstColumn; first <= lastColumn; first += LANES) {
+            const int count = int(std::min<qint64>(LANES, lastColumn - first + 1));
+            startBlock(row, int(first), count);
             lanes(m_code.root, count);
             const Lanes& result = spread(m_lanes[m_code.root], count);
             for (int lane = 0; lane < count; ++lane, ++out) {
                 if (result.bad[lane]) {
-                    *out = cell(row, first + lane);
+                    *out = cell(row, int(first + lane));
                 } else {
                     // setValue() writes over a value of the same kind in place.
                     const double x = result.value[lane];
@@ -397,7 +398,7 @@ private:
         m_blockSlots[ROW_SLOT] = {double(row), true, false};
         m_blockSlots[COLUMN_SLOT] = {0.0, true, true};
         for (int lane = 0; lane < count; ++lane)
-            m_columns[lane] = double(firstColumn + lane);
+            m_columns[lane] = double(qint64(firstColumn) + lane);
     }
 
     // A value that is the same in every cell of the block is kept once, in lane 0.

@@ -25,6 +25,8 @@ public:
     ~KXEquationCompiledProgram() override;
 
     std::unique_ptr<Worker> makeWorker(const std::atomic<bool>* cancel) const override;
+    /// Only the walked subtrees report.
+    bool reports() const override { return !m_code.fallbacks.empty(); }
 
     /// Whether cells are tried on the double path first.
     bool hasDoublePath() const;

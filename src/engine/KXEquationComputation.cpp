@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -90,6 +91,13 @@ QString failureMessage(Formula formula, const QVariant& value)
     return tr(messages.unusable, messages.unusableFrench);
 }
 
+// Header sections count from 0, range numbers from 1; a number at the bottom of the int range
+// has no section below it.
+int headerSection(qint64 number)
+{
+    return int(std::max<qint64>(number - 1, -1));
+}
+
 /// The first failing value of a part of the range, in row-major order.
 struct CellFailure
 {
@@ -150,6 +158,9 @@ public:
     /// (failure says which) or the computation was cancelled.
     bool reference();
     bool fast();
+    /// How many cells, in row-major order, the reference evaluates when the cell at index failed
+    /// first (counting from 0), with that many formulas per cell.
+    qint64 referenceEvaluated(qint64 failed, int formulas) const;
 
     const KXEquationModel* equation;
     KXEquationVariableModel* variables;
@@ -189,15 +200,22 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     m_outcome = Outcome::Failed;
     m_hasFailedCell = false;
     m_readingFailure.reset();
+    m_hasFailedRangeField = false;
     Run run(m_equation, m_variables, options);
     try {
         KXEquationDocument::evaluateRange(m_equation, m_variables, run.firstRow, run.lastRow, run.firstColumn,
-                                          run.lastColumn);
+                                          run.lastColumn, &m_failedRangeField);
     } catch (const KXError& error) {
-        KXError::dispatchError(error);
+        m_hasFailedRangeField = true;
+        const int field = int(m_failedRangeField);
+        if (dynamic_cast<const KXEquationReadError*>(&error) && field < options.rangeFieldNames.size())
+            KXError::dispatchError(KXError(options.rangeFieldNames.at(field) + QLatin1String(": ") + error.message()));
+        else
+            KXError::dispatchError(error);
         return nullptr;
     }
-    if (run.lastRow - run.firstRow < 0 || run.lastColumn - run.firstColumn < 0) {
+    // In 64 bits: the range's ends may be as far apart as the int range allows.
+    if (qint64(run.lastRow) - run.firstRow < 0 || qint64(run.lastColumn) - run.firstColumn < 0) {
         MessageLoggerInterface::Error(tr("Invalid working range", "Intervalle de travail incorrect"), nullptr);
         return nullptr;
     }
@@ -379,6 +397,14 @@ bool KXEquationComputation::Run::reference()
     return written;
 }
 
+// The task counter starts at 1 and moves by one per formula; the batch of the failing cell is
+// written once the counter reaches the next multiple of BATCH, after every cell of it has run.
+qint64 KXEquationComputation::Run::referenceEvaluated(qint64 failed, int formulas) const
+{
+    const qint64 written = (1 + formulas * failed) / BATCH * BATCH + BATCH;
+    return std::min(rows * columns, (written - 1 + formulas - 1) / formulas);
+}
+
 bool KXEquationComputation::Run::generateVarDataset(Tasks (&tasks)[FormulaCount])
 {
     const QString header = equation->dataModelForHeader();
@@ -402,14 +428,14 @@ bool KXEquationComputation::Run::generateVarDataset(Tasks (&tasks)[FormulaCount]
         output->setData(output->index(r, c), values[CellFormula], KXValueRole);
 
         const QVariant rowHeader =
-            keepRowHeaders ? variables->getVariableModelVerticalHeader(header, task->getRow() - 1) : QVariant();
+            keepRowHeaders ? variables->getVariableModelVerticalHeader(header, headerSection(task->getRow())) : QVariant();
         if (!rowHeader.isNull())
             output->setHeaderData(r, Qt::Vertical, rowHeader, KXValueRole);
         else if (!tasks[RowNameFormula].isEmpty())
             output->setHeaderData(r, Qt::Vertical, values[RowNameFormula], KXValueRole);
 
         const QVariant colHeader =
-            keepColumnHeaders ? variables->getVariableModelHorizontalHeader(header, task->getCol() - 1) : QVariant();
+            keepColumnHeaders ? variables->getVariableModelHorizontalHeader(header, headerSection(task->getCol())) : QVariant();
         if (!colHeader.isNull())
             output->setHeaderData(c, Qt::Horizontal, colHeader, KXValueRole);
         else if (!tasks[ColumnNameFormula].isEmpty())
@@ -445,9 +471,15 @@ public:
         m_rowsPerBlock = std::min(balanced, bounded);
         m_blockCount = int((run.rows + m_rowsPerBlock - 1) / m_rowsPerBlock);
         m_failures.resize(size_t(m_blockCount));
+        m_reports.resize(size_t(m_blockCount));
+        m_evaluatedEnd.resize(size_t(m_blockCount));
+        for (int block = 0; block < m_blockCount; ++block)
+            m_evaluatedEnd[size_t(block)] = firstRow(block) * run.columns;
         for (int formula = 0; formula < FormulaCount; ++formula) {
-            if (run.trees[formula])
+            if (run.trees[formula]) {
                 m_programs[formula] = compileCellProgram(*run.trees[formula], *run.variables);
+                ++m_formulas;
+            }
         }
         if (m_programs[RowNameFormula])
             m_rowNames.resize(size_t(run.rows));
@@ -493,15 +525,21 @@ public:
             lock.lock();
         }
         lock.unlock();
+        // The last helper may finish between two reports: the count ends where the cells did.
+        m_run.progress(m_cellsDone.load());
         m_run.evaluated();
         if (m_run.cancelRequested())
             return false;
-        for (const CellFailure& failure : m_failures) {
-            if (failure.failed) {
-                m_run.failure = failure;
-                return false;
-            }
+        const auto failed = std::find_if(m_failures.begin(), m_failures.end(),
+                                         [](const CellFailure& failure) { return failure.failed; });
+        if (failed != m_failures.end()) {
+            const qint64 cell = (failed->row - qint64(m_run.firstRow)) * m_run.columns
+                + (failed->column - qint64(m_run.firstColumn));
+            report(m_run.referenceEvaluated(cell, m_formulas));
+            m_run.failure = *failed;
+            return false;
         }
+        report(m_run.rows * m_run.columns);
         m_run.output->cellsWritten();
         writeHeaders();
         return true;
@@ -553,9 +591,14 @@ private:
             QVariant* values[FormulaCount] = {m_cells + r * run.columns, names[RowNameFormula].data(),
                                               names[ColumnNameFormula].data()};
             for (int formula = 0; formula < FormulaCount; ++formula) {
-                if (workers[formula])
+                if (!workers[formula])
+                    continue;
+                if (m_programs[formula]->reports())
+                    evaluateReporting(*workers[formula], block, r * run.columns, run.columns, values[formula]);
+                else
                     workers[formula]->evaluateRow(i, run.firstColumn, run.lastColumn, values[formula]);
             }
+            m_evaluatedEnd[size_t(block)] = (r + 1) * run.columns;
             for (qint64 c = 0; c < run.columns; ++c) {
                 for (int formula = 0; formula < FormulaCount; ++formula) {
                     if (workers[formula] && !acceptable(values[formula][c])) {
@@ -577,6 +620,61 @@ private:
         }
     }
 
+    // Cells count from 0 in row-major order over the range. Each cell is evaluated on its own, so
+    // that what it reports is known by cell.
+    void evaluateReporting(KXEquationCellProgram::Worker& worker, int block, qint64 firstCell, qint64 count,
+                           QVariant* out)
+    {
+        for (qint64 cell = firstCell; cell < firstCell + count; ++cell, ++out) {
+            const int i = int(m_run.firstRow + cell / m_run.columns);
+            const int j = int(m_run.firstColumn + cell % m_run.columns);
+            const KXMessageSink::Capture capture;
+            worker.evaluateRow(i, j, j, out);
+            // A text said again and again is kept once with its count, which bounds the memory.
+            std::vector<Report>& reports = m_reports[size_t(block)];
+            for (const QString& text : capture.texts()) {
+                if (!reports.empty() && reports.back().text == text)
+                    ++reports.back().count;
+                else
+                    reports.push_back({cell, text, 1});
+            }
+        }
+    }
+
+    // The reference runs every task of a batch before it looks at their values, so it reports
+    // what every cell before end says, and nothing after: the same cells are evaluated here for
+    // their reports where the blocks stopped early, and what later cells said is dropped.
+    void report(qint64 end)
+    {
+        if (std::none_of(std::begin(m_programs), std::end(m_programs),
+                         [](const std::unique_ptr<KXEquationCellProgram>& program) {
+                             return program && program->reports();
+                         }))
+            return;
+        for (int block = 0; block < m_blockCount; ++block) {
+            const qint64 blockEnd = std::min(end, (lastRow(block) + 1) * m_run.columns);
+            for (int formula = 0; formula < FormulaCount; ++formula) {
+                if (m_evaluatedEnd[size_t(block)] >= blockEnd || !m_programs[formula]
+                    || !m_programs[formula]->reports())
+                    continue;
+                const auto worker = m_programs[formula]->makeWorker(m_run.options.cancel);
+                QVariant ignored;
+                for (qint64 cell = m_evaluatedEnd[size_t(block)]; cell < blockEnd && !m_run.cancelRequested(); ++cell)
+                    evaluateReporting(*worker, block, cell, 1, &ignored);
+            }
+        }
+        std::vector<Report> reports;
+        for (const std::vector<Report>& block : m_reports)
+            std::copy_if(block.begin(), block.end(), std::back_inserter(reports),
+                         [end](const Report& report) { return report.cell < end; });
+        std::stable_sort(reports.begin(), reports.end(),
+                         [](const Report& a, const Report& b) { return a.cell < b.cell; });
+        for (const Report& report : reports) {
+            for (qint64 k = 0; k < report.count; ++k)
+                KXMessageSink::report(KXMessageSink::Origin::Exception, report.text);
+        }
+    }
+
     // On the calling thread, which alone reads the header tables.
     void writeHeaders()
     {
@@ -584,7 +682,7 @@ private:
         const QString header = run.equation->dataModelForHeader();
         for (qint64 r = 0; r < run.rows; ++r) {
             const QVariant kept = run.equation->keepVHeader()
-                                      ? run.variables->getVariableModelVerticalHeader(header, int(run.firstRow + r - 1))
+                                      ? run.variables->getVariableModelVerticalHeader(header, headerSection(run.firstRow + r))
                                       : QVariant();
             if (!kept.isNull())
                 run.output->setHeaderData(int(r), Qt::Vertical, kept, KXValueRole);
@@ -594,7 +692,7 @@ private:
         for (qint64 c = 0; c < run.columns; ++c) {
             const QVariant kept =
                 run.equation->keepHHeader()
-                    ? run.variables->getVariableModelHorizontalHeader(header, int(run.firstColumn + c - 1))
+                    ? run.variables->getVariableModelHorizontalHeader(header, headerSection(run.firstColumn + c))
                     : QVariant();
             if (!kept.isNull())
                 run.output->setHeaderData(int(c), Qt::Horizontal, kept, KXValueRole);
@@ -611,6 +709,15 @@ private:
     std::vector<QVariant> m_rowNames;    // per output row, the row name of its last cell
     std::vector<QVariant> m_columnNames; // per output column, the column name of its last cell
     std::vector<CellFailure> m_failures; // per block; each written by the thread that runs it
+    struct Report
+    {
+        qint64 cell; // the first cell that said it
+        QString text;
+        qint64 count;
+    };
+    std::vector<std::vector<Report>> m_reports; // per block, what its cells reported
+    std::vector<qint64> m_evaluatedEnd;          // per block, the cell after the last one it evaluated
+    int m_formulas = 0;
     std::atomic<int> m_nextBlock{0};
     std::atomic<int> m_firstFailedBlock{std::numeric_limits<int>::max()};
     std::atomic<qint64> m_cellsDone{0};

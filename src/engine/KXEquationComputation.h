@@ -2,6 +2,7 @@
 
 #include "kxequation_global.h"
 
+#include <QStringList>
 #include <QtGlobal>
 
 #include <atomic>
@@ -12,6 +13,9 @@ class KXDataModelGeneric;
 class KXEquationModel;
 class KXEquationReadError;
 class KXEquationVariableModel;
+namespace KXEquationDocument {
+enum class RangeField;
+}
 
 /// An equation's output table, without any widget: the working range, the formula trees, every
 /// cell and the headers. Failures are reported through the host's message sink, cell failures
@@ -40,6 +44,9 @@ public:
         /// When false, a formula that cannot be read is not reported: the caller shows
         /// readingFailure(), which says where, itself.
         bool reportReadingFailure = true;
+        /// When given, the names of the first row, last row, first column and last column: a
+        /// working-range text that cannot be read is reported as "NAME: message".
+        QStringList rangeFieldNames;
     };
 
     /// Works on the given models, which must outlive it and stay unchanged while it computes,
@@ -57,6 +64,9 @@ public:
     bool hasFailedCell() const { return m_hasFailedCell; }
     int failedRow() const { return m_failedRow; }
     int failedColumn() const { return m_failedColumn; }
+    /// Whether the last computation failed at a working-range text, and at which.
+    bool hasFailedRangeField() const { return m_hasFailedRangeField; }
+    KXEquationDocument::RangeField failedRangeField() const { return m_failedRangeField; }
     /// Where the last computation could not read the formula or a name formula; null when it could.
     std::shared_ptr<const KXEquationReadError> readingFailure() const { return m_readingFailure; }
 
@@ -72,5 +82,7 @@ private:
     bool m_hasFailedCell = false;
     int m_failedRow = 0;
     int m_failedColumn = 0;
+    bool m_hasFailedRangeField = false;
+    KXEquationDocument::RangeField m_failedRangeField{};
     std::shared_ptr<const KXEquationReadError> m_readingFailure;
 };

@@ -76,25 +76,34 @@ void startFromTable(KXEquationModel* equation, KXEquationVariableModel* variable
 }
 
 void evaluateRange(const KXEquationAbstractModel* equation, KXEquationVariableModel* variables, int& rowStart,
-                   int& rowEnd, int& colStart, int& colEnd)
+                   int& rowEnd, int& colStart, int& colEnd, RangeField* failed)
 {
     KXEquationInterpreter interpreter(variables);
     const QString texts[4] = {equation ? equation->rowStart() : QString(), equation ? equation->rowEnd() : QString(),
                               equation ? equation->colStart() : QString(), equation ? equation->colEnd() : QString()};
     // Owned here, so that a text that fails to read or evaluate releases the trees made before it.
+    // All four are read before any is evaluated: reading an aggregate sets its loop variable to the
+    // no-value marker, which a text read before it sees when evaluated.
     std::unique_ptr<KXEquationCommand> trees[4];
-    for (int bound = 0; bound < 4; ++bound)
-        trees[bound].reset(interpreter.interpret(texts[bound]));
+    int bound = 0;
+    try {
+        for (bound = 0; bound < 4; ++bound)
+            trees[bound].reset(interpreter.interpret(texts[bound]));
 
-    int* outputs[4] = {&rowStart, &rowEnd, &colStart, &colEnd};
-    for (int bound = 0; bound < 4; ++bound) {
-        const RangeMessages& messages = RANGE_MESSAGES[bound];
-        const QVariant value = trees[bound]->evaluate();
-        QString error;
-        if (KXEquationCommand::getError(value, error))
-            throw KXError(tr(messages.errorPrefix, messages.errorPrefixFrench) + error, QString(), QString());
-        if (!KXEquationCommand::toBound(value, *outputs[bound]))
-            throw KXError(tr(messages.notInteger, messages.notIntegerFrench), QString(), QString());
+        int* outputs[4] = {&rowStart, &rowEnd, &colStart, &colEnd};
+        for (bound = 0; bound < 4; ++bound) {
+            const RangeMessages& messages = RANGE_MESSAGES[bound];
+            const QVariant value = trees[bound]->evaluate();
+            QString error;
+            if (KXEquationCommand::getError(value, error))
+                throw KXError(tr(messages.errorPrefix, messages.errorPrefixFrench) + error, QString(), QString());
+            if (!KXEquationCommand::toBound(value, *outputs[bound]))
+                throw KXError(tr(messages.notInteger, messages.notIntegerFrench), QString(), QString());
+        }
+    } catch (const KXError&) {
+        if (failed)
+            *failed = RangeField(bound);
+        throw;
     }
 }
 

@@ -31,9 +31,15 @@ KXEQUATION_EXPORT QString addDataset(KXEquationAbstractModel* equation, KXEquati
 /// becomes the first dataset variable.
 KXEQUATION_EXPORT void startFromTable(KXEquationModel* equation, KXEquationVariableModel* variables,
                                       QAbstractItemModel* table, const NameTaken& taken = NameTaken());
-/// Evaluates the four working-range texts; throws KXError when one cannot be read or is no integer.
+/// The working-range texts, in the order in which they are read and then evaluated.
+enum class RangeField { FirstRow, LastRow, FirstColumn, LastColumn };
+
+/// Reads the four working-range texts in order on the variable model, then evaluates them in order;
+/// throws KXError (KXEquationReadError for a text that cannot be read) when one fails, after
+/// setting failed, when given, to that text's field.
 KXEQUATION_EXPORT void evaluateRange(const KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
-                                     int& rowStart, int& rowEnd, int& colStart, int& colEnd);
+                                     int& rowStart, int& rowEnd, int& colStart, int& colEnd,
+                                     RangeField* failed = nullptr);
 /// The "Equation" document with both models; a failed save leaves a previous file untouched.
 /// On failure error names the file and the reason.
 KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,

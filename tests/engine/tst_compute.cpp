@@ -1,6 +1,7 @@
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationDocument.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationLaunch.h"
 #include "KXEquationModel.h"
@@ -53,6 +54,10 @@ private slots:
     void reference_data() { cases(); }
     void reference() { check(Engine::Reference); }
     void constantShortcut();
+    void progressCount_data();
+    void progressCount();
+    void rangeFields_data();
+    void rangeFields();
     void cancel_data();
     void cancel();
     void handsTableToDataEditor();
@@ -90,6 +95,11 @@ void TestCompute::cases()
     ok("no-value", {"NO_VALUE+i", "1 1 1 2"}, {-9999, -9999}, {""}, {"", ""});
     ok("range-rounded", {"i", "1.4 2.5 1 1"}, {1.0, 2.0, 3.0}, {"", "", ""}, {""});
     ok("dataset-cells", {"Input1(i,j)", "3 4 1 2"}, {20.0, 21.0, 30.0, 31.0}, {"", ""}, {"", ""});
+    // Ranges at the ends of the int range: a block of cells must not step past the largest int
+    ok("columns-to-largest-int", {"j", "1 1 2147483645 2147483647"}, {2147483645.0, 2147483646.0, 2147483647.0},
+       {""}, {"", "", ""});
+    ok("rows-to-largest-int", {"i*j", "2147483646 2147483647 -1 -1"}, {-2147483646.0, -2147483647.0}, {"", ""}, {""});
+    ok("from-smallest-int", {"i-j", "-2147483648 -2147483648 -2147483648 -2147483647"}, {0.0, -1.0}, {""}, {"", ""});
     // Headers, per cell: sections by range number minus one; the last cell of a row or a column gives its name
     ok("kept-from-row-2", {"i+j", "2 3 1 2", "", "", "Input1"}, {3.0, 4.0, 4.0, 5.0}, {"R1", "R2"}, {"C0", "C1"});
     ok("kept-wins-over-names", {"i", "1 2 1 1", "\"n\"+i", "", "Input1"}, {1.0, 2.0}, {"R0", "R1"}, {"C0"});
@@ -104,6 +114,8 @@ void TestCompute::cases()
     // Failures before any cell
     fail("range-unreadable", {"i", "1 3 1 1+"}, {"Invalid syntax: 1+"});
     fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
+    fail("empty-range-between-int-limits", {"i", "2147483647 -2147483648 1 1"}, {"Invalid working range"});
+    fail("rows-beyond-int-count", {"i", "-2147483648 1 1 1"}, {"The table needs 65537 MiB of memory; *"});
     fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 15258820 MiB of memory; this machine has *"});
     fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
     fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});
@@ -119,6 +131,9 @@ void TestCompute::cases()
          {formula + "'-':a" + numeric, "row 1, column 1"});
     fail("column-name-error", {"i", "1 2 1 1", "", "\"a\"-j"},
          {"Invalid new column name:Invalid syntax for '-':a" + numeric, "row 1, column 1"});
+    fail("failing-cell-away-from-1", {"if(i*10+j>72;\"a\"*i;i)", "5 9 2 8"}, {formula + "'*':a" + numeric, "row 7, column 3"});
+    fail("failing-cell-at-largest-int", {"if(j>2147483645;\"a\"*i;i)", "2 3 2147483600 2147483647"},
+         {formula + "'*':a" + numeric, "row 2, column 2147483646"});
 }
 
 void TestCompute::check(Engine engine)
@@ -171,6 +186,71 @@ void TestCompute::constantShortcut()
     output.reset(controller.compute(Engine::Reference));
     QVERIFY(output && progress.starts == 1);
     QCOMPARE(output->data(output->index(99, 99), KXValueRole), QVariant(100100.0));
+}
+
+void TestCompute::progressCount_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::newRow("fast") << Engine::Fast;
+    QTest::newRow("reference") << Engine::Reference;
+}
+
+// Over many blocks and batches, the count of cells done only grows and ends at the table's size.
+void TestCompute::progressCount()
+{
+    QFETCH(Engine, engine);
+    KXEquationModel equation;
+    KXEquationVariableModel variables;
+    configure(&equation, {"i+j", "3 402 -5 194"});
+    QVector<QPair<qint64, qint64>> reports;
+    KXEquationComputation::Options options;
+    options.engine = engine;
+    options.progress = [&reports](qint64 done, qint64 total) { reports.append({done, total}); };
+    std::unique_ptr<KXDataModelGeneric> output(KXEquationComputation(&equation, &variables).compute(options));
+    QVERIFY(output && !reports.isEmpty());
+    for (int k = 0; k < reports.size(); ++k) {
+        QCOMPARE(reports.at(k).second, qint64(80000));
+        QVERIFY(k == 0 || reports.at(k).first >= reports.at(k - 1).first);
+    }
+    QCOMPARE(reports.last().first, qint64(80000));
+}
+
+void TestCompute::rangeFields_data()
+{
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<int>("rows"); // of the table; 0 when it failed
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("field"); // that failed; -1 for none
+
+    // All four texts are read before any is evaluated: reading sum sets n to the no-value marker.
+    QTest::newRow("read-then-evaluated") << "if(n=NO_VALUE;1;2) sum(n,1,2,n) 1 1" << 3 << QString() << -1;
+    QTest::newRow("unreadable-first-row") << "(1 3 1 1" << 0 << "first row: Invalid parenthesis count" << 0;
+    QTest::newRow("unreadable-last-column") << "1 3 1 1+" << 0 << "last column: Invalid syntax: 1+" << 3;
+    QTest::newRow("error-value-last-row") << "1 Input1(0,1) 1 1" << 0
+                                          << "Maximum number of lines is incorrect: Input1() : Line number unreachable" << 1;
+    QTest::newRow("no-integer-first-column") << "1 1 \"a\" 1" << 0 << "Minimum number of columns is incorrect" << 2;
+}
+
+void TestCompute::rangeFields()
+{
+    QFETCH(QString, range);
+    QFETCH(int, rows);
+    QFETCH(QString, message);
+    QFETCH(int, field);
+    KXTest::MessageCapture capture;
+    KXEquationModel equation;
+    configure(&equation, {"i", range});
+    KXEquationVariableModel variables;
+    variables.addVariable(QStringLiteral("n"), 3.0);
+    const auto input = KXTest::makeTable(2, 2);
+    variables.addVariable(QStringLiteral("Input1"), input.get(), QString());
+    KXEquationComputation computation(&equation, &variables);
+    KXEquationComputation::Options options;
+    options.rangeFieldNames = QStringList{"first row", "last row", "first column", "last column"};
+    std::unique_ptr<KXDataModelGeneric> output(computation.compute(options));
+    QCOMPARE(output ? output->rowCount() : 0, rows);
+    QCOMPARE(capture.messages(), message.isEmpty() ? QStringList() : QStringList(message));
+    QCOMPARE(computation.hasFailedRangeField() ? int(computation.failedRangeField()) : -1, field);
 }
 
 void TestCompute::cancel_data()

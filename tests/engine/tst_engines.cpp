@@ -3,6 +3,7 @@
 #include "KXEquationComputation.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
+#include "KXFormulaGenerator.h"
 #include "KXTestSupport.h"
 
 #include <QtTest>
@@ -14,22 +15,22 @@
 namespace {
 using Engine = KXEquationComputation::Engine;
 
-QStringList outcome(Engine engine, const QString& formula, const QString& rowName, KXDataModelGeneric& input)
+// The table, its headers and the messages, in lines; the messages without their counts and
+// sorted, since the reference's cells report from several threads in no set order.
+QStringList outcome(Engine engine, const QString& formula, const QString& range, const QString& rowName,
+                    KXEquationVariableModel variables)
 {
     KXTest::MessageCapture capture;
     KXEquationModel equation;
-    KXEquationVariableModel variables;
-    variables.addVariable(QStringLiteral("Input1"), &input, QString());
-    variables.addVariable(QStringLiteral("x"), 0.5);
     // Without a row name the rows keep the input's headers.
-    const QStringList setup{formula, "1 NR_Input1 1 NC_Input1", rowName, "\"c\"+(i*10+j)", "Input1", "rows"};
+    const QStringList setup{formula, range, rowName, "\"c\"+(i*10+j)", "Input1", "rows"};
     KXTest::configure(&equation, rowName.isEmpty() ? setup : QStringList(setup.mid(0, 4)));
     KXEquationComputation computation(&equation, &variables);
     KXEquationComputation::Options options;
     options.engine = engine;
     std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
 
-    const bool random = formula.contains(QLatin1String("rand"));
+    const bool random = (formula + rowName).contains(QLatin1String("rand"));
     QStringList lines;
     auto line = [random](const QVariant& value) {
         if (random)
@@ -56,6 +57,7 @@ QStringList outcome(Engine engine, const QString& formula, const QString& rowNam
     messages.replaceInStrings(QRegularExpression(QStringLiteral(" \\((repeated \\d+ times|répété \\d+ fois)\\)$")),
                               QString());
     messages.removeDuplicates();
+    messages.sort();
     return lines + messages;
 }
 
@@ -76,6 +78,8 @@ class TestEngines : public QObject
 private slots:
     void sameResults_data();
     void sameResults();
+    void generatedSameResults_data();
+    void generatedSameResults();
 };
 
 void TestEngines::sameResults_data()
@@ -102,12 +106,62 @@ void TestEngines::sameResults()
     input->setCell(2, 2, std::numeric_limits<double>::quiet_NaN());
     input->setCell(3, 0, -0.0);
     input->setCell(3, 2, true);
+    KXEquationVariableModel variables;
+    variables.addVariable(QStringLiteral("Input1"), input.get(), QString());
+    variables.addVariable(QStringLiteral("x"), 0.5);
     // With a row-name formula every formula goes through the cells, constant or not.
     for (const QString& rowName : {QString(), QStringLiteral("\"r\"+(i*10+j)")}) {
-        const QStringList fast = outcome(Engine::Fast, formula, rowName, *input);
-        const QStringList reference = outcome(Engine::Reference, formula, rowName, *input);
+        const QString range = QStringLiteral("1 NR_Input1 1 NC_Input1");
+        const QStringList fast = outcome(Engine::Fast, formula, range, rowName, variables);
+        const QStringList reference = outcome(Engine::Reference, formula, range, rowName, variables);
         QCOMPARE(fast.join(QLatin1Char(10)), reference.join(QLatin1Char(10)));
     }
+}
+
+void TestEngines::generatedSameResults_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QString>("rowName");
+    const struct
+    {
+        const char* name;
+        const char* range;
+        bool anywhere;
+    } ranges[] = {
+        {"small", "1 4 1 3", false},
+        {"one-cell", "3 3 2 2", false},
+        {"wider-than-a-block", "2 3 -5 70", false},
+        {"at-largest-int", "2147483646 2147483647 2147483580 2147483647", true},
+        {"at-smallest-int", "-2147483648 -2147483647 -2147483648 -2147483581", true},
+    };
+    for (const auto& range : ranges) {
+        for (quint32 seed = 1; seed <= 40; ++seed) {
+            QRandomGenerator random(seed * 104729);
+            const QString formula = KXFormulaGenerator::randomFormula(random, 1 + seed % 3, range.anywhere);
+            const QString rowName = seed % 4 ? QString() : KXFormulaGenerator::randomFormula(random, 2, range.anywhere);
+            QTest::addRow("%s-%u", range.name, seed) << formula << range.range << rowName;
+        }
+    }
+    // Both operands are evaluated: the right one reports what its var could not read, even when
+    // the left one is already an error value; the same in a naming formula.
+    QTest::newRow("error-beside-reporting-stdDev")
+        << "(if(Input1(i,1);7;\"a\")^2)-stdDev(k,1,3,Input1(i,1)/0.5)" << "1 4 1 3" << QString();
+    QTest::newRow("reporting-row-name") << "i+j" << "1 4 1 130" << "stdDev(m,1,i,Input1(i,1)-2)";
+}
+
+void TestEngines::generatedSameResults()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, range);
+    QFETCH(QString, rowName);
+    KXDataModelGeneric input;
+    KXFormulaGenerator::fillTable(input);
+    KXEquationVariableModel variables;
+    KXFormulaGenerator::addVariables(variables, &input);
+    const QStringList fast = outcome(Engine::Fast, formula, range, rowName, variables);
+    const QStringList reference = outcome(Engine::Reference, formula, range, rowName, variables);
+    QCOMPARE(fast.join(QLatin1Char(10)), reference.join(QLatin1Char(10)));
 }
 
 QTEST_GUILESS_MAIN(TestEngines)

@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <array>
+
 namespace KXFormulaGenerator {
 
 void fillTable(KXDataModelGeneric& table)
@@ -33,14 +35,14 @@ namespace {
 class Writer
 {
 public:
-    explicit Writer(QRandomGenerator& random) : m_random(random) {}
+    Writer(QRandomGenerator& random, bool anywhere) : m_random(random), m_anywhere(anywhere) {}
 
     // Any formula; commas allowed when split is false.
     QString formula(int depth, bool commas = true, bool semicolons = true)
     {
         if (depth <= 0 || chance(4))
             return leaf();
-        switch (m_random.bounded(commas ? 9 : 6)) {
+        switch (m_random.bounded(commas ? 10 : 6)) {
         case 0:
         case 1:
             return operation(depth, commas, semicolons);
@@ -56,6 +58,8 @@ public:
             return aggregate(depth, semicolons);
         case 7:
             return data(depth, semicolons);
+        case 8:
+            return beside(depth, semicolons);
         default:
             return other(depth, semicolons);
         }
@@ -117,10 +121,40 @@ private:
         if (chance(4))
             return name + QLatin1Char('(') + selection() + QLatin1Char(')');
         const QString variable = pick({"k", "k", "l", "x", "i"});
-        const QString start = pick({"1", "0", "2", "j", "i", "2.5", "\"a\"", "NO_VALUE"});
-        const QString end = pick({"3", "4", "1", "i", "j", "0", "(i)+(1)"});
+        QString start;
+        QString end;
+        if (m_anywhere || chance(2)) {
+            // Bounds that follow the cell, so that they differ between neighbouring cells, and
+            // that loop a few times at most wherever the cell is (or not at all, or fail to be
+            // integers past the int range).
+            const int at = m_random.bounded(9);
+            start = QString::fromLatin1(
+                std::array<const char*, 9>{"j", "(j)-(1)", "i", "(j)%(4)", "1", "(i)%(2)", "j", "(i)-(j)", "(i)+(j)"}[at]);
+            end = QString::fromLatin1(
+                std::array<const char*, 9>{"(j)+(2)", "j", "(i)+(1)", "3", "(i)%(3)", "(j)%(5)", "(j)-(1)", "(i)-(j)", "(i)+(j)"}[at]);
+        } else {
+            start = pick({"1", "0", "2", "j", "i", "2.5", "\"a\"", "NO_VALUE"});
+            end = pick({"3", "4", "1", "i", "j", "0", "(i)+(1)"});
+        }
         return name + QLatin1Char('(') + variable + QLatin1Char(',') + start + QLatin1Char(',') + end
             + QLatin1Char(',') + formula(depth - 1, true, semicolons) + QLatin1Char(')');
+    }
+
+    // An error value in one operand beside, in the other, an aggregate that reports the text it
+    // could not read (a negative mean, a mean in exponent form): both operands are evaluated.
+    QString beside(int depth, bool semicolons)
+    {
+        const QString failing = semicolons && chance(2)
+            ? pick({"if(1;2;3)", "(if(Input1(i,1);7;\"a\"))^(2)", "if((j)>(2);Input1(0,j);j)"})
+            : pick({"sqrt(\"abc\")", "Input1(0,1)", "(\"a\")-(1)", "Input1((i)+(9),j)", "(1)AND(2)"});
+        const QString reporting = chance(3) ? aggregate(depth - 1, semicolons)
+                                            : pick({"stdDev(k,1,3,(Input1(i,1))/(0.5))", "var(k,1,3,(k)-(10))",
+                                                    "var(l,1,2,(l)*(1e6))", "stdDev(k,(j)-(1),j,(k)-(j))",
+                                                    "var(k,1,2,(k)-(j))"});
+        const QString symbol = pick({"-", "+", "*", "<", "AND", "^"});
+        if (chance(2))
+            return QLatin1Char('(') + failing + QLatin1Char(')') + symbol + QLatin1Char('(') + reporting + QLatin1Char(')');
+        return QLatin1Char('(') + reporting + QLatin1Char(')') + symbol + QLatin1Char('(') + failing + QLatin1Char(')');
     }
 
     QString selection()
@@ -160,12 +194,13 @@ private:
     }
 
     QRandomGenerator& m_random;
+    bool m_anywhere;
 };
 }
 
-QString randomFormula(QRandomGenerator& random, int depth)
+QString randomFormula(QRandomGenerator& random, int depth, bool anywhere)
 {
-    return Writer(random).formula(depth);
+    return Writer(random, anywhere).formula(depth);
 }
 
 }

@@ -19,7 +19,10 @@ void addVariables(KXEquationVariableModel& variables, KXDataModelGeneric* table)
 
 /// A formula of at most depth nested calls or operations, written so that the reader accepts it
 /// (operands in parentheses, no comma or semicolon where the reader splits at them). Its values
-/// cover every kind, the no-value marker and error values.
-QString randomFormula(QRandomGenerator& random, int depth);
+/// cover every kind, the no-value marker and error values; its aggregates may have bounds that
+/// depend on the cell, and an error value may stand beside an aggregate that reports a message.
+/// With anywhere, i and j may lie anywhere in the int range: every loop then stays within a few
+/// steps of the cell's numbers or of small ones.
+QString randomFormula(QRandomGenerator& random, int depth, bool anywhere = false);
 
 }
