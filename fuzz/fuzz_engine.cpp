@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const auto program = compileCellProgram(*tree, variables);
     const auto worker = program->makeWorker(nullptr);
-    std::vector<QVariant> values(size_t(columns));
+    std::vector<QVariant> values(static_cast<size_t>(columns));
     for (int r = 0; r <= grid.lastRow - grid.firstRow; ++r) {
         const int row = grid.firstRow + r;
         const KXMessageSink::Capture capture;
