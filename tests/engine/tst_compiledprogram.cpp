@@ -100,8 +100,10 @@ void TestCompiledProgram::sameAsTree_data()
     // Rows longer than a block of the double path: blocks end and start where the grid does not.
     QTest::newRow("wide-arithmetic") << "2*i+j" << -3 << 140;
     QTest::newRow("wide-bounds-vary-in-block") << "sum(k,j,20,k*i)" << -3 << 140;
-    QTest::newRow("wide-bounds-vary-in-last-cell-of-block") << "sum(k,1,if(j=124;3;2),k)" << -3 << 140;
-    QTest::newRow("wide-bounds-vary-in-first-cell-of-block") << "prod(k,if(j=61;2;1),3,k)" << -3 << 140;
+    QTest::newRow("wide-bounds-vary-in-last-cell-of-block") << "sum(k,1,if(j>123;3;2),k)" << -3 << 140;
+    QTest::newRow("wide-bounds-vary-in-first-cell-of-block") << "prod(k,if(j<62;2;1),3,k)" << -3 << 140;
+    QTest::newRow("wide-no-value-compared") << "(if(j>70;NO_VALUE;j))<=(i)" << -3 << 140;
+    QTest::newRow("divided-by-no-value-off-block") << "if(i>1;(j)/(if(j>2;NO_VALUE;1));\"t\")" << 0 << COLUMNS - 1;
     QTest::newRow("wide-no-value-in-some-cells") << "(if(j>70;NO_VALUE;j))*(2)" << -3 << 140;
     QTest::newRow("wide-loop-variable-j") << "sum(j,1,3,j)+(i)" << -3 << 140;
     for (quint32 seed = 1; seed <= 40; ++seed) {

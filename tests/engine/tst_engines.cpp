@@ -149,8 +149,11 @@ void TestEngines::generatedSameResults_data()
         << "(if(Input1(i,1);7;\"a\")^2)-stdDev(k,1,3,Input1(i,1)/0.5)" << "1 4 1 3" << QString();
     QTest::newRow("reporting-row-name") << "i+j" << "1 4 1 130" << "stdDev(m,1,i,Input1(i,1)-2)";
     // The reference's batch of the failing cell ends after 4999 cells: later cells report nothing.
-    QTest::newRow("reports-after-the-batch") << "if(j=1;\"a\"*1;if(j>5500;var(k,1,2,k-10);1))" << "1 1 1 6000"
+    QTest::newRow("reports-after-the-batch") << "if(j>1;if(j>5500;var(k,1,2,k-10);1);\"a\"*1)" << "1 1 1 6000"
                                              << QString();
+    // With a row name the counter moves by two per cell: the batch ends after 2500 cells.
+    QTest::newRow("reports-at-the-batch-end") << "if(j>1;if(j=2500;var(k,1,2,k-10);1);\"a\"*1)" << "1 1 1 3000"
+                                              << "\"r\"";
 }
 
 void TestEngines::generatedSameResults()
