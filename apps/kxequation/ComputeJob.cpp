@@ -25,14 +25,21 @@
 #include <unistd.h>
 
 namespace {
-// Set by the SIGINT handler and polled by the computation; the handler also writes a byte to a
-// pipe, which wakes the watchdog. Both are async-signal-safe.
+// Set by the handler of SIGINT, SIGTERM and SIGHUP and polled by the computation; the handler
+// also writes a byte to a pipe, which wakes the watchdog. All three are async-signal-safe.
 std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT flag must be lock-free");
+std::atomic<int> stoppingSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free, "the interruption flag must be lock-free");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal number must be lock-free");
 int wakeWatchdog[2] = {-1, -1};
 
-extern "C" void onInterrupt(int)
+// The signals that stop a computation as Ctrl-C does, each ending with its own status.
+const int StoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void onInterrupt(int signal)
 {
+    int none = 0;
+    stoppingSignal.compare_exchange_strong(none, signal);
     interrupted.store(true);
     const char byte = 'i';
     if (write(wakeWatchdog[1], &byte, 1) < 0) {
@@ -40,12 +47,17 @@ extern "C" void onInterrupt(int)
     }
 }
 
-struct sigaction previousAction;
+struct sigaction previousActions[3];
 
 // Once interrupted, the computation stops within a row of cells; releasing a table of millions
 // of cells can take longer than the user should wait. Before anything is written, nothing is
 // lost by ending the process at once.
 const int GRACE_MS = 20;
+
+int stoppedStatus()
+{
+    return 128 + stoppingSignal.load();
+}
 }
 
 namespace KXCommandLine {
@@ -66,7 +78,8 @@ ComputeJob::ComputeJob() : m_watchdog(std::make_unique<Watchdog>())
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousAction);
+    for (int k = 0; k < 3; ++k)
+        sigaction(StoppingSignals[k], &action, &previousActions[k]);
     Watchdog* watchdog = m_watchdog.get();
     watchdog->thread = std::thread([watchdog] {
         char byte = 0;
@@ -75,7 +88,7 @@ ComputeJob::ComputeJob() : m_watchdog(std::make_unique<Watchdog>())
         std::unique_lock<std::mutex> lock(watchdog->mutex);
         if (!watchdog->changed.wait_for(lock, std::chrono::milliseconds(GRACE_MS),
                                         [watchdog] { return watchdog->writing || watchdog->finished; }))
-            _exit(Interrupted);
+            _exit(stoppedStatus());
     });
 }
 
@@ -91,7 +104,8 @@ ComputeJob::~ComputeJob()
         // The pipe is gone: the watchdog never started waiting on it.
     }
     m_watchdog->thread.join();
-    sigaction(SIGINT, &previousAction, nullptr);
+    for (int k = 0; k < 3; ++k)
+        sigaction(StoppingSignals[k], &previousActions[k], nullptr);
     close(wakeWatchdog[0]);
     close(wakeWatchdog[1]);
 }
@@ -115,18 +129,21 @@ void ComputeJob::setEngine(const QString& name)
         throw UsageError{QStringLiteral("--engine expects reference or fast, not '") + name + QLatin1Char('\'')};
 }
 
-/// A working-range text that cannot be read is named by its option, the module's message after it.
-static bool rangeTextsReadable(const KXEquationModel& equation, KXEquationVariableModel& variables)
+void ComputeJob::setRangeFieldNames(const QStringList& names)
 {
-    const QPair<const char*, QString> fields[] = {{"--first-row", equation.rowStart()},
-                                                  {"--last-row", equation.rowEnd()},
-                                                  {"--first-col", equation.colStart()},
-                                                  {"--last-col", equation.colEnd()}};
-    for (const auto& field : fields) {
+    m_rangeFields = names;
+}
+
+/// A working-range text that cannot be read is named by its field, the module's message after it.
+static bool rangeTextsReadable(const KXEquationModel& equation, KXEquationVariableModel& variables,
+                               const QStringList& names)
+{
+    const QString texts[] = {equation.rowStart(), equation.rowEnd(), equation.colStart(), equation.colEnd()};
+    for (int k = 0; k < 4; ++k) {
         try {
-            std::unique_ptr<KXEquationCommand>(KXEquationInterpreter(&variables).interpret(field.second));
+            std::unique_ptr<KXEquationCommand>(KXEquationInterpreter(&variables).interpret(texts[k]));
         } catch (const KXError& error) {
-            printError(QStringLiteral("error: %1: %2").arg(QLatin1String(field.first), error.message()));
+            printError(QStringLiteral("error: %1: %2").arg(names.value(k), error.message()));
             return false;
         }
     }
@@ -135,7 +152,7 @@ static bool rangeTextsReadable(const KXEquationModel& equation, KXEquationVariab
 
 int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions, const QString& save)
 {
-    if (!rangeTextsReadable(equation, variables))
+    if (!rangeTextsReadable(equation, variables, m_rangeFields))
         return Failed;
     std::unique_ptr<TerminalProgress> progress;
     KXEquationComputation::Options options;
@@ -158,7 +175,7 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
     {
         std::lock_guard<std::mutex> lock(m_watchdog->mutex);
         if (interrupted.load())
-            return Interrupted;
+            return stoppedStatus();
         // From here on Ctrl-C waits for the output to be written whole.
         m_watchdog->writing = true;
     }
@@ -168,10 +185,10 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
             printReadError(*failure);
         return Failed;
     }
-    if (!writePlot(*table, outputOptions))
-        return Failed;
     QString error;
     KXFileStatus status = KXFileStatus::Ok;
+    if (!writePlot(*table, outputOptions, &error, &status))
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     if (!save.isEmpty() && !KXEquationDocument::save(&equation, &variables, save, &error, &status))
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
