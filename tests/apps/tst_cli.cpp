@@ -112,6 +112,7 @@ void TestCli::eval_data()
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
                                     << "error Condition invalide pour '+' : le type des expressions à évaluer est incorrect\n" << QString() << 1;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << QString() << 0;
+    QTest::newRow("final-separator") << QStringList{"eval", "2*i", "--cell", "3,4", "--"} << "double 6\n" << QString() << 0;
     QTest::newRow("describe") << QStringList{"eval", "--describe", "(i+1)*2"}
                               << "form: i+1*2\ndepends-on-cell: true\nint -9999\n" << QString() << 0;
     QTest::newRow("dataset-count") << QStringList{"eval", "--dataset", table, "NR_Input1*10+NC_Input1"}
@@ -418,7 +419,7 @@ void TestCli::generatedInputs_data()
     attributes += "/>";
     QTest::newRow("many-attributes") << "e.xml" << attributes << qint64(0) << QStringList{"run", "@file"} << 65
                                      << "e.xml, line 1: an element has more than 64 attributes\n";
-    QByteArray quoted = "<Equation a=\"" + QByteArray(20, '=') + "\" b='>='>";
+    QByteArray quoted = "<Equation a=\"" + QByteArray(70, '=') + "\" b='>='>";
     for (int k = 0; k < 70; ++k)
         quoted += "<!-- x" + QByteArray::number(k) + "=1 --><![CDATA[=]]><?pi a=1?>";
     QTest::newRow("equal-signs-outside-attributes") << "e.xml" << quoted + "</Equation>" << qint64(0)
