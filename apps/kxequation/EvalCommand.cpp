@@ -23,6 +23,8 @@
 
 namespace {
 
+const int StoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 extern "C" void onStop(int signal)
 {
     _exit(128 + signal);
@@ -39,8 +41,8 @@ public:
         struct sigaction action = {};
         action.sa_handler = onStop;
         sigemptyset(&action.sa_mask);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP})
-            sigaction(signal, &action, nullptr);
+        for (int k = 0; k < 3; ++k)
+            sigaction(StoppingSignals[k], &action, &m_previousActions[k]);
         if (isatty(STDERR_FILENO))
             m_thread = std::thread([this] { watch(); });
     }
@@ -53,6 +55,8 @@ public:
         m_changed.notify_all();
         if (m_thread.joinable())
             m_thread.join();
+        for (int k = 0; k < 3; ++k)
+            sigaction(StoppingSignals[k], &m_previousActions[k], nullptr);
     }
 
 private:
@@ -79,6 +83,7 @@ private:
     std::condition_variable m_changed;
     bool m_finished = false;
     std::thread m_thread;
+    struct sigaction m_previousActions[3];
 };
 
 struct EvalOptions {

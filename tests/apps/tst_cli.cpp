@@ -88,11 +88,18 @@ private slots:
 private:
     QTemporaryDir m_project;
     QString m_table;
+    QTemporaryDir m_corpus; // a copy of the regression corpus, which a planted fault may overwrite
 };
 
 void TestCli::initTestCase()
 {
-    QVERIFY(m_project.isValid());
+    QVERIFY(m_project.isValid() && m_corpus.isValid());
+    const QDir source(QStringLiteral(KXREGRESSION_DIR));
+    QDirIterator files(source.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString copy = m_corpus.filePath(source.relativeFilePath(files.next()));
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(files.filePath(), copy));
+    }
     m_table = m_project.filePath(QStringLiteral("sales/q1.csv"));
     QVERIFY(writeFile(m_table, "item,price,count\npen,1.5,10\nink,\"3,5\",\npad,2,\"été\"\n"));
 }
@@ -368,7 +375,7 @@ void TestCli::regression_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("arguments");
 
-    QFile cases(QStringLiteral(KXREGRESSION_DIR "/cases.txt"));
+    QFile cases(m_corpus.filePath(QStringLiteral("cases.txt")));
     QVERIFY(cases.open(QIODevice::ReadOnly));
     for (const QByteArray& line : cases.readAll().split('\n')) {
         const QStringList parts = QString::fromUtf8(line).split(QStringLiteral(" :: "));
@@ -386,8 +393,8 @@ void TestCli::regression()
     QFETCH(QString, arguments);
 
     QTemporaryDir scratch;
-    auto placed = [&scratch](QString text) {
-        return text.replace(QStringLiteral("@corpus"), QStringLiteral(KXREGRESSION_DIR))
+    auto placed = [&](QString text) {
+        return text.replace(QStringLiteral("@corpus"), m_corpus.path())
             .replace(QStringLiteral("@scratch"), scratch.path());
     };
     QProcess process;
@@ -606,7 +613,7 @@ void TestCli::desktopExitStatus_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
 
-    const QString project = QStringLiteral(KXREGRESSION_DIR "/project");
+    const QString project = m_corpus.filePath(QStringLiteral("project"));
     QTest::newRow("unknown-language") << QStringList{project, "--lang", "de"} << 64;
     QTest::newRow("unknown-dataset") << QStringList{project, "--dataset", "sales.none"} << 66;
     QTest::newRow("picture-not-written") << QStringList{project, "--screenshot", project + "/none/shot.png"} << 1;
