@@ -25,14 +25,21 @@
 #include <unistd.h>
 
 namespace {
-// Set by the SIGINT handler and polled by the computation; the handler also writes a byte to a
-// pipe, which wakes the watchdog. Both are async-signal-safe.
+// Set by the handler of SIGINT, SIGTERM and SIGHUP and polled by the computation; the handler
+// also writes a byte to a pipe, which wakes the watchdog. All three are async-signal-safe.
 std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT flag must be lock-free");
+std::atomic<int> stoppingSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free, "the interruption flag must be lock-free");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal number must be lock-free");
 int wakeWatchdog[2] = {-1, -1};
 
-extern "C" void onInterrupt(int)
+// The signals that stop a computation as Ctrl-C does, each ending with its own status.
+const int StoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void onInterrupt(int signal)
 {
+    int none = 0;
+    stoppingSignal.compare_exchange_strong(none, signal);
     interrupted.store(true);
     const char byte = 'i';
     if (write(wakeWatchdog[1], &byte, 1) < 0) {
@@ -40,12 +47,17 @@ extern "C" void onInterrupt(int)
     }
 }
 
-struct sigaction previousAction;
+struct sigaction previousActions[3];
 
 // Once interrupted, the computation stops within a row of cells; releasing a table of millions
 // of cells can take longer than the user should wait. Before anything is written, nothing is
 // lost by ending the process at once.
 const int GRACE_MS = 20;
+
+int stoppedStatus()
+{
+    return 128 + stoppingSignal.load();
+}
 }
 
 namespace KXCommandLine {
@@ -66,7 +78,8 @@ ComputeJob::ComputeJob() : m_watchdog(std::make_unique<Watchdog>())
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousAction);
+    for (int k = 0; k < 3; ++k)
+        sigaction(StoppingSignals[k], &action, &previousActions[k]);
     Watchdog* watchdog = m_watchdog.get();
     watchdog->thread = std::thread([watchdog] {
         char byte = 0;
@@ -75,7 +88,7 @@ ComputeJob::ComputeJob() : m_watchdog(std::make_unique<Watchdog>())
         std::unique_lock<std::mutex> lock(watchdog->mutex);
         if (!watchdog->changed.wait_for(lock, std::chrono::milliseconds(GRACE_MS),
                                         [watchdog] { return watchdog->writing || watchdog->finished; }))
-            _exit(Interrupted);
+            _exit(stoppedStatus());
     });
 }
 
@@ -91,7 +104,8 @@ ComputeJob::~ComputeJob()
         // The pipe is gone: the watchdog never started waiting on it.
     }
     m_watchdog->thread.join();
-    sigaction(SIGINT, &previousAction, nullptr);
+    for (int k = 0; k < 3; ++k)
+        sigaction(StoppingSignals[k], &previousActions[k], nullptr);
     close(wakeWatchdog[0]);
     close(wakeWatchdog[1]);
 }
@@ -115,15 +129,19 @@ void ComputeJob::setEngine(const QString& name)
         throw UsageError{QStringLiteral("--engine expects reference or fast, not '") + name + QLatin1Char('\'')};
 }
 
+void ComputeJob::setRangeFieldNames(const QStringList& names)
+{
+    m_rangeFields = names;
+}
+
 int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outputOptions, const QString& save)
 {
     std::unique_ptr<TerminalProgress> progress;
     KXEquationComputation::Options options;
     options.engine = m_engine;
     options.cancel = &interrupted;
-    // A working-range text that cannot be read is named by its option, the module's message after it.
-    options.rangeFieldNames = QStringList{QStringLiteral("--first-row"), QStringLiteral("--last-row"),
-                                          QStringLiteral("--first-col"), QStringLiteral("--last-col")};
+    // A working-range text that cannot be read is named by its option (or its file's field).
+    options.rangeFieldNames = m_rangeFields;
     if (isatty(STDERR_FILENO)) {
         progress = std::make_unique<TerminalProgress>();
         options.progress = [&progress](qint64 done, qint64 total) {
@@ -141,7 +159,7 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
     {
         std::lock_guard<std::mutex> lock(m_watchdog->mutex);
         if (interrupted.load())
-            return Interrupted;
+            return stoppedStatus();
         // From here on Ctrl-C waits for the output to be written whole.
         m_watchdog->writing = true;
     }
@@ -151,10 +169,10 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
             printReadError(*failure);
         return Failed;
     }
-    if (!writePlot(*table, outputOptions))
-        return Failed;
     QString error;
     KXFileStatus status = KXFileStatus::Ok;
+    if (!writePlot(*table, outputOptions, &error, &status))
+        throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     if (!save.isEmpty() && !KXEquationDocument::save(&equation, &variables, save, &error, &status))
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     const QByteArray csv = KXCsv::write(*table, outputOptions.csv);

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -16,16 +17,13 @@ namespace KXCommandLine {
 
 struct OutputOptions;
 
-/// The exit status of a computation stopped by Ctrl-C, as shells report a SIGINT.
-const int Interrupted = KXExitStatus::Interrupted;
-
 /// An equation set up and computed without the module controller: the models, the engine, and
-/// Ctrl-C, which stops the computation and leaves any output file as it was; once the table is
-/// computed, Ctrl-C waits for it to be written.
+/// Ctrl-C (SIGTERM and SIGHUP alike), which stops the computation with 128 and the signal's number
+/// and leaves any output file as it was; once the table is computed, it waits for it to be written.
 class ComputeJob
 {
 public:
-    /// From now on SIGINT stops the computation instead of the program.
+    /// From now on SIGINT, SIGTERM and SIGHUP stop the computation instead of the program.
     ComputeJob();
     ~ComputeJob();
 
@@ -33,6 +31,9 @@ public:
     void addTable(QAbstractItemModel* table);
     /// "reference" or "fast"; throws UsageError for anything else.
     void setEngine(const QString& name);
+    /// How a working-range text that cannot be read is named: first row, last row, first column,
+    /// last column (by default the options of compute).
+    void setRangeFieldNames(const QStringList& names);
 
     /// Computes and writes the table as CSV to output, or to standard output when it is empty,
     /// and its chart when asked, and only then the equation file when save names one. A
@@ -51,6 +52,8 @@ private:
     std::unique_ptr<Watchdog> m_watchdog;
     KXEquationComputation::Engine m_engine = KXEquationComputation::Engine::Fast;
     bool m_hasTable = false;
+    QStringList m_rangeFields = {QStringLiteral("--first-row"), QStringLiteral("--last-row"),
+                                 QStringLiteral("--first-col"), QStringLiteral("--last-col")};
 };
 
 }

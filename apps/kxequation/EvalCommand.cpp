@@ -8,9 +8,84 @@
 #include "KXEquationFacts.h"
 #include "ReadErrorDisplay.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace {
+
+const int StoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void onStop(int signal)
+{
+    _exit(128 + signal);
+}
+
+/// While a formula is evaluated, which nothing bounds (sum(k,1,1e5,sum(m,1,1e5,1)) takes hours): a
+/// terminal is told each second how long it has run and that Ctrl-C stops it; SIGINT, SIGTERM and
+/// SIGHUP end the program with 128 and the signal's number, as for a computation.
+class EvaluationWatch
+{
+public:
+    EvaluationWatch()
+    {
+        struct sigaction action = {};
+        action.sa_handler = onStop;
+        sigemptyset(&action.sa_mask);
+        for (int k = 0; k < 3; ++k)
+            sigaction(StoppingSignals[k], &action, &m_previousActions[k]);
+        if (isatty(STDERR_FILENO))
+            m_thread = std::thread([this] { watch(); });
+    }
+    ~EvaluationWatch()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        for (int k = 0; k < 3; ++k)
+            sigaction(StoppingSignals[k], &m_previousActions[k], nullptr);
+    }
+
+private:
+    void watch()
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        bool drawn = false;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_changed.wait_for(lock, std::chrono::seconds(1), [this] { return m_finished; })) {
+            const QByteArray line = QCoreApplication::translate("KXCommandLine", "\rStill evaluating after %1 s (Ctrl-C stops)",
+                                                                "\rÉvaluation en cours depuis %1 s (Ctrl-C l'arrête)")
+                                        .arg(elapsed.elapsed() / 1000)
+                                        .toUtf8();
+            std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+            std::fflush(stderr);
+            drawn = true;
+        }
+        if (drawn)
+            std::fputs("\r\033[K", stderr);
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_finished = false;
+    std::thread m_thread;
+    struct sigaction m_previousActions[3];
+};
+
 struct EvalOptions {
     QList<QPair<QString, double>> constants;
     QList<QPair<QString, QString>> datasets;
@@ -59,7 +134,7 @@ EvalOptions parseEval(const QStringList& arguments)
         throw UsageError{QStringLiteral("eval needs a formula")};
     if (formulas.size() > 1)
         throw UsageError{QStringLiteral("eval takes one formula; quote it")};
-    options.formula = formulas.first();
+    options.formula = blanksAsEmpty(formulas.first());
     return options;
 }
 }
@@ -96,7 +171,11 @@ int runEval(const QStringList& arguments)
         print(QStringLiteral("depends-on-cell: ") + (tree->isRangeVariable() ? QStringLiteral("true")
                                                                               : QStringLiteral("false")));
     }
-    const QVariant value = tree->evaluate();
+    QVariant value;
+    {
+        EvaluationWatch watch;
+        value = tree->evaluate();
+    }
     print(describeValue(value));
     return KXEquationCommand::getError(value) ? ErrorValue : Success;
 }

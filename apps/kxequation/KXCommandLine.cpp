@@ -94,6 +94,11 @@ void chooseLanguage(const QString& code)
         throw UsageError{QStringLiteral("--lang expects en or fr, not '") + code + QLatin1Char('\'')};
 }
 
+QString blanksAsEmpty(const QString& formula)
+{
+    return formula.trimmed().isEmpty() ? QString() : formula;
+}
+
 std::unique_ptr<KXDataModelGeneric> readTable(const QString& path)
 {
     auto table = std::make_unique<KXDataModelDataset>();

@@ -58,6 +58,8 @@ void splitAssignment(const QString& option, const QString& text, QString* name, 
 double parseNumber(const QString& option, const QString& text);
 bool parseYesNo(const QString& option, const QString& text);
 void chooseLanguage(const QString& code);
+/// A formula of blanks would be read as a data selection over nothing: it is the empty formula.
+QString blanksAsEmpty(const QString& formula);
 
 /// Reads a CSV table named after its folder and base name: proj/sales/q1.csv is sales.q1.
 /// Throws KXExitStatus::Error when the file cannot be opened or read.

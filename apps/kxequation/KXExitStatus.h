@@ -16,7 +16,10 @@ enum Status : int {
     NoInput = 66,      // an input that cannot be opened: missing, unreadable, a folder
     CannotCreate = 73, // an output that cannot be created or replaced
     IoError = 74,      // a write error, standard output included
-    Interrupted = 130, // Ctrl-C
+    // Stopped by a signal: 128 and the signal's number, as shells report it.
+    HungUp = 129,      // SIGHUP
+    Interrupted = 130, // SIGINT, Ctrl-C
+    Terminated = 143,  // SIGTERM
 };
 
 /// A failure that ends the program with its status; its message names the file and the reason,

@@ -40,9 +40,11 @@ const char USAGE[] =
     "computes it. Both write the table as CSV to FILE.csv or to standard output; a failed\n"
     "computation prints its messages on stderr and leaves the output and the --save file as they\n"
     "were. Ctrl-C stops the computation: exit status 130, and FILE.csv is neither written nor\n"
-    "changed. A regular output file is replaced at once, keeping its permissions (a read-only\n"
-    "file is refused); a device, a FIFO or /dev/stdout is written into. The fast engine (default)\n"
-    "computes blocks of rows on every core; reference computes one task per cell.\n"
+    "changed; SIGTERM and SIGHUP likewise, with 143 and 129. Every output (--output, --save,\n"
+    "--plot) is a regular file replaced at once, keeping its permissions (a read-only file is\n"
+    "refused), or a device or a FIFO written into; - and /dev/stdout write into standard output.\n"
+    "Two outputs that are one file, or an output that is an input, are refused. The fast\n"
+    "engine (default) computes blocks of rows on every core; reference one task per cell.\n"
     "Numbers are written with up to 15 significant digits (full: the shortest text that reads\n"
     "back to the same double), cells without a value as empty fields (marker: -9999). --plot\n"
     "also draws the table: one line per column, or a colour map for more than 8 columns.\n"
@@ -57,7 +59,9 @@ const char USAGE[] =
     "   66  an input that cannot be opened: missing, unreadable, a folder\n"
     "   73  an output that cannot be created or replaced\n"
     "   74  a write error, standard output included\n"
-    "  130  interrupted (Ctrl-C)\n";
+    "  129  stopped by SIGHUP\n"
+    "  130  interrupted (Ctrl-C)\n"
+    "  143  stopped by SIGTERM\n";
 
 void printUsage(FILE* stream)
 {

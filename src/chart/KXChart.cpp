@@ -2,6 +2,7 @@
 
 #include "KXDataModel.h"
 #include "KXNumberFormat.h"
+#include "KXOutputFile.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>
@@ -11,7 +12,6 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QSaveFile>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainterPath>
@@ -34,10 +34,6 @@ QString columnLabel(int column)
 QString nothingToDrawText()
 {
     return tr("No number to draw", "Aucun nombre à dessiner");
-}
-QString cannotWriteMessage(const QString& path, const QString& reason)
-{
-    return tr("Cannot write the chart %1: %2", "Impossible d'écrire le graphique %1 : %2").arg(path, reason);
 }
 QString unknownFormatMessage(const QString& path)
 {
@@ -558,12 +554,14 @@ QImage KXChart::toImage(const QSize& size) const
     return image;
 }
 
-bool KXChart::save(const QString& path, const QSize& size, QString* error) const
+bool KXChart::save(const QString& path, const QSize& size, QString* error, KXFileStatus* status) const
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
         if (error)
             *error = unknownFormatMessage(path);
+        if (status)
+            *status = KXFileStatus::CannotCreate;
         return false;
     }
     QBuffer buffer;
@@ -578,12 +576,9 @@ bool KXChart::save(const QString& path, const QSize& size, QString* error) const
     } else {
         toImage(size).save(&buffer, "PNG");
     }
-    // Written whole or not at all, like the tables.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.size() || !file.commit()) {
-        if (error)
-            *error = cannotWriteMessage(path, file.errorString());
-        return false;
-    }
-    return true;
+    // Written whole or not at all, by the rules of every output file.
+    const KXFileStatus written = KXOutputFile::write(path, buffer.data(), error);
+    if (status)
+        *status = written;
+    return written == KXFileStatus::Ok;
 }

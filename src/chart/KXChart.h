@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KXFileStatus.h"
+
 #include <QLocale>
 #include <QSize>
 #include <QString>
@@ -32,8 +34,9 @@ public:
     void paint(QPainter& painter, const QRectF& area) const;
     /// The chart on a white picture of that size.
     QImage toImage(const QSize& size) const;
-    /// Writes a PNG picture, or an SVG drawing when path ends in .svg; false with a message on failure.
-    bool save(const QString& path, const QSize& size, QString* error) const;
+    /// Writes a PNG picture, or an SVG drawing when path ends in .svg, as KXOutputFile writes any
+    /// output; false with a message and how it failed on failure.
+    bool save(const QString& path, const QSize& size, QString* error, KXFileStatus* status = nullptr) const;
 
 private:
     double value(int row, int column) const { return m_values.at(row * m_columns + column); }

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -12,6 +13,31 @@ using KXTest::writeFile;
 
 namespace {
 struct Run { int exitCode; QString out; QString err; };
+
+/// Arguments split at blanks outside double quotes; "" is an empty argument.
+QStringList splitArguments(const QString& line)
+{
+    QStringList arguments;
+    QString current;
+    bool quoted = false, started = false;
+    for (const QChar c : line) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            started = true;
+        } else if (c == QLatin1Char(' ') && !quoted) {
+            if (started)
+                arguments.append(current);
+            current.clear();
+            started = false;
+        } else {
+            current += c;
+            started = true;
+        }
+    }
+    if (started)
+        arguments.append(current);
+    return arguments;
+}
 
 Run runTool(const QStringList& arguments, const QString& locale = QStringLiteral("C.UTF-8"),
             const QString& standardOutput = QString())
@@ -45,15 +71,35 @@ private slots:
     void exitStatus();
     void unwritableFolder();
     void saveThenRun();
+    void regression_data();
+    void regression();
+    void generatedInputs_data();
+    void generatedInputs();
+    void outputRules_data();
+    void outputRules();
+    void collidingLinks_data();
+    void collidingLinks();
+    void standardOutputName_data();
+    void standardOutputName();
+    void abandonedTemporaries();
+    void desktopExitStatus_data();
+    void desktopExitStatus();
 
 private:
     QTemporaryDir m_project;
     QString m_table;
+    QTemporaryDir m_corpus; // a copy of the regression corpus, which a planted fault may overwrite
 };
 
 void TestCli::initTestCase()
 {
-    QVERIFY(m_project.isValid());
+    QVERIFY(m_project.isValid() && m_corpus.isValid());
+    const QDir source(QStringLiteral(KXREGRESSION_DIR));
+    QDirIterator files(source.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString copy = m_corpus.filePath(source.relativeFilePath(files.next()));
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(files.filePath(), copy));
+    }
     m_table = m_project.filePath(QStringLiteral("sales/q1.csv"));
     QVERIFY(writeFile(m_table, "item,price,count\npen,1.5,10\nink,\"3,5\",\npad,2,\"été\"\n"));
 }
@@ -73,6 +119,7 @@ void TestCli::eval_data()
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
                                     << "error Condition invalide pour '+' : le type des expressions à évaluer est incorrect\n" << QString() << 1;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << QString() << 0;
+    QTest::newRow("final-separator") << QStringList{"eval", "2*i", "--cell", "3,4", "--"} << "double 6\n" << QString() << 0;
     QTest::newRow("describe") << QStringList{"eval", "--describe", "(i+1)*2"}
                               << "form: i+1*2\ndepends-on-cell: true\nint -9999\n" << QString() << 0;
     QTest::newRow("dataset-count") << QStringList{"eval", "--dataset", table, "NR_Input1*10+NC_Input1"}
@@ -157,45 +204,56 @@ void TestCli::failedComputeKeepsOutput()
 
 void TestCli::interrupt_data()
 {
+    QTest::addColumn<QString>("command"); // compute, or eval
     QTest::addColumn<QString>("engine");
     QTest::addColumn<QByteArray>("existing"); // empty: no output file beforehand
+    QTest::addColumn<int>("signal");
 
-    QTest::newRow("long-cell-new-output") << "fast" << QByteArray();
-    QTest::newRow("long-cell-existing-output") << "reference" << QByteArray("precious\n");
+    QTest::newRow("long-cell-new-output") << "compute" << "fast" << QByteArray() << SIGINT;
+    QTest::newRow("long-cell-existing-output") << "compute" << "reference" << QByteArray("precious\n") << SIGINT;
+    QTest::newRow("terminated") << "compute" << "fast" << QByteArray("precious\n") << SIGTERM;
+    QTest::newRow("hung-up") << "compute" << "reference" << QByteArray() << SIGHUP;
+    QTest::newRow("eval-nested-sums-interrupted") << "eval" << "" << QByteArray() << SIGINT;
+    QTest::newRow("eval-nested-sums-terminated") << "eval" << "" << QByteArray() << SIGTERM;
 }
 
-// Ctrl-C: exit status 130, and the output file neither created nor changed.
+// Ctrl-C, SIGTERM, SIGHUP: exit status 128 + the signal, and the output file neither created nor changed.
 void TestCli::interrupt()
 {
+    QFETCH(QString, command);
     QFETCH(QString, engine);
     QFETCH(QByteArray, existing);
+    QFETCH(int, signal);
 
     QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("out.csv"));
     QVERIFY(existing.isEmpty() || writeFile(output, existing));
     QProcess process;
-    process.start(QStringLiteral(KXEQUATION_PROGRAM), {"compute", "--engine", engine, "--formula", "sum(k,1,1e9,k*i)",
-                                                       "--last-row", "4000", "--last-col", "4000", "--output", output});
+    if (command == QLatin1String("eval"))
+        process.start(QStringLiteral(KXEQUATION_PROGRAM), {"eval", "sum(k,1,100000,sum(m,1,100000,1))"});
+    else
+        process.start(QStringLiteral(KXEQUATION_PROGRAM), {"compute", "--engine", engine, "--formula", "sum(k,1,1e9,k*i)",
+                                                           "--last-row", "4000", "--last-col", "4000", "--output", output});
     QVERIFY(process.waitForStarted());
-    // Interrupt once the tool catches SIGINT (signal 2: bit 1 of the caught mask).
+    // Signal once the tool catches it (signal n: bit n - 1 of the caught mask).
     const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
-    auto catchesInterrupt = [&status] {
+    auto catchesInterrupt = [&status, signal] {
         QFile file(status);
         if (!file.open(QIODevice::ReadOnly))
             return false;
         for (const QByteArray& line : file.readAll().split('\n')) {
             if (line.startsWith("SigCgt:"))
-                return (line.mid(7).trimmed().toULongLong(nullptr, 16) & 2) != 0;
+                return (line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1))) != 0;
         }
         return false;
     };
     QTRY_VERIFY_WITH_TIMEOUT(catchesInterrupt(), 20000);
     QTest::qWait(200);
     QCOMPARE(process.state(), QProcess::Running);
-    kill(pid_t(process.processId()), SIGINT);
+    kill(pid_t(process.processId()), signal);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.exitCode(), 128 + signal);
     QCOMPARE(QFile::exists(output), !existing.isEmpty());
     QCOMPARE(contents(output), existing);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), existing.isEmpty() ? 0 : 1);
@@ -239,7 +297,8 @@ void TestCli::exitStatus_data()
                                           << "kxequation: Cannot write to standard output: No space left on device\n";
     QTest::newRow("device-output-full") << compute + QStringList{"--output", "@full"} << 74 << "No space left on device\n";
     QTest::newRow("dataset-malformed-in-project") << QStringList{"run", equation, "--project", folder} << 65
-                                                  << "kxequation: " + bad + ", line 2: a quoted field is not closed.\n";
+                                                  << "broken.q of the project folder " + folder + " cannot be read: " + bad
+                                                         + ", line 2: a quoted field is not closed.\n";
     // An equation over broken.q, saved while the table could still be read.
     QVERIFY(QFile::copy(bad, bad + ".bak") && QFile::remove(bad) && QFile::copy(m_table, bad));
     QCOMPARE(runTool({"compute", "--dataset", bad, "--formula", "1", "--save", equation}).exitCode, 0);
@@ -303,11 +362,280 @@ void TestCli::saveThenRun()
     QCOMPARE(rerun.exitCode, 0);
     QCOMPARE(rerun.out, computed.out);
 
-    // Elsewhere the dataset is not found: the user is told which one, then the range fails to read.
+    // Elsewhere the dataset is not found: the user is told which one and where, once.
     const Run lost = runTool({"run", equation, "--project", QDir::tempPath()});
-    QCOMPARE(lost.exitCode, 1);
-    QVERIFY2(lost.err.contains(QStringLiteral("The dataset sales.q1 is not in the project folder ") + QDir::tempPath()),
+    QCOMPARE(lost.exitCode, 66);
+    QVERIFY2(lost.err.startsWith(QStringLiteral("kxequation: The dataset sales.q1 of the project folder ") + QDir::tempPath()),
              qPrintable(lost.err));
+}
+
+void TestCli::regression_data()
+{
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("arguments");
+
+    QFile cases(m_corpus.filePath(QStringLiteral("cases.txt")));
+    QVERIFY(cases.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : cases.readAll().split('\n')) {
+        const QStringList parts = QString::fromUtf8(line).split(QStringLiteral(" :: "));
+        if (line.startsWith('#') || parts.size() != 4)
+            continue;
+        QTest::newRow(qPrintable(parts.at(0))) << parts.at(1).toInt() << parts.at(2).trimmed() << parts.at(3);
+    }
+}
+
+// Each input of the corpus ends with its documented status and message, and never with a crash.
+void TestCli::regression()
+{
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, arguments);
+
+    QTemporaryDir scratch;
+    auto placed = [&](QString text) {
+        return text.replace(QStringLiteral("@corpus"), m_corpus.path())
+            .replace(QStringLiteral("@scratch"), scratch.path());
+    };
+    QProcess process;
+    process.start(QStringLiteral(KXEQUATION_PROGRAM), splitArguments(placed(arguments)));
+    QVERIFY(process.waitForFinished(120000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(!err.contains(QStringLiteral("runtime error")), qPrintable(err));
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(err.contains(placed(message)), qPrintable(err));
+    // Reported once.
+    QVERIFY2(err.count(QStringLiteral("kxequation: ")) + err.count(QStringLiteral("error: ")) <= 1, qPrintable(err));
+    // A refused command line writes nothing.
+    QVERIFY(exitCode != 64 || QDir(scratch.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+void TestCli::generatedInputs_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("size"); // > 0: the file is extended to that size, a hole after the bytes
+    QTest::addColumn<QStringList>("arguments"); // @file: the generated file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QByteArray attributes = "<Equation";
+    for (int k = 0; k < 100000; ++k)
+        attributes += " a" + QByteArray::number(k) + "=\"\"";
+    attributes += "/>";
+    QTest::newRow("many-attributes") << "e.xml" << attributes << qint64(0) << QStringList{"run", "@file"} << 65
+                                     << "e.xml, line 1: an element has more than 64 attributes\n";
+    QByteArray quoted = "<Equation a=\"" + QByteArray(70, '=') + "\" b='>='>";
+    for (int k = 0; k < 70; ++k)
+        quoted += "<!-- x" + QByteArray::number(k) + "=1 --><![CDATA[=]]><?pi a=1?>";
+    QTest::newRow("equal-signs-outside-attributes") << "e.xml" << quoted + "</Equation>" << qint64(0)
+                                                   << QStringList{"run", "@file"} << 65 << "not an equation file";
+    QTest::newRow("equation-too-large") << "e.xml" << QByteArray("<Equation/>") << (qint64(16) << 20) + 1
+                                        << QStringList{"run", "@file"} << 65 << "e.xml is too large.\n";
+    QTest::newRow("csv-too-large") << "t.csv" << QByteArray(",a\n") << (qint64(256) << 20) + 1
+                                   << QStringList{"compute", "--dataset", "@file", "--formula", "1"} << 65
+                                   << "t.csv is too large.\n";
+}
+
+// Inputs too large to keep in the corpus, made in a scratch folder.
+void TestCli::generatedInputs()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, size);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QTemporaryDir scratch;
+    const QString file = scratch.filePath(name);
+    QFile generated(file);
+    QVERIFY(generated.open(QIODevice::WriteOnly) && generated.write(bytes) == bytes.size());
+    QVERIFY(size == 0 || generated.resize(size));
+    generated.close();
+    const Run run = runTool(arguments.replaceInStrings(QStringLiteral("@file"), file));
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+void TestCli::outputRules_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("target"); // symlink, fifo, full-device, mode, missing-folder
+    QTest::addColumn<int>("exitCode");
+
+    for (const char* option : {"--output", "--plot", "--save"}) {
+        QTest::addRow("%s-symlink", option) << option << "symlink" << 0;
+        QTest::addRow("%s-fifo", option) << option << "fifo" << 0;
+        QTest::addRow("%s-full-device", option) << option << "full-device" << 74;
+        QTest::addRow("%s-mode", option) << option << "mode" << 0;
+        QTest::addRow("%s-missing-folder", option) << option << "missing-folder" << 73;
+    }
+}
+
+// Every output, table, chart and equation alike: a link stays a link to the replaced file, a FIFO
+// and a device are written into, a replaced file keeps its mode, failures give 73 and 74.
+void TestCli::outputRules()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, target);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir scratch;
+    const QString suffix = option == QLatin1String("--plot") ? QStringLiteral(".svg") : QStringLiteral(".csv");
+    const QString path = scratch.filePath(QStringLiteral("out") + suffix);
+    const QString real = scratch.filePath(QStringLiteral("real") + suffix);
+    const QByteArray name = QFile::encodeName(path);
+    int reader = -1;
+    if (target == QLatin1String("symlink")) {
+        QVERIFY(writeFile(real, "old\n") && QFile::link(real, path));
+    } else if (target == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+    } else if (target == QLatin1String("full-device")) {
+        if (::geteuid() != 0)
+            QSKIP("Only root makes a device node");
+        QCOMPARE(::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    } else if (target == QLatin1String("mode")) {
+        QVERIFY(writeFile(path, "old\n"));
+        QCOMPARE(::chmod(name.constData(), 0640), 0);
+    }
+    const QString written = target == QLatin1String("missing-folder") ? scratch.filePath(QStringLiteral("none/out") + suffix) : path;
+    const Run run = runTool({"compute", "--formula", "i", "--last-row", "2", "--last-col", "1", option, written});
+    QCOMPARE(run.exitCode, exitCode);
+    struct stat status;
+    QCOMPARE(::lstat(name.constData(), &status) == 0, target != QLatin1String("missing-folder"));
+    if (target == QLatin1String("symlink")) {
+        QVERIFY(S_ISLNK(status.st_mode));
+        QVERIFY(contents(real).size() > 4);
+    } else if (target == QLatin1String("fifo")) {
+        QVERIFY(S_ISFIFO(status.st_mode));
+        char bytes[16];
+        QVERIFY(::read(reader, bytes, sizeof bytes) > 0);
+        ::close(reader);
+    } else if (target == QLatin1String("full-device")) {
+        QVERIFY(S_ISCHR(status.st_mode));
+        QVERIFY2(run.err.contains(QStringLiteral("No space left on device")), qPrintable(run.err));
+    } else if (target == QLatin1String("mode")) {
+        QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        QVERIFY(contents(path) != "old\n");
+    }
+    // Nothing but the output itself is left in the folder.
+    QCOMPARE(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+             target == QLatin1String("symlink") ? 2 : target == QLatin1String("missing-folder") ? 0 : 1);
+}
+
+void TestCli::collidingLinks_data()
+{
+    QTest::addColumn<QString>("first");  // option
+    QTest::addColumn<QString>("second"); // option, given the link
+
+    QTest::newRow("output-and-save") << "--output" << "--save";
+    QTest::newRow("plot-and-output") << "--plot" << "--output";
+    QTest::newRow("save-and-plot") << "--save" << "--plot";
+}
+
+// Two outputs that are one file through a link are refused before anything is computed or written.
+void TestCli::collidingLinks()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+
+    QTemporaryDir scratch;
+    const QString file = scratch.filePath(QStringLiteral("f.svg"));
+    const QString link = scratch.filePath(QStringLiteral("link.svg"));
+    QVERIFY(writeFile(file, "precious\n") && QFile::link(file, link));
+    const Run run = runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", first, file, second, link});
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY2(run.err.contains(QStringLiteral("name the same file")), qPrintable(run.err));
+    QCOMPARE(contents(file), QByteArray("precious\n"));
+}
+
+void TestCli::standardOutputName_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("dash") << "-";
+    QTest::newRow("dev-stdout") << "/dev/stdout";
+    QTest::newRow("link-to-dev-stdout") << "@link";
+}
+
+// A name of standard output writes into it, after what it held, and never replaces it.
+void TestCli::standardOutputName()
+{
+    QFETCH(QString, name);
+
+    QTemporaryDir scratch;
+    const QString redirected = scratch.filePath(QStringLiteral("out.txt"));
+    QVERIFY(writeFile(redirected, "before\n"));
+    if (name == QLatin1String("@link")) {
+        name = scratch.filePath(QStringLiteral("link.csv"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/stdout"), name));
+    }
+    struct stat before, after;
+    QCOMPARE(::stat(QFile::encodeName(redirected).constData(), &before), 0);
+    QProcess process;
+    process.setStandardOutputFile(redirected, QIODevice::Append);
+    process.start(QStringLiteral(KXEQUATION_PROGRAM), {"compute", "--formula", "i", "--last-row", "1", "--last-col", "1",
+                                                       "--output", name});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(::stat(QFile::encodeName(redirected).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(contents(redirected), QByteArray("before\n,\n,1\n"));
+}
+
+// A temporary named after a process that is gone is removed by the next write beside it; one of a
+// running process stays.
+void TestCli::abandonedTemporaries()
+{
+    QTemporaryDir scratch;
+    QProcess gone;
+    gone.start(QStringLiteral(KXEQUATION_PROGRAM), {"eval", "1"});
+    QVERIFY(gone.waitForStarted());
+    const qint64 goneId = gone.processId();
+    QVERIFY(gone.waitForFinished(60000));
+    const QString stale = scratch.filePath(QStringLiteral(".out.csv.%1.abcdef").arg(goneId));
+    const QString running = scratch.filePath(QStringLiteral(".out.csv.%1.abcdef").arg(::getpid()));
+    const QString other = scratch.filePath(QStringLiteral(".other.csv.%1.abcdef").arg(goneId));
+    QVERIFY(writeFile(stale, "half") && writeFile(running, "half") && writeFile(other, "half"));
+    QCOMPARE(runTool({"compute", "--formula", "i", "--last-row", "1", "--last-col", "1", "--output",
+                      scratch.filePath(QStringLiteral("out.csv"))}).exitCode, 0);
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(running));
+    QVERIFY(QFile::exists(other));
+}
+
+void TestCli::desktopExitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+
+    const QString project = m_corpus.filePath(QStringLiteral("project"));
+    QTest::newRow("unknown-language") << QStringList{project, "--lang", "de"} << 64;
+    QTest::newRow("unknown-dataset") << QStringList{project, "--dataset", "sales.none"} << 66;
+    QTest::newRow("picture-not-written") << QStringList{project, "--screenshot", project + "/none/shot.png"} << 1;
+    QTest::newRow("picture") << QStringList{project, "--screenshot", "@scratch/shot.png"} << 0;
+}
+
+void TestCli::desktopExitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir scratch;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KXEQUATION_DESKTOP_PROGRAM),
+                  arguments.replaceInStrings(QStringLiteral("@scratch"), scratch.path())
+                      + QStringList{"--settings", scratch.filePath(QStringLiteral("settings.ini"))});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

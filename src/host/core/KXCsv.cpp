@@ -65,6 +65,11 @@ QString invalidUtf8Message(const QString& source, int line)
         .arg(source)
         .arg(line);
 }
+QString utf16Message(const QString& source)
+{
+    return tr("%1: the text is UTF-16; save it as UTF-8.", "%1 : le texte est en UTF-16 ; enregistrez-le en UTF-8.")
+        .arg(source);
+}
 QString tooManyCellsMessage(const QString& source, int line)
 {
     return tr("%1, line %2: the table has too many cells.", "%1, ligne %2 : le tableau a trop de cellules.")
@@ -380,6 +385,10 @@ private:
             m_bomChecked = true;
             if (m_pending.startsWith("\xEF\xBB\xBF"))
                 m_pending.remove(0, 3);
+            // UTF-16 starts with its byte order mark, or holds a zero byte beside each ASCII character.
+            else if (m_pending.startsWith("\xFF\xFE") || m_pending.startsWith("\xFE\xFF")
+                     || (m_pending.size() >= 2 && (m_pending.at(0) == 0 || m_pending.at(1) == 0)))
+                return fail(utf16Message(m_source));
         }
         if (!m_bomChecked)
             return true;

@@ -1,8 +1,11 @@
 #include "KXOutputFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <climits>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,12 +72,12 @@ bool writeAll(int descriptor, const QByteArray& data)
     return true;
 }
 
-KXFileStatus writeStraight(const QString& path, const QByteArray& data, QString* error)
+KXFileStatus writeStraight(const QString& path, const KXOutputFile::Writer& writer, QString* error)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_APPEND);
     if (descriptor < 0)
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-    const bool written = writeAll(descriptor, data);
+    const bool written = writer(descriptor);
     const int writeError = errno;
     if (::close(descriptor) != 0 && written)
         return fail(KXFileStatus::WriteFailed, cannotWriteMessage(path, systemReason(errno)), error);
@@ -82,18 +86,71 @@ KXFileStatus writeStraight(const QString& path, const QByteArray& data, QString*
     return KXFileStatus::Ok;
 }
 
+// A temporary is ".NAME.PID.XXXXXX" beside its target, so that a later run can tell whose it is.
+QString temporaryPrefix(const QString& fileName)
+{
+    return QLatin1Char('.') + fileName + QLatin1Char('.');
+}
+
+/// Removes the temporaries that writes of fileName by processes no longer running left in folder.
+void removeAbandonedTemporaries(const QString& folder, const QString& fileName)
+{
+    const QString prefix = temporaryPrefix(fileName);
+    const QRegularExpression pattern(QStringLiteral("^(\\d+)\\.[^.]{6}$"));
+    const QStringList entries =
+        QDir(folder).entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries) {
+        const QRegularExpressionMatch match = pattern.match(entry.mid(prefix.size()));
+        bool ok = false;
+        const qint64 owner = match.hasMatch() ? match.captured(1).toLongLong(&ok) : 0;
+        if (!ok || owner <= 0 || owner > INT_MAX || owner == ::getpid())
+            continue;
+        if (::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
+            ::unlink(QFile::encodeName(folder + QLatin1Char('/') + entry).constData());
+    }
+}
+
+/// A free temporary name beside the target, for a file already written without a name.
+bool linkTemporary(int descriptor, const QString& pattern, QByteArray* name)
+{
+    const QByteArray source = "/proc/self/fd/" + QByteArray::number(descriptor);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = QFile::encodeName(pattern);
+        // A unique suffix in the manner of mkstemp.
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int k = 0; k < 6; ++k)
+            (*name)[name->size() - 6 + k] = letters[QRandomGenerator::global()->bounded(62)];
+        if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, name->constData(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 KXFileStatus replaceRegular(const QString& path, const QString& target, const struct stat* existing,
-                            const QByteArray& data, QString* error)
+                            const KXOutputFile::Writer& writer, QString* error)
 {
     const QFileInfo info(target);
-    QByteArray temporary = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                             + QStringLiteral(".XXXXXX"));
-    const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (descriptor < 0)
-        return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
+    removeAbandonedTemporaries(info.absolutePath(), info.fileName());
+    const QString pattern = info.absolutePath() + QLatin1Char('/') + temporaryPrefix(info.fileName())
+                            + QString::number(::getpid()) + QStringLiteral(".XXXXXX");
+    // Unnamed until complete, where the system offers it: a killed write then leaves nothing.
+    QByteArray temporary;
+    int descriptor = -1;
+    if (::access("/proc/self/fd", X_OK) == 0)
+        descriptor = ::open(QFile::encodeName(info.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool unnamed = descriptor >= 0;
+    if (!unnamed) {
+        temporary = QFile::encodeName(pattern);
+        descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (descriptor < 0)
+            return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
+    }
     auto abandon = [&](KXFileStatus status, const QString& message) {
         ::close(descriptor);
-        ::unlink(temporary.constData());
+        if (!temporary.isEmpty())
+            ::unlink(temporary.constData());
         return fail(status, message, error);
     };
     if (existing) {
@@ -105,8 +162,13 @@ KXFileStatus replaceRegular(const QString& path, const QString& target, const st
         ::umask(mask);
         ::fchmod(descriptor, 0666 & ~mask);
     }
-    if (!writeAll(descriptor, data) || ::fsync(descriptor) != 0)
+    if (!writer(descriptor) || ::fsync(descriptor) != 0)
         return abandon(KXFileStatus::WriteFailed, cannotWriteMessage(path, systemReason(errno)));
+    if (unnamed && !linkTemporary(descriptor, pattern, &temporary)) {
+        const int linkError = errno;
+        temporary.clear();
+        return abandon(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(linkError)));
+    }
     if (::close(descriptor) != 0) {
         const int closeError = errno;
         ::unlink(temporary.constData());
@@ -120,31 +182,102 @@ KXFileStatus replaceRegular(const QString& path, const QString& target, const st
     return KXFileStatus::Ok;
 }
 
+/// A file by its device and inode; one that does not exist yet by its folder's real path and name.
+struct FileIdentity
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    QString path;
+
+    bool operator==(const FileIdentity& other) const
+    {
+        return exists == other.exists && (exists ? device == other.device && inode == other.inode : path == other.path);
+    }
+};
+
+FileIdentity identify(const QString& path)
+{
+    FileIdentity identity;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    // A dangling link is itself what a write replaces.
+    if (::stat(name.constData(), &status) == 0 || ::lstat(name.constData(), &status) == 0) {
+        identity.exists = true;
+        identity.device = status.st_dev;
+        identity.inode = status.st_ino;
+        return identity;
+    }
+    const QFileInfo info(path);
+    char resolved[PATH_MAX];
+    if (::realpath(QFile::encodeName(info.absolutePath()).constData(), resolved))
+        identity.path = QFile::decodeName(resolved) + QLatin1Char('/') + info.fileName();
+    else
+        identity.path = QDir::cleanPath(info.absoluteFilePath());
+    return identity;
+}
+
 }
 
 KXFileStatus KXOutputFile::write(const QString& path, const QByteArray& data, QString* error)
 {
+    return write(path, [&data](int descriptor) { return writeAll(descriptor, data); }, error);
+}
+
+KXFileStatus KXOutputFile::write(const QString& path, const Writer& writer, QString* error)
+{
+    if (namesStandardOutput(path)) {
+        // Into standard output at its position, after what the program printed before.
+        if (std::fflush(stdout) != 0 || !writer(STDOUT_FILENO))
+            return fail(KXFileStatus::WriteFailed, standardOutputMessage(systemReason(errno)), error);
+        return KXFileStatus::Ok;
+    }
     const QByteArray name = QFile::encodeName(path);
     struct stat status;
     if (::stat(name.constData(), &status) != 0) {
         if (errno != ENOENT)
             return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-        return replaceRegular(path, path, nullptr, data, error);
+        return replaceRegular(path, path, nullptr, writer, error);
     }
     if (S_ISDIR(status.st_mode))
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(EISDIR)), error);
-    // A link is followed to the file it names, so that the link stays; a link into /proc (such as
-    // /dev/stdout) names an open file of its own, which is written into.
+    // A link is followed to the file it names, so that the link stays; a link into /proc names an
+    // open file of its own, which is written into.
     char resolved[PATH_MAX];
     const bool hasTarget = ::realpath(name.constData(), resolved) != nullptr;
     const QString target = hasTarget ? QFile::decodeName(resolved) : path;
     if (!S_ISREG(status.st_mode) || !hasTarget || target.startsWith(QLatin1String("/proc/")))
-        return writeStraight(path, data, error);
+        return writeStraight(path, writer, error);
     if ((status.st_mode & 0222) == 0)
         return fail(KXFileStatus::CannotCreate, readOnlyMessage(path), error);
     if (::access(resolved, W_OK) != 0)
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-    return replaceRegular(path, target, &status, data, error);
+    return replaceRegular(path, target, &status, writer, error);
+}
+
+bool KXOutputFile::namesStandardOutput(const QString& path)
+{
+    const QStringList names = {QStringLiteral("/dev/stdout"), QStringLiteral("/dev/fd/1"),
+                               QStringLiteral("/proc/self/fd/1"),
+                               QStringLiteral("/proc/%1/fd/1").arg(::getpid())};
+    QString current = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Links are followed one at a time: the last one, into /proc, names the file behind the descriptor.
+    for (int hop = 0; hop < 40; ++hop) {
+        if (names.contains(current))
+            return true;
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(QFile::encodeName(current).constData(), link, sizeof link - 1);
+        if (length <= 0)
+            return false;
+        const QString next = QFile::decodeName(QByteArray(link, int(length)));
+        current = QDir::cleanPath(QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + QLatin1Char('/') + next);
+    }
+    return false;
+}
+
+bool KXOutputFile::sameFile(const QString& first, const QString& second)
+{
+    return identify(first) == identify(second);
 }
 
 KXFileStatus KXOutputFile::writeStandardOutput(const QByteArray& data, QString* error)

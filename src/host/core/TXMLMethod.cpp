@@ -8,7 +8,15 @@
 #include <QDir>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
+
+// Deeper documents are refused: the DOM parser and its tree recurse once per level.
+const int MaximumDepth = 256;
+// Both XML parsers compare each attribute with every earlier one of its element; keyed values are
+// elements, so an equation needs none, and this bound keeps a hostile file's cost linear.
+const int MaximumAttributes = 64;
 
 // Messages
 QString tr(const char* english, const char* french)
@@ -30,6 +38,10 @@ QString malformedMessage(const QString& path, qint64 line, const QString& reason
 QString tooDeepMessage()
 {
     return tr("the elements are nested too deeply", "les éléments sont trop imbriqués");
+}
+QString tooManyAttributesMessage()
+{
+    return tr("an element has more than %1 attributes", "un élément a plus de %1 attributs").arg(MaximumAttributes);
 }
 QString noRootMessage(const QString& path)
 {
@@ -55,12 +67,67 @@ bool fail(KXFileStatus result, const QString& message, QString* error, KXFileSta
     return false;
 }
 
-// Deeper documents are refused: the DOM parser and its tree recurse once per level.
-const int MaximumDepth = 256;
-
 QDomDocument ownerOf(const QDomNode& node)
 {
     return node.isDocument() ? node.toDocument() : node.ownerDocument();
+}
+
+/// Whether no tag holds more than MaximumAttributes attributes, counted in one pass over the bytes
+/// before any parser reads them: an "=" outside quotes inside a tag; comments, character data,
+/// processing instructions and declarations are passed over. If not, line says where.
+bool attributesBounded(const QByteArray& data, qint64* line)
+{
+    const char* bytes = data.constData();
+    const int size = data.size();
+    qint64 lines = 1;
+    // The index just past the first end after from (size when there is none), counting lines.
+    auto skipPast = [&](int from, const char* end) {
+        const int found = data.indexOf(end, from);
+        const int stop = found < 0 ? size : found + int(qstrlen(end));
+        lines += std::count(bytes + from, bytes + stop, '\n');
+        return stop;
+    };
+    auto startsAt = [&](int k, const char* text) { return qstrncmp(bytes + k, text, qstrlen(text)) == 0; };
+    int k = 0;
+    while (k < size) {
+        const char c = bytes[k];
+        if (c != '<') {
+            lines += c == '\n';
+            ++k;
+        } else if (startsAt(k, "<!--")) {
+            k = skipPast(k + 4, "-->");
+        } else if (startsAt(k, "<![CDATA[")) {
+            k = skipPast(k + 9, "]]>");
+        } else if (startsAt(k, "<?")) {
+            k = skipPast(k + 2, "?>");
+        } else {
+            // A tag, or a declaration with its internal subset between brackets.
+            const bool declaration = startsAt(k, "<!");
+            int attributes = 0;
+            int brackets = 0;
+            char quote = 0;
+            for (++k; k < size; ++k) {
+                const char d = bytes[k];
+                lines += d == '\n';
+                if (quote) {
+                    quote = d == quote ? 0 : quote;
+                } else if (d == '"' || d == '\'') {
+                    quote = d;
+                } else if (d == '[' && declaration) {
+                    ++brackets;
+                } else if (d == ']' && declaration) {
+                    --brackets;
+                } else if (d == '=' && !declaration && ++attributes > MaximumAttributes) {
+                    *line = lines;
+                    return false;
+                } else if (d == '>' && brackets <= 0) {
+                    ++k;
+                    break;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 /// Whether the text is well-formed XML no deeper than MaximumDepth, checked without building a
@@ -170,6 +237,8 @@ bool TXMLMethod::load(QDomDocument* document, const QString& path, bool checkDoc
         return fail(KXFileStatus::CannotOpen, cannotOpenMessage(path, reason), error, status);
     }
     qint64 line = 0;
+    if (!attributesBounded(data, &line))
+        return fail(KXFileStatus::Malformed, malformedMessage(path, line, tooManyAttributesMessage()), error, status);
     if (!isShallowWellFormed(data, &line, &reason))
         return fail(KXFileStatus::Malformed, malformedMessage(path, line, reason), error, status);
     QDomDocument loaded;
