@@ -9,9 +9,15 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QThreadPool>
 #include <QVector>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -541,13 +547,117 @@ QByteArray formatField(const QVariant& value, const KXCsv::WriteOptions& options
     return text.toUtf8();
 }
 
-/// A cell without a value is an empty field, which reads back as one, or the marker on request.
-QByteArray formatCell(const QVariant& value, const KXCsv::WriteOptions& options)
+void appendBytes(std::string& out, const QByteArray& bytes)
 {
-    if (KXNumberFormat::isNoValue(value))
-        return options.noValueMarker ? KXNumberFormat::numberText(KXNoValue, QLocale::c()).toUtf8() : QByteArray();
-    return formatField(value, options);
+    out.append(bytes.constData(), size_t(bytes.size()));
 }
+
+/// A number as formatField writes it, without a QString on the way: the cells of large tables.
+void appendNumber(std::string& out, double number, const KXCsv::WriteOptions& options)
+{
+    if (number == KXNoValue) {
+        // A cell without a value is an empty field, which reads back as one, or the marker on request.
+        if (options.noValueMarker)
+            out += "-9999";
+        return;
+    }
+    char text[KXNumberFormat::CNumberCapacity];
+    out.append(text, size_t(KXNumberFormat::writeCNumber(number, options.precision, text) - text));
+}
+
+void appendCell(std::string& out, const QVariant& value, const KXCsv::WriteOptions& options)
+{
+    switch (value.userType()) {
+    case QMetaType::Double:
+        return appendNumber(out, *static_cast<const double*>(value.constData()), options);
+    case QMetaType::Int:
+        return appendNumber(out, double(*static_cast<const int*>(value.constData())), options);
+    default:
+        break;
+    }
+    if (KXNumberFormat::isNoValue(value)) {
+        if (options.noValueMarker)
+            out += "-9999";
+        return;
+    }
+    appendBytes(out, formatField(value, options));
+}
+
+/// The rows of a table as the writer reads them: straight from the cells of a host table, which
+/// any thread may read, or through the model's interface on the calling thread.
+class RowSource
+{
+public:
+    RowSource(const QAbstractItemModel& table, const KXCsv::WriteOptions& options)
+        : m_table(table), m_options(options)
+    {
+        if (const auto* host = qobject_cast<const KXDataModelGeneric*>(&table))
+            m_cells = host->sharedCells();
+    }
+
+    bool anyThread() const { return m_cells.store != nullptr; }
+    int columns() const { return m_table.columnCount(QModelIndex()); }
+
+    /// Rows [first, last), each with its header, which the caller read on the table's thread.
+    void format(int first, int last, const QVector<QVariant>& headers, std::string& out) const
+    {
+        const int columns = this->columns();
+        for (int row = first; row < last; ++row) {
+            appendBytes(out, formatField(headers.at(row - first), m_options));
+            for (int column = 0; column < columns; ++column) {
+                out += ',';
+                appendCell(out, value(row, column), m_options);
+            }
+            out += '\n';
+        }
+    }
+
+private:
+    QVariant value(int row, int column) const
+    {
+        if (m_cells.store && row < m_cells.rows && column < m_cells.columns)
+            return (*m_cells.store)[size_t(row) * size_t(m_cells.columns) + size_t(column)];
+        return m_table.data(m_table.index(row, column), KXValueRole);
+    }
+
+    const QAbstractItemModel& m_table;
+    const KXCsv::WriteOptions m_options;
+    KXDataModelGeneric::SharedCells m_cells;
+};
+
+/// One block of rows, formatted by whichever thread claims it first: a pool thread, or the writer
+/// itself when it needs the block before any pool thread took it.
+struct RowBlock
+{
+    int first = 0;
+    int last = 0;
+    QVector<QVariant> headers;
+    std::string text;
+    std::atomic<bool> claimed{false};
+    std::mutex mutex;
+    std::condition_variable formatted;
+    bool done = false;
+
+    void format(const RowSource& source)
+    {
+        if (claimed.exchange(true))
+            return;
+        source.format(first, last, headers, text);
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        formatted.notify_all();
+    }
+    void wait(const RowSource& source)
+    {
+        format(source);
+        std::unique_lock<std::mutex> lock(mutex);
+        formatted.wait(lock, [this] { return done; });
+    }
+};
+
+// About this many bytes of text per block: large enough to keep a pool thread busy, small
+// enough that the blocks in flight cost little memory.
+const qint64 BLOCK_CELLS = 1 << 15;
 
 }
 
@@ -589,20 +699,60 @@ bool KXCsv::readData(const QByteArray& data, const QString& sourceName, KXDataMo
     return reader.finish(table);
 }
 
-QByteArray KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options)
+bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, const KXByteSink& sink)
 {
     const int rows = table.rowCount(QModelIndex());
     const int columns = table.columnCount(QModelIndex());
-    QByteArray out;
-    for (int column = 0; column < columns; ++column)
-        out += ',' + formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole), options);
-    out += '\n';
-    for (int row = 0; row < rows; ++row) {
-        out += formatField(table.headerData(row, Qt::Vertical, Qt::DisplayRole), options);
-        for (int column = 0; column < columns; ++column)
-            out += ',' + formatCell(table.data(table.index(row, column), KXValueRole), options);
-        out += '\n';
+    std::string header;
+    for (int column = 0; column < columns; ++column) {
+        header += ',';
+        appendBytes(header, formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole), options));
     }
+    header += '\n';
+    if (!sink(header.data(), qint64(header.size())))
+        return false;
+
+    // Blocks are formatted ahead on the pool, a few at a time, and written in order.
+    const auto source = std::make_shared<const RowSource>(table, options);
+    const int rowsPerBlock = int(qBound<qint64>(1, BLOCK_CELLS / qMax(columns, 1), qMax(rows, 1)));
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int ahead = source->anyThread() ? qMax(2, pool->maxThreadCount() + 1) : 1;
+    std::deque<std::shared_ptr<RowBlock>> inFlight;
+    int nextRow = 0;
+    auto launch = [&] {
+        auto block = std::make_shared<RowBlock>();
+        block->first = nextRow;
+        block->last = nextRow = int(qMin<qint64>(qint64(nextRow) + rowsPerBlock, rows));
+        block->headers.reserve(block->last - block->first);
+        for (int row = block->first; row < block->last; ++row)
+            block->headers.append(table.headerData(row, Qt::Vertical, Qt::DisplayRole));
+        if (source->anyThread())
+            pool->start([block, source] { block->format(*source); });
+        inFlight.push_back(std::move(block));
+    };
+    while (nextRow < rows || !inFlight.empty()) {
+        while (nextRow < rows && int(inFlight.size()) < ahead)
+            launch();
+        const std::shared_ptr<RowBlock> block = std::move(inFlight.front());
+        inFlight.pop_front();
+        block->wait(*source);
+        if (!sink(block->text.data(), qint64(block->text.size()))) {
+            // Blocks still queued format nothing once claimed here.
+            for (const auto& left : inFlight)
+                left->claimed = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options)
+{
+    QByteArray out;
+    write(table, options, [&out](const char* data, qint64 size) {
+        out.append(data, int(size));
+        return true;
+    });
     return out;
 }
 
@@ -614,8 +764,10 @@ bool KXCsv::writeFile(const QString& path, const QAbstractItemModel& table, QStr
         setError(error, cannotWriteMessage(path, file.errorString()));
         return false;
     }
-    const QByteArray data = write(table, options);
-    if (file.write(data) != data.size() || !file.commit()) {
+    const bool written = write(table, options, [&file](const char* data, qint64 size) {
+        return file.write(data, size) == size;
+    });
+    if (!written || !file.commit()) {
         setError(error, cannotWriteMessage(path, file.errorString()));
         file.cancelWriting();
         return false;

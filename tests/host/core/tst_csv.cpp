@@ -20,6 +20,8 @@ private slots:
     void roundTrip();
     void writeReadWrite_data();
     void writeReadWrite();
+    void writeLargeTable_data();
+    void writeLargeTable();
     void read_data();
     void read();
     void malformed_data();
@@ -111,6 +113,55 @@ void TestCsv::writeReadWrite()
     QCOMPARE(KXCsv::write(copy, options), written);
 }
 
+void TestCsv::writeLargeTable_data()
+{
+    QTest::addColumn<bool>("throughProxy");
+    QTest::newRow("host-table-on-the-pool") << false;
+    QTest::newRow("any-model-in-order") << true;
+}
+
+// A table of many blocks of rows comes out in order, every kind of cell in its usual field.
+void TestCsv::writeLargeTable()
+{
+    QFETCH(bool, throughProxy);
+
+    const QVector<QPair<QVariant, QByteArray>> cells = {
+        {-0.0, "0"}, {1e-300, "1e-300"}, {1e300, "1e300"}, {0.1 + 0.2, "0.3"}, {-9999.0, ""}, {-9999, ""},
+        {std::numeric_limits<double>::quiet_NaN(), "nan"}, {std::numeric_limits<double>::infinity(), "inf"},
+        {42, "42"}, {36603815374805.25, "36603815374805.3"}, {2.5e-5, "2.5e-5"}, {1e15, "1e15"},
+        {QStringLiteral("a,b"), "\"a,b\""}, {QStringLiteral("12"), "\"12\""}, {QStringLiteral("plain"), "plain"},
+        {QString(""), ""}, {true, "true"}, {QVariant(), ""}, {0.5f, "0.5"}};
+    const int rows = 5000;
+    const int columns = 7;
+    KXDataModelGeneric table;
+    table.createEmpty(columns, rows);
+    QByteArray expected;
+    for (int column = 0; column < columns; ++column)
+        expected += ",c" + QByteArray::number(column);
+    expected += '\n';
+    for (int row = 0; row < rows; ++row) {
+        expected += 'r' + QByteArray::number(row);
+        table.setHeaderData(row, Qt::Vertical, QStringLiteral("r%1").arg(row), KXValueRole);
+        for (int column = 0; column < columns; ++column) {
+            const auto& cell = cells.at((row * columns + column) % cells.size());
+            table.setCell(row, column, cell.first);
+            expected += ',' + cell.second;
+        }
+        expected += '\n';
+    }
+    for (int column = 0; column < columns; ++column)
+        table.setHeaderData(column, Qt::Horizontal, QStringLiteral("c%1").arg(column), KXValueRole);
+
+    KXDataModelProxy proxy;
+    proxy.setSourceModel(&table);
+    const QAbstractItemModel& model = throughProxy ? static_cast<const QAbstractItemModel&>(proxy) : table;
+    QCOMPARE(KXCsv::write(model), expected);
+    // A sink that refuses stops the writing at once.
+    int blocks = 0;
+    QVERIFY(!KXCsv::write(model, {}, [&blocks](const char*, qint64) { return ++blocks < 2; }));
+    QCOMPARE(blocks, 2);
+}
+
 void TestCsv::read_data()
 {
     QTest::addColumn<QByteArray>("csv");
@@ -121,6 +172,8 @@ void TestCsv::read_data()
     QTest::newRow("headers-absent") << QByteArray(",,\n,1,2\n") << QByteArray(",,\n,1,2\n");
     QTest::newRow("inner-blank-line") << QByteArray(",a\n\nr2,4\n") << QByteArray(",a\n,\nr2,4\n");
     QTest::newRow("quoted-line-break") << QByteArray(",a\n\"r\n1\",5\n") << QByteArray(",a\n\"r\n1\",5\n");
+    QTest::newRow("escaped-quote-at-end") << QByteArray(",a\nr1,\"\"\"\"") << QByteArray(",a\nr1,\"\"\"\"\n");
+    QTest::newRow("empty-quoted-at-end") << QByteArray(",a\nr1,\"\"") << QByteArray(",a\nr1,\n");
     QTest::newRow("empty-file") << QByteArray() << QByteArray("\n");
     QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << QByteArray(",a\ninf,0x10\n");
     QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << QByteArray(",a\n,\n,\n\"q\r\n\",1\n");
