@@ -174,6 +174,8 @@ void TestCsv::read_data()
     QTest::newRow("quoted-line-break") << QByteArray(",a\n\"r\n1\",5\n") << QByteArray(",a\n\"r\n1\",5\n");
     QTest::newRow("escaped-quote-at-end") << QByteArray(",a\nr1,\"\"\"\"") << QByteArray(",a\nr1,\"\"\"\"\n");
     QTest::newRow("empty-quoted-at-end") << QByteArray(",a\nr1,\"\"") << QByteArray(",a\nr1,\n");
+    QTest::newRow("number-forms") << QByteArray(",a,b,c,d,e,f,g,h\nr, +5 ,5.,.5,1e-400,-0,INF,NaN,-1e400\n")
+                                  << QByteArray(",a,b,c,d,e,f,g,h\nr,5,5,0.5,0,-0,inf,nan,-inf\n");
     QTest::newRow("empty-file") << QByteArray() << QByteArray("\n");
     QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << QByteArray(",a\ninf,0x10\n");
     QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << QByteArray(",a\n,\n,\n\"q\r\n\",1\n");
