@@ -401,11 +401,22 @@ private:
         qint64 cut = final ? m_pending.size() : 0;
         const char* bytes = m_pending.constData();
         qint64 k = m_scanned;
-        for (; !final && k < m_pending.size(); ++k) {
+        const qint64 pending = m_pending.size();
+        for (; !final && k < pending; ++k) {
+            // Inside a field only its end matters: skip to it.
+            if (m_scan == Scan::Unquoted) {
+                while (k < pending && bytes[k] != ',' && bytes[k] != '\n' && bytes[k] != '\r')
+                    ++k;
+            } else if (m_scan == Scan::Quoted) {
+                const char* quote = static_cast<const char*>(std::memchr(bytes + k, '"', size_t(pending - k)));
+                k = quote ? quote - bytes : pending;
+            }
+            if (k == pending)
+                break;
             const char c = bytes[k];
             const bool lineEnd = c == '\n' || c == '\r';
             // A CR at the very end may be the first half of a CRLF: look at it again with the next piece.
-            if (c == '\r' && k + 1 == m_pending.size())
+            if (c == '\r' && k + 1 == pending)
                 break;
             switch (m_scan) {
             case Scan::Quoted:
@@ -596,22 +607,20 @@ class RowSource
 {
 public:
     RowSource(const QAbstractItemModel& table, const KXCsv::WriteOptions& options)
-        : m_table(table), m_options(options)
+        : m_table(table), m_options(options), m_columns(table.columnCount(QModelIndex()))
     {
         if (const auto* host = qobject_cast<const KXDataModelGeneric*>(&table))
             m_cells = host->sharedCells();
     }
 
     bool anyThread() const { return m_cells.store != nullptr; }
-    int columns() const { return m_table.columnCount(QModelIndex()); }
 
     /// Rows [first, last), each with its header, which the caller read on the table's thread.
     void format(int first, int last, const QVector<QVariant>& headers, std::string& out) const
     {
-        const int columns = this->columns();
         for (int row = first; row < last; ++row) {
             appendBytes(out, formatField(headers.at(row - first), m_options));
-            for (int column = 0; column < columns; ++column) {
+            for (int column = 0; column < m_columns; ++column) {
                 out += ',';
                 appendCell(out, value(row, column), m_options);
             }
@@ -627,8 +636,11 @@ private:
         return m_table.data(m_table.index(row, column), KXValueRole);
     }
 
+    // Read only on the writer's thread: a block formatted after the writer stopped early never
+    // reaches it, since a host table's cells all come from the shared store.
     const QAbstractItemModel& m_table;
     const KXCsv::WriteOptions m_options;
+    const int m_columns;
     KXDataModelGeneric::SharedCells m_cells;
 };
 

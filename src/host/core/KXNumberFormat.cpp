@@ -68,12 +68,15 @@ struct Digits
 /// Reads what std::to_chars wrote in scientific form, without its sign.
 void readScientific(const char* begin, const char* end, Digits* digits)
 {
-    digits->count = 0;
-    const char* e = begin;
-    for (; *e != 'e'; ++e) {
-        if (*e != '.')
-            digits->digits[digits->count++] = *e;
+    // The first digit, then the point when more follow: the rest up to 'e' are digits.
+    const char* e = static_cast<const char*>(std::memchr(begin, 'e', size_t(end - begin)));
+    digits->digits[0] = *begin;
+    int count = 1;
+    if (e - begin > 2) {
+        std::memcpy(digits->digits + 1, begin + 2, size_t(e - begin - 2));
+        count += int(e - begin - 2);
     }
+    digits->count = count;
     std::from_chars(e + 1 + (e[1] == '+'), end, digits->exponent);
 }
 
