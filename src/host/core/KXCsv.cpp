@@ -18,6 +18,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <clocale>
@@ -30,6 +31,9 @@
 #include <vector>
 
 namespace {
+
+// Parts of a piece parsed apart on the pool: large enough to outweigh handing them over.
+const qint64 PART_BYTES = 1 << 17;
 
 // A file is read into QVectors, which stop short of 2 GiB.
 const qint64 MAXIMUM_CELLS = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(QVariant));
@@ -306,6 +310,86 @@ bool fieldValue(const Field& field, QVariant* value)
     return true;
 }
 
+/// Work done once by whichever thread claims it first: a pool thread, or the thread that needs
+/// it done before any pool thread took it, so that waiting never depends on a free pool thread.
+class ClaimedTask
+{
+public:
+    explicit ClaimedTask(std::function<void()> work) : m_work(std::move(work)) {}
+
+    /// Hands the task to the global thread pool as well.
+    static void start(const std::shared_ptr<ClaimedTask>& task)
+    {
+        QThreadPool::globalInstance()->start([task] { task->run(); });
+    }
+    void run()
+    {
+        if (m_claimed.exchange(true))
+            return;
+        m_work();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_done = true;
+        m_finished.notify_all();
+    }
+    void wait()
+    {
+        run();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_finished.wait(lock, [this] { return m_done; });
+    }
+    /// A task not yet claimed never runs; one running goes on to its end.
+    void drop() { m_claimed = true; }
+
+private:
+    std::function<void()> m_work;
+    std::atomic<bool> m_claimed{false};
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+};
+
+/// The records of one part of a piece, parsed on their own: rows (header and cells), and the
+/// blank records before each row and after the last, which only the whole table can place.
+struct ParsedPart
+{
+    std::vector<QVariant> headers;
+    std::vector<QVariant> cells;
+    std::vector<qint64> blanksBefore;
+    qint64 trailingBlanks = 0;
+    qint64 lines = 0;
+    bool ok = false;
+
+    void parse(const char* begin, const char* end, int columns)
+    {
+        RecordReader reader(begin, end, 0);
+        std::vector<Field> fields;
+        RecordReader::Status status;
+        qint64 blanks = 0;
+        while ((status = reader.next(fields, qint64(columns) + 1)) == RecordReader::Status::Record) {
+            if (isBlankRecord(fields)) {
+                ++blanks;
+                continue;
+            }
+            blanksBefore.push_back(blanks);
+            blanks = 0;
+            QVariant value;
+            bool decoded = fieldValue(fields[0], &value);
+            headers.push_back(std::move(value));
+            for (size_t field = 1; field <= size_t(columns); ++field) {
+                value = QVariant();
+                if (decoded && field < fields.size())
+                    decoded = fieldValue(fields[field], &value);
+                cells.push_back(std::move(value));
+            }
+            if (!decoded)
+                return;
+        }
+        trailingBlanks = blanks;
+        lines = reader.line();
+        ok = status == RecordReader::Status::End;
+    }
+};
+
 /// Values appended one by one into blocks, then moved into one vector of the exact size, block
 /// by block, each released once emptied: a growing vector would copy itself and hold twice the
 /// cells at its peaks. Blocks double up to a size the allocator maps and unmaps on its own, so
@@ -402,6 +486,8 @@ private:
         const char* bytes = m_pending.constData();
         qint64 k = m_scanned;
         const qint64 pending = m_pending.size();
+        // Record ends about PART_BYTES apart, where the pool may parse the piece in parts.
+        std::vector<qint64> boundaries;
         for (; !final && k < pending; ++k) {
             // Inside a field only its end matters: skip to it.
             if (m_scan == Scan::Unquoted) {
@@ -442,8 +528,11 @@ private:
                 m_scan = Scan::FieldStart;
             } else if (lineEnd) {
                 m_scan = Scan::FieldStart;
-                if (c == '\n' || bytes[k + 1] != '\n')
+                if (c == '\n' || bytes[k + 1] != '\n') {
                     cut = k + 1;
+                    if (cut - (boundaries.empty() ? 0 : boundaries.back()) >= PART_BYTES)
+                        boundaries.push_back(cut);
+                }
             } else {
                 m_scan = Scan::Unquoted;
             }
@@ -451,12 +540,81 @@ private:
         m_scanned = final ? m_pending.size() : k;
         if (cut == 0)
             return true;
-        RecordReader reader(bytes, bytes + cut, m_line);
+        if (!boundaries.empty() && boundaries.back() != cut)
+            boundaries.push_back(cut);
+        qint64 start = 0;
+        if (!m_headerRead && boundaries.size() > 2) {
+            // The header line first: the parts need the column count.
+            RecordReader reader(bytes, bytes + boundaries.front(), m_line);
+            if (!readRecords(reader))
+                return false;
+            m_line = reader.line();
+            start = boundaries.front();
+            boundaries.erase(boundaries.begin());
+        }
+        if (m_headerRead && boundaries.size() > 1 && readInParts(bytes, start, boundaries)) {
+            m_pending.remove(0, int(cut));
+            m_scanned -= cut;
+            return true;
+        }
+        // Anything the parts refuse is read again here, where messages get their exact line.
+        RecordReader reader(bytes + start, bytes + cut, m_line);
         const bool ok = readRecords(reader);
         m_line = reader.line();
         m_pending.remove(0, int(cut));
         m_scanned -= cut;
         return ok;
+    }
+
+    /// Parses the parts [start, ends[0]), [ends[0], ends[1]), ... on the pool and appends them in
+    /// order; false, with nothing appended, when any part is malformed or the table too large.
+    bool readInParts(const char* bytes, qint64 start, const std::vector<qint64>& ends)
+    {
+        std::vector<ParsedPart> parts(ends.size());
+        std::vector<std::shared_ptr<ClaimedTask>> tasks;
+        for (size_t part = 0; part < ends.size(); ++part) {
+            const char* begin = bytes + (part == 0 ? start : ends[part - 1]);
+            const char* end = bytes + ends[part];
+            ParsedPart* parsed = &parts[part];
+            const int columns = m_columns;
+            tasks.push_back(std::make_shared<ClaimedTask>([=] { parsed->parse(begin, end, columns); }));
+            if (part > 0)
+                ClaimedTask::start(tasks.back());
+        }
+        bool ok = true;
+        qint64 rows = m_rowHeaders.size() + m_pendingBlankRows;
+        for (size_t part = 0; part < parts.size(); ++part) {
+            tasks[part]->wait();
+            ok = ok && parts[part].ok;
+            for (qint64 blanks : parts[part].blanksBefore)
+                rows += blanks + 1;
+            rows += parts[part].trailingBlanks;
+        }
+        rows -= parts.back().trailingBlanks;
+        if (!ok || rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
+            return false;
+        for (ParsedPart& part : parts) {
+            for (size_t row = 0; row < part.headers.size(); ++row) {
+                m_pendingBlankRows += part.blanksBefore[row];
+                appendPendingBlankRows();
+                m_rowHeaders.append(std::move(part.headers[row]));
+                for (size_t column = 0; column < size_t(m_columns); ++column)
+                    m_cells.append(std::move(part.cells[row * size_t(m_columns) + column]));
+            }
+            m_pendingBlankRows += part.trailingBlanks;
+            m_line += part.lines;
+            part = ParsedPart();
+        }
+        return true;
+    }
+
+    void appendPendingBlankRows()
+    {
+        for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
+            m_rowHeaders.append(QVariant());
+            for (int column = 0; column < m_columns; ++column)
+                m_cells.append(QVariant());
+        }
     }
 
     bool readRecords(RecordReader& reader)
@@ -488,11 +646,7 @@ private:
             const qint64 rows = m_rowHeaders.size() + m_pendingBlankRows + 1;
             if (rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
                 return fail(tooManyCellsMessage(m_source, reader.recordLine()));
-            for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
-                m_rowHeaders.append(QVariant());
-                for (int column = 0; column < m_columns; ++column)
-                    m_cells.append(QVariant());
-            }
+            appendPendingBlankRows();
             QVariant value;
             bool decoded = fieldValue(m_fields[0], &value);
             m_rowHeaders.append(std::move(value));

@@ -24,6 +24,8 @@ private slots:
     void writeLargeTable();
     void read_data();
     void read();
+    void readInParts_data();
+    void readInParts();
     void malformed_data();
     void malformed();
     void unreadableFile_data();
@@ -195,6 +197,47 @@ void TestCsv::read()
     KXDataModelGeneric pieces;
     QVERIFY(KXCsv::readData(csv, SourceName, pieces, &error, 1));
     QCOMPARE(KXCsv::write(pieces, full), table);
+}
+
+void TestCsv::readInParts_data()
+{
+    QTest::addColumn<int>("pieceSize");
+    QTest::addColumn<int>("badRow"); // 0: none
+    QTest::newRow("whole") << 0 << 0;
+    QTest::newRow("odd-pieces") << 300007 << 0;
+    QTest::newRow("small-pieces") << 4099 << 0;
+    QTest::newRow("whole-bad-late") << 0 << 17000;
+    QTest::newRow("whole-bad-early") << 0 << 3;
+    QTest::newRow("pieces-bad-late") << 300007 << 17000;
+}
+
+// Large pieces are parsed in parts on the pool: the table, and a message's line, are those of a
+// reading byte by byte, whatever the record a part starts at.
+void TestCsv::readInParts()
+{
+    QFETCH(int, pieceSize);
+    QFETCH(int, badRow);
+
+    QByteArray csv = ",a,b,c\r\n";
+    for (int row = 1; row <= 20000; ++row) {
+        if (row % 2 == 0)
+            csv += "\n";
+        csv += "r" + QByteArray::number(row) + ',' + QByteArray::number(row * 0.25) + ",\"x\n" + QByteArray::number(row)
+            + "\"\"\"" + (row % 5 ? ",-1e-3\r\n" : "\n");
+        if (row == badRow)
+            csv += "r,\"open\"x\n";
+    }
+    csv += "\n\n";
+    KXDataModelGeneric bytes;
+    QString bytesError;
+    const bool bytesRead = KXCsv::readData(csv, SourceName, bytes, &bytesError, 1);
+    QCOMPARE(bytesRead, badRow == 0);
+    KXDataModelGeneric parts;
+    QString partsError;
+    QCOMPARE(KXCsv::readData(csv, SourceName, parts, &partsError, pieceSize), bytesRead);
+    QCOMPARE(partsError, bytesError);
+    QCOMPARE(KXCsv::write(parts), KXCsv::write(bytes));
+    QCOMPARE(parts.rowCount(), bytesRead ? 20000 + 20000 / 2 : 0);
 }
 
 void TestCsv::malformed_data()
