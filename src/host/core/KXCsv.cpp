@@ -798,34 +798,13 @@ private:
     KXDataModelGeneric::SharedCells m_cells;
 };
 
-/// One block of rows, formatted by whichever thread claims it first: a pool thread, or the writer
-/// itself when it needs the block before any pool thread took it.
+/// One block of rows and its text.
 struct RowBlock
 {
     int first = 0;
     int last = 0;
     QVector<QVariant> headers;
     std::string text;
-    std::atomic<bool> claimed{false};
-    std::mutex mutex;
-    std::condition_variable formatted;
-    bool done = false;
-
-    void format(const RowSource& source)
-    {
-        if (claimed.exchange(true))
-            return;
-        source.format(first, last, headers, text);
-        std::lock_guard<std::mutex> lock(mutex);
-        done = true;
-        formatted.notify_all();
-    }
-    void wait(const RowSource& source)
-    {
-        format(source);
-        std::unique_lock<std::mutex> lock(mutex);
-        formatted.wait(lock, [this] { return done; });
-    }
 };
 
 // About this many bytes of text per block: large enough to keep a pool thread busy, small
@@ -888,9 +867,8 @@ bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, 
     // Blocks are formatted ahead on the pool, a few at a time, and written in order.
     const auto source = std::make_shared<const RowSource>(table, options);
     const int rowsPerBlock = int(qBound<qint64>(1, BLOCK_CELLS / qMax(columns, 1), qMax(rows, 1)));
-    QThreadPool* pool = QThreadPool::globalInstance();
-    const int ahead = source->anyThread() ? qMax(2, pool->maxThreadCount() + 1) : 1;
-    std::deque<std::shared_ptr<RowBlock>> inFlight;
+    const int ahead = source->anyThread() ? qMax(2, QThreadPool::globalInstance()->maxThreadCount() + 1) : 1;
+    std::deque<std::pair<std::shared_ptr<RowBlock>, std::shared_ptr<ClaimedTask>>> inFlight;
     int nextRow = 0;
     auto launch = [&] {
         auto block = std::make_shared<RowBlock>();
@@ -899,20 +877,21 @@ bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, 
         block->headers.reserve(block->last - block->first);
         for (int row = block->first; row < block->last; ++row)
             block->headers.append(table.headerData(row, Qt::Vertical, Qt::DisplayRole));
+        auto task = std::make_shared<ClaimedTask>(
+            [block, source] { source->format(block->first, block->last, block->headers, block->text); });
         if (source->anyThread())
-            pool->start([block, source] { block->format(*source); });
-        inFlight.push_back(std::move(block));
+            ClaimedTask::start(task);
+        inFlight.emplace_back(std::move(block), std::move(task));
     };
     while (nextRow < rows || !inFlight.empty()) {
         while (nextRow < rows && int(inFlight.size()) < ahead)
             launch();
-        const std::shared_ptr<RowBlock> block = std::move(inFlight.front());
+        const auto [block, task] = std::move(inFlight.front());
         inFlight.pop_front();
-        block->wait(*source);
+        task->wait();
         if (!sink(block->text.data(), qint64(block->text.size()))) {
-            // Blocks still queued format nothing once claimed here.
             for (const auto& left : inFlight)
-                left->claimed = true;
+                left.second->drop();
             return false;
         }
     }
