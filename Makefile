@@ -2,8 +2,10 @@
 # build, and run.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 fonts-dejavu-core xauth xvfb
-BENCH_PACKAGES := libmuparser-dev
+PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 libfast-float-dev fonts-dejavu-core xauth xvfb
+BENCH_PACKAGES := libmuparser-dev python3-numpy python3-numexpr python3-pandas
+# The peers' scripts, timed right after the bench on the same machine.
+PEERS ?= ../shared/peers
 # CPack's Debian generator reads the binaries' library needs with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := dpkg-dev file
 
@@ -66,8 +68,15 @@ demo-desktop: programs
 bench:
 	$(MAKE) deps EXTRA_PACKAGES="$(BENCH_PACKAGES)"
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
-	cmake --build build-bench -j $(JOBS) --target kxbench
+	cmake --build build-bench -j $(JOBS) --target kxbench kxequation-cli
 	./build-bench/bench/kxbench
+	@if [ -d $(PEERS) ]; then \
+	    echo "peers: numpy and numexpr"; \
+	    env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3 $(PEERS)/numexpr_bench.py; \
+	    echo "peers: pandas end to end on build-bench/csv/m2000x1000.csv"; \
+	    env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/time -f "pandas wall %e s" /usr/bin/python3 \
+	        $(PEERS)/pandas_e2e.py build-bench/csv/m2000x1000.csv build-bench/csv/pandas2000x1000.csv; \
+	fi
 
 programbench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release

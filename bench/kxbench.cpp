@@ -2,7 +2,10 @@
 // reference engine (timed on a smaller grid, per cell), with the fast engine's program on one
 // thread, and, when it is installed, with muparser on one thread. Prints a table and writes the
 // figures to bench.json beside the bench folder (or to the path given as the first argument).
+// Then the data path: numeric CSV files it generates (kept in csv/ beside bench.json for the
+// peers' scripts) read and written, in MB/s of wall time, and the command line's end-to-end time.
 
+#include "KXCsv.h"
 #include "KXDataModel.h"
 #include "KXEquationCellProgram.h"
 #include "KXEquationCommand.h"
@@ -12,6 +15,8 @@
 #include "KXEquationVariableModel.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +31,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -142,6 +148,80 @@ double muparserSeconds(const char*, int, int)
     return -1.0;
 }
 #endif
+
+double wallSeconds(const QElapsedTimer& timer)
+{
+    return timer.nsecsElapsed() / 1e9;
+}
+
+/// Figures of one numeric CSV file of rows x columns cells.
+struct CsvFigures
+{
+    double megabytes = 0;
+    double writeMBs = 0;
+    double readMBs = 0;
+    double bytesPerCell = 0;
+};
+
+/// Writes a table of uniform numbers in [0, 1000) at full precision, as the peers' file holds
+/// them, then reads it back; a failure leaves the figures at 0.
+CsvFigures csvFigures(const QString& path, int rows, int columns)
+{
+    CsvFigures figures;
+    {
+        KXDataModelGeneric table;
+        table.createEmpty(columns, rows);
+        std::mt19937_64 random(7);
+        std::uniform_real_distribution<double> uniform(0.0, 1000.0);
+        QVariant* cells = table.writableCells();
+        for (qint64 cell = 0; cell < qint64(rows) * columns; ++cell)
+            cells[cell] = uniform(random);
+        for (int row = 0; row < rows; ++row)
+            table.setHeaderData(row, Qt::Vertical, QStringLiteral("r%1").arg(row), KXValueRole);
+        for (int column = 0; column < columns; ++column)
+            table.setHeaderData(column, Qt::Horizontal, QStringLiteral("c%1").arg(column), KXValueRole);
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        const KXByteProducer csv = [&table](const KXByteSink& sink) {
+            return KXCsv::write(table, {KXNumberFormat::Precision::Full, false}, sink);
+        };
+        if (KXOutputFile::write(path, csv, &error) != KXFileStatus::Ok) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return figures;
+        }
+        const double seconds = wallSeconds(timer);
+        figures.megabytes = QFileInfo(path).size() / 1e6;
+        figures.writeMBs = figures.megabytes / seconds;
+    }
+    const double before = memory("VmRSS:");
+    KXDataModelGeneric table;
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    if (!KXCsv::readFile(path, table, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return figures;
+    }
+    figures.readMBs = figures.megabytes / wallSeconds(timer);
+    figures.bytesPerCell = (memory("VmRSS:") - before) * 1048576.0 / (double(rows) * columns);
+    return figures;
+}
+
+/// Wall time of the command line reading input, doubling every cell and writing the result.
+double endToEndSeconds(const QString& input, const QString& output)
+{
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../apps/kxequation/kxequation"),
+                  {QStringLiteral("compute"), QStringLiteral("--dataset"), input, QStringLiteral("--formula"),
+                   QStringLiteral("Input1(i,j)*2"), QStringLiteral("--output"), output});
+    if (!program.waitForFinished(-1) || program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
+        return -1.0;
+    return wallSeconds(timer);
+}
 }
 
 int main(int argc, char* argv[])
@@ -205,6 +285,30 @@ int main(int argc, char* argv[])
     std::printf("vs ref: reference time per cell over fast time per cell; vs mu: fast compute() over muparser "
                 "on one thread (below 1: faster);\ngrew: peak resident memory above the resident memory before the "
                 "fast computation\n");
+
+    const QString csvFolder = QFileInfo(jsonPath).absolutePath() + QStringLiteral("/csv");
+    QDir().mkpath(csvFolder);
+    std::printf("\n%-12s %8s %10s %10s %10s\n", "numeric CSV", "MB", "write MB/s", "read MB/s", "bytes/cell");
+    QJsonObject path;
+    for (const int rows : {2000, 10000}) {
+        const QString file = csvFolder + QStringLiteral("/m%1x1000.csv").arg(rows);
+        const CsvFigures csv = csvFigures(file, rows, 1000);
+        std::printf("%-12s %8.1f %10.0f %10.0f %10.1f\n", qPrintable(QStringLiteral("%1x1000").arg(rows)),
+                    csv.megabytes, csv.writeMBs, csv.readMBs, csv.bytesPerCell);
+        // The larger file gives the figures of record: the smaller one is over in a blink.
+        if (rows == 10000) {
+            path.insert(QStringLiteral("csv_read_mb_s"), csv.readMBs);
+            path.insert(QStringLiteral("csv_write_mb_s"), csv.writeMBs);
+            path.insert(QStringLiteral("bytes_per_cell"), csv.bytesPerCell);
+        }
+    }
+    const QString csvInput = csvFolder + QStringLiteral("/m2000x1000.csv");
+    const double endToEnd = endToEndSeconds(csvInput, csvFolder + QStringLiteral("/out2000x1000.csv"));
+    std::printf("end to end: kxequation compute --dataset %s --formula 'Input1(i,j)*2' --output ...: %.3f s\n",
+                qPrintable(csvInput), endToEnd);
+    path.insert(QStringLiteral("end_to_end_s"), endToEnd >= 0 ? QJsonValue(endToEnd) : QJsonValue());
+    figures.append(path);
+
     QFile json(jsonPath);
     if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(figures).toJson()) < 0) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(jsonPath));

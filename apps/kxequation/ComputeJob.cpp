@@ -175,7 +175,8 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     if (!save.isEmpty() && !KXEquationDocument::save(&equation, &variables, save, &error, &status))
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
-    const QByteArray csv = KXCsv::write(*table, outputOptions.csv);
+    // Streamed: an output of any size costs a few blocks of text.
+    const KXByteProducer csv = [&](const KXByteSink& sink) { return KXCsv::write(*table, outputOptions.csv, sink); };
     status = output.isEmpty() ? KXOutputFile::writeStandardOutput(csv, &error) : KXOutputFile::write(output, csv, &error);
     if (status != KXFileStatus::Ok)
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};

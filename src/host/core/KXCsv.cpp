@@ -9,9 +9,18 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QTextCodec>
+#include <QThreadPool>
 #include <QVector>
 
+#include <fast_float/fast_float.h>
+
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -22,6 +31,9 @@
 #include <vector>
 
 namespace {
+
+// Parts of a piece parsed apart on the pool: large enough to outweigh handing them over.
+const qint64 PART_BYTES = 1 << 17;
 
 // A file is read into QVectors, which stop short of 2 GiB.
 const qint64 MAXIMUM_CELLS = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(QVariant));
@@ -141,17 +153,22 @@ bool readNumberBytes(const char* begin, const char* end, double* value)
 {
     if (!matchesNumber(begin, end))
         return false;
+    // fast_float reads the grammar checked above, a leading plus and blanks aside, several
+    // times faster than strtod and rounds the same.
+    const char* first = begin;
+    const char* last = end;
+    while (first < last && (*first == ' ' || *first == '\t'))
+        ++first;
+    while (last > first && (last[-1] == ' ' || last[-1] == '\t'))
+        --last;
+    if (first < last && *first == '+')
+        ++first;
+    const auto parsed = fast_float::from_chars(first, last, *value);
+    if (parsed.ec == std::errc() && parsed.ptr == last)
+        return true;
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    char small[64];
-    const qint64 size = end - begin;
-    if (size < qint64(sizeof small)) {
-        std::memcpy(small, begin, size_t(size));
-        small[size] = '\0';
-        *value = strtod_l(small, nullptr, cLocale);
-    } else {
-        const QByteArray copy(begin, int(size));
-        *value = strtod_l(copy.constData(), nullptr, cLocale);
-    }
+    const QByteArray copy(begin, int(end - begin));
+    *value = strtod_l(copy.constData(), nullptr, cLocale);
     return true;
 }
 
@@ -298,6 +315,86 @@ bool fieldValue(const Field& field, QVariant* value)
     return true;
 }
 
+/// Work done once by whichever thread claims it first: a pool thread, or the thread that needs
+/// it done before any pool thread took it, so that waiting never depends on a free pool thread.
+class ClaimedTask
+{
+public:
+    explicit ClaimedTask(std::function<void()> work) : m_work(std::move(work)) {}
+
+    /// Hands the task to the global thread pool as well.
+    static void start(const std::shared_ptr<ClaimedTask>& task)
+    {
+        QThreadPool::globalInstance()->start([task] { task->run(); });
+    }
+    void run()
+    {
+        if (m_claimed.exchange(true))
+            return;
+        m_work();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_done = true;
+        m_finished.notify_all();
+    }
+    void wait()
+    {
+        run();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_finished.wait(lock, [this] { return m_done; });
+    }
+    /// A task not yet claimed never runs; one running goes on to its end.
+    void drop() { m_claimed = true; }
+
+private:
+    std::function<void()> m_work;
+    std::atomic<bool> m_claimed{false};
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+};
+
+/// The records of one part of a piece, parsed on their own: rows (header and cells), and the
+/// blank records before each row and after the last, which only the whole table can place.
+struct ParsedPart
+{
+    std::vector<QVariant> headers;
+    std::vector<QVariant> cells;
+    std::vector<qint64> blanksBefore;
+    qint64 trailingBlanks = 0;
+    qint64 lines = 0;
+    bool ok = false;
+
+    void parse(const char* begin, const char* end, int columns)
+    {
+        RecordReader reader(begin, end, 0);
+        std::vector<Field> fields;
+        RecordReader::Status status;
+        qint64 blanks = 0;
+        while ((status = reader.next(fields, qint64(columns) + 1)) == RecordReader::Status::Record) {
+            if (isBlankRecord(fields)) {
+                ++blanks;
+                continue;
+            }
+            blanksBefore.push_back(blanks);
+            blanks = 0;
+            QVariant value;
+            bool decoded = fieldValue(fields[0], &value);
+            headers.push_back(std::move(value));
+            for (size_t field = 1; field <= size_t(columns); ++field) {
+                value = QVariant();
+                if (decoded && field < fields.size())
+                    decoded = fieldValue(fields[field], &value);
+                cells.push_back(std::move(value));
+            }
+            if (!decoded)
+                return;
+        }
+        trailingBlanks = blanks;
+        lines = reader.line();
+        ok = status == RecordReader::Status::End;
+    }
+};
+
 /// Values appended one by one into blocks, then moved into one vector of the exact size, block
 /// by block, each released once emptied: a growing vector would copy itself and hold twice the
 /// cells at its peaks. Blocks double up to a size the allocator maps and unmaps on its own, so
@@ -397,11 +494,24 @@ private:
         qint64 cut = final ? m_pending.size() : 0;
         const char* bytes = m_pending.constData();
         qint64 k = m_scanned;
-        for (; !final && k < m_pending.size(); ++k) {
+        const qint64 pending = m_pending.size();
+        // Record ends about PART_BYTES apart, where the pool may parse the piece in parts.
+        std::vector<qint64> boundaries;
+        for (; !final && k < pending; ++k) {
+            // Inside a field only its end matters: skip to it.
+            if (m_scan == Scan::Unquoted) {
+                while (k < pending && bytes[k] != ',' && bytes[k] != '\n' && bytes[k] != '\r')
+                    ++k;
+            } else if (m_scan == Scan::Quoted) {
+                const char* quote = static_cast<const char*>(std::memchr(bytes + k, '"', size_t(pending - k)));
+                k = quote ? quote - bytes : pending;
+            }
+            if (k == pending)
+                break;
             const char c = bytes[k];
             const bool lineEnd = c == '\n' || c == '\r';
             // A CR at the very end may be the first half of a CRLF: look at it again with the next piece.
-            if (c == '\r' && k + 1 == m_pending.size())
+            if (c == '\r' && k + 1 == pending)
                 break;
             switch (m_scan) {
             case Scan::Quoted:
@@ -427,8 +537,11 @@ private:
                 m_scan = Scan::FieldStart;
             } else if (lineEnd) {
                 m_scan = Scan::FieldStart;
-                if (c == '\n' || bytes[k + 1] != '\n')
+                if (c == '\n' || bytes[k + 1] != '\n') {
                     cut = k + 1;
+                    if (cut - (boundaries.empty() ? 0 : boundaries.back()) >= PART_BYTES)
+                        boundaries.push_back(cut);
+                }
             } else {
                 m_scan = Scan::Unquoted;
             }
@@ -436,12 +549,81 @@ private:
         m_scanned = final ? m_pending.size() : k;
         if (cut == 0)
             return true;
-        RecordReader reader(bytes, bytes + cut, m_line);
+        if (!boundaries.empty() && boundaries.back() != cut)
+            boundaries.push_back(cut);
+        qint64 start = 0;
+        if (!m_headerRead && boundaries.size() > 2) {
+            // The header line first: the parts need the column count.
+            RecordReader reader(bytes, bytes + boundaries.front(), m_line);
+            if (!readRecords(reader))
+                return false;
+            m_line = reader.line();
+            start = boundaries.front();
+            boundaries.erase(boundaries.begin());
+        }
+        if (m_headerRead && boundaries.size() > 1 && readInParts(bytes, start, boundaries)) {
+            m_pending.remove(0, int(cut));
+            m_scanned -= cut;
+            return true;
+        }
+        // Anything the parts refuse is read again here, where messages get their exact line.
+        RecordReader reader(bytes + start, bytes + cut, m_line);
         const bool ok = readRecords(reader);
         m_line = reader.line();
         m_pending.remove(0, int(cut));
         m_scanned -= cut;
         return ok;
+    }
+
+    /// Parses the parts [start, ends[0]), [ends[0], ends[1]), ... on the pool and appends them in
+    /// order; false, with nothing appended, when any part is malformed or the table too large.
+    bool readInParts(const char* bytes, qint64 start, const std::vector<qint64>& ends)
+    {
+        std::vector<ParsedPart> parts(ends.size());
+        std::vector<std::shared_ptr<ClaimedTask>> tasks;
+        for (size_t part = 0; part < ends.size(); ++part) {
+            const char* begin = bytes + (part == 0 ? start : ends[part - 1]);
+            const char* end = bytes + ends[part];
+            ParsedPart* parsed = &parts[part];
+            const int columns = m_columns;
+            tasks.push_back(std::make_shared<ClaimedTask>([=] { parsed->parse(begin, end, columns); }));
+            if (part > 0)
+                ClaimedTask::start(tasks.back());
+        }
+        bool ok = true;
+        qint64 rows = m_rowHeaders.size() + m_pendingBlankRows;
+        for (size_t part = 0; part < parts.size(); ++part) {
+            tasks[part]->wait();
+            ok = ok && parts[part].ok;
+            for (qint64 blanks : parts[part].blanksBefore)
+                rows += blanks + 1;
+            rows += parts[part].trailingBlanks;
+        }
+        rows -= parts.back().trailingBlanks;
+        if (!ok || rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
+            return false;
+        for (ParsedPart& part : parts) {
+            for (size_t row = 0; row < part.headers.size(); ++row) {
+                m_pendingBlankRows += part.blanksBefore[row];
+                appendPendingBlankRows();
+                m_rowHeaders.append(std::move(part.headers[row]));
+                for (size_t column = 0; column < size_t(m_columns); ++column)
+                    m_cells.append(std::move(part.cells[row * size_t(m_columns) + column]));
+            }
+            m_pendingBlankRows += part.trailingBlanks;
+            m_line += part.lines;
+            part = ParsedPart();
+        }
+        return true;
+    }
+
+    void appendPendingBlankRows()
+    {
+        for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
+            m_rowHeaders.append(QVariant());
+            for (int column = 0; column < m_columns; ++column)
+                m_cells.append(QVariant());
+        }
     }
 
     bool readRecords(RecordReader& reader)
@@ -473,11 +655,7 @@ private:
             const qint64 rows = m_rowHeaders.size() + m_pendingBlankRows + 1;
             if (rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
                 return fail(tooManyCellsMessage(m_source, reader.recordLine()));
-            for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
-                m_rowHeaders.append(QVariant());
-                for (int column = 0; column < m_columns; ++column)
-                    m_cells.append(QVariant());
-            }
+            appendPendingBlankRows();
             QVariant value;
             bool decoded = fieldValue(m_fields[0], &value);
             m_rowHeaders.append(std::move(value));
@@ -550,13 +728,97 @@ QByteArray formatField(const QVariant& value, const KXCsv::WriteOptions& options
     return text.toUtf8();
 }
 
-/// A cell without a value is an empty field, which reads back as one, or the marker on request.
-QByteArray formatCell(const QVariant& value, const KXCsv::WriteOptions& options)
+void appendBytes(std::string& out, const QByteArray& bytes)
 {
-    if (KXNumberFormat::isNoValue(value))
-        return options.noValueMarker ? KXNumberFormat::numberText(KXNoValue, QLocale::c()).toUtf8() : QByteArray();
-    return formatField(value, options);
+    out.append(bytes.constData(), size_t(bytes.size()));
 }
+
+/// A number as formatField writes it, without a QString on the way: the cells of large tables.
+void appendNumber(std::string& out, double number, const KXCsv::WriteOptions& options)
+{
+    if (number == KXNoValue) {
+        // A cell without a value is an empty field, which reads back as one, or the marker on request.
+        if (options.noValueMarker)
+            out += "-9999";
+        return;
+    }
+    char text[KXNumberFormat::CNumberCapacity];
+    out.append(text, size_t(KXNumberFormat::writeCNumber(number, options.precision, text) - text));
+}
+
+void appendCell(std::string& out, const QVariant& value, const KXCsv::WriteOptions& options)
+{
+    switch (value.userType()) {
+    case QMetaType::Double:
+        return appendNumber(out, *static_cast<const double*>(value.constData()), options);
+    case QMetaType::Int:
+        return appendNumber(out, double(*static_cast<const int*>(value.constData())), options);
+    default:
+        break;
+    }
+    if (KXNumberFormat::isNoValue(value)) {
+        if (options.noValueMarker)
+            out += "-9999";
+        return;
+    }
+    appendBytes(out, formatField(value, options));
+}
+
+/// The rows of a table as the writer reads them: straight from the cells of a host table, which
+/// any thread may read, or through the model's interface on the calling thread.
+class RowSource
+{
+public:
+    RowSource(const QAbstractItemModel& table, const KXCsv::WriteOptions& options)
+        : m_table(table), m_options(options), m_columns(table.columnCount(QModelIndex()))
+    {
+        if (const auto* host = qobject_cast<const KXDataModelGeneric*>(&table))
+            m_cells = host->sharedCells();
+    }
+
+    bool anyThread() const { return m_cells.store != nullptr; }
+
+    /// Rows [first, last), each with its header, which the caller read on the table's thread.
+    void format(int first, int last, const QVector<QVariant>& headers, std::string& out) const
+    {
+        for (int row = first; row < last; ++row) {
+            appendBytes(out, formatField(headers.at(row - first), m_options));
+            for (int column = 0; column < m_columns; ++column) {
+                out += ',';
+                appendCell(out, value(row, column), m_options);
+            }
+            out += '\n';
+        }
+    }
+
+private:
+    QVariant value(int row, int column) const
+    {
+        if (m_cells.store && row < m_cells.rows && column < m_cells.columns)
+            return (*m_cells.store)[size_t(row) * size_t(m_cells.columns) + size_t(column)];
+        return m_table.data(m_table.index(row, column), KXValueRole);
+    }
+
+    // Read only on the writer's thread: a block formatted after the writer stopped early never
+    // reaches it, since a host table's cells all come from the shared store.
+    const QAbstractItemModel& m_table;
+    const KXCsv::WriteOptions m_options;
+    const int m_columns;
+    KXDataModelGeneric::SharedCells m_cells;
+};
+
+/// One block of rows and its text.
+struct RowBlock
+{
+    int first = 0;
+    int last = 0;
+    QVector<QVariant> headers;
+    std::string text;
+};
+
+// About this many bytes of text per block: large enough to keep a pool thread busy, small
+// enough that the blocks in flight cost little memory.
+const qint64 BLOCK_CELLS = 1 << 15;
 
 }
 
@@ -598,20 +860,60 @@ bool KXCsv::readData(const QByteArray& data, const QString& sourceName, KXDataMo
     return reader.finish(table);
 }
 
-QByteArray KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options)
+bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, const KXByteSink& sink)
 {
     const int rows = table.rowCount(QModelIndex());
     const int columns = table.columnCount(QModelIndex());
-    QByteArray out;
-    for (int column = 0; column < columns; ++column)
-        out += ',' + formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole), options);
-    out += '\n';
-    for (int row = 0; row < rows; ++row) {
-        out += formatField(table.headerData(row, Qt::Vertical, Qt::DisplayRole), options);
-        for (int column = 0; column < columns; ++column)
-            out += ',' + formatCell(table.data(table.index(row, column), KXValueRole), options);
-        out += '\n';
+    std::string header;
+    for (int column = 0; column < columns; ++column) {
+        header += ',';
+        appendBytes(header, formatField(table.headerData(column, Qt::Horizontal, Qt::DisplayRole), options));
     }
+    header += '\n';
+    if (!sink(header.data(), qint64(header.size())))
+        return false;
+
+    // Blocks are formatted ahead on the pool, a few at a time, and written in order.
+    const auto source = std::make_shared<const RowSource>(table, options);
+    const int rowsPerBlock = int(qBound<qint64>(1, BLOCK_CELLS / qMax(columns, 1), qMax(rows, 1)));
+    const int ahead = source->anyThread() ? qMax(2, QThreadPool::globalInstance()->maxThreadCount() + 1) : 1;
+    std::deque<std::pair<std::shared_ptr<RowBlock>, std::shared_ptr<ClaimedTask>>> inFlight;
+    int nextRow = 0;
+    auto launch = [&] {
+        auto block = std::make_shared<RowBlock>();
+        block->first = nextRow;
+        block->last = nextRow = int(qMin<qint64>(qint64(nextRow) + rowsPerBlock, rows));
+        block->headers.reserve(block->last - block->first);
+        for (int row = block->first; row < block->last; ++row)
+            block->headers.append(table.headerData(row, Qt::Vertical, Qt::DisplayRole));
+        auto task = std::make_shared<ClaimedTask>(
+            [block, source] { source->format(block->first, block->last, block->headers, block->text); });
+        if (source->anyThread())
+            ClaimedTask::start(task);
+        inFlight.emplace_back(std::move(block), std::move(task));
+    };
+    while (nextRow < rows || !inFlight.empty()) {
+        while (nextRow < rows && int(inFlight.size()) < ahead)
+            launch();
+        const auto [block, task] = std::move(inFlight.front());
+        inFlight.pop_front();
+        task->wait();
+        if (!sink(block->text.data(), qint64(block->text.size()))) {
+            for (const auto& left : inFlight)
+                left.second->drop();
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options)
+{
+    QByteArray out;
+    write(table, options, [&out](const char* data, qint64 size) {
+        out.append(data, int(size));
+        return true;
+    });
     return out;
 }
 
@@ -623,8 +925,10 @@ bool KXCsv::writeFile(const QString& path, const QAbstractItemModel& table, QStr
         setError(error, cannotWriteMessage(path, file.errorString()));
         return false;
     }
-    const QByteArray data = write(table, options);
-    if (file.write(data) != data.size() || !file.commit()) {
+    const bool written = write(table, options, [&file](const char* data, qint64 size) {
+        return file.write(data, size) == size;
+    });
+    if (!written || !file.commit()) {
         setError(error, cannotWriteMessage(path, file.errorString()));
         file.cancelWriting();
         return false;

@@ -3,6 +3,7 @@
 #include "KXFileStatus.h"
 #include "KXHostGlobal.h"
 #include "KXNumberFormat.h"
+#include "KXOutputFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,7 +39,10 @@ public:
     static bool readData(const QByteArray& data, const QString& sourceName, KXDataModelGeneric& table,
                          QString* error, int pieceSize = 0);
 
-    /// Cell values of role 34, headers of Qt::DisplayRole.
+    /// Cell values of role 34, headers of Qt::DisplayRole, handed to sink in blocks of rows as they
+    /// are formatted (on the global thread pool for host tables); false when sink refused a block.
+    static bool write(const QAbstractItemModel& table, const WriteOptions& options, const KXByteSink& sink);
+    /// The same, whole in memory: for small tables.
     static QByteArray write(const QAbstractItemModel& table, const WriteOptions& options = WriteOptions());
     /// Writes atomically through QSaveFile: a failure leaves any existing file untouched.
     static bool writeFile(const QString& path, const QAbstractItemModel& table, QString* error,

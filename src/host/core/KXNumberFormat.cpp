@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -54,6 +57,152 @@ QString formatted(double value, const QLocale& locale, int digits)
     return text;
 }
 
+/// Significant digits, without the point, and the decimal exponent of the first of them.
+struct Digits
+{
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+};
+
+/// Reads what std::to_chars wrote in scientific form, without its sign.
+void readScientific(const char* begin, const char* end, Digits* digits)
+{
+    // The first digit, then the point when more follow: the rest up to 'e' are digits.
+    const char* e = static_cast<const char*>(std::memchr(begin, 'e', size_t(end - begin)));
+    digits->digits[0] = *begin;
+    int count = 1;
+    if (e - begin > 2) {
+        std::memcpy(digits->digits + 1, begin + 2, size_t(e - begin - 2));
+        count += int(e - begin - 2);
+    }
+    digits->count = count;
+    std::from_chars(e + 1 + (e[1] == '+'), end, digits->exponent);
+}
+
+/// Whether |value| is exactly the 16 digits given (the last one a 5): then value lies halfway
+/// between two 15-digit texts.
+bool isExactlyHalfway(const Digits& sixteen, double value)
+{
+    uint64_t integer = 0;
+    for (int k = 0; k < 16; ++k)
+        integer = integer * 10 + uint64_t(sixteen.digits[k] - '0');
+    const uint64_t mantissaLimit = uint64_t(1) << 53;
+    const int power = sixteen.exponent - 15;
+    if (power >= 0) {
+        // An odd integer times 10^power is a double only while it times 5^power fits a mantissa.
+        if (power > 1 || (power == 1 && integer >= mantissaLimit / 5))
+            return false;
+        const uint64_t odd = power == 1 ? integer * 5 : integer;
+        return odd < mantissaLimit && std::ldexp(double(odd), power) == std::fabs(value);
+    }
+    // integer / 10^-power is a double only when 5^-power divides it; 5^23 exceeds 16 digits.
+    if (-power > 22)
+        return false;
+    uint64_t five = 1;
+    for (int k = 0; k < -power; ++k)
+        five *= 5;
+    if (integer % five != 0 || integer / five >= mantissaLimit)
+        return false;
+    return std::ldexp(double(integer / five), power) == std::fabs(value);
+}
+
+/// The 15 significant digits that the readable form shows: rounded to nearest, halfway cases
+/// away from zero as the locale's formatting rounds them (std::to_chars rounds them to even).
+void readableDigits(double value, Digits* digits)
+{
+    char text[48];
+    const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 15);
+    readScientific(text, written.ptr, digits);
+    const char sixteenth = digits->digits[15];
+    if (sixteenth == '5' && !isExactlyHalfway(*digits, value)) {
+        // Not halfway: only the exact value tells which way it rounds.
+        const auto rounded = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 14);
+        readScientific(text, rounded.ptr, digits);
+        return;
+    }
+    digits->count = 15;
+    if (sixteenth < '5')
+        return;
+    int k = 14;
+    for (; k >= 0 && digits->digits[k] == '9'; --k)
+        digits->digits[k] = '0';
+    if (k < 0) {
+        digits->digits[0] = '1';
+        ++digits->exponent;
+    } else {
+        ++digits->digits[k];
+    }
+}
+
+}
+
+char* KXNumberFormat::writeCNumber(double value, Precision precision, char* out)
+{
+    if (std::isnan(value)) {
+        std::memcpy(out, "nan", 3);
+        return out + 3;
+    }
+    if (std::isinf(value)) {
+        if (value < 0)
+            *out++ = '-';
+        std::memcpy(out, "inf", 3);
+        return out + 3;
+    }
+    const bool full = precision == Precision::Full;
+    Digits digits;
+    if (value == 0.0) {
+        digits.digits[0] = '0';
+        digits.count = 1;
+    } else if (full) {
+        char text[48];
+        const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
+        readScientific(text, written.ptr, &digits);
+    } else {
+        readableDigits(value, &digits);
+    }
+    int count = digits.count;
+    while (count > 1 && digits.digits[count - 1] == '0')
+        --count;
+    // The layout QString::number(value, 'g', digits) chooses: the exponent form below 1e-4, and
+    // above 15 digits (readable) or where it is the shorter text (shortest).
+    const int point = digits.exponent + 1;
+    int cutoff = ReadableDigits;
+    if (full) {
+        cutoff = 6;
+        if (point > 0) {
+            cutoff = count + 4 + (point > 100 ? 2 : 1) + (count > point ? 1 : 0);
+        }
+    }
+    const bool exponentForm = point - 1 < -4 || point > cutoff;
+    if (std::signbit(value) && (value != 0.0 || full))
+        *out++ = '-';
+    if (exponentForm) {
+        *out++ = digits.digits[0];
+        if (count > 1) {
+            *out++ = '.';
+            std::memcpy(out, digits.digits + 1, size_t(count - 1));
+            out += count - 1;
+        }
+        *out++ = 'e';
+        return std::to_chars(out, out + 8, point - 1).ptr;
+    }
+    if (point <= 0) {
+        *out++ = '0';
+        *out++ = '.';
+        std::memset(out, '0', size_t(-point));
+        out += -point;
+        std::memcpy(out, digits.digits, size_t(count));
+        return out + count;
+    }
+    for (int k = 0; k < point; ++k)
+        *out++ = k < count ? digits.digits[k] : '0';
+    if (count > point) {
+        *out++ = '.';
+        std::memcpy(out, digits.digits + point, size_t(count - point));
+        out += count - point;
+    }
+    return out;
 }
 
 bool KXNumberFormat::isNumber(const QVariant& value)

@@ -27,6 +27,11 @@ public:
     /// Readable shows -0 as 0. The C locale writes nan, inf and -inf, which its reader takes back;
     /// other locales NaN, ∞ and -∞.
     static QString numberText(double value, const QLocale& locale, Precision precision = Precision::Readable);
+    /// Room that writeCNumber needs at most.
+    static constexpr int CNumberCapacity = 40;
+    /// numberText in the C locale, as UTF-8 bytes written at out without a QString on the way
+    /// (writers of large tables); returns the end of what it wrote.
+    static char* writeCNumber(double value, Precision precision, char* out);
 
     /// The locale of the interface language, chosen by the installed translator.
     static QLocale interfaceLocale();

@@ -55,10 +55,8 @@ KXFileStatus fail(KXFileStatus status, const QString& message, QString* error)
 }
 
 /// Writes all bytes, resuming after interruptions and partial writes; errno tells why it failed.
-bool writeAll(int descriptor, const QByteArray& data)
+bool writeAll(int descriptor, const char* next, qint64 left)
 {
-    const char* next = data.constData();
-    qint64 left = data.size();
     while (left > 0) {
         const ssize_t written = ::write(descriptor, next, size_t(qMin<qint64>(left, qint64(1) << 30)));
         if (written < 0) {
@@ -72,12 +70,29 @@ bool writeAll(int descriptor, const QByteArray& data)
     return true;
 }
 
-KXFileStatus writeStraight(const QString& path, const KXOutputFile::Writer& writer, QString* error)
+/// Writes every piece the producer makes; errno tells why it failed.
+bool writeAll(int descriptor, const KXByteProducer& produce)
+{
+    return produce([descriptor](const char* data, qint64 size) { return writeAll(descriptor, data, size); });
+}
+
+KXByteProducer whole(const QByteArray& data)
+{
+    return [&data](const KXByteSink& sink) { return sink(data.constData(), data.size()); };
+}
+
+KXFileStatus writeStraight(const QString& path, const KXByteProducer& produce, QString* error)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_APPEND);
     if (descriptor < 0)
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-    const bool written = writer(descriptor);
+    bool written = false;
+    try {
+        written = writeAll(descriptor, produce);
+    } catch (...) {
+        ::close(descriptor);
+        throw;
+    }
     const int writeError = errno;
     if (::close(descriptor) != 0 && written)
         return fail(KXFileStatus::WriteFailed, cannotWriteMessage(path, systemReason(errno)), error);
@@ -129,7 +144,7 @@ bool linkTemporary(int descriptor, const QString& pattern, QByteArray* name)
 }
 
 KXFileStatus replaceRegular(const QString& path, const QString& target, const struct stat* existing,
-                            const KXOutputFile::Writer& writer, QString* error)
+                            const KXByteProducer& produce, QString* error)
 {
     const QFileInfo info(target);
     removeAbandonedTemporaries(info.absolutePath(), info.fileName());
@@ -162,7 +177,14 @@ KXFileStatus replaceRegular(const QString& path, const QString& target, const st
         ::umask(mask);
         ::fchmod(descriptor, 0666 & ~mask);
     }
-    if (!writer(descriptor) || ::fsync(descriptor) != 0)
+    bool written = false;
+    try {
+        written = writeAll(descriptor, produce);
+    } catch (...) {
+        abandon(KXFileStatus::WriteFailed, QString());
+        throw;
+    }
+    if (!written || ::fsync(descriptor) != 0)
         return abandon(KXFileStatus::WriteFailed, cannotWriteMessage(path, systemReason(errno)));
     if (unnamed && !linkTemporary(descriptor, pattern, &temporary)) {
         const int linkError = errno;
@@ -221,14 +243,14 @@ FileIdentity identify(const QString& path)
 
 KXFileStatus KXOutputFile::write(const QString& path, const QByteArray& data, QString* error)
 {
-    return write(path, [&data](int descriptor) { return writeAll(descriptor, data); }, error);
+    return write(path, whole(data), error);
 }
 
-KXFileStatus KXOutputFile::write(const QString& path, const Writer& writer, QString* error)
+KXFileStatus KXOutputFile::write(const QString& path, const KXByteProducer& produce, QString* error)
 {
     if (namesStandardOutput(path)) {
         // Into standard output at its position, after what the program printed before.
-        if (std::fflush(stdout) != 0 || !writer(STDOUT_FILENO))
+        if (std::fflush(stdout) != 0 || !writeAll(STDOUT_FILENO, produce))
             return fail(KXFileStatus::WriteFailed, standardOutputMessage(systemReason(errno)), error);
         return KXFileStatus::Ok;
     }
@@ -237,7 +259,7 @@ KXFileStatus KXOutputFile::write(const QString& path, const Writer& writer, QStr
     if (::stat(name.constData(), &status) != 0) {
         if (errno != ENOENT)
             return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-        return replaceRegular(path, path, nullptr, writer, error);
+        return replaceRegular(path, path, nullptr, produce, error);
     }
     if (S_ISDIR(status.st_mode))
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(EISDIR)), error);
@@ -247,12 +269,12 @@ KXFileStatus KXOutputFile::write(const QString& path, const Writer& writer, QStr
     const bool hasTarget = ::realpath(name.constData(), resolved) != nullptr;
     const QString target = hasTarget ? QFile::decodeName(resolved) : path;
     if (!S_ISREG(status.st_mode) || !hasTarget || target.startsWith(QLatin1String("/proc/")))
-        return writeStraight(path, writer, error);
+        return writeStraight(path, produce, error);
     if ((status.st_mode & 0222) == 0)
         return fail(KXFileStatus::CannotCreate, readOnlyMessage(path), error);
     if (::access(resolved, W_OK) != 0)
         return fail(KXFileStatus::CannotCreate, cannotCreateMessage(path, systemReason(errno)), error);
-    return replaceRegular(path, target, &status, writer, error);
+    return replaceRegular(path, target, &status, produce, error);
 }
 
 bool KXOutputFile::namesStandardOutput(const QString& path)
@@ -282,7 +304,15 @@ bool KXOutputFile::sameFile(const QString& first, const QString& second)
 
 KXFileStatus KXOutputFile::writeStandardOutput(const QByteArray& data, QString* error)
 {
-    if (std::fwrite(data.constData(), 1, size_t(data.size()), stdout) != size_t(data.size()) || std::ferror(stdout))
+    return writeStandardOutput(whole(data), error);
+}
+
+KXFileStatus KXOutputFile::writeStandardOutput(const KXByteProducer& produce, QString* error)
+{
+    const bool written = produce([](const char* data, qint64 size) {
+        return std::fwrite(data, 1, size_t(size), stdout) == size_t(size);
+    });
+    if (!written || std::ferror(stdout))
         return fail(KXFileStatus::WriteFailed, standardOutputMessage(systemReason(errno)), error);
     return KXFileStatus::Ok;
 }

@@ -8,6 +8,11 @@
 
 #include <functional>
 
+/// Takes the bytes of an output in order, piece by piece; false when they could not be written.
+using KXByteSink = std::function<bool(const char* data, qint64 size)>;
+/// Hands a whole output to a sink; false when the sink refused a piece.
+using KXByteProducer = std::function<bool(const KXByteSink& sink)>;
+
 /// Writes whole outputs without ever losing a file or reporting a failed write as a success.
 /// A regular file is written to a temporary in its folder, then renamed over it with the
 /// original's permissions; a file not writable by its mode is refused, even for root. The
@@ -19,14 +24,13 @@
 class KXHOST_EXPORT KXOutputFile
 {
 public:
-    /// Writes the contents into an open descriptor; false, with errno set, when a write failed.
-    using Writer = std::function<bool(int descriptor)>;
-
     /// On failure error names the file and gives the system's reason.
     static KXFileStatus write(const QString& path, const QByteArray& data, QString* error);
-    static KXFileStatus write(const QString& path, const Writer& writer, QString* error);
+    /// The same for an output made piece by piece, which is never held whole in memory.
+    static KXFileStatus write(const QString& path, const KXByteProducer& produce, QString* error);
     /// Writes to standard output and checks the write.
     static KXFileStatus writeStandardOutput(const QByteArray& data, QString* error);
+    static KXFileStatus writeStandardOutput(const KXByteProducer& produce, QString* error);
     /// Flushes and closes standard output, so that a late failure (a full disk) is seen.
     static KXFileStatus finishStandardOutput(QString* error);
 

@@ -20,8 +20,12 @@ private slots:
     void roundTrip();
     void writeReadWrite_data();
     void writeReadWrite();
+    void writeLargeTable_data();
+    void writeLargeTable();
     void read_data();
     void read();
+    void readInParts_data();
+    void readInParts();
     void malformed_data();
     void malformed();
     void unreadableFile_data();
@@ -111,6 +115,55 @@ void TestCsv::writeReadWrite()
     QCOMPARE(KXCsv::write(copy, options), written);
 }
 
+void TestCsv::writeLargeTable_data()
+{
+    QTest::addColumn<bool>("throughProxy");
+    QTest::newRow("host-table-on-the-pool") << false;
+    QTest::newRow("any-model-in-order") << true;
+}
+
+// A table of many blocks of rows comes out in order, every kind of cell in its usual field.
+void TestCsv::writeLargeTable()
+{
+    QFETCH(bool, throughProxy);
+
+    const QVector<QPair<QVariant, QByteArray>> cells = {
+        {-0.0, "0"}, {1e-300, "1e-300"}, {1e300, "1e300"}, {0.1 + 0.2, "0.3"}, {-9999.0, ""}, {-9999, ""},
+        {std::numeric_limits<double>::quiet_NaN(), "nan"}, {std::numeric_limits<double>::infinity(), "inf"},
+        {42, "42"}, {36603815374805.25, "36603815374805.3"}, {2.5e-5, "2.5e-5"}, {1e15, "1e15"},
+        {QStringLiteral("a,b"), "\"a,b\""}, {QStringLiteral("12"), "\"12\""}, {QStringLiteral("plain"), "plain"},
+        {QString(""), ""}, {true, "true"}, {QVariant(), ""}, {0.5f, "0.5"}};
+    const int rows = 5000;
+    const int columns = 7;
+    KXDataModelGeneric table;
+    table.createEmpty(columns, rows);
+    QByteArray expected;
+    for (int column = 0; column < columns; ++column)
+        expected += ",c" + QByteArray::number(column);
+    expected += '\n';
+    for (int row = 0; row < rows; ++row) {
+        expected += 'r' + QByteArray::number(row);
+        table.setHeaderData(row, Qt::Vertical, QStringLiteral("r%1").arg(row), KXValueRole);
+        for (int column = 0; column < columns; ++column) {
+            const auto& cell = cells.at((row * columns + column) % cells.size());
+            table.setCell(row, column, cell.first);
+            expected += ',' + cell.second;
+        }
+        expected += '\n';
+    }
+    for (int column = 0; column < columns; ++column)
+        table.setHeaderData(column, Qt::Horizontal, QStringLiteral("c%1").arg(column), KXValueRole);
+
+    KXDataModelProxy proxy;
+    proxy.setSourceModel(&table);
+    const QAbstractItemModel& model = throughProxy ? static_cast<const QAbstractItemModel&>(proxy) : table;
+    QCOMPARE(KXCsv::write(model), expected);
+    // A sink that refuses stops the writing at once.
+    int blocks = 0;
+    QVERIFY(!KXCsv::write(model, {}, [&blocks](const char*, qint64) { return ++blocks < 2; }));
+    QCOMPARE(blocks, 2);
+}
+
 void TestCsv::read_data()
 {
     QTest::addColumn<QByteArray>("csv");
@@ -121,6 +174,10 @@ void TestCsv::read_data()
     QTest::newRow("headers-absent") << QByteArray(",,\n,1,2\n") << QByteArray(",,\n,1,2\n");
     QTest::newRow("inner-blank-line") << QByteArray(",a\n\nr2,4\n") << QByteArray(",a\n,\nr2,4\n");
     QTest::newRow("quoted-line-break") << QByteArray(",a\n\"r\n1\",5\n") << QByteArray(",a\n\"r\n1\",5\n");
+    QTest::newRow("escaped-quote-at-end") << QByteArray(",a\nr1,\"\"\"\"") << QByteArray(",a\nr1,\"\"\"\"\n");
+    QTest::newRow("empty-quoted-at-end") << QByteArray(",a\nr1,\"\"") << QByteArray(",a\nr1,\n");
+    QTest::newRow("number-forms") << QByteArray(",a,b,c,d,e,f,g,h\nr, +5 ,5.,.5,1e-400,-0,INF,NaN,-1e400\n")
+                                  << QByteArray(",a,b,c,d,e,f,g,h\nr,5,5,0.5,0,-0,inf,nan,-inf\n");
     QTest::newRow("empty-file") << QByteArray() << QByteArray("\n");
     QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << QByteArray(",a\ninf,0x10\n");
     QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << QByteArray(",a\n,\n,\n\"q\r\n\",1\n");
@@ -140,6 +197,47 @@ void TestCsv::read()
     KXDataModelGeneric pieces;
     QVERIFY(KXCsv::readData(csv, SourceName, pieces, &error, 1));
     QCOMPARE(KXCsv::write(pieces, full), table);
+}
+
+void TestCsv::readInParts_data()
+{
+    QTest::addColumn<int>("pieceSize");
+    QTest::addColumn<int>("badRow"); // 0: none
+    QTest::newRow("whole") << 0 << 0;
+    QTest::newRow("odd-pieces") << 300007 << 0;
+    QTest::newRow("small-pieces") << 4099 << 0;
+    QTest::newRow("whole-bad-late") << 0 << 17000;
+    QTest::newRow("whole-bad-early") << 0 << 3;
+    QTest::newRow("pieces-bad-late") << 300007 << 17000;
+}
+
+// Large pieces are parsed in parts on the pool: the table, and a message's line, are those of a
+// reading byte by byte, whatever the record a part starts at.
+void TestCsv::readInParts()
+{
+    QFETCH(int, pieceSize);
+    QFETCH(int, badRow);
+
+    QByteArray csv = ",a,b,c\r\n";
+    for (int row = 1; row <= 20000; ++row) {
+        if (row % 2 == 0)
+            csv += "\n";
+        csv += "r" + QByteArray::number(row) + ',' + QByteArray::number(row * 0.25) + ",\"x\n" + QByteArray::number(row)
+            + "\"\"\"" + (row % 5 ? ",-1e-3\r\n" : "\n");
+        if (row == badRow)
+            csv += "r,\"open\"x\n";
+    }
+    csv += "\n\n";
+    KXDataModelGeneric bytes;
+    QString bytesError;
+    const bool bytesRead = KXCsv::readData(csv, SourceName, bytes, &bytesError, 1);
+    QCOMPARE(bytesRead, badRow == 0);
+    KXDataModelGeneric parts;
+    QString partsError;
+    QCOMPARE(KXCsv::readData(csv, SourceName, parts, &partsError, pieceSize), bytesRead);
+    QCOMPARE(partsError, bytesError);
+    QCOMPARE(KXCsv::write(parts), KXCsv::write(bytes));
+    QCOMPARE(parts.rowCount(), bytesRead ? 20000 + 20000 / 2 : 0);
 }
 
 void TestCsv::malformed_data()

@@ -5,7 +5,10 @@
 
 #include <QtTest>
 
+#include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 /// Display texts of cell values in both interface languages.
 class TestNumberFormat : public QObject
@@ -16,6 +19,13 @@ private slots:
     void displayText();
     void copyText_data();
     void copyText();
+    void cNumber_data();
+    void cNumber();
+    void cNumberGenerated_data();
+    void cNumberGenerated();
+
+private:
+    static void compareCNumber(double value);
 };
 
 void TestNumberFormat::displayText_data()
@@ -91,3 +101,80 @@ void TestNumberFormat::copyText()
 
 QTEST_GUILESS_MAIN(TestNumberFormat)
 #include "tst_numberformat.moc"
+
+void TestNumberFormat::cNumber_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("minus-zero") << -0.0;
+    QTest::newRow("tiny") << 1e-300;
+    QTest::newRow("huge") << 1e300;
+    QTest::newRow("sum-noise") << 0.1 + 0.2;
+    QTest::newRow("marker") << -9999.0;
+    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("inf") << std::numeric_limits<double>::infinity();
+    QTest::newRow("minus-inf") << -std::numeric_limits<double>::infinity();
+    QTest::newRow("subnormal") << 5e-324;
+    QTest::newRow("largest") << std::numeric_limits<double>::max();
+    QTest::newRow("halfway-up") << 36603815374805.25;
+    QTest::newRow("halfway-nines") << -999999999999999.5;
+    QTest::newRow("just-below-1e-4") << 0.0001 - 1e-20;
+    QTest::newRow("1e-4") << 0.0001;
+    QTest::newRow("1e5") << 1e5;
+    QTest::newRow("1e6") << 1e6;
+    QTest::newRow("1e15") << 1e15;
+    QTest::newRow("2^53+2") << 9007199254740994.0;
+    QTest::newRow("1e21") << 1e21;
+    QTest::newRow("long-integer") << 123456789012345678.0;
+}
+
+// The bytes of large tables' numbers are the locale's C text of them.
+void TestNumberFormat::cNumber()
+{
+    QFETCH(double, value);
+    compareCNumber(value);
+}
+
+void TestNumberFormat::cNumberGenerated_data()
+{
+    QTest::addColumn<int>("family");
+    QTest::newRow("any-bits") << 0;
+    QTest::newRow("any-magnitude") << 1;
+    QTest::newRow("halfway-sixteenth-digit") << 2;
+    QTest::newRow("integers-and-cents") << 3;
+}
+
+void TestNumberFormat::cNumberGenerated()
+{
+    QFETCH(int, family);
+    std::mt19937_64 random(uint64_t(family) + 1);
+    for (int k = 0; k < 50000; ++k) {
+        const uint64_t bits = random();
+        double value = 0.0;
+        switch (family) {
+        case 0:
+            std::memcpy(&value, &bits, sizeof value);
+            break;
+        case 1:
+            value = std::ldexp(double(bits >> 11), int(random() % 2100) - 1100);
+            break;
+        case 2:
+            value = double((bits % 10000000000000000u) / 10 * 10 + 5) / std::pow(10.0, double(random() % 25));
+            break;
+        default:
+            value = double(int64_t(bits) >> (random() % 64)) / (random() % 2 ? 100 : 1);
+            break;
+        }
+        compareCNumber(value);
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+void TestNumberFormat::compareCNumber(double value)
+{
+    for (const auto precision : {KXNumberFormat::Precision::Readable, KXNumberFormat::Precision::Full}) {
+        char text[KXNumberFormat::CNumberCapacity];
+        const char* end = KXNumberFormat::writeCNumber(value, precision, text);
+        QCOMPARE(QString::fromLatin1(text, int(end - text)), KXNumberFormat::numberText(value, QLocale::c(), precision));
+    }
+}
