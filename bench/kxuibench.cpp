@@ -36,6 +36,7 @@ const int HeartbeatMs = 10;
 // A step that takes longer is reported as not done: the figures before the fixes reach minutes.
 const int StepLimitMs = 180000;
 const double CancelAfterSeconds = 0.5;
+const int MemorySettleMs = 500;
 
 double residentMiB()
 {
@@ -270,15 +271,23 @@ public:
                    });
     }
 
-    /// Closes the current tab (a computed table, marked saved so that nothing is asked).
+    /// Closes the current tab (a computed table, marked saved so that nothing is asked). Memory
+    /// may be given back by worker threads: the step ends half a second after the tab went.
     Step closeCurrentTable(const QString& label, qint64 cells)
     {
         if (auto* table = qobject_cast<KXDataModelGeneric*>(m_editor->currentTable()))
             ModuleLauncherInterface::returnMe()->dataEditor(0)->markSaved(table);
         const int tabs = m_editor->count();
+        QElapsedTimer closed;
         return run(QStringLiteral("close ") + label, cells,
                    [&] { emit m_editor->tabCloseRequested(m_editor->currentIndex()); },
-                   [&] { return m_editor->count() < tabs; });
+                   [&] {
+                       if (m_editor->count() >= tabs)
+                           return false;
+                       if (!closed.isValid())
+                           closed.start();
+                       return closed.elapsed() >= MemorySettleMs;
+                   });
     }
 
     bool write(const QString& path, const QJsonObject& extra) const

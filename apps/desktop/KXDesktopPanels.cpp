@@ -220,7 +220,10 @@ KXChartView::KXChartView(QAbstractItemModel* table, QWidget* parent)
     connect(table, &QAbstractItemModel::headerDataChanged, this, &KXChartView::tableChanged);
 }
 
-KXChartView::~KXChartView() = default;
+KXChartView::~KXChartView()
+{
+    *m_gone = true;
+}
 
 const KXChart& KXChartView::chart() const
 {
@@ -274,6 +277,7 @@ void KXChartView::draw()
     const QColor background = palette().color(backgroundRole());
     const QFont font = this->font();
     const int contents = m_contents;
+    const std::shared_ptr<const std::atomic<bool>> gone = m_gone;
     auto* watcher = new QFutureWatcher<std::shared_ptr<Drawing>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         drawingDone(watcher->result());
@@ -286,7 +290,11 @@ void KXChartView::draw()
         if (!drawing->chart) {
             KXDataModelGeneric shared;
             shared.shareContents(cells, rowHeaders, columnHeaders);
-            drawing->chart = std::make_shared<const KXChart>(shared, locale);
+            drawing->chart = std::make_shared<const KXChart>(shared, locale, gone.get());
+        }
+        if (*gone) {
+            drawing->chart.reset();
+            return drawing;
         }
         drawing->picture = QImage(size, QImage::Format_ARGB32_Premultiplied);
         drawing->picture.fill(background);

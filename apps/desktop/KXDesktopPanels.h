@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <atomic>
 #include <memory>
 
 class KXChart;
@@ -77,6 +78,8 @@ private:
 
     QAbstractItemModel* m_table;
     mutable std::shared_ptr<const KXChart> m_chart;
+    // Set when the view goes: a drawing still running stops and frees what it holds.
+    std::shared_ptr<std::atomic<bool>> m_gone = std::make_shared<std::atomic<bool>>(false);
     QImage m_picture;
     bool m_drawing = false;
     // Asked while a drawing runs: another follows it.
