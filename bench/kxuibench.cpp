@@ -1,6 +1,7 @@
 // How long the desktop window's interface thread stops answering while it opens, computes and shows
 // large tables. A 10 ms heartbeat timer on the interface thread records the longest gap between two
-// of its ticks during each step; every step also gives its wall time and the resident memory after it.
+// of its ticks during each step; every step also gives its wall time, the resident memory after it
+// and the slowest event the interface thread delivered (what to look at when a stall is long).
 // usage: kxuibench [JSON]   (default build-bench/ui.json; the project is made in a temporary folder)
 
 #include "KXDataModel.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -102,6 +104,44 @@ private:
     qint64 m_ticks = 0;
 };
 
+/// Times every event the interface thread delivers, to name the one behind a stall: the longest
+/// outermost delivery since the last reset, with its receiver's class and the event's type.
+class TimedApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        const char* className = receiver->metaObject()->className();
+        const int type = event->type();
+        ++m_depth;
+        QElapsedTimer clock;
+        clock.start();
+        const bool result = QApplication::notify(receiver, event);
+        const qint64 spent = clock.elapsed();
+        --m_depth;
+        if (spent > m_longest) {
+            m_longest = spent;
+            m_slowest = QStringLiteral("%1 ms %2 event %3").arg(spent).arg(QLatin1String(className)).arg(type);
+        }
+        return result;
+    }
+    void reset()
+    {
+        m_longest = 0;
+        m_slowest.clear();
+    }
+    QString slowest() const { return m_slowest; }
+
+private:
+    int m_depth = 0;
+    qint64 m_longest = 0;
+    QString m_slowest;
+};
+
 /// Set once a widget has been painted.
 class PaintWatch final : public QObject
 {
@@ -123,6 +163,7 @@ struct Step
     qint64 maxStallMs = 0;
     double rssMiB = 0.0;
     bool done = false;
+    QString slowestEvent;
 };
 
 class Bench
@@ -156,6 +197,7 @@ public:
         // Settle: pending paints and deletions of the previous step are not this step's.
         waitFor([] { return false; }, 200);
         m_heartbeat.reset();
+        application()->reset();
         QElapsedTimer clock;
         clock.start();
         start();
@@ -166,9 +208,10 @@ public:
         waitFor([&] { return m_heartbeat.ticks() > ticks; }, StepLimitMs);
         step.maxStallMs = m_heartbeat.longest();
         step.rssMiB = residentMiB();
+        step.slowestEvent = application()->slowest();
         m_steps.append(step);
-        std::printf("%-34s %10lld %9.3f %13lld %9.1f%s\n", qPrintable(step.scenario), step.cells, step.seconds,
-                    step.maxStallMs, step.rssMiB, step.done ? "" : "  (not done)");
+        std::printf("%-52s %9lld %8.3f %13lld %8.1f  %s%s\n", qPrintable(step.scenario), step.cells, step.seconds,
+                    step.maxStallMs, step.rssMiB, qPrintable(step.slowestEvent), step.done ? "" : "  (not done)");
         std::fflush(stdout);
         return step;
     }
@@ -299,7 +342,8 @@ public:
                                      {"seconds", step.seconds},
                                      {"max_stall_ms", double(step.maxStallMs)},
                                      {"rss_mib", step.rssMiB},
-                                     {"done", step.done}});
+                                     {"done", step.done},
+                                     {"slowest_event", step.slowestEvent}});
         QJsonObject root = extra;
         root.insert(QStringLiteral("steps"), steps);
         QFile file(path);
@@ -307,6 +351,8 @@ public:
     }
 
 private:
+    static TimedApplication* application() { return static_cast<TimedApplication*>(qApp); }
+
     KXDesktopWindow& m_window;
     KXDataEditorView* m_editor;
     Heartbeat m_heartbeat;
@@ -321,7 +367,7 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    TimedApplication application(argc, argv);
     const QString json = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build-bench/ui.json");
 
     QTemporaryDir folder;
@@ -337,7 +383,8 @@ int main(int argc, char* argv[])
     window.openProject(folder.path());
     Bench bench(window);
 
-    std::printf("%-34s %10s %9s %13s %9s\n", "scenario", "cells", "seconds", "max_stall_ms", "rss_mib");
+    std::printf("%-52s %9s %8s %13s %8s  %s\n", "scenario", "cells", "seconds", "max_stall_ms", "rss_mib",
+                "slowest event");
     const qint64 square = 2000 * 2000;
     const qint64 tall = 10000 * 1000;
     bench.openDataset(QStringLiteral("bench.square"), square);
