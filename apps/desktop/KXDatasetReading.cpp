@@ -51,8 +51,9 @@ void KXDatasetReading::onThreadFinished()
 {
     m_thread->deleteLater();
     m_thread = nullptr;
-    if (m_cancel)
-        m_table.reset();
+    // Cancel pressed after the last byte still means no table.
+    if (m_cancel && m_table)
+        disposeTable(m_table.release());
     emit finished();
 }
 
