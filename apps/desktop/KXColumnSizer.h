@@ -12,9 +12,9 @@ class KXColumnSizer final : public QObject
     Q_OBJECT
 public:
     /// Rows read per column, spread over the table from its first row to its last.
-    static const int SampleRows = 40;
+    static constexpr int SampleRows = 40;
     /// No column grows wider than this for one long text.
-    static const int MaximumWidth = 320;
+    static constexpr int MaximumWidth = 320;
 
     /// Follows view, whose parent it becomes, and its model.
     explicit KXColumnSizer(QTableView* view);
