@@ -9,7 +9,7 @@ PEERS ?= ../shared/peers
 # CPack's Debian generator reads the binaries' library needs with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := dpkg-dev file
 
-.PHONY: all deps build programs test sanitize package demo demo-desktop bench programbench tsan fuzz clean
+.PHONY: all deps build programs test sanitize package demo demo-desktop bench programbench uibench tsan fuzz clean
 
 all: build
 
@@ -82,6 +82,12 @@ programbench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS) --target kxprogrambench
 	./build-bench/bench/kxprogrambench
+
+# The desktop window offscreen, driven through large tables; figures also in build-bench/ui.json.
+uibench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS) --target kxuibench
+	QT_QPA_PLATFORM=offscreen ./build-bench/bench/kxuibench build-bench/ui.json
 
 FUZZ_SECONDS ?= 60
 # Each target runs FUZZ_SECONDS on its own corpus, seeded from fuzz/corpus/<name without fuzz_>

@@ -1,7 +1,9 @@
 #include "KXDesktopPanels.h"
 
 #include "KXChart.h"
+#include "KXColumnSizer.h"
 #include "KXDataDisplayModel.h"
+#include "KXDataModel.h"
 #include "KXError.h"
 #include "KXNumberFormat.h"
 #include "KXObject2.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +27,7 @@
 #include <QTimer>
 #include <QTime>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 
 namespace {
 const int DATASET_ROLE = Qt::UserRole;
@@ -140,8 +144,11 @@ KXDataEditorView::KXDataEditorView(QWidget* parent) : QTabWidget(parent)
     // A closed tab only stops showing its table; the data editor still owns it.
     connect(this, &QTabWidget::tabCloseRequested, this, [this](int index) {
         QWidget* view = widget(index);
+        QAbstractItemModel* table = tableAt(index);
         removeTab(index);
         delete view;
+        if (table)
+            emit tableClosed(table);
     });
 }
 
@@ -153,7 +160,7 @@ void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title
     display->setSourceModel(table);
     view->setModel(display);
     view->setAlternatingRowColors(true);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    new KXColumnSizer(view);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Copies what the cells show, so that a paste elsewhere gives the same numbers.
     auto* copy = new QAction(view);
@@ -181,32 +188,47 @@ void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title
 
 QAbstractItemModel* KXDataEditorView::currentTable() const
 {
-    const QWidget* page = currentWidget();
+    return tableAt(currentIndex());
+}
+
+QAbstractItemModel* KXDataEditorView::tableAt(int index) const
+{
+    const QWidget* page = widget(index);
     const auto* view = page ? page->findChild<QTableView*>() : nullptr;
     const auto* display = view ? qobject_cast<const KXDataDisplayModel*>(view->model()) : nullptr;
     return display ? display->sourceModel() : nullptr;
 }
 
-KXChartView::KXChartView(QAbstractItemModel* table, QWidget* parent) : QWidget(parent), m_table(table)
+struct KXChartView::Drawing
+{
+    std::shared_ptr<const KXChart> chart;
+    QImage picture;
+    int contents = 0;
+};
+
+KXChartView::KXChartView(QAbstractItemModel* table, QWidget* parent)
+    : QWidget(parent), m_table(table), m_redraw(new QTimer(this))
 {
     setObjectName(QStringLiteral("chartView"));
     setMinimumSize(240, 180);
-    auto changed = [this] {
-        m_chart.reset();
-        update();
-    };
-    connect(table, &QAbstractItemModel::modelReset, this, changed);
-    connect(table, &QAbstractItemModel::dataChanged, this, changed);
-    connect(table, &QAbstractItemModel::headerDataChanged, this, changed);
+    // Resizes and edits come in bursts: one drawing after the last.
+    m_redraw->setSingleShot(true);
+    m_redraw->setInterval(40);
+    connect(m_redraw, &QTimer::timeout, this, &KXChartView::draw);
+    connect(table, &QAbstractItemModel::modelReset, this, &KXChartView::tableChanged);
+    connect(table, &QAbstractItemModel::dataChanged, this, &KXChartView::tableChanged);
+    connect(table, &QAbstractItemModel::headerDataChanged, this, &KXChartView::tableChanged);
 }
 
-KXChartView::~KXChartView() = default;
+KXChartView::~KXChartView()
+{
+    *m_gone = true;
+}
 
 const KXChart& KXChartView::chart() const
 {
-    // Built again only after the table changed.
     if (!m_chart)
-        m_chart = std::make_unique<KXChart>(*m_table, KXNumberFormat::interfaceLocale());
+        m_chart = std::make_shared<const KXChart>(*m_table, KXNumberFormat::interfaceLocale());
     return *m_chart;
 }
 
@@ -215,10 +237,92 @@ QSize KXChartView::sizeHint() const
     return QSize(480, 320);
 }
 
+void KXChartView::tableChanged()
+{
+    m_chart.reset();
+    ++m_contents;
+    m_redraw->start();
+}
+
+void KXChartView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_redraw->start();
+}
+
+// The worker reads the chart already built or, for an in-memory table, the table's cells through
+// a table of its own that shares them; other tables are small enough to read here.
+void KXChartView::draw()
+{
+    if (m_drawing) {
+        m_stale = true;
+        return;
+    }
+    if (size().isEmpty())
+        return;
+    m_drawing = true;
+    m_stale = false;
+    const QLocale locale = KXNumberFormat::interfaceLocale();
+    std::shared_ptr<const KXChart> chart = m_chart;
+    KXDataModelGeneric::SharedCells cells;
+    QVector<QVariant> rowHeaders, columnHeaders;
+    if (auto* generic = qobject_cast<KXDataModelGeneric*>(m_table); !chart && generic) {
+        cells = generic->sharedCells();
+        rowHeaders = generic->rowHeaders();
+        columnHeaders = generic->columnHeaders();
+    } else if (!chart) {
+        chart = std::make_shared<const KXChart>(*m_table, locale);
+    }
+    const QSize size = this->size();
+    const QColor background = palette().color(backgroundRole());
+    const QFont font = this->font();
+    const int contents = m_contents;
+    const std::shared_ptr<const std::atomic<bool>> gone = m_gone;
+    auto* watcher = new QFutureWatcher<std::shared_ptr<Drawing>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        drawingDone(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([=] {
+        auto drawing = std::make_shared<Drawing>();
+        drawing->contents = contents;
+        drawing->chart = chart;
+        if (!drawing->chart) {
+            KXDataModelGeneric shared;
+            shared.shareContents(cells, rowHeaders, columnHeaders);
+            drawing->chart = std::make_shared<const KXChart>(shared, locale, gone.get());
+        }
+        if (*gone) {
+            drawing->chart.reset();
+            return drawing;
+        }
+        drawing->picture = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        drawing->picture.fill(background);
+        QPainter painter(&drawing->picture);
+        painter.setFont(font);
+        drawing->chart->paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        return drawing;
+    }));
+}
+
+void KXChartView::drawingDone(const std::shared_ptr<Drawing>& drawing)
+{
+    m_drawing = false;
+    // A chart of cells that changed meanwhile is not kept; the next drawing reads them again.
+    if (drawing->contents == m_contents)
+        m_chart = drawing->chart;
+    m_picture = drawing->picture;
+    update();
+    emit drawn();
+    if (m_stale)
+        draw();
+}
+
 void KXChartView::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    chart().paint(painter, QRectF(rect()));
+    // Stretched while the picture of a new size is drawn.
+    if (!m_picture.isNull())
+        QPainter(this).drawImage(rect(), m_picture);
 }
 
 KXChartPanel::KXChartPanel(QAbstractItemModel* table, QWidget* parent)

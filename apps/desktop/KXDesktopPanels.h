@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QFont>
+#include <QImage>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTabWidget>
 
+#include <atomic>
 #include <memory>
 
 class KXChart;
+class QTimer;
 class KXDataModelGeneric;
 class KXObject2Dataset;
 class QAbstractItemModel;
@@ -43,7 +47,8 @@ private:
     const LodeDB::TDatabase* m_database = nullptr;
 };
 
-/// A table's chart, redrawn when the table changes.
+/// A table's chart, redrawn when the table changes or the view is resized. A chart reads every
+/// cell, so it is built and drawn on a worker thread; the view shows the last picture meanwhile.
 class KXChartView final : public QWidget
 {
     Q_OBJECT
@@ -51,15 +56,37 @@ public:
     explicit KXChartView(QAbstractItemModel* table, QWidget* parent = nullptr);
     ~KXChartView() override;
 
+    /// The chart of the table as it is; built here when no drawing has built it yet.
     const KXChart& chart() const;
     QSize sizeHint() const override;
+    /// Whether a picture of the current size and contents is being drawn.
+    bool isDrawing() const { return m_drawing; }
+
+signals:
+    /// A new picture is shown.
+    void drawn();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    struct Drawing;
+    void tableChanged();
+    void draw();
+    void drawingDone(const std::shared_ptr<Drawing>& drawing);
+
     QAbstractItemModel* m_table;
-    mutable std::unique_ptr<KXChart> m_chart;
+    mutable std::shared_ptr<const KXChart> m_chart;
+    // Set when the view goes: a drawing still running stops and frees what it holds.
+    std::shared_ptr<std::atomic<bool>> m_gone = std::make_shared<std::atomic<bool>>(false);
+    QImage m_picture;
+    bool m_drawing = false;
+    // Asked while a drawing runs: another follows it.
+    bool m_stale = false;
+    // Counts the table's changes, so that a chart of older cells is not kept.
+    int m_contents = 0;
+    QTimer* m_redraw;
 };
 
 /// The chart beside a computed table, with its export buttons.
@@ -87,6 +114,12 @@ public:
     void showTable(QAbstractItemModel* table, const QString& title, bool withChart = false);
     /// The table of the current tab; null when there is none.
     QAbstractItemModel* currentTable() const;
+    /// The table shown in the tab at index; null when there is none.
+    QAbstractItemModel* tableAt(int index) const;
+
+signals:
+    /// A tab was closed; the table is no longer shown there.
+    void tableClosed(QAbstractItemModel* table);
 };
 
 /// The message log: one line per report, errors in red.

@@ -2,6 +2,7 @@
 
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
+#include "KXDatasetReading.h"
 #include "KXDesktopPanels.h"
 #include "KXEquationCtrl.h"
 #include "KXError.h"
@@ -23,6 +24,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
@@ -183,6 +186,18 @@ QString unnamedText()
 {
     return KXDesktopWindow::tr("(unnamed)", "(sans nom)");
 }
+QString readingText(const QString& names)
+{
+    return KXDesktopWindow::tr("Reading %1: %p%", "Lecture de %1 : %p %").arg(names);
+}
+QString cancelText()
+{
+    return KXDesktopWindow::tr("Cancel", "Annuler");
+}
+QString readingCancelledMessage(const QString& name)
+{
+    return KXDesktopWindow::tr("Reading of %1 cancelled.", "Lecture de %1 annulée.").arg(name);
+}
 QString activeModuleMessage(const QString& title)
 {
     return KXDesktopWindow::tr("Active module: %1", "Module actif : %1").arg(title);
@@ -218,7 +233,10 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
       m_projectDock(new QDockWidget(datasetsTitle(), this)),
       m_moduleDock(new QDockWidget(moduleTitle(), this)),
       m_modulePanels(new QStackedWidget),
-      m_noModuleLabel(new QLabel(noModuleText()))
+      m_noModuleLabel(new QLabel(noModuleText())),
+      m_readingProgress(new QProgressBar),
+      m_readingCancel(new QPushButton(cancelText())),
+      m_readingTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("desktopWindow"));
     setWindowTitle(windowTitleText());
@@ -281,6 +299,23 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
         report(false, tableShownMessage(tableName(table), table->rowCount(), table->columnCount()));
     });
     connect(m_projectPanel, &KXProjectPanel::datasetActivated, this, &KXDesktopWindow::showDataset);
+    connect(m_dataEditor, &KXDataEditorView::tableClosed, this, &KXDesktopWindow::releaseTable);
+
+    m_readingProgress->setObjectName(QStringLiteral("readingProgress"));
+    m_readingProgress->setRange(0, 1000);
+    m_readingProgress->setMinimumWidth(260);
+    m_readingCancel->setObjectName(QStringLiteral("readingCancel"));
+    statusBar()->addPermanentWidget(m_readingProgress);
+    statusBar()->addPermanentWidget(m_readingCancel);
+    m_readingProgress->hide();
+    m_readingCancel->hide();
+    connect(m_readingCancel, &QPushButton::clicked, this, [this] {
+        for (const QPointer<KXDatasetReading>& reading : m_readings)
+            if (reading)
+                reading->cancel();
+    });
+    m_readingTimer->setInterval(100);
+    connect(m_readingTimer, &QTimer::timeout, this, &KXDesktopWindow::showReadingProgress);
 
     // Reports may come from worker threads: only the GUI thread touches the widgets.
     KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
@@ -392,35 +427,90 @@ bool KXDesktopWindow::selectDataset(const QString& name)
     return m_projectPanel->selectDataset(name);
 }
 
-KXEquationCtrl* KXDesktopWindow::newEquation()
+KXEquationCtrl* KXDesktopWindow::newEquation(const std::function<void(KXEquationCtrl*)>& ready)
 {
     auto* controller = new KXEquationCtrl;
     m_modules.append(controller);
     controller->initView(nullptr);
-    const QList<const KXObject2Dataset*> selected = m_projectPanel->selectedDatasets();
-    if (!selected.isEmpty()) {
-        bool opened = false;
-        KXDataModelDataset* table = openDatasetForVariable(selected.first(), controller, &opened);
-        if (opened) {
-            controller->setCurrentDataModel(table);
-        } else {
-            report(true, table->errorString());
-            delete table;
-        }
-    }
     controller->activeRibbon();
+    const QList<const KXObject2Dataset*> selected = m_projectPanel->selectedDatasets();
+    if (selected.isEmpty()) {
+        if (ready)
+            ready(controller);
+        return controller;
+    }
+    readDataset(*selected.first(), controller, [controller, ready](KXDataModelDataset* table) {
+        // The variables point at the table: it goes with the controller, after them.
+        table->setParent(controller);
+        controller->setCurrentDataModel(table);
+        if (ready)
+            ready(controller);
+    });
     return controller;
 }
 
 void KXDesktopWindow::showDataset(const KXObject2Dataset* dataset)
 {
-    auto* table = new KXDataModelDataset(this);
-    if (!table->open(dataset)) {
-        report(true, table->errorString());
-        delete table;
+    readDataset(*dataset, this, [this](KXDataModelDataset* table) {
+        table->setParent(this);
+        m_dataEditor->showTable(table, tableName(table));
+    });
+}
+
+void KXDesktopWindow::readDataset(const KXObject2Dataset& dataset, QObject* owner,
+                                  const std::function<void(KXDataModelDataset*)>& done)
+{
+    auto* reading = new KXDatasetReading(dataset, owner);
+    const QString name = dataset.dataset() + QLatin1Char('.') + dataset.subdataset();
+    reading->setObjectName(name);
+    m_readings.append(reading);
+    connect(reading, &KXDatasetReading::finished, this, [this, reading, name, done] {
+        m_readings.removeAll(reading);
+        reading->deleteLater();
+        showReadingProgress();
+        if (KXDataModelDataset* table = reading->takeTable())
+            done(table);
+        else if (reading->isCancelled())
+            report(false, readingCancelledMessage(name));
+        else
+            report(true, reading->errorString());
+    });
+    reading->start();
+    showReadingProgress();
+}
+
+void KXDesktopWindow::showReadingProgress()
+{
+    m_readings.removeAll(nullptr);
+    const bool reading = !m_readings.isEmpty();
+    m_readingProgress->setVisible(reading);
+    m_readingCancel->setVisible(reading);
+    if (!reading) {
+        m_readingTimer->stop();
         return;
     }
-    m_dataEditor->showTable(table, tableName(table));
+    m_readingTimer->start();
+    qint64 done = 0, total = 0;
+    QStringList names;
+    for (const QPointer<KXDatasetReading>& entry : qAsConst(m_readings)) {
+        done += entry->bytesRead();
+        total += entry->bytesTotal();
+        names.append(entry->objectName());
+    }
+    m_readingProgress->setValue(total > 0 ? int(qMin(done, total) * 1000 / total) : 0);
+    m_readingProgress->setFormat(readingText(names.join(QLatin1String(", "))));
+}
+
+void KXDesktopWindow::releaseTable(QAbstractItemModel* table)
+{
+    auto* generic = qobject_cast<KXDataModelGeneric*>(table);
+    if (!generic)
+        return;
+    TDataEditor2Ctrl* editor = m_launcher.dataEditor(0);
+    if (editor->keeps(generic))
+        editor->releaseModel(generic);
+    else if (generic->QObject::parent() == this)
+        disposeTable(generic);
 }
 
 void KXDesktopWindow::saveTableToProject()

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QDockWidget;
@@ -16,7 +17,13 @@ class QMenu;
 class QSettings;
 class QStackedWidget;
 class KXDataEditorView;
+class KXDataModelDataset;
 class KXDataModelGeneric;
+class KXDatasetReading;
+class QAbstractItemModel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
 class KXEquationCtrl;
 class KXMessageLog;
 class KXObject2Dataset;
@@ -43,8 +50,10 @@ public:
     bool openProject(const QString& folder);
     /// Selects the project dataset "dataset.subdataset"; false when there is none.
     bool selectDataset(const QString& name);
-    /// Starts an equation module on the selected dataset (or on none); returns it.
-    KXEquationCtrl* newEquation();
+    /// Starts an equation module on the selected dataset (or on none); returns it. The dataset is
+    /// read on a worker thread: ready is called once it is the module's Input1 (at once without
+    /// a dataset), and not at all when the reading fails or is cancelled.
+    KXEquationCtrl* newEquation(const std::function<void(KXEquationCtrl*)>& ready = {});
 
     void activateModuleBar(KXRibbonBar* bar, int panels) override;
     void deactivateModuleBar(KXRibbonBar* bar) override;
@@ -65,6 +74,14 @@ private:
     void showPendingErrors();
     void closeModules();
     void showDataset(const KXObject2Dataset* dataset);
+    /// Reads a stored dataset on a worker thread, with its progress and Cancel in the status bar;
+    /// done gets the table (the caller then owns it) unless the reading failed or was cancelled.
+    /// The reading is a child of owner: deleting owner stops it.
+    void readDataset(const KXObject2Dataset& dataset, QObject* owner,
+                     const std::function<void(KXDataModelDataset*)>& done);
+    void showReadingProgress();
+    /// A table whose tab was closed: freed when nothing else shows or uses it.
+    void releaseTable(QAbstractItemModel* table);
     void fillRecentProjects();
     void fitDocks();
 
@@ -81,5 +98,9 @@ private:
     QMenu* m_recentMenu = nullptr;
     std::unique_ptr<KXRibbonBar> m_homeBar;
     QList<QPointer<QObject>> m_modules;
+    QList<QPointer<KXDatasetReading>> m_readings;
+    QProgressBar* m_readingProgress;
+    QPushButton* m_readingCancel;
+    QTimer* m_readingTimer;
     QStringList m_pendingErrors;
 };

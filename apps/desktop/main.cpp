@@ -216,11 +216,13 @@ int main(int argc, char* argv[])
         return 66;
     }
     if (!options.formula.isEmpty() || options.compute) {
-        KXEquationCtrl* controller = window.newEquation();
-        fillEquation(controller, options);
-        // The same road as the page's Launch button.
-        if (options.compute)
-            QMetaObject::invokeMethod(controller, "slotCompute");
+        // Once the selected dataset is read and bound.
+        window.newEquation([&options](KXEquationCtrl* controller) {
+            fillEquation(controller, options);
+            // The same road as the page's Launch button.
+            if (options.compute)
+                QMetaObject::invokeMethod(controller, "slotCompute");
+        });
     }
     KXEquationHelpWindow* help = nullptr;
     if (auto* field = window.findChild<KXEquationFormulaEdit*>(); field && !options.helpSearch.isEmpty()) {

@@ -269,11 +269,17 @@ private:
 
 }
 
-KXChart::KXChart(const QAbstractItemModel& table, const QLocale& locale)
+KXChart::KXChart(const QAbstractItemModel& table, const QLocale& locale, const std::atomic<bool>* stop)
     : m_rows(table.rowCount(QModelIndex())), m_columns(table.columnCount(QModelIndex())), m_locale(locale)
 {
     m_values.fill(Missing, m_rows * m_columns);
     for (int row = 0; row < m_rows; ++row) {
+        if (stop && stop->load()) {
+            m_rows = m_columns = 0;
+            m_values = QVector<double>();
+            m_hasNumbers = false;
+            return;
+        }
         for (int column = 0; column < m_columns; ++column) {
             const QVariant cell = table.data(table.index(row, column), KXValueRole);
             if (!KXNumberFormat::isNumber(cell) || KXNumberFormat::isNoValue(cell))

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+
 class QAbstractItemModel;
 class QImage;
 class QPainter;
@@ -24,7 +26,9 @@ public:
     static constexpr int MaximumLineColumns = 8;
 
     /// Takes a copy of the table's values (role 34) and headers; numbers are labelled in locale.
-    KXChart(const QAbstractItemModel& table, const QLocale& locale);
+    /// Once *stop is true the copy ends early, leaving an empty chart (a reader on a worker thread
+    /// whose picture is no longer wanted).
+    KXChart(const QAbstractItemModel& table, const QLocale& locale, const std::atomic<bool>* stop = nullptr);
 
     Kind kind() const { return m_kind; }
     /// Lines: the columns holding at least one number; colour map: 1 (or 0 without numbers).

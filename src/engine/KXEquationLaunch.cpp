@@ -67,6 +67,11 @@ void KXEquationLaunch::onThreadFinished()
     m_thread->deleteLater();
     m_thread = nullptr;
     m_running = false;
+    // Cancel pressed after the last cell still means no table.
+    if (m_cancel && m_table) {
+        disposeTable(m_table.release());
+        m_outcome = KXEquationComputation::Outcome::Cancelled;
+    }
     emit finished();
 }
 

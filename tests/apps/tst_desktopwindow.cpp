@@ -1,14 +1,24 @@
+#include "KXColumnSizer.h"
 #include "KXDataModel.h"
 #include "KXDesktopPanels.h"
 #include "KXDesktopWindow.h"
+#include "KXEquationCtrl.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QtTest>
 
-/// The desktop window's project messages and its saving of a computed table into the project.
+#include <atomic>
+
+/// The desktop window's project messages, its saving of a computed table into the project, and
+/// the work it keeps off the interface thread.
 class TestDesktopWindow : public QObject
 {
     Q_OBJECT
@@ -17,6 +27,11 @@ private slots:
     void projectOpened();
     void saveTable_data();
     void saveTable();
+    void columnSizing_data();
+    void columnSizing();
+    void datasetReading_data();
+    void datasetReading();
+    void closedTableReleased();
 
 private:
     QTemporaryDir m_folder;
@@ -79,6 +94,124 @@ void TestDesktopWindow::saveTable()
     QCOMPARE(editor->unsavedCount(), file.isEmpty() ? 1 : 0);
     QVERIFY(!file.isEmpty() || lastReport(window).endsWith(name + " is not a name of the form dataset.subdataset."));
     ProjectMgrInterface::returnMe()->closeProject();
+}
+
+namespace {
+/// Numbers, but one long text in the last row; counts every read of a cell.
+class CountingTable final : public QAbstractTableModel
+{
+public:
+    CountingTable(int rows, int columns) : m_rows(rows), m_columns(columns) {}
+    int rowCount(const QModelIndex& = QModelIndex()) const override { return m_rows; }
+    int columnCount(const QModelIndex& = QModelIndex()) const override { return m_columns; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        ++reads;
+        if (role != Qt::DisplayRole && role != KXValueRole)
+            return QVariant();
+        if (index.row() == m_rows - 1 && index.column() == 0)
+            return QStringLiteral("a text far wider than any number of the table");
+        return index.row() * 0.5;
+    }
+    mutable std::atomic<qint64> reads{0};
+
+private:
+    int m_rows;
+    int m_columns;
+};
+}
+
+// However large the table, a shown table reads the cells in sight and a sample of rows per
+// column; the sample reaches the last row.
+void TestDesktopWindow::columnSizing_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("2000x2000") << 2000 << 2000;
+    QTest::newRow("10000x1000") << 10000 << 1000;
+    QTest::newRow("1x1") << 1 << 1;
+}
+
+void TestDesktopWindow::columnSizing()
+{
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    CountingTable table(rows, columns);
+    KXDataEditorView editor;
+    editor.resize(800, 600);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.showTable(&table, QStringLiteral("counted"));
+    auto* view = editor.currentWidget()->findChild<QTableView*>();
+    QTest::qWait(50);
+    QVERIFY2(table.reads < 30000, qPrintable(QString::number(table.reads)));
+    const int textWidth = view->fontMetrics().horizontalAdvance(table.data(table.index(rows - 1, 0), Qt::DisplayRole).toString());
+    QVERIFY(view->columnWidth(0) >= qMin(textWidth, int(KXColumnSizer::MaximumWidth)));
+    // A column scrolled into sight is sized too.
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    QVERIFY(view->columnWidth(columns - 1) > 0);
+    QVERIFY2(table.reads < 60000, qPrintable(QString::number(table.reads)));
+}
+
+// A stored dataset is read on a worker: right after the request nothing is there yet and the
+// status bar shows the reading; then the table arrives, or nothing when Cancel was pressed.
+void TestDesktopWindow::datasetReading_data()
+{
+    QTest::addColumn<bool>("forModule");
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("shown") << false << false;
+    QTest::newRow("shown-cancelled") << false << true;
+    QTest::newRow("module") << true << false;
+    QTest::newRow("module-cancelled") << true << true;
+}
+
+void TestDesktopWindow::datasetReading()
+{
+    QFETCH(bool, forModule);
+    QFETCH(bool, cancel);
+    QDir(m_folder.path()).mkpath(QStringLiteral("read"));
+    QFile file(m_folder.filePath(QStringLiteral("read/table.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(",a,b\nr1,1,2\nr2,3,4\n");
+    file.close();
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QVERIFY(window.openProject(m_folder.path()));
+    QVERIFY(window.selectDataset(QStringLiteral("read.table")));
+    auto* editor = window.findChild<KXDataEditorView*>();
+    auto* panel = window.findChild<KXProjectPanel*>();
+    int ready = 0;
+    KXEquationCtrl* controller = nullptr;
+    if (forModule)
+        controller = window.newEquation([&ready](KXEquationCtrl*) { ++ready; });
+    else
+        emit panel->itemActivated(panel->currentItem());
+    QCOMPARE(editor->count(), 0);
+    QVERIFY(!controller || !controller->variableModelExist(QStringLiteral("Input1")));
+    QVERIFY(!window.findChild<QProgressBar*>(QStringLiteral("readingProgress"))->isHidden());
+    if (cancel)
+        window.findChild<QPushButton*>(QStringLiteral("readingCancel"))->click();
+    QTRY_VERIFY(window.findChild<QProgressBar*>(QStringLiteral("readingProgress"))->isHidden());
+    QCOMPARE(editor->count(), !forModule && !cancel ? 1 : 0);
+    QCOMPARE(ready, forModule && !cancel ? 1 : 0);
+    QCOMPARE(controller && controller->variableModelExist(QStringLiteral("Input1")), forModule && !cancel);
+    if (cancel)
+        QCOMPARE(lastReport(window).section(QLatin1Char(' '), 1), QStringLiteral("Reading of read.table cancelled."));
+    ProjectMgrInterface::returnMe()->closeProject();
+}
+
+// Closing a computed table's tab frees the table: the data editor no longer shows or keeps it.
+void TestDesktopWindow::closedTableReleased()
+{
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);
+    QPointer<KXDataModelGeneric> table = KXTest::makeTable(3, 3, QStringLiteral("results"), QStringLiteral("closed")).release();
+    editor->addGenericModel(table);
+    editor->keepModel(table);
+    auto* view = window.findChild<KXDataEditorView*>();
+    emit view->tabCloseRequested(view->currentIndex());
+    QVERIFY(table.isNull());
+    QVERIFY(editor->shownModels().isEmpty());
+    QCOMPARE(editor->unsavedCount(), 0);
 }
 
 QTEST_MAIN(TestDesktopWindow)

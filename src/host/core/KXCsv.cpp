@@ -822,7 +822,8 @@ const qint64 BLOCK_CELLS = 1 << 15;
 
 }
 
-bool KXCsv::readFile(const QString& path, KXDataModelGeneric& table, QString* error, KXFileStatus* status)
+bool KXCsv::readFile(const QString& path, KXDataModelGeneric& table, QString* error, KXFileStatus* status,
+                     const ReadControl& control)
 {
     auto finish = [status](KXFileStatus result) {
         if (status)
@@ -832,7 +833,14 @@ bool KXCsv::readFile(const QString& path, KXDataModelGeneric& table, QString* er
     TableReader reader(path, error);
     QString reason;
     switch (KXHostFiles::readInChunks(
-        path, KXCsv::MaximumFileSize, [&reader](const char* data, qint64 size) { return reader.feed(data, size); },
+        path, KXCsv::MaximumFileSize,
+        [&reader, &control](const char* data, qint64 size) {
+            if (control.cancel && control.cancel->load())
+                return false;
+            if (control.bytesRead)
+                *control.bytesRead += size;
+            return reader.feed(data, size);
+        },
         &reason)) {
     case KXHostFiles::ReadResult::CannotOpen:
         setError(error, cannotOpenMessage(path, reason));

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
 class QAbstractItemModel;
 class KXDataModelGeneric;
 
@@ -19,6 +21,15 @@ struct KXCsvWriteOptions
     bool noValueMarker = false;
 };
 
+/// Lets another thread follow a file's reading and stop it.
+struct KXCsvReadControl
+{
+    /// Once true, the reading stops and fails, with no message.
+    const std::atomic<bool>* cancel = nullptr;
+    /// Bytes handed to the reader so far.
+    std::atomic<qint64>* bytesRead = nullptr;
+};
+
 /// Tables as CSV (RFC 4180, UTF-8, comma): a header line whose first field is ignored, then one
 /// line per row with the row header first. Unquoted numbers read as doubles, empty unquoted
 /// fields as empty cells, everything else as text; writing does the inverse, so that a written
@@ -28,13 +39,14 @@ class KXHOST_EXPORT KXCsv
 {
 public:
     using WriteOptions = KXCsvWriteOptions;
+    using ReadControl = KXCsvReadControl;
     static constexpr qint64 MaximumFileSize = qint64(1) << 28;
 
     /// Reads a file into table, in pieces, into the storage the table keeps; files larger than
     /// MaximumFileSize are refused unread. On failure error names the file and, for malformed
     /// data, the line; status tells a missing file from bad data.
     static bool readFile(const QString& path, KXDataModelGeneric& table, QString* error,
-                         KXFileStatus* status = nullptr);
+                         KXFileStatus* status = nullptr, const ReadControl& control = ReadControl());
     /// Reads bytes as readFile reads a file; pieceSize > 0 hands them over in pieces of that size.
     static bool readData(const QByteArray& data, const QString& sourceName, KXDataModelGeneric& table,
                          QString* error, int pieceSize = 0);

@@ -2,6 +2,8 @@
 
 #include "KXSystemMemory.h"
 
+#include <QThreadPool>
+
 #include <new>
 
 TDataModel::~TDataModel() = default;
@@ -107,6 +109,14 @@ void KXDataModelGeneric::detach()
         m_cells = m_cells->copy();
 }
 
+bool KXDataModelGeneric::shareContents(const SharedCells& cells, const QVector<QVariant>& rowHeaders,
+                                       const QVector<QVariant>& columnHeaders)
+{
+    // Safe to hold as writable: a table writes its store only after detach() made it its own.
+    return setContents(cells.columns, cells.rows, std::const_pointer_cast<KXCellStore>(cells.store), rowHeaders,
+                       columnHeaders);
+}
+
 KXDataModelGeneric::SharedCells KXDataModelGeneric::sharedCells() const
 {
     std::lock_guard<std::mutex> lock(m_cellsLock);
@@ -210,6 +220,20 @@ void KXDataModelGeneric::cellsWritten()
 {
     if (m_rows > 0 && m_columns > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, m_columns - 1));
+}
+
+void disposeTable(KXDataModelGeneric* table)
+{
+    if (!table)
+        return;
+    // Held through a plain pointer so that the last reference goes on the worker, whatever
+    // copies of the task the pool makes.
+    auto* cells = new std::shared_ptr<const KXCellStore>(table->sharedCells().store);
+    delete table;
+    QThreadPool::globalInstance()->start([cells] {
+        delete cells;
+        KXSystemMemory::releaseFreeMemory();
+    });
 }
 
 KXDataModelDataset::KXDataModelDataset(QObject* parent) : KXDataModelGeneric(parent)

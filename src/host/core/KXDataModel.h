@@ -14,6 +14,7 @@
 #include <vector>
 
 class KXObject2;
+struct KXCsvReadControl;
 
 /// Base of the host's table models.
 class KXHOST_EXPORT TDataModel
@@ -99,6 +100,13 @@ public:
         int columns = 0;
     };
     SharedCells sharedCells() const;
+    /// Takes the cells of another table, sharing their storage: whichever table is written first
+    /// copies it then, so each keeps the cells it expects. False, nothing changed, when the sizes
+    /// do not match.
+    bool shareContents(const SharedCells& cells, const QVector<QVariant>& rowHeaders,
+                       const QVector<QVariant>& columnHeaders);
+    QVector<QVariant> rowHeaders() const { return m_rowHeaders; }
+    QVector<QVariant> columnHeaders() const { return m_columnHeaders; }
 
 private:
     static bool isValueRole(int role);
@@ -127,12 +135,18 @@ public:
 
     /// Reads the stored dataset (a KXObject2Dataset) into the table and takes its name.
     bool open(const KXObject2* object) override;
+    /// The same, followed and stoppable from another thread.
+    bool open(const KXObject2* object, const KXCsvReadControl& control);
     /// Why the last open failed; empty after a success.
     QString errorString() const { return m_errorString; }
 
 private:
     QString m_errorString;
 };
+
+/// Deletes a table now and its cells on a worker thread, then gives the freed memory back to the
+/// system: freeing millions of cells takes longer than the user-interface thread may stop.
+KXHOST_EXPORT void disposeTable(KXDataModelGeneric* table);
 
 /// Opens a stored dataset for a dataset variable: a new table, a child of owner, which deletes it
 /// and so must outlive every variable model that points at it (the controller of those variables).

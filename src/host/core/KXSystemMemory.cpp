@@ -1,6 +1,9 @@
 #include "KXSystemMemory.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace KXSystemMemory {
 
@@ -11,6 +14,14 @@ qint64 physicalBytes()
     if (pages <= 0 || pageSize <= 0)
         return 0;
     return qint64(pages) * qint64(pageSize);
+}
+
+void releaseFreeMemory()
+{
+#ifdef __GLIBC__
+    // glibc keeps freed blocks of its arenas, a table's worth after a large table is freed.
+    malloc_trim(0);
+#endif
 }
 
 }

@@ -146,6 +146,11 @@ void ProjectMgrInterface::closeProject()
 // Tables bound to stored datasets
 bool KXDataModelDataset::open(const KXObject2* object)
 {
+    return open(object, KXCsvReadControl());
+}
+
+bool KXDataModelDataset::open(const KXObject2* object, const KXCsvReadControl& control)
+{
     const auto* stored = object && object->type() == KXObject2::Dataset ? dynamic_cast<const KXObject2Dataset*>(object)
                                                                           : nullptr;
     if (!stored) {
@@ -154,7 +159,7 @@ bool KXDataModelDataset::open(const KXObject2* object)
         return false;
     }
     QString error;
-    if (!KXCsv::readFile(stored->filePath(), *this, &error)) {
+    if (!KXCsv::readFile(stored->filePath(), *this, &error, nullptr, control)) {
         m_errorString = error;
         return false;
     }

@@ -60,6 +60,21 @@ bool TDataEditor2Ctrl::isNameTaken(const QString& dataset, const QString& subdat
     });
 }
 
+void TDataEditor2Ctrl::releaseModel(KXDataModel* model)
+{
+    m_shown.removeAll(static_cast<KXDataModelGeneric*>(model));
+    m_saved.removeAll(model);
+    const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [model](const auto& entry) { return entry.get() == model; });
+    if (kept == m_kept.end())
+        return;
+    KXDataModel* table = kept->release();
+    m_kept.erase(kept);
+    if (auto* generic = qobject_cast<KXDataModelGeneric*>(table))
+        disposeTable(generic);
+    else
+        delete table;
+}
+
 void TDataEditor2Ctrl::markSaved(const KXDataModel* model)
 {
     if (model && !m_saved.contains(model))

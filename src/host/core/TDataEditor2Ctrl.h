@@ -29,6 +29,9 @@ public:
     QList<KXDataModelGeneric*> shownModels() const { return m_shown; }
     bool keeps(const KXDataModel* model) const;
 
+    /// Stops showing the table and, when kept, frees it (its cells on a worker thread).
+    void releaseModel(KXDataModel* model);
+
     /// Records that the table was saved into the project.
     void markSaved(const KXDataModel* model);
     /// Shown tables that were never saved into the project.

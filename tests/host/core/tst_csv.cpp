@@ -30,6 +30,8 @@ private slots:
     void malformed();
     void unreadableFile_data();
     void unreadableFile();
+    void followedReading_data();
+    void followedReading();
 };
 
 void TestCsv::roundTrip_data()
@@ -300,6 +302,37 @@ void TestCsv::unreadableFile()
     QVERIFY(!KXCsv::readFile(path, table, &error, &read));
     QCOMPARE(read, status);
     QVERIFY2(error.contains(path + reason), qPrintable(error));
+}
+
+// A reading followed from another thread counts every byte, and stops once cancelled, leaving the
+// table as it was.
+void TestCsv::followedReading_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("read") << false;
+    QTest::newRow("cancelled") << true;
+}
+
+void TestCsv::followedReading()
+{
+    QFETCH(bool, cancel);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("table.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(",a,b\nr1,1,2\n");
+    file.close();
+    auto table = KXTest::makeTable(1, 1);
+    std::atomic<bool> stop{cancel};
+    std::atomic<qint64> bytes{0};
+    KXCsvReadControl control;
+    control.cancel = &stop;
+    control.bytesRead = &bytes;
+    QString error;
+    QCOMPARE(KXCsv::readFile(path, *table, &error, nullptr, control), !cancel);
+    QCOMPARE(bytes.load(), cancel ? 0 : file.size());
+    QCOMPARE(table->columnCount(), cancel ? 1 : 2);
+    QVERIFY(error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCsv)

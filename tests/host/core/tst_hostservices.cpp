@@ -101,15 +101,19 @@ void TestHostServices::sharedCellsKeepTheirValues_data()
         QTest::newRow(WRITERS[k].first) << int(k);
 }
 
-// A reader's cells stay as they were when it took them, whichever way the table is written next;
-// the table itself sees the write.
+// A reader's cells, and a table sharing them, stay as they were when they took them, whichever way
+// the table is written next; the table itself sees the write.
 void TestHostServices::sharedCellsKeepTheirValues()
 {
     QFETCH(int, writer);
     KXDataModelGeneric table;
     table.setContents(2, 1, {1.0, 2.0}, {QVariant()}, {QVariant(), QVariant()});
     const KXDataModelGeneric::SharedCells shared = table.sharedCells();
+    KXDataModelGeneric sharing;
+    QVERIFY(sharing.shareContents(shared, table.rowHeaders(), table.columnHeaders()));
     WRITERS[writer].second(table);
+    QCOMPARE(sharing.cell(0, 1), QVariant(2.0));
+    QCOMPARE(sharing.columnCount(), 2);
     QCOMPARE(shared.rows, 1);
     QCOMPARE(shared.columns, 2);
     QCOMPARE((*shared.store)[0], QVariant(1.0));
