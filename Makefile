@@ -2,7 +2,7 @@
 # build, and run.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 libfast-float-dev fonts-dejavu-core xauth xvfb
+PACKAGES := cmake g++ make qtbase5-dev libqt5xml5 libqt5concurrent5 libqt5test5 libfast-float-dev fonts-dejavu-core xauth xvfb qttranslations5-l10n
 BENCH_PACKAGES := libmuparser-dev python3-numpy python3-numexpr python3-pandas
 # The peers' scripts, timed right after the bench on the same machine.
 PEERS ?= ../shared/peers

@@ -4,6 +4,8 @@
 #   error-LANG.png     a formula that cannot be read, underlined where it fails
 #   running-LANG.png   a launch of four million cells in progress, with its Cancel button
 #   help-LANG.png      the formula's help window, searched
+#   question-LANG.png  the question asked when the window closes on a typed, unsaved formula, with
+#                      Qt's own Save, Discard and Cancel buttons in the interface language
 # Run by hand from the source tree once the project is built:
 #   tests/screenshot.sh [OUTPUT_DIRECTORY] [more program options...]
 # The default folder is build/screenshots. The program runs under a virtual X server (xvfb-run),
@@ -52,4 +54,5 @@ for lang in en fr; do
     picture error "$lang" --formula "Input1(i, 1) * -Input1(i, 2)" --compute "$@"
     picture running "$lang" --formula "sum(k,1,50,sqrt(k*i*j))" --last-row 2000 --last-col 2000 --compute "$@"
     picture help "$lang" --formula "Input1(i,1)" --help-search "$([ "$lang" = fr ] && echo tableau || echo dataset)" "$@"
+    picture question "$lang" --formula "Input1(i,1)*2" --close-question "$@"
 done

@@ -143,6 +143,8 @@ KXDataEditorView::KXDataEditorView(QWidget* parent) : QTabWidget(parent)
     setDocumentMode(true);
     // A closed tab only stops showing its table; the data editor still owns it.
     connect(this, &QTabWidget::tabCloseRequested, this, [this](int index) {
+        if (m_closeCheck && !m_closeCheck(index))
+            return;
         QWidget* view = widget(index);
         QAbstractItemModel* table = tableAt(index);
         removeTab(index);

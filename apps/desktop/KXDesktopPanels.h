@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class KXChart;
@@ -116,10 +117,15 @@ public:
     QAbstractItemModel* currentTable() const;
     /// The table shown in the tab at index; null when there is none.
     QAbstractItemModel* tableAt(int index) const;
+    /// Asked before a tab is closed by its button, with the tab's index; the tab stays when it says false.
+    void setCloseCheck(std::function<bool(int index)> check) { m_closeCheck = std::move(check); }
 
 signals:
     /// A tab was closed; the table is no longer shown there.
     void tableClosed(QAbstractItemModel* table);
+
+private:
+    std::function<bool(int index)> m_closeCheck;
 };
 
 /// The message log: one line per report, errors in red.

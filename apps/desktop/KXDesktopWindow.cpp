@@ -16,6 +16,7 @@
 #include "Wizard.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -198,6 +199,28 @@ QString readingCancelledMessage(const QString& name)
 {
     return KXDesktopWindow::tr("Reading of %1 cancelled.", "Lecture de %1 annulée.").arg(name);
 }
+QString unsavedTablesTitle()
+{
+    return KXDesktopWindow::tr("Unsaved tables", "Tableaux non enregistrés");
+}
+QString unsavedTablesQuestion(int count)
+{
+    if (count == 1)
+        return KXDesktopWindow::tr("1 computed table is not saved in the project. Save it before closing?",
+                                   "1 tableau calculé n'est pas enregistré dans le projet. L'enregistrer avant de "
+                                   "fermer ?");
+    return KXDesktopWindow::tr("%1 computed tables are not saved in the project. Save them before closing?",
+                               "%1 tableaux calculés ne sont pas enregistrés dans le projet. Les enregistrer avant "
+                               "de fermer ?")
+        .arg(count);
+}
+QString unsavedTableQuestion(const QString& name)
+{
+    return KXDesktopWindow::tr("The computed table %1 is not saved in the project. Save it before closing?",
+                               "Le tableau calculé %1 n'est pas enregistré dans le projet. L'enregistrer avant de "
+                               "fermer ?")
+        .arg(name);
+}
 QString activeModuleMessage(const QString& title)
 {
     return KXDesktopWindow::tr("Active module: %1", "Module actif : %1").arg(title);
@@ -316,6 +339,7 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     });
     m_readingTimer->setInterval(100);
     connect(m_readingTimer, &QTimer::timeout, this, &KXDesktopWindow::showReadingProgress);
+    m_dataEditor->setCloseCheck([this](int index) { return confirmCloseTab(index); });
 
     // Reports may come from worker threads: only the GUI thread touches the widgets.
     KXMessageSink::setHandler([this](KXMessageSink::Origin origin, const QString& text) {
@@ -347,9 +371,12 @@ void KXDesktopWindow::createActions()
     QAction* equation = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("stat_32"))), newEquationText(),
                                         this, [this] { newEquation(); });
     equation->setShortcut(QKeySequence::New);
-    QAction* save = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), saveTableText(),
-                                    this, &KXDesktopWindow::saveTableToProject);
-    save->setShortcut(QKeySequence::Save);
+    file->addAction(QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), saveTableText(), this,
+                    &KXDesktopWindow::saveTableToProject);
+    auto* saveShortcut = new QAction(this);
+    saveShortcut->setShortcut(QKeySequence::Save);
+    connect(saveShortcut, &QAction::triggered, this, &KXDesktopWindow::saveCurrentPage);
+    addAction(saveShortcut);
     file->addSeparator();
     m_recentMenu = file->addMenu(recentProjectsText());
     m_recentMenu->setObjectName(QStringLiteral("recentProjectsMenu"));
@@ -433,6 +460,7 @@ KXEquationCtrl* KXDesktopWindow::newEquation(const std::function<void(KXEquation
     m_modules.append(controller);
     controller->initView(nullptr);
     controller->activeRibbon();
+    controller->focusFormula();
     const QList<const KXObject2Dataset*> selected = m_projectPanel->selectedDatasets();
     if (selected.isEmpty()) {
         if (ready)
@@ -513,17 +541,17 @@ void KXDesktopWindow::releaseTable(QAbstractItemModel* table)
         disposeTable(generic);
 }
 
-void KXDesktopWindow::saveTableToProject()
+bool KXDesktopWindow::saveTableToProject()
 {
     auto* table = qobject_cast<KXDataModelGeneric*>(m_dataEditor->currentTable());
     if (!table) {
         report(true, noTableMessage());
-        return;
+        return false;
     }
     LodeDB::TDatabase* database = ProjectMgrInterface::returnMe()->database();
     if (!database) {
         report(true, noOpenProjectMessage());
-        return;
+        return false;
     }
     QString dataset, subdataset;
     table->getName(dataset, subdataset);
@@ -534,26 +562,89 @@ void KXDesktopWindow::saveTableToProject()
         QInputDialog::getText(this, saveTableText(), tableNameQuestion(), QLineEdit::Normal, proposal, &accepted)
             .trimmed();
     if (!accepted)
-        return;
+        return false;
     const int dot = name.indexOf(QLatin1Char('.'));
     if (dot <= 0 || dot == name.size() - 1) {
         report(true, badTableNameMessage(name));
-        return;
+        return false;
     }
     dataset = name.left(dot);
     subdataset = name.mid(dot + 1);
     if (database->getDataset(dataset, subdataset)
         && TMessageBox::questionOKCancel(saveTableText(), replaceQuestion(name), QString()) != TMessageBox::OK)
-        return;
+        return false;
     QString error;
     if (!database->storeDataset(dataset, subdataset, *table, &error)) {
         report(true, error);
-        return;
+        return false;
     }
     m_launcher.dataEditor(0)->markSaved(table);
     m_projectPanel->showProject(database);
     m_projectPanel->selectDataset(name);
     report(false, tableSavedMessage(name));
+    return true;
+}
+
+KXEquationCtrl* KXDesktopWindow::currentModule() const
+{
+    if (!m_moduleDock->isVisible())
+        return nullptr;
+    for (const QPointer<QObject>& module : m_modules) {
+        auto* controller = qobject_cast<KXEquationCtrl*>(module.data());
+        if (controller && controller->ribbonBar() == m_ribbon->currentRibbonBar())
+            return controller;
+    }
+    return nullptr;
+}
+
+void KXDesktopWindow::saveCurrentPage()
+{
+    KXEquationCtrl* module = currentModule();
+    const QWidget* focus = QApplication::focusWidget();
+    if (module && !(focus && m_dataEditor->isAncestorOf(focus)))
+        module->saveEquation();
+    else
+        saveTableToProject();
+}
+
+bool KXDesktopWindow::confirmCloseTab(int index)
+{
+    auto* page = m_dataEditor->widget(index);
+    if (!page)
+        return true;
+    m_dataEditor->setCurrentIndex(index);
+    auto* table = qobject_cast<KXDataModelGeneric*>(m_dataEditor->currentTable());
+    if (!table || !m_launcher.dataEditor(0)->isUnsaved(table))
+        return true;
+    const int answer =
+        TMessageBox::questionSaveDiscardCancel(unsavedTablesTitle(), unsavedTableQuestion(tableName(table)));
+    if (answer == TMessageBox::Save)
+        return saveTableToProject();
+    return answer == TMessageBox::Discard;
+}
+
+bool KXDesktopWindow::confirmCloseAll()
+{
+    for (const QPointer<QObject>& module : m_modules) {
+        auto* controller = qobject_cast<KXEquationCtrl*>(module.data());
+        if (controller && !controller->confirmClose())
+            return false;
+    }
+    TDataEditor2Ctrl* editor = m_launcher.dataEditor(0);
+    const int unsaved = editor->unsavedCount();
+    if (unsaved == 0)
+        return true;
+    const int answer = TMessageBox::questionSaveDiscardCancel(unsavedTablesTitle(), unsavedTablesQuestion(unsaved));
+    if (answer != TMessageBox::Save)
+        return answer == TMessageBox::Discard;
+    // Each tab whose table is unsaved, in turn; closing waits until every one is saved.
+    for (int index = 0; index < m_dataEditor->count(); ++index) {
+        m_dataEditor->setCurrentIndex(index);
+        const QAbstractItemModel* table = m_dataEditor->currentTable();
+        if (editor->isUnsaved(dynamic_cast<const KXDataModel*>(table)) && !saveTableToProject())
+            return false;
+    }
+    return editor->unsavedCount() == 0;
 }
 
 void KXDesktopWindow::activateModuleBar(KXRibbonBar* bar, int panels)
@@ -653,7 +744,7 @@ void KXDesktopWindow::closeModules()
 
 void KXDesktopWindow::closeEvent(QCloseEvent* event)
 {
-    if (!TMessageBox::confirmDiscardUnsaved(m_launcher.dataEditor(0)->unsavedCount())) {
+    if (!confirmCloseAll()) {
         event->ignore();
         return;
     }

@@ -60,7 +60,11 @@ public:
 
 public slots:
     void chooseProject();
-    void saveTableToProject();
+    /// Saves the current tab's computed table into the project under a name the user gives; true once saved.
+    bool saveTableToProject();
+    /// Ctrl+S: the equation when a module's page is in front and has the focus or the data editor
+    /// has not, otherwise the current table.
+    void saveCurrentPage();
     /// Shows every report of the host: in the log, and errors in a message box as well unless box is false.
     void report(bool error, const QString& text, bool box = true);
 
@@ -73,6 +77,13 @@ private:
     KXRibbonBar* createHomeBar();
     void showPendingErrors();
     void closeModules();
+    /// Asks Save, Discard or Cancel for each module with unsaved work, then for the computed
+    /// tables not saved in the project; true when closing may go on.
+    bool confirmCloseAll();
+    /// The same for the table of one tab; true when the tab may close.
+    bool confirmCloseTab(int index);
+    /// The running module whose page is in front; null when none is.
+    KXEquationCtrl* currentModule() const;
     void showDataset(const KXObject2Dataset* dataset);
     /// Reads a stored dataset on a worker thread, with its progress and Cancel in the status bar;
     /// done gets the table (the caller then owns it) unless the reading failed or was cancelled.

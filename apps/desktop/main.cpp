@@ -54,6 +54,7 @@ struct Options
     QString screenshot;
     QString settings;
     QString helpSearch;
+    bool closeQuestion = false;
     QSize size;
 };
 
@@ -118,8 +119,14 @@ Options parse(const QStringList& arguments)
                                            "Ouvrir l'aide de la formule et y chercher TEXTE ; l'image de "
                                            "--screenshot est alors celle de l'aide."),
                                         QStringLiteral("TEXT"));
+    const QCommandLineOption closeQuestion(QStringLiteral("close-question"),
+                                           tr("Close the window, which asks about unsaved work; the picture of "
+                                              "--screenshot is then that of the question, answered Cancel.",
+                                              "Fermer la fenêtre, qui pose la question du travail non "
+                                              "enregistré ; l'image de --screenshot est alors celle de la "
+                                              "question, à laquelle Annuler répond."));
     parser.addOptions({lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute,
-                       screenshot, size, settings, helpSearch});
+                       screenshot, size, settings, helpSearch, closeQuestion});
     parser.process(arguments);
 
     Options options;
@@ -136,6 +143,7 @@ Options parse(const QStringList& arguments)
     options.screenshot = parser.value(screenshot);
     options.settings = parser.value(settings);
     options.helpSearch = parser.value(helpSearch);
+    options.closeQuestion = parser.isSet(closeQuestion);
     const QStringList sizes = parser.value(size).split(QLatin1Char('x'));
     if (sizes.size() == 2 && sizes[0].toInt() > 0 && sizes[1].toInt() > 0)
         options.size = QSize(sizes[0].toInt(), sizes[1].toInt());
@@ -234,15 +242,26 @@ int main(int argc, char* argv[])
     int status = 0;
     if (!options.screenshot.isEmpty()) {
         // Once the window has been laid out and painted.
-        QTimer::singleShot(700, &window, [&] {
-            QWidget* pictured = help ? static_cast<QWidget*>(help) : &window;
+        const auto takePicture = [&] {
+            QWidget* question = options.closeQuestion ? QApplication::activeModalWidget() : nullptr;
+            QWidget* pictured = question ? question : help ? static_cast<QWidget*>(help) : &window;
             if (!pictured->grab().save(options.screenshot)) {
                 KXMessageSink::printToStandardError(KXMessageSink::Origin::Log,
                                                     screenshotFailedMessage(options.screenshot));
                 status = 1;
             }
-            // Quit without closing the window: a picture asks no question about unsaved tables.
+            // Quit without closing the window: a picture asks no question about unsaved work. A
+            // question on the screen is left unanswered, which is Cancel.
             QApplication::quit();
+        };
+        QTimer::singleShot(700, &window, [&] {
+            if (!options.closeQuestion) {
+                takePicture();
+                return;
+            }
+            // The question is modal: it is pictured from inside its own event loop.
+            QTimer::singleShot(300, &window, takePicture);
+            window.close();
         });
     }
     const int result = QApplication::exec();

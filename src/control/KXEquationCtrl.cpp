@@ -3,6 +3,7 @@
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
 #include "KXEquationComputation.h"
+#include "KXEquationDocument.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationLaunch.h"
 #include "KXEquationEditor.h"
@@ -14,9 +15,11 @@
 #include "MainWindowInterface.h"
 #include "TDataEditor2Ctrl.h"
 #include "TFileDialog.h"
+#include "TMessageBox.h"
 #include "TProgressBarMgr.h"
 #include "TWaitMode.h"
 
+#include <QDomDocument>
 #include <QTimer>
 
 #include <limits>
@@ -88,6 +91,7 @@ bool KXEquationCtrl::initView(VRN::Kestrix::Wizard::RibbonWizard*)
 
     m_editor->setVariablesEditor(m_variableEditor);
     RibbonInterface::returnMe()->addRibbonBar(m_ribbon, true, true);
+    markUnmodified();
     return true;
 }
 
@@ -99,6 +103,11 @@ void KXEquationCtrl::activeRibbon()
 KXEquationModel* KXEquationCtrl::model() const
 {
     return static_cast<KXEquationModel*>(equationModel());
+}
+
+KXRibbonBar* KXEquationCtrl::ribbonBar() const
+{
+    return m_ribbon;
 }
 
 void KXEquationCtrl::updateInterface()
@@ -119,6 +128,8 @@ void KXEquationCtrl::setCurrentDataModel(QAbstractItemModel* dataModel)
     model()->setDatasetName(dataset);
     model()->setSubdatasetName(subdataset + QLatin1String("_2"));
     addVariable(dataModel, QString(), true);
+    // Starting on a table is not work to save.
+    markUnmodified();
 }
 
 // A formula the page shows is marked at the failing place and logged; it needs no box.
@@ -223,7 +234,7 @@ void KXEquationCtrl::handOver(KXDataModelGeneric* table)
 void KXEquationCtrl::slotClose()
 {
     WorkspaceInterface* workspace = WorkspaceInterface::returnMe();
-    if (!workspace)
+    if (!workspace || !confirmClose())
         return;
     if (workspace->closeModule(this))
         delete this;
@@ -231,23 +242,106 @@ void KXEquationCtrl::slotClose()
 
 void KXEquationCtrl::slotSave()
 {
+    saveEquation();
+}
+
+void KXEquationCtrl::slotLoad()
+{
+    loadEquation();
+}
+
+bool KXEquationCtrl::saveEquation()
+{
     TFileDialogSave dialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowFlags());
     dialog.setWindowTitle(tr("Save an equation...", "Enregistrer une équation..."));
     dialog.setSpecifiedDir(QLatin1String(FILE_DIALOG_KEY));
     dialog.setExtendedMode(true);
     if (dialog.exec() == 0)
-        return;
-    saveModel(dialog.fileNameComplete());
+        return false;
+    if (!saveModel(dialog.fileNameComplete())) {
+        reportFileFailure();
+        return false;
+    }
+    markUnmodified();
+    return true;
 }
 
-void KXEquationCtrl::slotLoad()
+bool KXEquationCtrl::loadEquation()
 {
     TFileDialogOpen dialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowFlags());
     dialog.setWindowTitle(tr("Load an equation...", "Ouvrir une équation..."));
     dialog.setSpecifiedDir(QLatin1String(FILE_DIALOG_KEY));
     if (dialog.exec() == 0)
-        return;
-    loadModel(dialog.fileNameComplete());
+        return false;
+    const QString path = dialog.fileNameComplete();
+    if (!loadModel(path)) {
+        reportFileFailure();
+        return false;
+    }
+    // A file of another version loads as nothing; the user must hear of it.
+    const QString version = KXEquationDocument::unknownVersion(path);
+    if (!version.isEmpty()) {
+        const QString message = tr("%1: the equation file is of version %2, which this program cannot read; "
+                                   "nothing was loaded.",
+                                   "%1 : le fichier d'équation est de version %2, que ce programme ne sait pas "
+                                   "lire ; rien n'a été chargé.")
+                                    .arg(path, version);
+        KXMessageSink::report(KXMessageSink::Origin::Located, message);
+        if (m_editor)
+            m_editor->showLaunchMessage(message);
+        return false;
+    }
+    markUnmodified();
+    focusFormula();
+    return true;
+}
+
+void KXEquationCtrl::reportFileFailure()
+{
+    // The page shows it where the user is looking; the log keeps it.
+    KXMessageSink::report(m_editor ? KXMessageSink::Origin::Located : KXMessageSink::Origin::Log, fileError());
+    if (m_editor)
+        m_editor->showLaunchMessage(fileError());
+}
+
+void KXEquationCtrl::focusFormula()
+{
+    if (m_editor)
+        m_editor->focusFormula();
+}
+
+QString KXEquationCtrl::equationText() const
+{
+    QDomDocument document;
+    QDomElement root = document.createElement(QStringLiteral("Equation"));
+    document.appendChild(root);
+    equationModel()->encode(root);
+    variableModel()->encode(root);
+    return document.toString();
+}
+
+void KXEquationCtrl::markUnmodified()
+{
+    m_unmodifiedText = equationText();
+}
+
+bool KXEquationCtrl::isModified() const
+{
+    return equationText() != m_unmodifiedText;
+}
+
+bool KXEquationCtrl::confirmClose()
+{
+    if (!isModified())
+        return true;
+    const int answer = TMessageBox::questionSaveDiscardCancel(
+        tr("Unsaved equation", "Équation non enregistrée"),
+        tr("The equation has changes that are not saved in a file. Save them before closing?",
+           "L'équation a des modifications qui ne sont pas enregistrées dans un fichier. Les enregistrer "
+           "avant de fermer ?"));
+    if (answer == TMessageBox::Save)
+        return saveEquation();
+    return answer == TMessageBox::Discard;
 }
 
 void KXEquationCtrl::updateModelFormula(const QString& formula)

@@ -16,6 +16,7 @@ class KXEquationModel;
 class KXEquationLaunch;
 class KXEquationReadError;
 class QTimer;
+class KXRibbonBar;
 class KXRibbonEquation;
 
 namespace VRN::Kestrix::Wizard {
@@ -40,7 +41,23 @@ public:
     /// Makes a host table the module's input: the dataset variable Input1 and the output's name.
     void setCurrentDataModel(QAbstractItemModel* dataModel);
     KXEquationModel* model() const;
+    /// The module's bar, by which the host knows that its page is in front.
+    KXRibbonBar* ribbonBar() const;
     void updateInterface() override;
+
+    /// Whether the equation or its variables changed since the module started on its table, or
+    /// since the last save or load.
+    bool isModified() const;
+    /// Before the module closes: asks Save, Discard or Cancel when the equation is modified; true
+    /// when closing may go on (saved, discarded or nothing to save).
+    bool confirmClose();
+    /// Asks for a file and writes the equation there; false when cancelled or failed (the failure
+    /// is then reported in the log and on the page).
+    bool saveEquation();
+    /// Asks for a file and adds its equation; false when cancelled or failed (reported likewise).
+    bool loadEquation();
+    /// Puts the keyboard focus in the page's formula field.
+    void focusFormula();
 
     /// The whole computation; the caller owns the table. Null when it failed (the failure has
     /// then been reported).
@@ -72,6 +89,11 @@ private:
     /// Hands a computed table to the host's data editor, which owns it from then on.
     void handOver(KXDataModelGeneric* table);
     void finishLaunch();
+    /// The equation as its file would hold it, to tell whether it changed.
+    QString equationText() const;
+    void markUnmodified();
+    /// Reports the last file failure in the log and on the page.
+    void reportFileFailure();
 
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;
@@ -79,4 +101,5 @@ private:
     /// The computation that the page's Launch runs off the user-interface thread; null when none runs.
     KXEquationLaunch* m_launch = nullptr;
     QTimer* m_launchTimer = nullptr;
+    QString m_unmodifiedText;
 };

@@ -137,4 +137,25 @@ bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
     return true;
 }
 
+QString unknownVersion(const QString& path)
+{
+    QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
+    if (!TXMLMethod::load(&document, path, true, true))
+        return QString();
+    // The versions read are the ones written.
+    QDomDocument current;
+    QDomElement root = current.createElement(QLatin1String(DOCUMENT_TYPE));
+    current.appendChild(root);
+    KXEquationModel().encode(root);
+    KXEquationVariableModel().encode(root);
+    const QString key = QStringLiteral("Version");
+    for (QDomElement part = root.firstChildElement(); !part.isNull(); part = part.nextSiblingElement()) {
+        const QDomNode found = document.documentElement().elementsByTagName(part.tagName()).item(0);
+        const QString version = TXMLMethod::getInfoString(found, key);
+        if (!version.isEmpty() && version != TXMLMethod::getInfoString(part, key))
+            return version;
+    }
+    return QString();
+}
+
 }

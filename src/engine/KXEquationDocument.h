@@ -50,5 +50,9 @@ KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariabl
 KXEQUATION_EXPORT bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
                             const QString& path, QObject* tableOwner, QString* error = nullptr,
                             KXFileStatus* status = nullptr);
+/// The version that the equation file at path declares for its equation or its variables when this
+/// program does not read it (such a part loads as nothing); empty when both are known or the file
+/// cannot be read.
+KXEQUATION_EXPORT QString unknownVersion(const QString& path);
 
 }

@@ -45,6 +45,10 @@ public:
 
     /// Every name that reads as a function call, in the order in which the names are tried.
     static QStringList functionNames();
+    /// Why name cannot be a constant that formulas read back as itself, or empty when it can: a name
+    /// starts with a letter or _ and holds letters, digits and _, and is no number, cell position,
+    /// function or dataset variable (nor one of its sizes) of variables.
+    static QString constantNameProblem(const QString& name, const KXEquationVariableModel& variables);
 
     static QString tr(const char* english, const char* french, int n = -1);
 

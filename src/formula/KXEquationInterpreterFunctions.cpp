@@ -93,6 +93,39 @@ QStringList KXEquationInterpreter::functionNames()
     return names;
 }
 
+QString KXEquationInterpreter::constantNameProblem(const QString& name, const KXEquationVariableModel& variables)
+{
+    if (name.isEmpty())
+        return tr("a name is needed", "un nom est nécessaire");
+    if (name.at(0).isDigit())
+        return tr("%1 starts with a digit", "%1 commence par un chiffre").arg(name);
+    for (const QChar c : name) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+            return tr("%1 holds %2, which formulas read as an operator or a separator; use letters, digits and _",
+                      "%1 contient %2, que les formules lisent comme un opérateur ou un séparateur ; utilisez "
+                      "des lettres, des chiffres et _")
+                .arg(name, c.isSpace() ? tr("a blank", "un blanc") : QString(c));
+    }
+    bool isNumber = false;
+    name.toDouble(&isNumber);
+    if (isNumber)
+        return tr("%1 reads as a number", "%1 se lit comme un nombre").arg(name);
+    if (name == QLatin1String("i") || name == QLatin1String("j"))
+        return tr("%1 is the row or the column of the cell being computed",
+                  "%1 est la ligne ou la colonne de la cellule calculée")
+            .arg(name);
+    if (functionNames().contains(name))
+        return tr("%1 is the name of a function", "%1 est le nom d'une fonction").arg(name);
+    const QMap<QString, QString> datasets = variables.getVariableModelList();
+    for (auto it = datasets.constBegin(); it != datasets.constEnd(); ++it) {
+        if (it.key() == name || variables.getVariableModelRelatedList(it.key()).contains(name))
+            return tr("%1 is already the name of a dataset variable or of its size",
+                      "%1 est déjà le nom d'une variable de tableau ou de sa taille")
+                .arg(name);
+    }
+    return QString();
+}
+
 // call := name "(" arguments ")", the parenthesis after the name closing at the end of the text;
 // a bare name is a call with empty arguments
 KXEquationCommand* KXEquationInterpreter::interpretFunctions(const QString& text)

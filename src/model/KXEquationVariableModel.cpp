@@ -2,6 +2,7 @@
 
 #include "KXDataModel.h"
 #include "KXEquationFacts.h"
+#include "KXNumberFormat.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -20,6 +21,11 @@ QString translated(const char* english, const char* french)
 QString formatted(double value)
 {
     return QString::number(value, 'g', 6);
+}
+
+QString exact(double value)
+{
+    return KXNumberFormat::numberText(value, QLocale::c(), KXNumberFormat::Precision::Full);
 }
 }
 
@@ -149,15 +155,25 @@ bool KXEquationVariableModel::updateVariableValue(const QString& name, double va
 
 QMap<QString, QString> KXEquationVariableModel::getVariableConstantList() const
 {
+    return constantList(formatted);
+}
+
+QMap<QString, QString> KXEquationVariableModel::getVariableConstantExactList() const
+{
+    return constantList(exact);
+}
+
+QMap<QString, QString> KXEquationVariableModel::constantList(QString (*format)(double)) const
+{
     QMap<QString, QString> list;
     for (auto it = m_constants.constBegin(); it != m_constants.constEnd(); ++it) {
         if (!m_relatedVariables.contains(it.key()))
-            list.insert(it.key(), formatted(it.value()));
+            list.insert(it.key(), format(it.value()));
     }
     for (const QString& name : {QStringLiteral("i"), QStringLiteral("j")}) {
         const double* value = findConstant(name);
         if (value && !m_relatedVariables.contains(name))
-            list.insert(name, formatted(*value));
+            list.insert(name, format(*value));
     }
     return list;
 }

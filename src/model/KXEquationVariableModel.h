@@ -33,7 +33,10 @@ public:
     double getVariableConstantValue(const QString& name);
     bool updateVariableName(const QString& oldName, const QString& newName);
     bool updateVariableValue(const QString& name, double value);
+    /// The constants other than derived ones, by name, with six significant digits.
     QMap<QString, QString> getVariableConstantList() const;
+    /// The same with the shortest text that reads back to the very same double.
+    QMap<QString, QString> getVariableConstantExactList() const;
     QMap<QString, QString> getVariableModelRelatedList(const QString& datasetName) const;
 
     // Dataset variables
@@ -79,6 +82,7 @@ private:
         bool present = false;
         double value = 0.0;
     };
+    QMap<QString, QString> constantList(QString (*format)(double)) const;
     CellConstant* cellConstant(const QString& name);
     const CellConstant* cellConstant(const QString& name) const;
     const double* findConstant(const QString& name) const;

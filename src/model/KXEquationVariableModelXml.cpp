@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDomElement>
 #include <QDomNodeList>
+#include <QLocale>
 #include <QStringList>
 
 #include <memory>
@@ -18,6 +19,9 @@ namespace {
 const char ELEMENT_TAG[] = "EquationVariableModel";
 const char VARIABLE_TAG[] = "Variables";
 const char VERSION[] = "1.0";
+// Beside the six-digit value that every reader knows, the shortest text that reads back to the
+// same double, when the two differ; readers that do not know it skip it.
+const char EXACT_VALUE_KEY[] = "ExactValue";
 
 // Messages
 QString missingDatasetMessage(const QString& reference, const QString& folder)
@@ -27,11 +31,14 @@ QString missingDatasetMessage(const QString& reference, const QString& folder)
         .arg(reference, folder);
 }
 
-void addVariableElement(QDomElement& parent, const QString& name, const QString& value)
+void addVariableElement(QDomElement& parent, const QString& name, const QString& value,
+                        const QString& exactValue = QString())
 {
     QDomElement variable = TXMLMethod::createChildElement(parent, QLatin1String(VARIABLE_TAG));
     TXMLMethod::addToElement(variable, QStringLiteral("Name"), name);
     TXMLMethod::addToElement(variable, QStringLiteral("Value"), value);
+    if (!exactValue.isEmpty() && exactValue != value)
+        TXMLMethod::addToElement(variable, QLatin1String(EXACT_VALUE_KEY), exactValue);
 }
 }
 
@@ -40,8 +47,9 @@ bool KXEquationVariableModel::encode(QDomElement& parent) const
     QDomElement element = TXMLMethod::createChildElement(parent, QLatin1String(ELEMENT_TAG));
     TXMLMethod::addToElement(element, QStringLiteral("Version"), QLatin1String(VERSION));
     const QMap<QString, QString> constants = getVariableConstantList();
+    const QMap<QString, QString> exactConstants = getVariableConstantExactList();
     for (auto it = constants.constBegin(); it != constants.constEnd(); ++it)
-        addVariableElement(element, it.key(), it.value());
+        addVariableElement(element, it.key(), it.value(), exactConstants.value(it.key()));
     const QMap<QString, QString> datasets = getVariableModelList();
     for (auto it = datasets.constBegin(); it != datasets.constEnd(); ++it)
         addVariableElement(element, it.key(), it.value());
@@ -67,7 +75,10 @@ bool KXEquationVariableModel::decode(QDomElement& element, QObject* tableOwner)
         bool isNumber = false;
         const double number = value.toDouble(&isNumber);
         if (isNumber) {
-            setConstant(name, number);
+            bool isExact = false;
+            const double exactNumber =
+                QLocale::c().toDouble(TXMLMethod::getInfoString(variable, QLatin1String(EXACT_VALUE_KEY)), &isExact);
+            setConstant(name, isExact ? exactNumber : number);
             continue;
         }
         std::unique_ptr<KXDataModel> table(loadDataModel(value, tableOwner));

@@ -516,6 +516,11 @@ void KXEquationEditor::showLaunchMessage(const QString& message)
     m_formulaMessage->show();
 }
 
+void KXEquationEditor::focusFormula()
+{
+    m_formulaEdit->setFocus(Qt::OtherFocusReason);
+}
+
 void KXEquationEditor::slotValueChanged()
 {
     // Every edit may change what the formula gives.

@@ -54,6 +54,8 @@ public:
     void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
     void setLaunchRunning(bool running);
     void showLaunchMessage(const QString& message);
+    /// Puts the keyboard focus in the formula field, so that typing goes there.
+    void focusFormula();
     /// The live preview, for tests and hosts that tune its budget.
     KXEquationPreview* preview() const { return m_preview; }
 

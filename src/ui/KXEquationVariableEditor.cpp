@@ -2,6 +2,7 @@
 
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
+#include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
 #include "KXNumberFormat.h"
 #include "KXObject2.h"
@@ -49,6 +50,38 @@ QTreeWidgetItem* createVariableItem(QTreeWidgetItem* parent, const char* iconKey
 void deleteChildren(QTreeWidgetItem* item)
 {
     qDeleteAll(item->takeChildren());
+}
+
+/// Lets any text be typed, so that Ok can say what is wrong with it; only a number read strictly
+/// in the interface language (or the formulas' notation) is acceptable.
+class TypedNumberValidator final : public QDoubleValidator
+{
+public:
+    explicit TypedNumberValidator(QObject* parent) : QDoubleValidator(parent) {}
+    State validate(QString& input, int&) const override
+    {
+        return KXNumberFormat::readNumber(input, KXNumberFormat::interfaceLocale(), nullptr) ? Acceptable
+                                                                                             : Intermediate;
+    }
+};
+
+// Messages
+QString nameProblemMessage(const QString& reason)
+{
+    return KXEquationVariableDialog::tr("Constant name: %1.", "Nom de la constante : %1.").arg(reason);
+}
+QString noValueMessage()
+{
+    return KXEquationVariableDialog::tr("Constant value: type a number, such as 1234.5 or -2.5e-3.",
+                                        "Valeur de la constante : saisissez un nombre, comme 1234,5 ou -2,5e-3.");
+}
+QString badValueMessage(const QString& text)
+{
+    return KXEquationVariableDialog::tr(
+               "Constant value: %1 is not a number; type it like 1234.5 or -2.5e-3, without group separators.",
+               "Valeur de la constante : %1 n'est pas un nombre ; saisissez-le comme 1234,5 (ou 1234.5) ou "
+               "-2,5e-3, sans séparateur de milliers.")
+        .arg(text);
 }
 
 /// The stored objects of a drag, deleted with the list.
@@ -214,8 +247,13 @@ void KXEquationVariableEditor::slotVariableDoubleClicked(QTreeWidgetItem* item, 
         return;
     KXEquationVariableDialog dialog;
     dialog.setWindowTitle(tr("Modify constant", "Modifier une constante"));
+    dialog.setVariableModel(m_variableModel);
     dialog.setConstantName(item->text(NAME_COLUMN));
-    dialog.setConstantValue(item->text(VALUE_COLUMN));
+    // The tree shows six digits; the dialog edits the value itself.
+    const QString exactValue = m_variableModel ? m_variableModel->getVariableConstantExactList().value(
+                                                     item->text(NAME_COLUMN), item->text(VALUE_COLUMN))
+                                               : item->text(VALUE_COLUMN);
+    dialog.setConstantValue(exactValue);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QString oldName = item->text(NAME_COLUMN);
@@ -234,6 +272,7 @@ void KXEquationVariableEditor::slotSelectionChanged()
 void KXEquationVariableEditor::slotAddVariableClicked()
 {
     KXEquationVariableDialog dialog;
+    dialog.setVariableModel(m_variableModel);
     if (dialog.exec() == QDialog::Accepted)
         emit variableAdded(dialog.constantName(), dialog.constantValue());
 }
@@ -246,15 +285,18 @@ void KXEquationVariableEditor::slotRemoveVariableClicked()
 KXEquationVariableDialog::KXEquationVariableDialog()
     : QDialog(ApplicationInterface::returnMe()->mainWidget(), Qt::WindowSystemMenuHint),
       m_nameEdit(new QLineEdit(this)),
-      m_valueEdit(new QLineEdit(this))
+      m_valueEdit(new QLineEdit(this)),
+      m_messageLabel(new QLabel(this))
 {
     setWindowTitle(tr("Add a constant", "Ajouter une constante"));
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
     m_valueEdit->setObjectName(QStringLiteral("valueEdit"));
     // Numbers are typed in the interface language's notation (0,2 in French).
-    auto* validator = new QDoubleValidator(m_valueEdit);
-    validator->setLocale(KXNumberFormat::interfaceLocale());
-    m_valueEdit->setValidator(validator);
+    m_valueEdit->setValidator(new TypedNumberValidator(m_valueEdit));
+    m_messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    m_messageLabel->setWordWrap(true);
+    m_messageLabel->setStyleSheet(QStringLiteral("color: #b00020"));
+    m_messageLabel->hide();
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(tr("Constant name", "Nom de la constante"), this), 0, 0);
@@ -270,7 +312,8 @@ KXEquationVariableDialog::KXEquationVariableDialog()
     auto* cancelButton = new QPushButton(tr("Cancel", "Annuler"), this);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(cancelButton);
-    layout->addLayout(buttons, 2, 1);
+    layout->addWidget(m_messageLabel, 2, 0, 1, 2);
+    layout->addLayout(buttons, 3, 1);
 }
 
 KXEquationVariableDialog::~KXEquationVariableDialog() = default;
@@ -282,20 +325,47 @@ QString KXEquationVariableDialog::constantName() const
 
 QString KXEquationVariableDialog::constantValue() const
 {
-    // A number typed in the interface language's notation is given in the formulas' one, which
-    // the controller reads; any other text is given unchanged.
+    // The controller reads the formulas' notation; any other text is given unchanged.
     const QString text = m_valueEdit->text();
-    bool isFormulaNumber = false;
-    text.toDouble(&isFormulaNumber);
     double number = 0.0;
-    if (isFormulaNumber || !KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &number))
+    if (!KXNumberFormat::readNumber(text, KXNumberFormat::interfaceLocale(), &number))
         return text;
     return KXNumberFormat::numberText(number, QLocale::c(), KXNumberFormat::Precision::Full);
 }
 
 void KXEquationVariableDialog::setConstantName(const QString& name)
 {
+    m_givenName = name;
     m_nameEdit->setText(name);
+}
+
+QString KXEquationVariableDialog::problem() const
+{
+    const QString name = m_nameEdit->text();
+    if (name != m_givenName || name.isEmpty()) {
+        const KXEquationVariableModel noVariables;
+        const QString reason =
+            KXEquationInterpreter::constantNameProblem(name, m_variableModel ? *m_variableModel : noVariables);
+        if (!reason.isEmpty())
+            return nameProblemMessage(reason);
+    }
+    const QString value = m_valueEdit->text().trimmed();
+    if (value.isEmpty())
+        return noValueMessage();
+    if (!KXNumberFormat::readNumber(value, KXNumberFormat::interfaceLocale(), nullptr))
+        return badValueMessage(value);
+    return QString();
+}
+
+void KXEquationVariableDialog::accept()
+{
+    const QString message = problem();
+    if (message.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    m_messageLabel->setText(message);
+    m_messageLabel->show();
 }
 
 void KXEquationVariableDialog::setConstantValue(const QString& value)

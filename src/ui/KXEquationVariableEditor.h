@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 class QAbstractItemModel;
+class QLabel;
 class QLineEdit;
 class QToolButton;
 class KXEquationVariableModel;
@@ -72,7 +73,9 @@ private:
     const KXEquationVariableModel* m_variableModel;
 };
 
-/// Asks for a constant's name and value.
+/// Asks for a constant's name and value. Ok closes it only on a name that formulas can read (the
+/// name it was given, or a new one that no variable of the model holds) and a number typed in the
+/// interface language; otherwise it says why under the fields.
 class KXEquationVariableDialog final : public QDialog
 {
     Q_OBJECT
@@ -81,11 +84,23 @@ public:
     ~KXEquationVariableDialog() override;
 
     QString constantName() const;
+    /// The number in the formulas' notation, every digit kept; a text that is none, unchanged.
     QString constantValue() const;
+    /// The name the dialog opens with; it stays acceptable as it is.
     void setConstantName(const QString& name);
     void setConstantValue(const QString& value);
+    /// The variables whose names a new name must not take; null checks only the name's form.
+    void setVariableModel(const KXEquationVariableModel* variableModel) { m_variableModel = variableModel; }
+    /// Why Ok is refused, or empty when the fields are acceptable.
+    QString problem() const;
+
+public slots:
+    void accept() override;
 
 private:
     QLineEdit* m_nameEdit;
     QLineEdit* m_valueEdit;
+    QLabel* m_messageLabel;
+    QString m_givenName;
+    const KXEquationVariableModel* m_variableModel = nullptr;
 };

@@ -3,6 +3,8 @@
 #include "KXDesktopPanels.h"
 #include "KXDesktopWindow.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationFormulaEdit.h"
+#include "KXEquationModel.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
@@ -32,6 +34,11 @@ private slots:
     void datasetReading_data();
     void datasetReading();
     void closedTableReleased();
+    void closeWindow_data();
+    void closeWindow();
+    void closeTab_data();
+    void closeTab();
+    void newEquationFocusAndSaveKey();
 
 private:
     QTemporaryDir m_folder;
@@ -202,6 +209,9 @@ void TestDesktopWindow::datasetReading()
 // Closing a computed table's tab frees the table: the data editor no longer shows or keeps it.
 void TestDesktopWindow::closedTableReleased()
 {
+    KXTest::AnsweringMessageBox box;
+    box.saveAnswer = TMessageBox::Discard;
+    TMessageBox::setInstance(&box);
     KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
     TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);
     QPointer<KXDataModelGeneric> table = KXTest::makeTable(3, 3, QStringLiteral("results"), QStringLiteral("closed")).release();
@@ -209,9 +219,132 @@ void TestDesktopWindow::closedTableReleased()
     editor->keepModel(table);
     auto* view = window.findChild<KXDataEditorView*>();
     emit view->tabCloseRequested(view->currentIndex());
+    TMessageBox::setInstance(nullptr);
+    QCOMPARE(box.questions, 1);
     QVERIFY(table.isNull());
     QVERIFY(editor->shownModels().isEmpty());
     QCOMPARE(editor->unsavedCount(), 0);
+}
+
+void TestDesktopWindow::closeWindow_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("table");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("nothing-unsaved") << false << false << int(TMessageBox::Cancel) << 0 << true;
+    QTest::newRow("equation-save") << true << false << int(TMessageBox::Save) << 1 << true;
+    QTest::newRow("equation-discard") << true << false << int(TMessageBox::Discard) << 1 << true;
+    QTest::newRow("equation-cancel") << true << true << int(TMessageBox::Cancel) << 1 << false;
+    QTest::newRow("table-save") << false << true << int(TMessageBox::Save) << 1 << true;
+    QTest::newRow("table-discard") << false << true << int(TMessageBox::Discard) << 1 << true;
+    QTest::newRow("table-cancel") << false << true << int(TMessageBox::Cancel) << 1 << false;
+    QTest::newRow("both-discarded") << true << true << int(TMessageBox::Discard) << 2 << true;
+}
+
+// Closing the window asks Save, Discard or Cancel for an edited equation, then for the computed
+// tables not saved in the project; Save saves them, Cancel keeps the window as it was.
+void TestDesktopWindow::closeWindow()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, table);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, closed);
+    KXTest::AnsweringMessageBox box;
+    box.saveAnswer = answer;
+    TMessageBox::setInstance(&box);
+    KXTest::ChoosingFileDialogs dialogs;
+    dialogs.chosenPath = m_folder.filePath(QStringLiteral("equation.xml"));
+    QFile::remove(dialogs.chosenPath);
+    TFileDialogRunner::setInstance(&dialogs);
+    auto computed = KXTest::makeTable(2, 2, QStringLiteral("results"), QStringLiteral("closing"));
+    {
+        KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+        QVERIFY(window.openProject(m_folder.path()));
+        KXEquationCtrl* module = window.newEquation();
+        if (edited)
+            QTest::keyClicks(window.findChild<KXEquationFormulaEdit*>(), QStringLiteral("i+j"));
+        if (table)
+            ModuleLauncherInterface::returnMe()->dataEditor(0)->addGenericModel(computed.get());
+        // The table's name, asked when it is saved.
+        QTimer::singleShot(0, &window, [] {
+            if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()))
+                dialog->accept();
+        });
+        QCOMPARE(window.close(), closed);
+        QCOMPARE(box.questions, questions);
+        QCOMPARE(QFileInfo::exists(dialogs.chosenPath), edited && answer == TMessageBox::Save);
+        QCOMPARE(QFileInfo::exists(m_folder.filePath(QStringLiteral("results/closing.csv"))),
+                 table && answer == TMessageBox::Save);
+        if (!closed && edited)
+            QCOMPARE(module->model()->getFormula(), QStringLiteral("i+j"));
+    }
+    TMessageBox::setInstance(nullptr);
+    TFileDialogRunner::setInstance(nullptr);
+    QFile::remove(m_folder.filePath(QStringLiteral("results/closing.csv")));
+    ProjectMgrInterface::returnMe()->closeProject();
+}
+
+void TestDesktopWindow::closeTab_data()
+{
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("tabsLeft");
+    QTest::newRow("saved-asks-nothing") << true << int(TMessageBox::Cancel) << 0;
+    QTest::newRow("save") << false << int(TMessageBox::Save) << 0;
+    QTest::newRow("discard") << false << int(TMessageBox::Discard) << 0;
+    QTest::newRow("cancel") << false << int(TMessageBox::Cancel) << 1;
+}
+
+// A result tab whose table is not saved in the project asks before it closes.
+void TestDesktopWindow::closeTab()
+{
+    QFETCH(bool, saved);
+    QFETCH(int, answer);
+    QFETCH(int, tabsLeft);
+    KXTest::AnsweringMessageBox box;
+    box.saveAnswer = answer;
+    TMessageBox::setInstance(&box);
+    auto computed = KXTest::makeTable(2, 2, QStringLiteral("results"), QStringLiteral("tab"));
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QVERIFY(window.openProject(m_folder.path()));
+    TDataEditor2Ctrl* editor = ModuleLauncherInterface::returnMe()->dataEditor(0);
+    editor->addGenericModel(computed.get());
+    if (saved)
+        editor->markSaved(computed.get());
+    QTimer::singleShot(0, &window, [] {
+        if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    auto* tabs = window.findChild<KXDataEditorView*>();
+    emit tabs->tabCloseRequested(0);
+    TMessageBox::setInstance(nullptr);
+    QCOMPARE(box.questions, saved ? 0 : 1);
+    QCOMPARE(tabs->count(), tabsLeft);
+    QCOMPARE(editor->unsavedCount(), answer == TMessageBox::Save || saved ? 0 : 1);
+    QFile::remove(m_folder.filePath(QStringLiteral("results/tab.csv")));
+    ProjectMgrInterface::returnMe()->closeProject();
+}
+
+// After New equation typing goes into the formula, and Ctrl+S there saves the equation.
+void TestDesktopWindow::newEquationFocusAndSaveKey()
+{
+    KXTest::ChoosingFileDialogs dialogs;
+    dialogs.chosenPath = m_folder.filePath(QStringLiteral("keyed.xml"));
+    TFileDialogRunner::setInstance(&dialogs);
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    KXEquationCtrl* module = window.newEquation();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2*i"));
+    QCOMPARE(module->model()->getFormula(), QStringLiteral("2*i"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    TFileDialogRunner::setInstance(nullptr);
+    QCOMPARE(dialogs.shown, 1);
+    QVERIFY(KXTest::contents(dialogs.chosenPath).contains("2*i"));
+    QVERIFY(!module->isModified());
 }
 
 QTEST_MAIN(TestDesktopWindow)

@@ -8,6 +8,7 @@
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 #include "TDataEditor2Ctrl.h"
+#include "TMessageBox.h"
 #include "Wizard.h"
 
 #include <QComboBox>
@@ -38,6 +39,9 @@ private slots:
     void endToEnd();
     void readingErrorOnPage();
     void launchCancelled();
+    void fileFailures_data(); void fileFailures();
+    void closeQuestion_data(); void closeQuestion();
+    void focusAfterLoad();
 };
 
 namespace {
@@ -313,6 +317,120 @@ void TestCtrlView::launchCancelled()
     QTest::mouseClick(cancel, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(cancel->isHidden(), 10000);
     QCOMPARE(host.launcher().dataEditor(0)->shownModels().size(), 0);
+}
+
+void TestCtrlView::fileFailures_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<bool>("save"); // else load
+    QTest::addColumn<QString>("file"); // in the test data's equations; "read-only" and "missing-folder" are made
+    QTest::addColumn<QString>("reason"); // a part of the report after the file name
+    QTest::newRow("save-read-only") << false << true << "read-only" << "Cannot";
+    QTest::newRow("save-missing-folder") << true << true << "missing-folder" << "Impossible";
+    QTest::newRow("load-truncated") << false << false << "truncated.xml" << "line";
+    QTest::newRow("load-empty") << true << false << "empty.xml" << "ligne";
+    QTest::newRow("load-binary") << false << false << "binary.xml" << "line";
+    QTest::newRow("load-wrong-root") << false << false << "wrong-root.xml" << "not an equation file";
+    QTest::newRow("load-future-version") << true << false << "wrong-version.xml" << "version 2.0";
+    QTest::newRow("load-folder") << false << false << "" << "Cannot open";
+}
+
+// A failed save or load is logged and shown on the page, with the file and the reason, in the
+// interface language; nothing that was typed is lost.
+void TestCtrlView::fileFailures()
+{
+    QFETCH(bool, french);
+    QFETCH(bool, save);
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    KXTest::LanguageScope language(french);
+    KXTest::HostScope host;
+    QTemporaryDir folder;
+    QString path = QStringLiteral(KX_TEST_DATA_DIR "/equations/") + file;
+    if (file == "read-only") {
+        path = folder.filePath("read-only.xml");
+        QVERIFY(KXTest::writeFile(path, "<x/>"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    } else if (file == "missing-folder") {
+        path = folder.filePath("missing/equation.xml");
+    }
+    host.fileDialogs.chosenPath = path;
+    KXTest::MessageCapture capture;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, "i+j");
+    // What the page's Save... and Load... buttons do, whatever their language.
+    QVERIFY(!(save ? controller.saveEquation() : controller.loadEquation()));
+
+    const QStringList logged = capture.messages();
+    QCOMPARE(logged.size(), 1);
+    QVERIFY2(logged.first().contains(path) && logged.first().contains(reason), qPrintable(logged.first()));
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QCOMPARE(message->isVisibleTo(view.page) ? message->text() : QString(), logged.first());
+    QCOMPARE(controller.model()->getFormula(), QStringLiteral("i+j"));
+}
+
+void TestCtrlView::closeQuestion_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("fileChosen");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("unedited-asks-nothing") << false << int(TMessageBox::Cancel) << false << true;
+    QTest::newRow("save") << true << int(TMessageBox::Save) << true << true;
+    QTest::newRow("save-dialog-cancelled") << true << int(TMessageBox::Save) << false << false;
+    QTest::newRow("discard") << true << int(TMessageBox::Discard) << false << true;
+    QTest::newRow("cancel") << true << int(TMessageBox::Cancel) << true << false;
+}
+
+// Closing the page with an edited equation asks Save, Discard or Cancel; Cancel keeps everything.
+void TestCtrlView::closeQuestion()
+{
+    QFETCH(bool, edited);
+    QFETCH(int, answer);
+    QFETCH(bool, fileChosen);
+    QFETCH(bool, closed);
+    KXTest::HostScope host;
+    KXTest::AnsweringMessageBox box;
+    box.saveAnswer = answer;
+    TMessageBox::setInstance(&box);
+    QTemporaryDir folder;
+    const QString file = folder.filePath("equation.xml");
+    host.fileDialogs.chosenPath = fileChosen ? file : QString();
+    QPointer<KXEquationCtrl> controller = new KXEquationCtrl;
+    controller->initView(nullptr);
+    controller->activeRibbon();
+    View view(host.ribbon());
+    if (edited)
+        QTest::keyClicks(view.formula, "i+j");
+    const KXRibbonBar* bar = view.bar;
+    QTest::mouseClick(view.bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+    QTRY_COMPARE(host.mainWindow.callsFor(bar).size(), 2);
+    TMessageBox::setInstance(nullptr);
+    QCOMPARE(box.questions, edited ? 1 : 0);
+    QCOMPARE(controller.isNull(), closed);
+    QCOMPARE(QFileInfo::exists(file), answer == TMessageBox::Save && fileChosen);
+    if (!closed)
+        QCOMPARE(controller->model()->getFormula(), QStringLiteral("i+j"));
+    delete controller.data();
+}
+
+// After a load the formula field has the focus, so that typing goes on there.
+void TestCtrlView::focusAfterLoad()
+{
+    KXTest::HostScope host;
+    QTemporaryDir folder;
+    host.fileDialogs.chosenPath = folder.filePath("equation.xml");
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, "2*i");
+    view.press("Save...");
+    view.rowEnd()->setFocus();
+    QCOMPARE(view.formula->window()->focusWidget(), static_cast<QWidget*>(view.rowEnd()));
+    view.press("Load...");
+    QCOMPARE(view.formula->window()->focusWidget(), static_cast<QWidget*>(view.formula));
 }
 
 QTEST_MAIN(TestCtrlView)

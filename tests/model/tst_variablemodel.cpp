@@ -26,6 +26,8 @@ private slots:
     void cellReading();
     void listingNames();
     void decodeOtherVersion();
+    void exactValue_data();
+    void exactValue();
 
 private:
     // A 3 x 2 table under Input1 with a text, an empty text, an invalid cell and a missing header; Input2 has no table.
@@ -228,6 +230,31 @@ void TestVariableModel::decodeOtherVersion()
     KXEquationVariableModel model;
     QVERIFY(model.decode(element, nullptr));
     QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
+}
+
+void TestVariableModel::exactValue_data()
+{
+    QTest::addColumn<QString>("exact"); // the ExactValue text; empty: none written
+    QTest::addColumn<double>("loaded");
+    QTest::newRow("six-digits-only") << "" << 1.23457;
+    QTest::newRow("exact-preferred") << "1.23456789" << 1.23456789;
+    QTest::newRow("exact-unreadable") << "1,23456789" << 1.23457;
+    QTest::newRow("exact-beyond-2^31") << "2147483648.5" << 2147483648.5;
+}
+
+// A file holds the six-digit value every reader knows and, perhaps, the exact one beside it, which wins.
+void TestVariableModel::exactValue()
+{
+    QFETCH(QString, exact);
+    QFETCH(double, loaded);
+    QString variable = "<Variables><Name>A</Name><Value>1.23457</Value>%1</Variables>";
+    variable = variable.arg(exact.isEmpty() ? QString() : "<ExactValue>" + exact + "</ExactValue>");
+    QDomDocument document;
+    QVERIFY(document.setContent("<EquationVariableModel><Version>1.0</Version>" + variable + "</EquationVariableModel>"));
+    QDomElement element = document.documentElement();
+    KXEquationVariableModel model;
+    QVERIFY(model.decode(element, nullptr));
+    QVERIFY(model.getVariableConstantValue("A") == loaded);
 }
 
 #include "tst_variablemodel.moc"

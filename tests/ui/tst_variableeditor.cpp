@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
@@ -24,6 +25,8 @@ private slots:
     void removeButton();
     void constantValue_data();
     void constantValue();
+    void refusedEntries_data();
+    void refusedEntries();
 
 private:
     KXEquationVariableModel m_variables;
@@ -84,12 +87,15 @@ void TestVariableEditor::doubleClick_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("accept");
     QTest::addColumn<QString>("signalsEmitted");
-    QTest::newRow("unchanged") << "PI" << false << "PI" << true << "dialog value PI>3.14159";
-    QTest::newRow("renamed") << "PI" << false << "tau" << true << "dialog name PI>tau value tau>3.14159";
+    // The tree shows six digits; the dialog gives every one back.
+    QTest::newRow("unchanged") << "PI" << false << "PI" << true << "dialog value PI>3.141592653589793";
+    QTest::newRow("renamed") << "PI" << false << "tau" << true << "dialog name PI>tau value tau>3.141592653589793";
     QTest::newRow("derived-constant") << "NR_Input1" << false << "NR_Input1" << true << "dialog value NR_Input1>10";
     QTest::newRow("branch-title") << "Constant" << false << "x" << true << "";
     QTest::newRow("dataset-variable") << "Input1" << false << "x" << true << "";
     QTest::newRow("read-only") << "PI" << true << "x" << true << "";
+    QTest::newRow("exact-value-edited") << "c" << false << "c" << true << "dialog value c>1.23456789";
+    QTest::newRow("renamed-to-function") << "PI" << false << "sqrt" << true << "dialog refused";
 }
 
 void TestVariableEditor::doubleClick()
@@ -99,6 +105,7 @@ void TestVariableEditor::doubleClick()
     QFETCH(QString, name);
     QFETCH(bool, accept);
     QFETCH(QString, signalsEmitted);
+    m_variables.addVariable("c", 1.23456789);
     KXEquationVariableEditor editor(&m_variables);
     editor.setReadOnly(readOnly);
     QStringList log;
@@ -114,6 +121,10 @@ void TestVariableEditor::doubleClick()
         log << "dialog";
         dialog->findChild<QLineEdit*>("nameEdit")->setText(name);
         accept ? dialog->accept() : dialog->reject();
+        if (dialog->isVisible()) {
+            log << "refused";
+            dialog->reject();
+        }
     });
     emit editor.itemDoubleClicked(itemNamed(editor, item), 1);
     QCOMPARE(log.join(' '), signalsEmitted);
@@ -153,9 +164,18 @@ void TestVariableEditor::constantValue_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("given");
     QTest::addColumn<bool>("acceptable");
-    QTest::newRow("french-comma") << true << "0,2" << "0.2" << true;
-    QTest::newRow("french-point") << true << "0.2" << "0.2" << false;
-    QTest::newRow("english-point") << false << "2.5e-3" << "2.5e-3" << true;
+    QTest::newRow("french-comma") << true << "1,5" << "1.5" << true;
+    QTest::newRow("french-point") << true << "1.5" << "1.5" << true;
+    QTest::newRow("french-group") << true << "1.234,5" << "1.234,5" << false;
+    QTest::newRow("english-group") << false << "1,1" << "1,1" << false;
+    QTest::newRow("english-thousands") << false << "1,234.5" << "1,234.5" << false;
+    QTest::newRow("english-exponent") << false << "2.5e-3" << "0.0025" << true;
+    QTest::newRow("every-digit-kept") << false << "1.23456789" << "1.23456789" << true;
+    QTest::newRow("zero") << true << "0" << "0" << true;
+    QTest::newRow("negative") << false << "-2147483648" << "-2147483648" << true;
+    QTest::newRow("int-max") << true << "2147483647" << "2147483647" << true;
+    QTest::newRow("largest-double") << false << "1.7976931348623157e+308" << "1.7976931348623157e308" << true;
+    QTest::newRow("beyond-double") << false << "1e400" << "1e400" << false;
 }
 
 // Numbers are typed in the interface language and given to the controller in the formulas' notation.
@@ -177,6 +197,51 @@ void TestVariableEditor::constantValue()
     bool isNumber = false;
     given.toDouble(&isNumber);
     QCOMPARE(field->hasAcceptableInput(), isNumber);
+}
+
+void TestVariableEditor::refusedEntries_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message"); // its start, then the typed text it names; empty: accepted
+    QTest::newRow("accepted") << false << "rate_2" << "1.5" << "";
+    QTest::newRow("accepted-french") << true << "taux" << "1,5" << "";
+    QTest::newRow("name-empty") << false << "" << "1" << "Constant name: a name is needed";
+    QTest::newRow("name-digit-first") << false << "1.1" << "1" << "Constant name: 1.1";
+    QTest::newRow("name-operator") << false << "a-b" << "1" << "Constant name: a-b";
+    QTest::newRow("name-blank") << false << "a b" << "1" << "Constant name: a b";
+    QTest::newRow("name-parenthesis") << false << "f(x)" << "1" << "Constant name: f(x)";
+    QTest::newRow("name-row") << false << "i" << "1" << "Constant name: i";
+    QTest::newRow("name-column") << false << "j" << "1" << "Constant name: j";
+    QTest::newRow("name-function") << false << "sqrt" << "1" << "Constant name: sqrt";
+    QTest::newRow("name-aggregate") << false << "sum" << "1" << "Constant name: sum";
+    QTest::newRow("name-number-word") << false << "inf" << "1" << "Constant name: inf";
+    QTest::newRow("name-dataset") << false << "Input1" << "1" << "Constant name: Input1";
+    QTest::newRow("name-dataset-size") << false << "NR_Input1" << "1" << "Constant name: NR_Input1";
+    QTest::newRow("name-french") << true << "sqrt" << "1" << "Nom de la constante : sqrt";
+    QTest::newRow("value-empty") << false << "x" << " " << "Constant value: type a number";
+    QTest::newRow("value-english-group") << false << "x" << "1,1" << "Constant value: 1,1";
+    QTest::newRow("value-french-group") << true << "x" << "1.234,5" << "Valeur de la constante : 1.234,5";
+    QTest::newRow("value-text") << false << "x" << "abc" << "Constant value: abc";
+}
+
+// Ok closes the dialog only on a name formulas can read and a number typed in the interface language.
+void TestVariableEditor::refusedEntries()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    KXTest::LanguageScope language(french);
+    KXEquationVariableDialog dialog;
+    dialog.setVariableModel(&m_variables);
+    dialog.findChild<QLineEdit*>("nameEdit")->setText(name);
+    dialog.findChild<QLineEdit*>("valueEdit")->setText(value);
+    dialog.accept();
+    QCOMPARE(dialog.result(), message.isEmpty() ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    const QString shown = dialog.findChild<QLabel*>("messageLabel")->text();
+    QVERIFY2(message.isEmpty() ? shown.isEmpty() : shown.startsWith(message), qPrintable(shown));
 }
 
 QTEST_MAIN(TestVariableEditor)

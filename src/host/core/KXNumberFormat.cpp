@@ -266,9 +266,15 @@ bool KXNumberFormat::readNumber(const QString& text, const QLocale& locale, doub
 {
     bool ok = false;
     const QString trimmed = text.trimmed();
-    double number = locale.toDouble(trimmed, &ok);
-    if (!ok)
-        number = QLocale::c().toDouble(trimmed, &ok);
+    // A group separator is refused in either notation: 1,1 must not become 11.
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    double number = strict.toDouble(trimmed, &ok);
+    if (!ok) {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        number = c.toDouble(trimmed, &ok);
+    }
     if (ok && value)
         *value = number;
     return ok;

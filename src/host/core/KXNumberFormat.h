@@ -35,6 +35,7 @@ public:
 
     /// The locale of the interface language, chosen by the installed translator.
     static QLocale interfaceLocale();
-    /// Reads a number typed in locale's notation, or in the C notation; false for anything else.
+    /// Reads a number typed in locale's notation, or in the C notation, without group separators;
+    /// false for anything else.
     static bool readNumber(const QString& text, const QLocale& locale, double* value);
 };

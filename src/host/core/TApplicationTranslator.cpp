@@ -1,6 +1,8 @@
 #include "TApplicationTranslator.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 
 TApplicationTranslator::TApplicationTranslator(QObject* parent) : QTranslator(parent)
 {
@@ -36,5 +38,16 @@ bool TApplicationTranslator::install(const QString& code)
         QCoreApplication::installTranslator(translator);
     }
     translator->setLanguage(language);
+    // Qt's own texts (message-box buttons, file dialogs) come from Qt's translations, when installed.
+    static QTranslator* qtTranslator = nullptr;
+    if (!qtTranslator) {
+        qtTranslator = new QTranslator(QCoreApplication::instance());
+        qtTranslator->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+    }
+    if (language == French)
+        QCoreApplication::installTranslator(qtTranslator);
+    else
+        QCoreApplication::removeTranslator(qtTranslator);
     return true;
 }

@@ -87,6 +87,11 @@ int TDataEditor2Ctrl::unsavedCount() const
                              [this](const KXDataModelGeneric* model) { return !m_saved.contains(model); }));
 }
 
+bool TDataEditor2Ctrl::isUnsaved(const KXDataModel* model) const
+{
+    return std::find(m_shown.begin(), m_shown.end(), model) != m_shown.end() && !m_saved.contains(model);
+}
+
 ModuleLauncherInterface::~ModuleLauncherInterface() = default;
 
 namespace {

@@ -36,6 +36,8 @@ public:
     void markSaved(const KXDataModel* model);
     /// Shown tables that were never saved into the project.
     int unsavedCount() const;
+    /// Whether the table is shown here and was never saved into the project.
+    bool isUnsaved(const KXDataModel* model) const;
 
 signals:
     void modelAdded(KXDataModelGeneric* model);

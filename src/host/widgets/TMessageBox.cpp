@@ -42,6 +42,11 @@ bool TMessageBox::confirmDiscardUnsaved(int unsavedCount)
     return unsavedCount <= 0 || questionOKCancel(unsavedTitle(), unsavedQuestion(unsavedCount), QString()) == OK;
 }
 
+int TMessageBox::questionSaveDiscardCancel(const QString& title, const QString& text)
+{
+    return returnMe()->askSaveDiscardCancel(title, text);
+}
+
 TMessageBox* TMessageBox::returnMe()
 {
     static TMessageBox builtIn;
@@ -64,4 +69,22 @@ int TMessageBox::askOKCancel(const QString& title, const QString& text, const QS
     if (!details.isEmpty())
         box.setDetailedText(details);
     return box.exec() == QMessageBox::Ok ? OK : Cancel;
+}
+
+int TMessageBox::askSaveDiscardCancel(const QString& title, const QString& text)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return Cancel;
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    ApplicationInterface::returnMe()->mainWidget());
+    box.setObjectName(QStringLiteral("saveQuestion"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Save;
+    case QMessageBox::Discard:
+        return Discard;
+    default:
+        return Cancel;
+    }
 }

@@ -8,7 +8,7 @@
 class KXHOSTUI_EXPORT TMessageBox
 {
 public:
-    enum Answer { OK = 0, Cancel = 1 };
+    enum Answer { OK = 0, Cancel = 1, Save = 2, Discard = 3 };
 
     virtual ~TMessageBox();
 
@@ -17,6 +17,9 @@ public:
     /// Before closing the window or the project: asks whether to drop the computed tables not saved
     /// in the project, if there are any; true when closing may go on.
     static bool confirmDiscardUnsaved(int unsavedCount);
+    /// Before closing what holds unsaved work: Save, Discard or Cancel (Qt's own buttons, in the
+    /// interface language when Qt's translations are loaded).
+    static int questionSaveDiscardCancel(const QString& title, const QString& text);
 
     static TMessageBox* returnMe();
     /// Makes instance the one that asks (null restores the built-in one); the caller keeps ownership.
@@ -24,4 +27,6 @@ public:
 
     /// A modal box over the application's main widget; Cancel when there is no widget application.
     virtual int askOKCancel(const QString& title, const QString& text, const QString& details);
+    /// A modal box with Save, Discard and Cancel, Save the default; Cancel when there is no widget application.
+    virtual int askSaveDiscardCancel(const QString& title, const QString& text);
 };
