@@ -108,6 +108,7 @@ int runCompute(const QStringList& arguments)
     ComputeJob job;
     QString formula, output, save;
     bool hasFormula = false;
+    bool hasSeed = false;
     OutputOptions outputOptions;
 
     Arguments walker(arguments);
@@ -155,6 +156,9 @@ int runCompute(const QStringList& arguments)
             save = outputPath(option, walker.value(option));
         } else if (option == QLatin1String("--engine")) {
             job.setEngine(walker.value(option));
+        } else if (option == QLatin1String("--seed")) {
+            job.equation.setSeed(parseSeed(option, walker.value(option)));
+            hasSeed = true;
         } else if (takeOutputOption(option, walker, &outputOptions)) {
         } else if (const TextSetter setter = find(textOptions)) {
             texts.append({setter, walker.value(option)});
@@ -190,6 +194,8 @@ int runCompute(const QStringList& arguments)
         throw UsageError{QStringLiteral("--header-dataset: no dataset variable is named '%1' (the --dataset options give Input1, Input2, ...)")
                              .arg(header)};
 
+    if (!hasSeed)
+        noteFreshSeed({job.equation.getFormula(), job.equation.rowName(), job.equation.colName()}, job.equation.seed());
     return job.computeAndWrite(output, outputOptions, save);
 }
 
@@ -197,6 +203,8 @@ int runRun(const QStringList& arguments)
 {
     QString equation, project = QDir::currentPath(), output;
     ComputeJob job;
+    bool hasSeed = false;
+    quint64 seed = 0;
     OutputOptions outputOptions;
     Arguments walker(arguments);
     QString option;
@@ -214,6 +222,9 @@ int runRun(const QStringList& arguments)
             output = outputPath(option, walker.value(option));
         } else if (option == QLatin1String("--engine")) {
             job.setEngine(walker.value(option));
+        } else if (option == QLatin1String("--seed")) {
+            seed = parseSeed(option, walker.value(option));
+            hasSeed = true;
         } else if (takeOutputOption(option, walker, &outputOptions)) {
         } else {
             throw UsageError{QStringLiteral("unknown option ") + option};
@@ -234,6 +245,8 @@ int runRun(const QStringList& arguments)
     KXFileStatus status = KXFileStatus::Ok;
     if (!KXEquationDocument::load(&job.equation, &job.variables, equation, &job.tables, &error, &status))
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
+    if (hasSeed)
+        job.equation.setSeed(seed);
     // The equation file's own fields, not options of run, hold the working range.
     const QString file = QFileInfo(equation).fileName() + QStringLiteral(", ");
     job.setRangeFieldNames({file + QStringLiteral("RowStart"), file + QStringLiteral("RowEnd"),

@@ -3,6 +3,7 @@
 #include "KXDataModel.h"
 #include "KXEquationCommand.h"
 #include "KXEquationInterpreter.h"
+#include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 #include "KXError.h"
 #include "KXEquationFacts.h"
@@ -93,6 +94,8 @@ struct EvalOptions {
     double row = KXNoValue;
     double column = KXNoValue;
     bool describe = false;
+    bool hasSeed = false;
+    quint64 seed = 0;
     QString formula;
 };
 
@@ -126,6 +129,9 @@ EvalOptions parseEval(const QStringList& arguments)
             options.column = parseNumber(option, parts.at(1));
         } else if (option == QLatin1String("--describe")) {
             options.describe = true;
+        } else if (option == QLatin1String("--seed")) {
+            options.seed = parseSeed(option, walker.value(option));
+            options.hasSeed = true;
         } else {
             throw UsageError{QStringLiteral("unknown option ") + option};
         }
@@ -146,6 +152,10 @@ int runEval(const QStringList& arguments)
     const EvalOptions options = parseEval(arguments);
 
     KXEquationVariableModel variables;
+    const quint64 seed = options.hasSeed ? options.seed : KXEquationModel::freshSeed();
+    if (!options.hasSeed)
+        noteFreshSeed({options.formula}, seed);
+    variables.setRandomSeed(seed);
     for (const auto& constant : options.constants)
         variables.addVariable(constant.first, constant.second);
     std::vector<std::unique_ptr<KXDataModelGeneric>> tables;

@@ -3,12 +3,14 @@
 #include "KXCsv.h"
 #include "KXDataModel.h"
 #include "KXEquationCommand.h"
+#include "KXEquationModel.h"
 #include "KXExitStatus.h"
 #include "KXOutputFile.h"
 #include "TApplicationTranslator.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -86,6 +88,27 @@ bool parseYesNo(const QString& option, const QString& text)
     if (text == QLatin1String("no"))
         return false;
     throw UsageError{option + QStringLiteral(" expects yes or no, not '") + text + QLatin1Char('\'')};
+}
+
+quint64 parseSeed(const QString& option, const QString& text)
+{
+    quint64 seed = 0;
+    if (!KXEquationModel::readSeed(text, seed))
+        throw UsageError{option + QStringLiteral(" expects a whole number from 0 to 18446744073709551615, not '") + text
+                         + QLatin1Char('\'')};
+    return seed;
+}
+
+void noteFreshSeed(const QStringList& formulas, quint64 seed)
+{
+    // A text that merely mentions rand costs a needless line, never a missing one; the reader
+    // skips blanks, so "ra nd()" draws too.
+    QString text = formulas.join(QString());
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    if (!text.contains(QLatin1String("rand")))
+        return;
+    const QString number = QString::number(seed);
+    printError(QStringLiteral("note: seed %1 (repeat with --seed %1)").arg(number));
 }
 
 void chooseLanguage(const QString& code)

@@ -57,6 +57,11 @@ private:
 void splitAssignment(const QString& option, const QString& text, QString* name, QString* value);
 double parseNumber(const QString& option, const QString& text);
 bool parseYesNo(const QString& option, const QString& text);
+/// --seed: a whole number from 0 to 2^64-1.
+quint64 parseSeed(const QString& option, const QString& text);
+/// Tells on standard error the seed that was picked, when no --seed chose one, so that a result
+/// drawn with rand can be repeated; silent for formulas that do not draw.
+void noteFreshSeed(const QStringList& formulas, quint64 seed);
 void chooseLanguage(const QString& code);
 /// A formula of blanks would be read as a data selection over nothing: it is the empty formula.
 QString blanksAsEmpty(const QString& formula);

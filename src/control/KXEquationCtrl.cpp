@@ -81,6 +81,7 @@ bool KXEquationCtrl::initView(VRN::Kestrix::Wizard::RibbonWizard*)
             &KXEquationCtrl::updateModelDataModelForName);
     connect(m_editor, &KXEquationEditor::rowNameChanged, this, &KXEquationCtrl::updateModelRowName);
     connect(m_editor, &KXEquationEditor::colNameChanged, this, &KXEquationCtrl::updateModelColName);
+    connect(m_editor, &KXEquationEditor::seedChanged, this, &KXEquationCtrl::updateModelSeed);
     connect(m_editor, &KXEquationEditor::launchClicked, this, &KXEquationCtrl::slotCompute);
     connect(m_editor, &KXEquationEditor::saveClicked, this, &KXEquationCtrl::slotSave);
     connect(m_editor, &KXEquationEditor::loadClicked, this, &KXEquationCtrl::slotLoad);
@@ -382,6 +383,11 @@ void KXEquationCtrl::updateModelRowName(const QString& name)
 void KXEquationCtrl::updateModelColName(const QString& name)
 {
     model()->setColName(name);
+}
+
+void KXEquationCtrl::updateModelSeed(quint64 seed)
+{
+    model()->setSeed(seed);
 }
 
 void KXEquationCtrl::updateModelDataModelForName(const QString& name)

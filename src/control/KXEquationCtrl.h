@@ -82,6 +82,7 @@ protected slots:
     void updateModelHeader(bool state);
     void updateModelRowName(const QString& name);
     void updateModelColName(const QString& name);
+    void updateModelSeed(quint64 seed);
     void updateModelDataModelForName(const QString& name);
 
 private:

@@ -295,7 +295,7 @@ class Runner final : public KXEquationCompiledWorker
 public:
     Runner(const Code& code, const KXEquationVariableModel& variables, const std::atomic<bool>* cancel)
         : m_code(code), m_in(code.instructions.data()), m_cancel(cancel), m_slots(code.initialSlots),
-          m_saved(code.initialSlots)
+          m_saved(code.initialSlots), m_seed(variables.randomSeed())
     {
         m_lanes.resize(code.instructions.size());
         m_blockSlots.resize(code.initialSlots.size());
@@ -660,6 +660,7 @@ private:
     void startCell(int row, int column)
     {
         std::copy(m_code.initialSlots.begin(), m_code.initialSlots.end(), m_slots.begin());
+        m_draws = 0;
         m_slots[ROW_SLOT] = {double(row), true};
         m_slots[COLUMN_SLOT] = {double(column), true};
     }
@@ -889,10 +890,10 @@ private:
         }
         case Op::Random: {
             if (in.a < 0)
-                return KXEquationRandCommand::drawUnbounded();
+                return QVariant(nextDraw());
             const QVariant start = value(in.a);
             const QVariant end = value(in.b);
-            return node<KXEquationRandCommand>(in).drawBetween(start, end);
+            return node<KXEquationRandCommand>(in).drawBetween(start, end, nextDraw());
         }
         case Op::Condition: {
             const QVariant test = value(in.a);
@@ -907,11 +908,21 @@ private:
         return QVariant();
     }
 
+    // As the tree's rand node draws: keyed by "i" and "j" as they stand and the cell's draw count.
+    int nextDraw()
+    {
+        const Slot& row = m_slots[ROW_SLOT];
+        const Slot& column = m_slots[COLUMN_SLOT];
+        return KXEquationRandCommand::fifteenBits(m_seed, row.present ? row.value : KXNoValue,
+                                                  column.present ? column.value : KXNoValue, m_draws++);
+    }
+
     // A subtree the program does not know: walked on this worker's clone, with the constants that
-    // change written into its variable model before and read back after.
+    // change (and the cell's draw count) written into its variable model before and read back after.
     QVariant walk(int fallback)
     {
         KXEquationVariableModel& variables = *m_variables;
+        variables.setRandomDraws(m_draws);
         for (int s = 0; s < int(m_slots.size()); ++s) {
             const QString& name = m_code.slotNames.at(s);
             if (m_slots[s].present)
@@ -920,6 +931,7 @@ private:
                 variables.removeVariable(name);
         }
         const QVariant result = m_trees[fallback]->evaluate();
+        m_draws = variables.randomDraws();
         for (int s = 0; s < int(m_slots.size()); ++s) {
             const QString& name = m_code.slotNames.at(s);
             m_slots[s].present = variables.variableConstantExist(name);
@@ -938,6 +950,8 @@ private:
     std::vector<Slot> m_slots;
     std::vector<Slot> m_saved;
     bool m_bail = false;
+    const quint64 m_seed;
+    quint64 m_draws = 0; // the draws of the current cell
     // The model copy is declared before the clones that refer to it.
     std::unique_ptr<KXEquationVariableModel> m_variables;
     std::vector<std::unique_ptr<KXEquationCommand>> m_trees;

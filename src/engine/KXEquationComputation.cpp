@@ -202,6 +202,8 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     m_readingFailure.reset();
     m_hasFailedRangeField = false;
     Run run(m_equation, m_variables, options);
+    // Every copy of the variables takes the seed along, so every cell on every thread draws from it.
+    m_variables->setRandomSeed(m_equation->seed());
     try {
         KXEquationDocument::evaluateRange(m_equation, m_variables, run.firstRow, run.lastRow, run.firstColumn,
                                           run.lastColumn, &m_failedRangeField);

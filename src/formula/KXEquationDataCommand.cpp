@@ -5,10 +5,8 @@
 
 #include <QCoreApplication>
 #include <QLocale>
-#include <QRandomGenerator>
-
+#include <cstring>
 #include <limits>
-#include <random>
 
 namespace {
 // A 1-based index of a formula as the variable model's 0-based one; the smallest int has none.
@@ -17,12 +15,21 @@ int zeroBased(int index)
     return index > std::numeric_limits<int>::min() ? index - 1 : -1;
 }
 
-// Cell tasks draw on several worker threads at once: a generator per thread needs no lock, and
-// seeding each from the system's source keeps threads from repeating one another's numbers.
-int drawFifteenBits()
+// SplitMix64's finaliser: every bit of the input reaches every bit of the output.
+quint64 mixed(quint64 z)
 {
-    thread_local std::mt19937 generator(QRandomGenerator::system()->generate());
-    return int(generator() >> 17);
+    z += 0x9e3779b97f4a7c15ULL;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+quint64 bitsOf(double x)
+{
+    x = x == 0.0 ? 0.0 : x; // -0 is the cell 0
+    quint64 bits = 0;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
 }
 
 // True when every node is present and one of them depends on the cell.
@@ -226,10 +233,28 @@ KXEquationRandCommand::~KXEquationRandCommand() = default;
 QVariant KXEquationRandCommand::evaluate() const
 {
     if (!m_start || !m_end)
-        return drawUnbounded();
+        return QVariant(nextDraw());
     const QVariant startValue = m_start->evaluate();
     const QVariant endValue = m_end->evaluate();
-    return drawBetween(startValue, endValue);
+    return drawBetween(startValue, endValue, nextDraw());
+}
+
+// A counter-based generator: no state is shared between cells or threads, so a table is the
+// same whichever engine, thread or order computes its cells.
+int KXEquationRandCommand::fifteenBits(quint64 seed, double row, double column, quint64 draw)
+{
+    quint64 key = mixed(seed);
+    key = mixed(key ^ bitsOf(row));
+    key = mixed(key ^ bitsOf(column));
+    key = mixed(key ^ draw);
+    return int(key >> 49);
+}
+
+int KXEquationRandCommand::nextDraw() const
+{
+    KXEquationVariableModel& variables = *m_variableModel;
+    return fifteenBits(variables.randomSeed(), variables.cellRow(), variables.cellColumn(),
+                       variables.takeRandomDraw());
 }
 
 int KXEquationRandCommand::compile(KXEquationCompiler& compiler) const
@@ -241,12 +266,7 @@ int KXEquationRandCommand::compile(KXEquationCompiler& compiler) const
     return compiler.random(*this, start, end);
 }
 
-QVariant KXEquationRandCommand::drawUnbounded()
-{
-    return QVariant(drawFifteenBits());
-}
-
-QVariant KXEquationRandCommand::drawBetween(const QVariant& startValue, const QVariant& endValue) const
+QVariant KXEquationRandCommand::drawBetween(const QVariant& startValue, const QVariant& endValue, int draw) const
 {
     if (getError(startValue))
         return startValue;
@@ -265,7 +285,7 @@ QVariant KXEquationRandCommand::drawBetween(const QVariant& startValue, const QV
     if (start < 0 || end < 0 || end - start < 0)
         return error(QCoreApplication::translate("KXEquationRandCommand", "rand(): Invalid arguments",
                                                  "rand() : Arguments incorrects", -1));
-    return QVariant(start + drawFifteenBits() * (end - start) * 3.0517578125e-05);
+    return QVariant(start + draw * (end - start) * 3.0517578125e-05);
 }
 
 QString KXEquationRandCommand::toString() const

@@ -96,12 +96,15 @@ public:
     KXEquationCommand* clone(KXEquationVariableModel* target) const override;
     int compile(KXEquationCompiler& compiler) const override;
 
-    /// rand(start, end) for the bounds' values.
-    QVariant drawBetween(const QVariant& startValue, const QVariant& endValue) const;
-    /// rand(): drawn from the calling thread's generator.
-    static QVariant drawUnbounded();
+    /// rand(start, end) for the bounds' values and a draw from 0 to 32767.
+    QVariant drawBetween(const QVariant& startValue, const QVariant& endValue, int draw) const;
+    /// The draw numbered draw within the cell (row, column) under seed: from 0 to 32767.
+    static int fifteenBits(quint64 seed, double row, double column, quint64 draw);
 
 private:
+    /// The next draw of the cell that this node's variable model stands at.
+    int nextDraw() const;
+
     std::unique_ptr<KXEquationCommand> m_start;
     std::unique_ptr<KXEquationCommand> m_end;
 };

@@ -4,6 +4,7 @@
 
 #include <QDomElement>
 #include <QDomNodeList>
+#include <QRandomGenerator>
 #include <QRegExp>
 
 namespace {
@@ -62,7 +63,7 @@ void KXEquationAbstractModel::updateVariableName(QString& text)
     text.replace(QRegExp(QStringLiteral("data(\\d*)")), QStringLiteral("Input\\1"));
 }
 
-KXEquationModel::KXEquationModel() = default;
+KXEquationModel::KXEquationModel() : m_seed(freshSeed()) {}
 KXEquationModel::KXEquationModel(const KXEquationModel& other) = default;
 KXEquationModel& KXEquationModel::operator=(const KXEquationModel& other) = default;
 KXEquationModel::~KXEquationModel() = default;
@@ -83,6 +84,7 @@ bool KXEquationModel::encode(QDomElement& parent)
     TXMLMethod::addToElement(element, QStringLiteral("DataModelForHeader"), m_dataModelForHeader);
     TXMLMethod::addToElement(element, QStringLiteral("RowName"), m_rowName);
     TXMLMethod::addToElement(element, QStringLiteral("ColName"), m_colName);
+    TXMLMethod::addToElement(element, QStringLiteral("Seed"), QString::number(m_seed));
     return true;
 }
 
@@ -94,6 +96,10 @@ bool KXEquationModel::decode(QDomElement& element)
         if (source.isNull())
             return false;
     }
+
+    // Files written before seeds were kept hold none: their rand gets a fresh one.
+    if (!readSeed(TXMLMethod::getInfoString(source, QStringLiteral("Seed")), m_seed))
+        m_seed = freshSeed();
 
     // Another version is not an error: nothing is read, the current texts are only renamed.
     if (TXMLMethod::getInfoString(source, QStringLiteral("Version")) == QLatin1String(VERSION)) {
@@ -127,4 +133,25 @@ bool KXEquationModel::decode(QDomElement& element)
     updateVariableName(m_rowName);
     updateVariableName(m_colName);
     return true;
+}
+
+quint64 KXEquationModel::freshSeed()
+{
+    return QRandomGenerator::system()->generate64();
+}
+
+bool KXEquationModel::readSeed(const QString& text, quint64& seed)
+{
+    // toULongLong alone would take blanks, a sign and "-1" as 2^64-1.
+    if (text.isEmpty() || text.size() > 20)
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    bool ok = false;
+    const quint64 value = text.toULongLong(&ok, 10);
+    if (ok)
+        seed = value;
+    return ok;
 }

@@ -74,6 +74,14 @@ public:
     bool keepHeader() const { return m_keepHeader; }
     void setKeepHeader(bool keep) { m_keepHeader = keep; }
 
+    /// What rand draws from: the same seed gives the same table. A new model, and one decoded
+    /// from a file that holds none, gets a fresh seed.
+    quint64 seed() const { return m_seed; }
+    void setSeed(quint64 seed) { m_seed = seed; }
+    static quint64 freshSeed();
+    /// A seed as written: decimal digits only, from 0 to 2^64-1.
+    static bool readSeed(const QString& text, quint64& seed);
+
 private:
     QString m_formula;
     QString m_datasetName;
@@ -84,4 +92,5 @@ private:
     bool m_keepVHeader = true;
     bool m_keepHHeader = true;
     bool m_keepHeader = true;
+    quint64 m_seed;
 };

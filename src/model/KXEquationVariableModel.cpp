@@ -43,7 +43,8 @@ KXEquationVariableModel::KXEquationVariableModel(const KXEquationVariableModel* 
       m_relatedVariables(other->m_relatedVariables),
       m_aliases(other->m_aliases),
       m_aliasEnabled(other->m_aliasEnabled),
-      m_cancel(other->m_cancel)
+      m_cancel(other->m_cancel),
+      m_randomSeed(other->m_randomSeed)
 {
 }
 
@@ -64,6 +65,18 @@ void KXEquationVariableModel::copy(const KXEquationVariableModel* other)
     m_datasetVariables = other->m_datasetVariables;
     m_relatedVariables = other->m_relatedVariables;
     m_aliases = other->m_aliases;
+    m_randomSeed = other->m_randomSeed;
+    m_randomDraws = 0;
+}
+
+double KXEquationVariableModel::cellRow() const
+{
+    return m_cellRow.present ? m_cellRow.value : KXNoValue;
+}
+
+double KXEquationVariableModel::cellColumn() const
+{
+    return m_cellColumn.present ? m_cellColumn.value : KXNoValue;
 }
 
 KXEquationVariableModel::CellConstant* KXEquationVariableModel::cellConstant(const QString& name)

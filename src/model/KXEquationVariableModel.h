@@ -65,6 +65,22 @@ public:
     const std::atomic<bool>* cancelFlag() const { return m_cancel; }
     bool cancelRequested() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
 
+    // Random draws. A draw's value depends only on the seed, the cell and the draw's number within
+    // the cell, so that neither threads nor engines change a table. Copies take the seed and start
+    // numbering afresh: each cell's copy (or fresh copy()) starts at draw 0.
+    void setRandomSeed(quint64 seed)
+    {
+        m_randomSeed = seed;
+        m_randomDraws = 0;
+    }
+    quint64 randomSeed() const { return m_randomSeed; }
+    quint64 takeRandomDraw() { return m_randomDraws++; }
+    quint64 randomDraws() const { return m_randomDraws; }
+    void setRandomDraws(quint64 draws) { m_randomDraws = draws; }
+    /// "i" and "j" as they stand, without counting as a lookup; the no-value marker when absent.
+    double cellRow() const;
+    double cellColumn() const;
+
     // XML form
     bool encode(QDomElement& parent) const;
     /// Tables reopened for dataset variables become children of tableOwner, which deletes them and
@@ -98,4 +114,6 @@ private:
     bool m_varOnFormula = false;
     bool m_aliasEnabled = false;
     const std::atomic<bool>* m_cancel = nullptr;
+    quint64 m_randomSeed = 0;
+    quint64 m_randomDraws = 0;
 };

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QProgressBar>
+#include <QRegExpValidator>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -274,6 +275,19 @@ void KXEquationEditor::initInterface()
     m_colNameEdit = createLineEdit(outputGroup, m_model->colName());
     grid->addWidget(m_colNameEdit, 7, 3, 1, 4);
 
+    // What rand draws from: the same seed gives the same table.
+    auto* seedLabel = new QLabel(tr("Seed:", "Graine :"), outputGroup);
+    seedLabel->setObjectName(QStringLiteral("EquationSeed"));
+    grid->addWidget(seedLabel, 8, 0, 1, 3);
+    m_seedEdit = createLineEdit(outputGroup, QString::number(m_model->seed()));
+    m_seedEdit->setValidator(new QRegExpValidator(QRegExp(QStringLiteral("[0-9]{1,20}")), m_seedEdit));
+    grid->addWidget(m_seedEdit, 8, 3, 1, 3);
+    auto* newSeed = new QPushButton(tr("New seed", "Nouvelle graine"), outputGroup);
+    newSeed->setObjectName(QStringLiteral("EquationNewSeed"));
+    connect(newSeed, &QPushButton::clicked, this,
+            [this] { m_seedEdit->setText(QString::number(KXEquationModel::freshSeed())); });
+    grid->addWidget(newSeed, 8, 6, 1, 1);
+
     m_page->boxLayout()->addWidget(outputGroup);
     m_page->installEventFilter(this);
 }
@@ -312,6 +326,7 @@ void KXEquationEditor::refillFields()
     m_headerGroup->setChecked(m_model->keepHeader());
     m_rowNameEdit->setText(m_model->rowName());
     m_colNameEdit->setText(m_model->colName());
+    m_seedEdit->setText(QString::number(m_model->seed()));
     const QSignalBlocker headerDataset(m_headerDatasetCombo);
     m_headerDatasetCombo->clear();
     fillHeaderDatasets();
@@ -550,4 +565,10 @@ void KXEquationEditor::slotValueChanged()
         emit rowNameChanged(m_rowNameEdit->text());
     else if (source == m_colNameEdit)
         emit colNameChanged(m_colNameEdit->text());
+    else if (source == m_seedEdit) {
+        quint64 seed = 0;
+        // 2^64 and beyond have 20 digits too: they are not reported.
+        if (KXEquationModel::readSeed(m_seedEdit->text(), seed))
+            emit seedChanged(seed);
+    }
 }

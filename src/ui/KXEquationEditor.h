@@ -82,6 +82,8 @@ signals:
     void colNameChanged(const QString& formula);
     /// The user asked to stop the running computation.
     void cancelClicked();
+    /// The seed field holds a new whole number (typed, or drawn by "New seed").
+    void seedChanged(quint64 seed);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -125,6 +127,7 @@ private:
     QLineEdit* m_rowNameEdit;
     QLabel* m_colNameLabel;
     QLineEdit* m_colNameEdit;
+    QLineEdit* m_seedEdit;
     const KXEquationModel* m_model;
     QGroupBox* m_formulaGroup;
     QFont m_formulaFont;

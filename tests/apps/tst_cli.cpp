@@ -71,6 +71,7 @@ private slots:
     void exitStatus();
     void unwritableFolder();
     void saveThenRun();
+    void seedRepeats();
     void regression_data();
     void regression();
     void generatedInputs_data();
@@ -119,6 +120,10 @@ void TestCli::eval_data()
     QTest::newRow("error-value-fr") << QStringList{"eval", "--lang=fr", "(1<2)+1"}
                                     << "error Condition invalide pour '+' : le type des expressions à évaluer est incorrect\n" << QString() << 1;
     QTest::newRow("cell") << QStringList{"eval", "--cell", "3,4", "2*i+j"} << "double 10\n" << QString() << 0;
+    // The same seed draws the same number, in every version of the program.
+    QTest::newRow("seed-zero") << QStringList{"eval", "--seed", "0", "rand()"} << "int 8438\n" << "" << 0;
+    QTest::newRow("seed-largest") << QStringList{"eval", "--seed=18446744073709551615", "rand()"} << "int 21618\n" << "" << 0;
+    QTest::newRow("fresh-seed-without-rand") << QStringList{"eval", "1"} << "double 1\n" << "" << 0;
     QTest::newRow("final-separator") << QStringList{"eval", "2*i", "--cell", "3,4", "--"} << "double 6\n" << QString() << 0;
     QTest::newRow("describe") << QStringList{"eval", "--describe", "(i+1)*2"}
                               << "form: i+1*2\ndepends-on-cell: true\nint -9999\n" << QString() << 0;
@@ -290,6 +295,12 @@ void TestCli::exitStatus_data()
     QTest::newRow("plot-not-a-picture") << QStringList{"compute", "--formula", "1", "--plot", "chart.pdf"} << 64 << "";
     QTest::newRow("bad-engine") << QStringList{"compute", "--engine", "slow", "--formula", "1"} << 64 << "";
     QTest::newRow("unknown-option") << QStringList{"eval", "--fast", "1"} << 64 << "unknown option --fast";
+    const QString seedLimits = "--seed expects a whole number from 0 to 18446744073709551615, not '";
+    QTest::newRow("seed-negative") << QStringList{"compute", "--seed", "-1", "--formula", "rand()"} << 64 << seedLimits + "-1'";
+    QTest::newRow("seed-beyond") << QStringList{"eval", "--seed=18446744073709551616", "rand()"} << 64
+                                 << seedLimits + "18446744073709551616'";
+    QTest::newRow("seed-not-number") << QStringList{"run", "e.xml", "--seed", "1e3"} << 64 << seedLimits + "1e3'";
+    QTest::newRow("seed-empty") << QStringList{"eval", "--seed=", "rand()"} << 64 << seedLimits + "'";
     QTest::newRow("repeated-messages") << QStringList{"compute", "--engine", "reference", "--formula", "var(x,1,3,x-10)+i", "--last-row", "3",
                                                       "--last-col", "2"}
                                        << 1 << "error: Invalid syntax: x-10- (repeated ";
@@ -367,6 +378,25 @@ void TestCli::saveThenRun()
     QCOMPARE(lost.exitCode, 66);
     QVERIFY2(lost.err.startsWith(QStringLiteral("kxequation: The dataset sales.q1 of the project folder ") + QDir::tempPath()),
              qPrintable(lost.err));
+}
+
+// Without --seed a drawing compute names the seed it picked; that seed, or the one saved in the
+// equation file, repeats the table.
+void TestCli::seedRepeats()
+{
+    const QStringList compute = {"compute", "--formula", "rand(0,1)+i", "--last-row", "3", "--last-col", "2"};
+    const Run first = runTool(compute);
+    QCOMPARE(first.exitCode, 0);
+    const QRegularExpressionMatch note =
+        QRegularExpression(QStringLiteral("^note: seed (\\d+) \\(repeat with --seed \\1\\)\n$")).match(first.err);
+    QVERIFY2(note.hasMatch(), qPrintable(first.err));
+    const QString equation = m_project.filePath(QStringLiteral("drawn.xml"));
+    const Run repeated = runTool(compute + QStringList{"--seed", note.captured(1), "--save", equation});
+    QCOMPARE(repeated.out, first.out);
+    QVERIFY2(!repeated.err.contains(QStringLiteral("note: seed")), qPrintable(repeated.err));
+    QCOMPARE(runTool({"run", equation, "--project", m_project.path()}).out, first.out);
+    QVERIFY(runTool(compute).out != first.out);
+    QVERIFY(runTool({"run", equation, "--project", m_project.path(), "--seed", "0"}).out != first.out);
 }
 
 void TestCli::regression_data()

@@ -11,6 +11,7 @@
 
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 /// A controller base with an equation model that counts its refreshes.
@@ -183,6 +184,7 @@ void TestAbstractCtrl::roundTrip()
     model->setColName("\"c\"+j");
     model->setDataModelForHeader("Input1");
     model->setKeepVHeader(false);
+    model->setSeed(std::numeric_limits<quint64>::max());
     KXDataModelGeneric table;
     table.setName("shop", "other");
     source.addVariable(alias.isEmpty() ? &m_table : &table, alias, true);
@@ -205,6 +207,7 @@ void TestAbstractCtrl::roundTrip()
              QStringList({"Input1(i,j)*rate", "taxed", "1", "NR_Input1", "2", "NC_Input1", "\"r\"+i", "\"c\"+j",
                           "Input1"}));
     QVERIFY(!loaded->keepVHeader() && loaded->keepHHeader());
+    QCOMPARE(loaded->seed(), std::numeric_limits<quint64>::max());
     const QMap<QString, QString> constants = target.variableModel()->getVariableConstantList();
     QCOMPARE(QStringList(constants.keys()), QStringList({"NO_VALUE", "PI", "other", "rate"}));
     // Exactly what was typed, while the file keeps its six-digit value for other readers.

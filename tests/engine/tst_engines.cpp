@@ -18,10 +18,11 @@ using Engine = KXEquationComputation::Engine;
 // The table, its headers and the messages, in lines; the messages without their counts and
 // sorted, since the reference's cells report from several threads in no set order.
 QStringList outcome(Engine engine, const QString& formula, const QString& range, const QString& rowName,
-                    KXEquationVariableModel variables)
+                    KXEquationVariableModel variables, quint64 seed = 2026)
 {
     KXTest::MessageCapture capture;
     KXEquationModel equation;
+    equation.setSeed(seed);
     // Without a row name the rows keep the input's headers.
     const QStringList setup{formula, range, rowName, "\"c\"+(i*10+j)", "Input1", "rows"};
     KXTest::configure(&equation, rowName.isEmpty() ? setup : QStringList(setup.mid(0, 4)));
@@ -30,11 +31,8 @@ QStringList outcome(Engine engine, const QString& formula, const QString& range,
     options.engine = engine;
     std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
 
-    const bool random = (formula + rowName).contains(QLatin1String("rand"));
     QStringList lines;
-    auto line = [random](const QVariant& value) {
-        if (random)
-            return QString::fromLatin1(value.typeName());
+    auto line = [](const QVariant& value) {
         QString text = KXTest::describe(value);
         if (value.userType() == QMetaType::Double) {
             const double number = value.toDouble();
@@ -80,6 +78,8 @@ private slots:
     void sameResults();
     void generatedSameResults_data();
     void generatedSameResults();
+    void seededTable_data();
+    void seededTable();
 };
 
 void TestEngines::sameResults_data()
@@ -168,6 +168,48 @@ void TestEngines::generatedSameResults()
     const QStringList fast = outcome(Engine::Fast, formula, range, rowName, variables);
     const QStringList reference = outcome(Engine::Reference, formula, range, rowName, variables);
     QCOMPARE(fast.join(QLatin1Char(10)), reference.join(QLatin1Char(10)));
+}
+
+void TestEngines::seededTable_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::newRow("unbounded") << "rand()+0*i";
+    QTest::newRow("two-draws-differ") << "rand()-rand()+0*j";
+    QTest::newRow("bounds-per-cell") << "rand(i,i+j)";
+    QTest::newRow("in-a-loop") << "sum(k,1,3,rand(0,1)*10^k)+0*i";
+    QTest::newRow("in-a-condition") << "if(i>j;rand();\"t\"+rand(1,2))";
+    QTest::newRow("walked-var") << "var(k,1,3,rand(0,k))+0*i";
+}
+
+// A table that draws is a function of the formula and the seed: the same on both engines, on
+// one thread or two and every time; another seed gives another table.
+void TestEngines::seededTable()
+{
+    QFETCH(QString, formula);
+    KXDataModelGeneric input;
+    KXFormulaGenerator::fillTable(input);
+    KXEquationVariableModel variables;
+    KXFormulaGenerator::addVariables(variables, &input);
+    const QString range = QStringLiteral("1 30 1 40");
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    const QStringList first = outcome(Engine::Fast, formula, range, QString(), variables);
+    for (int run = 0; run < 5; ++run) {
+        for (const Engine engine : {Engine::Fast, Engine::Reference}) {
+            for (const int count : {1, 2}) {
+                pool->setMaxThreadCount(count);
+                const QStringList again = outcome(engine, formula, range, QString(), variables);
+                pool->setMaxThreadCount(threads);
+                QCOMPARE(again.join(QLatin1Char(10)), first.join(QLatin1Char(10)));
+            }
+        }
+    }
+    QCOMPARE(first.filter(QStringLiteral("error")), QStringList());
+    const QStringList cells = first.filter(QRegularExpression(QStringLiteral("^(?!(row|column) header)")));
+    QCOMPARE(cells.size(), 30 * 40);
+    const int distinct = QSet<QString>(cells.begin(), cells.end()).size();
+    QVERIFY2(distinct > cells.size() * 9 / 10, qPrintable(QString::number(distinct)));
+    QVERIFY(outcome(Engine::Fast, formula, range, QString(), variables, 2027) != first);
 }
 
 QTEST_GUILESS_MAIN(TestEngines)

@@ -16,6 +16,8 @@ private slots:
     void decode();
     void updateVariableName_data();
     void updateVariableName();
+    void seed_data();
+    void seed();
 };
 
 namespace {
@@ -100,6 +102,42 @@ void TestEquationModel::updateVariableName()
     QFETCH(QString, expected);
     KXEquationAbstractModel::updateVariableName(text);
     QCOMPARE(text, expected);
+}
+
+void TestEquationModel::seed_data()
+{
+    QTest::addColumn<QString>("seed"); // null: no Seed element
+    QTest::addColumn<QString>("expected"); // null: a fresh seed
+    QTest::newRow("written-before-seeds") << QString() << QString();
+    QTest::newRow("zero") << "0" << "0";
+    QTest::newRow("largest") << "18446744073709551615" << "18446744073709551615";
+    QTest::newRow("beyond") << "18446744073709551616" << QString();
+    QTest::newRow("negative") << "-1" << QString();
+    QTest::newRow("blank-before") << " 7" << QString();
+    QTest::newRow("empty") << "" << QString();
+}
+
+// A file keeps its seed; one without a usable seed still loads, with a fresh one.
+void TestEquationModel::seed()
+{
+    QFETCH(QString, seed);
+    QFETCH(QString, expected);
+    const QString element = seed.isNull() ? QString() : "<Seed>" + seed + "</Seed>";
+    QDomDocument document;
+    QVERIFY(document.setContent("<EquationModel><Version>1.0</Version><KeepHHeader>1</KeepHHeader>"
+                                "<KeepVHeader>1</KeepVHeader><KeepHeader>1</KeepHeader>" + element + "</EquationModel>"));
+    QDomElement root = document.documentElement();
+    KXEquationModel model, other;
+    model.setSeed(7);
+    other.setSeed(7);
+    QVERIFY(model.decode(root) && other.decode(root));
+    if (expected.isNull())
+        QVERIFY(model.seed() != 7 && other.seed() != model.seed());
+    else
+        QCOMPARE(QString::number(model.seed()), expected);
+    // Written back as read.
+    QDomDocument again;
+    QCOMPARE(TXMLMethod::getInfoString(encoded(model, again), "Seed"), QString::number(model.seed()));
 }
 
 QTEST_GUILESS_MAIN(TestEquationModel)

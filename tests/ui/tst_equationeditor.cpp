@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
@@ -30,6 +31,7 @@ private slots:
     void headerList();
     void refill_data();
     void refill();
+    void newSeed();
 
 private:
     KXEquationModel m_model;
@@ -79,7 +81,8 @@ struct Page
     QWidget* widget(const QString& name) const
     {
         static const QMap<QString, QPoint> cells{{"datasetName", {0, 3}}, {"rowStart", {1, 3}}, {"rowEnd", {1, 5}}, {"colStart", {2, 3}},
-                                                 {"colEnd", {2, 5}},      {"rowName", {6, 3}},  {"colName", {7, 3}}};
+                                                 {"colEnd", {2, 5}},      {"rowName", {6, 3}},  {"colName", {7, 3}},
+                                                 {"seed", {8, 3}}};
         const QMap<QString, QWidget*> named{{"formula", formula()}, {"lineHeaders", check(0)}, {"columnHeaders", check(1)},
                                             {"headerGroup", headerGroup}, {"headerList", headerList()}};
         if (named.contains(name))
@@ -116,6 +119,7 @@ void TestEquationEditor::init()
     m_model = KXEquationModel();
     setTexts(m_model, {"Input1(i,j)*2", "q1_2", "1", "NR_Input1", "2", "NC_Input1", "\"r\"+i", "\"c\"+j"});
     m_model.setDataModelForHeader("Input2");
+    m_model.setSeed(1844674407370955161ULL); // one digit short of the largest seed
     m_variables = KXEquationVariableModel();
     for (KXDataModelGeneric& table : m_tables)
         table.createEmpty(2, 3);
@@ -140,6 +144,10 @@ void TestEquationEditor::edits_data()
     QTest::newRow("header-switch") << "headerGroup" << "" << int(Qt::Key_Space) << QStringList{"keepHeaderChanged:false"};
     QTest::newRow("header-dataset-up") << "headerList" << "" << int(Qt::Key_Up) << QStringList{"dataModelForHeaderChanged:Input1"};
     QTest::newRow("header-dataset-last") << "headerList" << "" << int(Qt::Key_Down) << QStringList();
+    // A seed is reported only as a whole number from 0 to 2^64-1.
+    QTest::newRow("seed-largest") << "seed" << "5" << int(Qt::Key_End) << QStringList{"seedChanged:18446744073709551615"};
+    QTest::newRow("seed-beyond") << "seed" << "6" << int(Qt::Key_End) << QStringList();
+    QTest::newRow("seed-letter") << "seed" << "x" << int(Qt::Key_End) << QStringList();
 }
 
 void TestEquationEditor::edits()
@@ -233,6 +241,16 @@ void TestEquationEditor::refill()
     QCOMPARE(page.headerGroup->isChecked(), keepHeader);
     QCOMPARE(page.headerList()->currentText(), QStringLiteral("Input1"));
     QVERIFY(m_model.keepHHeader() == keepHeader);
+}
+
+void TestEquationEditor::newSeed()
+{
+    Page page(&m_model, &m_variables);
+    SignalLog log(&page.editor);
+    QTest::mouseClick(page.page->findChild<QPushButton*>(QStringLiteral("EquationNewSeed")), Qt::LeftButton);
+    const QString seed = page.text("seed");
+    QVERIFY(seed != QString::number(m_model.seed()));
+    QCOMPARE(log.take(), QStringList("seedChanged:" + seed));
 }
 
 QTEST_MAIN(TestEquationEditor)
