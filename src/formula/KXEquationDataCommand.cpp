@@ -244,7 +244,7 @@ QVariant KXEquationRandCommand::evaluate() const
 int KXEquationRandCommand::fifteenBits(quint64 seed, double row, double column, quint64 draw)
 {
     quint64 key = mixed(seed);
-    key = mixed(key);
+    key = mixed(key ^ bitsOf(row));
     key = mixed(key ^ bitsOf(column));
     key = mixed(key ^ draw);
     return int(key >> 49);
