@@ -18,6 +18,8 @@ KXDatasetReading::~KXDatasetReading()
         m_thread->wait();
         delete m_thread;
     }
+    // A table read but not taken (a failed reading's part) may be large.
+    disposeTable(m_table.release());
 }
 
 void KXDatasetReading::start()
@@ -30,10 +32,10 @@ void KXDatasetReading::start()
         KXCsvReadControl control;
         control.cancel = &m_cancel;
         control.bytesRead = &m_bytesRead;
-        if (!table->open(&m_dataset, control)) {
+        if (!table->open(&m_dataset, control))
             m_error = table->errorString();
-            return;
-        }
+        // Named either way, so that a read-ahead finds it.
+        table->setName(m_dataset.dataset(), m_dataset.subdataset());
         // The table is used on the thread that started the reading.
         table->moveToThread(caller);
         m_table = std::move(table);
@@ -58,6 +60,11 @@ void KXDatasetReading::onThreadFinished()
 }
 
 KXDataModelDataset* KXDatasetReading::takeTable()
+{
+    return m_error.isEmpty() ? m_table.release() : nullptr;
+}
+
+KXDataModelDataset* KXDatasetReading::takeResult()
 {
     return m_table.release();
 }

@@ -34,6 +34,9 @@ public:
     /// Once finished: the table, which the caller then owns; null when the reading failed (see
     /// errorString) or was cancelled.
     KXDataModelDataset* takeTable();
+    /// Once finished: the table even when it could not be read (it then bears the dataset's name
+    /// and its errorString()), which the caller then owns; null only when cancelled.
+    KXDataModelDataset* takeResult();
     QString errorString() const { return m_error; }
 
 signals:

@@ -34,6 +34,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QVector>
 
 using VRN::Kestrix::Wizard::RibbonWizard;
 
@@ -268,6 +269,7 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     WorkspaceInterface::setInstance(this);
     RibbonInterface::setInstance(m_ribbon);
     ModuleLauncherInterface::setInstance(&m_launcher);
+    KXDatasetReader::setInstance(this);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -356,6 +358,7 @@ KXDesktopWindow::~KXDesktopWindow()
     KXMessageSink::setHandler(KXMessageSink::Handler());
     closeModules();
     m_ribbon->removeRibbonBar(m_homeBar.get());
+    KXDatasetReader::setInstance(nullptr);
     ModuleLauncherInterface::setInstance(nullptr);
     RibbonInterface::setInstance(nullptr);
     WorkspaceInterface::setInstance(nullptr);
@@ -488,23 +491,72 @@ void KXDesktopWindow::showDataset(const KXObject2Dataset* dataset)
 void KXDesktopWindow::readDataset(const KXObject2Dataset& dataset, QObject* owner,
                                   const std::function<void(KXDataModelDataset*)>& done)
 {
-    auto* reading = new KXDatasetReading(dataset, owner);
-    const QString name = dataset.dataset() + QLatin1Char('.') + dataset.subdataset();
-    reading->setObjectName(name);
-    m_readings.append(reading);
-    connect(reading, &KXDatasetReading::finished, this, [this, reading, name, done] {
-        m_readings.removeAll(reading);
-        reading->deleteLater();
-        showReadingProgress();
+    startReading(dataset, owner, [this, done](KXDatasetReading* reading) {
         if (KXDataModelDataset* table = reading->takeTable())
             done(table);
         else if (reading->isCancelled())
-            report(false, readingCancelledMessage(name));
+            report(false, readingCancelledMessage(reading->objectName()));
         else
             report(true, reading->errorString());
     });
+}
+
+void KXDesktopWindow::startReading(const KXObject2Dataset& dataset, QObject* owner,
+                                   const std::function<void(KXDatasetReading*)>& finished)
+{
+    auto* reading = new KXDatasetReading(dataset, owner);
+    reading->setObjectName(dataset.dataset() + QLatin1Char('.') + dataset.subdataset());
+    m_readings.append(reading);
+    connect(reading, &KXDatasetReading::finished, this, [this, reading, finished] {
+        m_readings.removeAll(reading);
+        reading->deleteLater();
+        showReadingProgress();
+        finished(reading);
+    });
     reading->start();
     showReadingProgress();
+}
+
+void KXDesktopWindow::read(const QList<const KXObject2Dataset*>& datasets, QObject* owner, const Done& done)
+{
+    if (datasets.isEmpty()) {
+        if (done)
+            done({}, false);
+        return;
+    }
+    // One answer for the lot, once every reading has ended; a cancelled one cancels the lot.
+    struct Batch
+    {
+        QVector<KXDataModelDataset*> tables;
+        int pending = 0;
+        bool cancelled = false;
+    };
+    auto batch = std::make_shared<Batch>();
+    batch->tables.fill(nullptr, datasets.size());
+    batch->pending = datasets.size();
+    for (int index = 0; index < datasets.size(); ++index) {
+        startReading(*datasets.at(index), owner, [this, batch, index, owner, done](KXDatasetReading* reading) {
+            // The reading is owner's child: owner is still there.
+            if (KXDataModelDataset* table = reading->takeResult()) {
+                table->setParent(owner);
+                batch->tables[index] = table;
+            } else {
+                batch->cancelled = true;
+                report(false, readingCancelledMessage(reading->objectName()));
+            }
+            if (--batch->pending > 0)
+                return;
+            QList<KXDataModelDataset*> tables;
+            for (KXDataModelDataset* table : qAsConst(batch->tables)) {
+                if (batch->cancelled)
+                    disposeTable(table);
+                else
+                    tables.append(table);
+            }
+            if (done)
+                done(tables, batch->cancelled);
+        });
+    }
 }
 
 void KXDesktopWindow::showReadingProgress()
@@ -645,6 +697,11 @@ bool KXDesktopWindow::confirmCloseAll()
             return false;
     }
     return editor->unsavedCount() == 0;
+}
+
+bool KXDesktopWindow::closeModule(TModuleCtrl* module)
+{
+    return module != nullptr;
 }
 
 void KXDesktopWindow::activateModuleBar(KXRibbonBar* bar, int panels)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXDatasetReader.h"
 #include "MainWindowInterface.h"
 #include "TDataEditor2Ctrl.h"
 
@@ -33,7 +34,10 @@ class KXRibbonBar;
 
 /// The desktop host: a ribbon, the project's datasets, the data editor, the running modules'
 /// panels and the message log. It is the modules' main window and workspace.
-class KXDesktopWindow final : public QMainWindow, public MainWindowInterface, public WorkspaceInterface
+class KXDesktopWindow final : public QMainWindow,
+                               public MainWindowInterface,
+                               public WorkspaceInterface,
+                               public KXDatasetReader
 {
     Q_OBJECT
 public:
@@ -57,6 +61,11 @@ public:
 
     void activateModuleBar(KXRibbonBar* bar, int panels) override;
     void deactivateModuleBar(KXRibbonBar* bar) override;
+    /// A page asks about its own unsaved work before it asks to close: nothing more is asked.
+    bool closeModule(TModuleCtrl* module) override;
+    /// The module's readings (a dataset dropped on a page, those an equation file names): on
+    /// workers, with the progress and Cancel of the window's other readings.
+    void read(const QList<const KXObject2Dataset*>& datasets, QObject* owner, const Done& done) override;
 
 public slots:
     void chooseProject();
@@ -90,6 +99,10 @@ private:
     /// The reading is a child of owner: deleting owner stops it.
     void readDataset(const KXObject2Dataset& dataset, QObject* owner,
                      const std::function<void(KXDataModelDataset*)>& done);
+    /// What readDataset and read share: the reading, shown in the status bar; finished gets it
+    /// once it has ended, unless owner went first.
+    void startReading(const KXObject2Dataset& dataset, QObject* owner,
+                      const std::function<void(KXDatasetReading*)>& finished);
     void showReadingProgress();
     /// A table whose tab was closed: freed when nothing else shows or uses it.
     void releaseTable(QAbstractItemModel* table);

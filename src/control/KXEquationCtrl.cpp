@@ -2,6 +2,7 @@
 
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
+#include "KXDatasetReader.h"
 #include "KXEquationComputation.h"
 #include "KXEquationDocument.h"
 #include "KXEquationInterpreter.h"
@@ -275,6 +276,29 @@ bool KXEquationCtrl::loadEquation()
     if (dialog.exec() == 0)
         return false;
     const QString path = dialog.fileNameComplete();
+    // The datasets that the file names are read first, off this thread where the host can; the
+    // file is then decoded here from the tables already read.
+    enum Outcome { Reading, Loaded, NotLoaded };
+    auto outcome = std::make_shared<Outcome>(Reading);
+    KXDatasetReader::returnMe()->read(KXEquationDocument::storedDatasets(path), this,
+                                      [this, path, outcome](const QList<KXDataModelDataset*>& tables, bool cancelled) {
+                                          const KXReadAheadTables readAhead(tables);
+                                          *outcome = loadRead(path, cancelled) ? Loaded : NotLoaded;
+                                      });
+    return *outcome != NotLoaded;
+}
+
+bool KXEquationCtrl::loadRead(const QString& path, bool cancelled)
+{
+    if (cancelled) {
+        const QString message = tr("Loading of %1 cancelled; the equation is unchanged.",
+                                   "Chargement de %1 annulé ; l'équation est inchangée.")
+                                    .arg(path);
+        KXMessageSink::report(KXMessageSink::Origin::Info, message);
+        if (m_editor)
+            m_editor->showLaunchMessage(message);
+        return false;
+    }
     if (!loadModel(path)) {
         reportFileFailure();
         return false;

@@ -55,6 +55,8 @@ public:
     /// is then reported in the log and on the page).
     bool saveEquation();
     /// Asks for a file and adds its equation; false when cancelled or failed (reported likewise).
+    /// The datasets that the file names are read first, on a worker where the host reads so: true
+    /// then means under way, and the page changes once they are read (not at all when cancelled).
     bool loadEquation();
     /// Puts the keyboard focus in the page's formula field.
     void focusFormula();
@@ -95,6 +97,8 @@ private:
     void markUnmodified();
     /// Reports the last file failure in the log and on the page.
     void reportFileFailure();
+    /// The end of loadEquation once the file's datasets are read (see KXReadAheadTables).
+    bool loadRead(const QString& path, bool cancelled);
 
     KXEquationEditor* m_editor = nullptr;
     KXRibbonEquation* m_ribbon = nullptr;

@@ -137,6 +137,14 @@ bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
     return true;
 }
 
+QList<const KXObject2Dataset*> storedDatasets(const QString& path)
+{
+    QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};
+    if (!TXMLMethod::load(&document, path, true, true))
+        return {};
+    return KXEquationVariableModel::storedDatasets(document.documentElement());
+}
+
 QString unknownVersion(const QString& path)
 {
     QDomDocument document{QString::fromLatin1(DOCUMENT_TYPE)};

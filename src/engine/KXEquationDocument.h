@@ -3,6 +3,7 @@
 #include "KXFileStatus.h"
 #include "kxequation_global.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -12,6 +13,7 @@ class QObject;
 class KXEquationAbstractModel;
 class KXEquationModel;
 class KXEquationVariableModel;
+class KXObject2Dataset;
 
 /// What the controller base does to an equation without any widget: naming dataset variables,
 /// evaluating the working range and the equation file. The controller and the command-line tool
@@ -50,6 +52,9 @@ KXEQUATION_EXPORT bool save(KXEquationAbstractModel* equation, KXEquationVariabl
 KXEQUATION_EXPORT bool load(KXEquationAbstractModel* equation, KXEquationVariableModel* variables,
                             const QString& path, QObject* tableOwner, QString* error = nullptr,
                             KXFileStatus* status = nullptr);
+/// The stored datasets that load would open for the file's dataset variables, in order, so that
+/// they can be read ahead (KXReadAheadTables); empty when the file cannot be read.
+KXEQUATION_EXPORT QList<const KXObject2Dataset*> storedDatasets(const QString& path);
 /// The version that the equation file at path declares for its equation or its variables when this
 /// program does not read it (such a part loads as nothing); empty when both are known or the file
 /// cannot be read.

@@ -3,6 +3,7 @@
 #include "kxequation_global.h"
 
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QVariant>
@@ -12,6 +13,7 @@
 class QAbstractItemModel;
 class QDomElement;
 class KXDataModel;
+class KXObject2Dataset;
 
 /// The names a formula can refer to besides its functions: named constants and dataset variables.
 class KXEQUATION_EXPORT KXEquationVariableModel
@@ -86,9 +88,14 @@ public:
     /// Tables reopened for dataset variables become children of tableOwner, which deletes them and
     /// must outlive this model and its copies.
     bool decode(QDomElement& element, QObject* tableOwner);
+    /// The stored datasets that decode would open for element's dataset variables, in order, so
+    /// that they can be read ahead; those the project lacks are left out (decode reports them).
+    static QList<const KXObject2Dataset*> storedDatasets(const QDomElement& element);
 
 private:
     static KXDataModel* loadDataModel(const QString& reference, QObject* owner);
+    /// The stored dataset that a variable's reference "dataset.subdataset" names; null when none.
+    static const KXObject2Dataset* storedDataset(const QString& reference, bool report);
     void removeRelatedConstants(const QString& datasetName);
     QVariant header(const QString& name, int section, Qt::Orientation orientation) const;
 

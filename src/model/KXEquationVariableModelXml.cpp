@@ -40,6 +40,29 @@ void addVariableElement(QDomElement& parent, const QString& name, const QString&
     if (!exactValue.isEmpty() && exactValue != value)
         TXMLMethod::addToElement(variable, QLatin1String(EXACT_VALUE_KEY), exactValue);
 }
+
+/// The model's own element: element itself or its first descendant of that tag; null when none.
+QDomElement modelElement(const QDomElement& element)
+{
+    if (element.tagName() == QLatin1String(ELEMENT_TAG))
+        return element;
+    return element.elementsByTagName(QLatin1String(ELEMENT_TAG)).item(0).toElement();
+}
+
+bool isKnownVersion(const QDomElement& source)
+{
+    return TXMLMethod::getInfoString(source, QStringLiteral("Version")) == QLatin1String(VERSION);
+}
+
+/// A variable whose value reads as a number is a constant; any other names a stored dataset.
+bool isConstant(const QString& value, double* number = nullptr)
+{
+    bool isNumber = false;
+    const double read = value.toDouble(&isNumber);
+    if (number)
+        *number = read;
+    return isNumber;
+}
 }
 
 bool KXEquationVariableModel::encode(QDomElement& parent) const
@@ -58,13 +81,10 @@ bool KXEquationVariableModel::encode(QDomElement& parent) const
 
 bool KXEquationVariableModel::decode(QDomElement& element, QObject* tableOwner)
 {
-    QDomElement source = element;
-    if (source.tagName() != QLatin1String(ELEMENT_TAG)) {
-        source = source.elementsByTagName(QLatin1String(ELEMENT_TAG)).item(0).toElement();
-        if (source.isNull())
-            return false;
-    }
-    if (TXMLMethod::getInfoString(source, QStringLiteral("Version")) != QLatin1String(VERSION))
+    const QDomElement source = modelElement(element);
+    if (source.isNull())
+        return false;
+    if (!isKnownVersion(source))
         return true;
 
     const QDomNodeList variables = TXMLMethod::getNodeChild(source, QLatin1String(VARIABLE_TAG));
@@ -72,9 +92,8 @@ bool KXEquationVariableModel::decode(QDomElement& element, QObject* tableOwner)
         const QDomNode variable = variables.item(index);
         const QString name = TXMLMethod::getInfoString(variable, QStringLiteral("Name"));
         const QString value = TXMLMethod::getInfoString(variable, QStringLiteral("Value"));
-        bool isNumber = false;
-        const double number = value.toDouble(&isNumber);
-        if (isNumber) {
+        double number = 0;
+        if (isConstant(value, &number)) {
             bool isExact = false;
             const double exactNumber =
                 QLocale::c().toDouble(TXMLMethod::getInfoString(variable, QLatin1String(EXACT_VALUE_KEY)), &isExact);
@@ -92,7 +111,24 @@ bool KXEquationVariableModel::decode(QDomElement& element, QObject* tableOwner)
     return true;
 }
 
-KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference, QObject* owner)
+QList<const KXObject2Dataset*> KXEquationVariableModel::storedDatasets(const QDomElement& element)
+{
+    QList<const KXObject2Dataset*> datasets;
+    const QDomElement source = modelElement(element);
+    if (source.isNull() || !isKnownVersion(source))
+        return datasets;
+    const QDomNodeList variables = TXMLMethod::getNodeChild(source, QLatin1String(VARIABLE_TAG));
+    for (int index = 0; index < variables.count(); ++index) {
+        const QString value = TXMLMethod::getInfoString(variables.item(index), QStringLiteral("Value"));
+        if (isConstant(value))
+            continue;
+        if (const KXObject2Dataset* stored = storedDataset(value, false))
+            datasets.append(stored);
+    }
+    return datasets;
+}
+
+const KXObject2Dataset* KXEquationVariableModel::storedDataset(const QString& reference, bool report)
 {
     ProjectMgrInterface* project = ProjectMgrInterface::returnMe();
     const LodeDB::TDatabase* database = project ? project->database() : nullptr;
@@ -101,12 +137,18 @@ KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference, QO
     const QStringList parts = reference.split(QLatin1Char('.'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     if (parts.size() != 2)
         return nullptr;
-    // The equation still loads without the table, so the user is told which one is missing and where.
     const KXObject2Dataset* stored = database->getDataset(parts.at(0), parts.at(1));
-    if (!stored) {
+    // The equation still loads without the table, so the user is told which one is missing and where.
+    if (!stored && report)
         MessageLoggerInterface::Error(missingDatasetMessage(reference, database->projectDirectory()));
+    return stored;
+}
+
+KXDataModel* KXEquationVariableModel::loadDataModel(const QString& reference, QObject* owner)
+{
+    const KXObject2Dataset* stored = storedDataset(reference, true);
+    if (!stored)
         return nullptr;
-    }
     bool opened = false;
     std::unique_ptr<KXDataModelDataset> table(openDatasetForVariable(stored, owner, &opened));
     if (!opened) {

@@ -2,6 +2,7 @@
 
 #include "ApplicationInterface.h"
 #include "KXDataModel.h"
+#include "KXDatasetReader.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationVariableModel.h"
 #include "KXNumberFormat.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -222,12 +224,22 @@ void KXEquationVariableEditor::dropEvent(QDropEvent* event)
         const DecodedObjects decoded(event->mimeData());
         if (decoded.objects.isEmpty())
             return;
+        QList<const KXObject2Dataset*> datasets;
         for (const KXObject2* object : decoded.objects) {
-            if (object->type() != KXObject2::Dataset)
-                continue;
-            // Emitted whether or not it could be read, as the drop asked for it.
-            emit datasetDropped(openDatasetForVariable(object, m_tableOwner ? m_tableOwner : this));
+            if (object->type() == KXObject2::Dataset)
+                datasets.append(static_cast<const KXObject2Dataset*>(object));
         }
+        // Read off the interface thread where the host can: the tables arrive later, or not at
+        // all when the user cancels. Each is emitted whether or not it could be read, as the drop
+        // asked for it.
+        QPointer<KXEquationVariableEditor> self(this);
+        KXDatasetReader::returnMe()->read(datasets, m_tableOwner ? m_tableOwner : this,
+                                          [self](const QList<KXDataModelDataset*>& tables, bool) {
+                                              for (KXDataModelDataset* table : tables) {
+                                                  if (self)
+                                                      emit self->datasetDropped(table);
+                                              }
+                                          });
     }
     QTreeWidget::dropEvent(event);
 }

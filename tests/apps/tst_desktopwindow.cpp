@@ -3,21 +3,31 @@
 #include "KXDesktopPanels.h"
 #include "KXDesktopWindow.h"
 #include "KXEquationCtrl.h"
+#include "KXEquationDocument.h"
 #include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
+#include "KXEquationVariableEditor.h"
+#include "KXEquationVariableModel.h"
+#include "KXObject2.h"
+#include "KXRibbon.h"
+#include "KXRibbon.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QToolButton>
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 
 /// The desktop window's project messages, its saving of a computed table into the project, and
 /// the work it keeps off the interface thread.
@@ -39,6 +49,10 @@ private slots:
     void closeTab_data();
     void closeTab();
     void newEquationFocusAndSaveKey();
+    void moduleReading_data();
+    void moduleReading();
+    void closePage_data();
+    void closePage();
 
 private:
     QTemporaryDir m_folder;
@@ -345,6 +359,102 @@ void TestDesktopWindow::newEquationFocusAndSaveKey()
     QCOMPARE(dialogs.shown, 1);
     QVERIFY(KXTest::contents(dialogs.chosenPath).contains("2*i"));
     QVERIFY(!module->isModified());
+}
+
+void TestDesktopWindow::moduleReading_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<bool>("load"); // otherwise a drop on the variable tree
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("report"); // the end of the last report; empty: Input1 is there
+    const QByteArray table = ",a,b\nr1,1,2\nr2,3,4\n";
+    QTest::newRow("drop") << table << false << false << "";
+    QTest::newRow("drop-cancelled") << table << false << true << "Reading of read.table cancelled.";
+    QTest::newRow("load") << table << true << false << "";
+    QTest::newRow("load-cancelled") << table << true << true << "the equation is unchanged.";
+    QTest::newRow("load-unreadable") << QByteArray("\"r1,1\n") << true << false << "a quoted field is not closed.";
+}
+
+// A dataset dropped on the page or named by an equation file is read on a worker, with the
+// window's progress and Cancel; Cancel leaves the page as it was.
+void TestDesktopWindow::moduleReading()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(bool, load);
+    QFETCH(bool, cancel);
+    QFETCH(QString, report);
+    QDir(m_folder.path()).mkpath(QStringLiteral("read"));
+    QFile file(m_folder.filePath(QStringLiteral("read/table.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(csv);
+    file.close();
+    KXTest::ChoosingFileDialogs dialogs;
+    dialogs.chosenPath = m_folder.filePath(QStringLiteral("reads.xml"));
+    TFileDialogRunner::setInstance(&dialogs);
+    KXEquationModel saved;
+    saved.setFormula(QStringLiteral("Input1(i,j)*2"));
+    KXEquationVariableModel variables;
+    auto named = KXTest::makeTable(1, 1, QStringLiteral("read"), QStringLiteral("table"));
+    variables.addVariable(QStringLiteral("Input1"), named.get(), QString());
+    QVERIFY(KXEquationDocument::save(&saved, &variables, dialogs.chosenPath));
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QVERIFY(window.openProject(m_folder.path()));
+    KXEquationCtrl* module = window.newEquation();
+    if (load) {
+        QVERIFY(module->loadEquation());
+    } else {
+        std::unique_ptr<QMimeData> payload(KXObject2Decoder::encodeObjects(
+            {ProjectMgrInterface::returnMe()->database()->getDataset(QStringLiteral("read"), QStringLiteral("table"))}));
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, payload.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.findChild<KXEquationVariableEditor*>()->viewport(), &drop);
+    }
+    TFileDialogRunner::setInstance(nullptr);
+    QVERIFY(!module->variableModelExist(QStringLiteral("Input1")));
+    QVERIFY(!window.findChild<QProgressBar*>(QStringLiteral("readingProgress"))->isHidden());
+    if (cancel)
+        window.findChild<QPushButton*>(QStringLiteral("readingCancel"))->click();
+    QTRY_VERIFY(window.findChild<QProgressBar*>(QStringLiteral("readingProgress"))->isHidden());
+    QCOMPARE(module->variableModelExist(QStringLiteral("Input1")), report.isEmpty());
+    QCOMPARE(module->model()->getFormula(), QString(load && !cancel ? "Input1(i,j)*2" : ""));
+    if (!report.isEmpty())
+        QTRY_VERIFY2(lastReport(window).endsWith(report), qPrintable(lastReport(window)));
+    ProjectMgrInterface::returnMe()->closeProject();
+}
+
+void TestDesktopWindow::closePage_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("unedited-asks-nothing") << false << int(TMessageBox::Cancel) << true;
+    QTest::newRow("save") << true << int(TMessageBox::Save) << true;
+    QTest::newRow("discard") << true << int(TMessageBox::Discard) << true;
+    QTest::newRow("cancel") << true << int(TMessageBox::Cancel) << false;
+}
+
+// The page's close button asks one question for an edited equation, none for an unedited one.
+void TestDesktopWindow::closePage()
+{
+    QFETCH(bool, edited);
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    KXTest::AnsweringMessageBox box;
+    box.saveAnswer = answer;
+    TMessageBox::setInstance(&box);
+    KXTest::ChoosingFileDialogs dialogs;
+    dialogs.chosenPath = m_folder.filePath(QStringLiteral("closed.xml"));
+    TFileDialogRunner::setInstance(&dialogs);
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QPointer<KXEquationCtrl> module = window.newEquation();
+    if (edited)
+        QTest::keyClicks(window.findChild<KXEquationFormulaEdit*>(), QStringLiteral("i+j"));
+    module->ribbonBar()->findChild<QToolButton*>(QStringLiteral("closeButton"))->click();
+    // The bar hands the click on later; all questions come at once.
+    QTRY_VERIFY(module.isNull() || box.questions > 0);
+    TMessageBox::setInstance(nullptr);
+    TFileDialogRunner::setInstance(nullptr);
+    QCOMPARE(box.questions, edited ? 1 : 0);
+    QCOMPARE(module.isNull(), closed);
 }
 
 QTEST_MAIN(TestDesktopWindow)

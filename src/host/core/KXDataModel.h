@@ -152,6 +152,7 @@ KXHOST_EXPORT void disposeTable(KXDataModelGeneric* table);
 /// and so must outlive every variable model that points at it (the controller of those variables).
 /// The table is made even when the dataset cannot be read: opened is then false and its
 /// errorString() says why.
+/// A table read ahead for it (KXReadAheadTables) is taken instead of reading the file again.
 KXHOST_EXPORT KXDataModelDataset* openDatasetForVariable(const KXObject2* stored, QObject* owner,
                                                          bool* opened = nullptr);
 

@@ -1,6 +1,7 @@
 #include "LodeDB.h"
 
 #include "KXCsv.h"
+#include "KXDatasetReader.h"
 #include "KXDataModel.h"
 #include "KXObject2.h"
 
@@ -170,6 +171,12 @@ bool KXDataModelDataset::open(const KXObject2* object, const KXCsvReadControl& c
 
 KXDataModelDataset* openDatasetForVariable(const KXObject2* stored, QObject* owner, bool* opened)
 {
+    if (KXDataModelDataset* readAhead = KXReadAheadTables::take(stored)) {
+        readAhead->setParent(owner);
+        if (opened)
+            *opened = readAhead->errorString().isEmpty();
+        return readAhead;
+    }
     auto* table = new KXDataModelDataset(owner);
     const bool read = table->open(stored);
     if (opened)
