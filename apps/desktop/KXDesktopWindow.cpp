@@ -106,6 +106,12 @@ QString noModuleText()
     return KXDesktopWindow::tr("No module is running. Select a dataset of the project and choose New equation.",
                                "Aucun module en cours. Choisissez un tableau du projet puis Nouvelle équation.");
 }
+QString runningModulesText(const QString& titles)
+{
+    return KXDesktopWindow::tr("Running: %1. A module's tab in the ribbon shows its page.",
+                               "En cours : %1. L'onglet d'un module dans le ruban affiche sa page.")
+        .arg(titles);
+}
 QString errorTitle()
 {
     return KXDesktopWindow::tr("Error", "Erreur");
@@ -236,9 +242,11 @@ QString tableName(const KXDataModel* table)
     return dataset + QLatin1Char('.') + subdataset;
 }
 
-QToolButton* addButton(KXRibbonGroup* group, const QString& text, const char* pixmap)
+// A ribbon button for a menu action: the same keys, the same enabled state.
+void addButton(KXRibbonGroup* group, QAction* action)
 {
-    return group->addButton(text, QIcon(TPixmapCache::find(QLatin1String(pixmap))), KXRibbonGroup::LargeButton);
+    action->setToolTip(KXRibbonGroup::shortcutToolTip(action->text(), action->shortcut()));
+    group->addButton(action->text(), action->icon(), KXRibbonGroup::LargeButton)->setDefaultAction(action);
 }
 }
 
@@ -311,9 +319,10 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     resizeDocks({projectDock, m_moduleDock}, {PROJECT_PANEL_WIDTH, MINIMUM_PAGE_WIDTH}, Qt::Horizontal);
     resizeDocks({logDock}, {110}, Qt::Vertical);
 
+    // The Home bar's buttons are the menu's actions.
+    createActions();
     m_homeBar.reset(createHomeBar());
     m_ribbon->addRibbonBar(m_homeBar.get(), true, false);
-    createActions();
     QMenu* view = menuBar()->addMenu(viewMenuText());
     view->addAction(projectDock->toggleViewAction());
     view->addAction(m_moduleDock->toggleViewAction());
@@ -325,6 +334,8 @@ KXDesktopWindow::KXDesktopWindow(const QString& settingsFile)
     });
     connect(m_projectPanel, &KXProjectPanel::datasetActivated, this, &KXDesktopWindow::showDataset);
     connect(m_dataEditor, &KXDataEditorView::tableClosed, this, &KXDesktopWindow::releaseTable);
+    connect(m_dataEditor, &QTabWidget::currentChanged, this, &KXDesktopWindow::updateActions);
+    updateActions();
 
     m_readingProgress->setObjectName(QStringLiteral("readingProgress"));
     m_readingProgress->setRange(0, 1000);
@@ -368,14 +379,16 @@ KXDesktopWindow::~KXDesktopWindow()
 void KXDesktopWindow::createActions()
 {
     QMenu* file = menuBar()->addMenu(fileMenuText());
-    QAction* open = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("open_generic"))), openProjectText(),
-                                    this, &KXDesktopWindow::chooseProject);
-    open->setShortcut(QKeySequence::Open);
-    QAction* equation = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("stat_32"))), newEquationText(),
-                                        this, [this] { newEquation(); });
-    equation->setShortcut(QKeySequence::New);
-    file->addAction(QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), saveTableText(), this,
-                    &KXDesktopWindow::saveTableToProject);
+    m_openProjectAction = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("open_generic"))),
+                                          openProjectText(), this, &KXDesktopWindow::chooseProject);
+    m_openProjectAction->setShortcut(QKeySequence::Open);
+    m_newEquationAction = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("stat_32"))), newEquationText(),
+                                          this, [this] { newEquation(); });
+    m_newEquationAction->setShortcut(QKeySequence::New);
+    m_saveTableAction = file->addAction(QIcon(TPixmapCache::find(QStringLiteral("save_generic"))), saveTableText(),
+                                        this, &KXDesktopWindow::saveTableToProject);
+    // Ctrl+S saves what is in front; these keys always save the table.
+    m_saveTableAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     auto* saveShortcut = new QAction(this);
     saveShortcut->setShortcut(QKeySequence::Save);
     connect(saveShortcut, &QAction::triggered, this, &KXDesktopWindow::saveCurrentPage);
@@ -395,15 +408,13 @@ KXRibbonBar* KXDesktopWindow::createHomeBar()
     auto* bar = new KXRibbonBar;
     bar->setWindowTitle(homeText());
     auto* project = new KXRibbonGroup(projectText());
-    connect(addButton(project, openProjectText(), "open_generic"), &QToolButton::clicked, this,
-            &KXDesktopWindow::chooseProject);
+    addButton(project, m_openProjectAction);
     bar->addGroup(project);
     auto* modules = new KXRibbonGroup(modulesText());
-    connect(addButton(modules, newEquationText(), "stat_32"), &QToolButton::clicked, this, [this] { newEquation(); });
+    addButton(modules, m_newEquationAction);
     bar->addGroup(modules);
     auto* data = new KXRibbonGroup(dataText());
-    connect(addButton(data, saveTableText(), "save_generic"), &QToolButton::clicked, this,
-            &KXDesktopWindow::saveTableToProject);
+    addButton(data, m_saveTableAction);
     bar->addGroup(data);
     return bar;
 }
@@ -440,6 +451,7 @@ bool KXDesktopWindow::openProject(const QString& folder)
     }
     KXRecentProjects(*m_settings).add(projects->database()->projectDirectory());
     m_projectPanel->showProject(projects->database());
+    updateActions();
     report(false, projectOpenedMessage(QDir::toNativeSeparators(projects->database()->projectDirectory()),
                                        m_projectPanel->count()));
     return true;
@@ -739,8 +751,10 @@ void KXDesktopWindow::deactivateModuleBar(KXRibbonBar* bar)
         // The panel is the wizard's: the window must not delete it.
         panel->setParent(nullptr);
     }
-    if (m_modulePanels->currentWidget() == m_noModuleLabel)
+    if (m_modulePanels->currentWidget() == m_noModuleLabel) {
         m_moduleDock->setWindowTitle(moduleTitle());
+        m_noModuleLabel->setText(noPageText());
+    }
     statusBar()->clearMessage();
 }
 
@@ -783,6 +797,23 @@ void KXDesktopWindow::fitDocks()
     const int room = width() - m_projectDock->width() - DOCK_MARGIN;
     const int page = qBound(MINIMUM_PAGE_WIDTH, room - ribbonWidth, qMax(MINIMUM_PAGE_WIDTH, room / 2));
     resizeDocks({m_moduleDock}, {page}, Qt::Horizontal);
+}
+
+void KXDesktopWindow::updateActions()
+{
+    m_saveTableAction->setEnabled(qobject_cast<KXDataModelGeneric*>(m_dataEditor->currentTable())
+                                  && ProjectMgrInterface::returnMe()->database());
+}
+
+QString KXDesktopWindow::noPageText() const
+{
+    // A bar on its way out is no longer registered.
+    QStringList running;
+    for (KXRibbonBar* bar : m_ribbon->ribbonBars()) {
+        if (bar != m_homeBar.get())
+            running.append(bar->windowTitle());
+    }
+    return running.isEmpty() ? noModuleText() : runningModulesText(running.join(QLatin1String(", ")));
 }
 
 void KXDesktopWindow::resizeEvent(QResizeEvent* event)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
@@ -108,6 +109,10 @@ private:
     void releaseTable(QAbstractItemModel* table);
     void fillRecentProjects();
     void fitDocks();
+    /// Enables the actions that can apply now: saving a table needs a computed table and a project.
+    void updateActions();
+    /// What the module panel says while no module's page is in front.
+    QString noPageText() const;
 
     std::unique_ptr<QSettings> m_settings;
     ModuleLauncherInterface m_launcher;
@@ -120,6 +125,9 @@ private:
     QStackedWidget* m_modulePanels;
     QLabel* m_noModuleLabel;
     QMenu* m_recentMenu = nullptr;
+    QAction* m_openProjectAction = nullptr;
+    QAction* m_newEquationAction = nullptr;
+    QAction* m_saveTableAction = nullptr;
     std::unique_ptr<KXRibbonBar> m_homeBar;
     QList<QPointer<QObject>> m_modules;
     QList<QPointer<KXDatasetReading>> m_readings;

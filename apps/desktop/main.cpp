@@ -5,6 +5,7 @@
 #include "KXEquationFormulaEdit.h"
 #include "KXEquationModel.h"
 #include "KXError.h"
+#include "KXScreenFit.h"
 #include "TApplicationTranslator.h"
 
 #include <QApplication>
@@ -214,6 +215,9 @@ int main(int argc, char* argv[])
     else if (!window.restoreLayout())
         window.resize(1280, 900);
     window.show();
+    // Frame included; the offscreen platform, used for pictures, has no screen to fit.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        KXScreenFit::keepInsideOnceFramed(&window);
     // Without a project named, the one of the last session comes back.
     const QString project = options.project.isEmpty() ? window.lastProject() : options.project;
     if (!project.isEmpty())

@@ -28,6 +28,8 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpacerItem>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 
 using VRN::Kestrix::Wizard::RibbonWizard;
@@ -50,6 +52,23 @@ const int WIDE_PAGE_WIDTH = 860;
 QSpacerItem* createSpacer()
 {
     return new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum);
+}
+
+// The ends of the range show a dataset's size constants, their usual text, whole in either language.
+void fitRangeField(QLineEdit* edit)
+{
+    const QFontMetrics metrics = edit->fontMetrics();
+    int text = 0;
+    for (const char* sample : {"NR_Input1", "NC_Input1"})
+        text = qMax(text, metrics.horizontalAdvance(QLatin1String(sample)));
+    // The field's text margins, its frame and room for the caret around the text.
+    const QMargins margins = edit->textMargins() + edit->contentsMargins();
+    const int inside = text + margins.left() + margins.right() + 4 + metrics.horizontalAdvance(QLatin1Char(' '));
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    edit->setMinimumWidth(
+        edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inside, metrics.height()), edit).width());
 }
 }
 
@@ -226,6 +245,8 @@ void KXEquationEditor::initInterface()
     grid->addWidget(m_colToLabel, 2, 4, 1, 1);
     m_colEndEdit = createLineEdit(outputGroup, m_model->colEnd());
     grid->addWidget(m_colEndEdit, 2, 5, 1, 1);
+    for (QLineEdit* range : {m_rowEndEdit, m_colEndEdit})
+        fitRangeField(range);
 
     grid->addItem(createSpacer(), 3, 0, 1, 5);
 
@@ -367,6 +388,9 @@ void KXEquationEditor::initModelGroup(KXRibbonBar* bar)
     QToolButton* load = group->insertButton(tr("Load...", "Charger..."),
                                             QIcon(TPixmapCache::find(QStringLiteral("open_generic"))), 0, 0);
     connect(load, &QToolButton::clicked, this, &KXEquationEditor::loadClicked);
+    KXRibbonGroup::setShortcut(load, QKeySequence(Qt::CTRL | Qt::Key_L));
+    // The host's Save key saves the page in front: named here, not taken a second time.
+    save->setToolTip(KXRibbonGroup::shortcutToolTip(save->text(), QKeySequence::Save));
     bar->addGroup(group);
 }
 
@@ -378,6 +402,7 @@ void KXEquationEditor::initExecutionGroup(KXRibbonBar* bar)
     QToolButton* launch =
         group->insertButton(tr("Launch", "Exécuter"), QIcon(TPixmapCache::find(QStringLiteral("launch"))), 0, 0);
     connect(launch, &QToolButton::clicked, this, &KXEquationEditor::launchClicked);
+    KXRibbonGroup::setShortcut(launch, QKeySequence(Qt::CTRL | Qt::Key_Return));
     bar->addGroup(group);
 }
 

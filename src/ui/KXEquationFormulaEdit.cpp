@@ -3,10 +3,12 @@
 #include "KXEquationInterpreter.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableModel.h"
+#include "KXScreenFit.h"
 
 #include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QApplication>
 #include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 // The field shows between one and this many lines before it scrolls.
@@ -266,6 +269,9 @@ KXEquationFormulaEdit::KXEquationFormulaEdit(const KXEquationVariableModel* vari
     m_completer->setWidget(this);
     connect(m_completer, QOverload<const QString&>::of(&QCompleter::activated), this,
             &KXEquationFormulaEdit::insertCompletion);
+    // Ahead of the completer's own filter, which swallows a click outside the list.
+    m_completer->popup()->installEventFilter(this);
+    m_completer->popup()->setAttribute(Qt::WA_NoMouseReplay);
 
     m_helpAction->setObjectName(QStringLiteral("helpAction"));
     m_helpButton->setDefaultAction(m_helpAction);
@@ -329,8 +335,11 @@ void KXEquationFormulaEdit::showHelp()
         m_helpWindow->setWindowTitle(m_helpTitle);
         m_helpWindow->resize(m_helpSize);
         connect(m_helpWindow, &KXEquationHelpWindow::insertRequested, this, &KXEquationFormulaEdit::insertSyntax);
+        // Over the page, inside the screen: left to itself it may open partly off the screen.
+        KXScreenFit::centreOver(m_helpWindow, this);
     }
     m_helpWindow->show();
+    KXScreenFit::keepInsideOnceFramed(m_helpWindow);
     m_helpWindow->raise();
     m_helpWindow->activateWindow();
 }
@@ -480,6 +489,36 @@ void KXEquationFormulaEdit::insertCompletion(const QString& completion)
     const QString rest = toPlainText().mid(cursor.selectionEnd());
     cursor.insertText(completion + (function && !rest.startsWith(QLatin1Char('(')) ? QStringLiteral("(") : QString()));
     setTextCursor(cursor);
+}
+
+// A click outside the open list closes it and reaches what was clicked, as if no list had been open.
+bool KXEquationFormulaEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* popup = m_completer->popup();
+    if (watched != popup || event->type() != QEvent::MouseButtonPress)
+        return QPlainTextEdit::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (popup->rect().contains(mouse->pos()))
+        return false;
+    popup->hide();
+    QWidget* target = QApplication::widgetAt(mouse->globalPos());
+    QWindow* window = target ? target->window()->windowHandle() : nullptr;
+    if (window) {
+        // Through the window, as the window system would have sent it: the window picks the
+        // widget, which then also gets the release.
+        const QPointF local = window->mapFromGlobal(mouse->globalPos());
+        QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, local, local, mouse->screenPos(),
+                                                            mouse->button(), mouse->buttons(), mouse->modifiers()));
+    }
+    return true;
+}
+
+// While the list is open Tab takes its proposal instead of moving the focus.
+bool KXEquationFormulaEdit::focusNextPrevChild(bool next)
+{
+    if (m_completer->popup()->isVisible())
+        return false;
+    return QPlainTextEdit::focusNextPrevChild(next);
 }
 
 void KXEquationFormulaEdit::keyPressEvent(QKeyEvent* event)

@@ -109,6 +109,8 @@ public slots:
     void insertSyntax(const QString& syntax);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

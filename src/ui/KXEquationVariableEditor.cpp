@@ -132,6 +132,9 @@ void KXEquationVariableEditor::initVariablesGroup(KXRibbonBar* bar)
     m_removeButton = group->addButton(tr("Delete a variable", "Supprimer une variable"),
                                       QIcon(TPixmapCache::find(QStringLiteral("delete"))), 0);
     connect(m_removeButton, &QToolButton::clicked, this, &KXEquationVariableEditor::slotRemoveVariableClicked);
+    // The keys of a list: they act on the tree while it has the focus.
+    KXRibbonGroup::setShortcut(addButton, QKeySequence(Qt::Key_Insert), this);
+    KXRibbonGroup::setShortcut(m_removeButton, QKeySequence(QKeySequence::Delete), this);
     m_removeButton->setEnabled(false);
     bar->addGroup(group);
 }

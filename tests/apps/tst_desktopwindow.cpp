@@ -10,12 +10,17 @@
 #include "KXEquationVariableModel.h"
 #include "KXObject2.h"
 #include "KXRibbon.h"
-#include "KXRibbon.h"
+#include "KXScreenFit.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QDockWidget>
+#include <QLabel>
+#include <QShortcut>
+#include <QToolButton>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QMimeData>
@@ -23,7 +28,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
-#include <QToolButton>
 #include <QtTest>
 
 #include <atomic>
@@ -53,6 +57,14 @@ private slots:
     void moduleReading();
     void closePage_data();
     void closePage();
+    void ribbonShortcuts_data();
+    void ribbonShortcuts();
+    void windowFitsScreen_data();
+    void windowFitsScreen();
+    void homeNamesRunningModule_data();
+    void homeNamesRunningModule();
+    void saveTableEnabled_data();
+    void saveTableEnabled();
 
 private:
     QTemporaryDir m_folder;
@@ -455,6 +467,121 @@ void TestDesktopWindow::closePage()
     TFileDialogRunner::setInstance(nullptr);
     QCOMPARE(box.questions, edited ? 1 : 0);
     QCOMPARE(module.isNull(), closed);
+}
+
+void TestDesktopWindow::ribbonShortcuts_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("open-project") << "Open project" << "Open project (Ctrl+O)";
+    QTest::newRow("new-equation") << "New equation" << "New equation (Ctrl+N)";
+    QTest::newRow("save-table") << "Save table to project" << "Save table to project (Ctrl+Shift+S)";
+    QTest::newRow("add-constant") << "Add a constant" << "Add a constant (Ins)";
+    QTest::newRow("delete-variable") << "Delete a variable" << "Delete a variable (Del)";
+    QTest::newRow("save-equation") << "Save..." << "Save (Ctrl+S)";
+    QTest::newRow("load-equation") << "Load..." << "Load (Ctrl+L)";
+    QTest::newRow("launch") << "Launch" << "Launch (Ctrl+Return)";
+    QTest::newRow("close-module") << "Close" << "Close (Ctrl+W)";
+}
+
+// Each ribbon button names its keys in its tooltip, and those keys are taken somewhere in the window.
+void TestDesktopWindow::ribbonShortcuts()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, tip);
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    window.newEquation();
+    QList<QKeySequence> taken;
+    for (const QAction* action : window.findChildren<QAction*>())
+        taken += action->shortcuts();
+    for (const QShortcut* shortcut : window.findChildren<QShortcut*>())
+        taken += shortcut->key();
+    const QList<QToolButton*> buttons = window.findChildren<QToolButton*>();
+    for (const QToolButton* shown : buttons)
+        taken += shown->shortcut();
+    const auto named = std::find_if(buttons.begin(), buttons.end(), [&](QToolButton* b) { return b->text() == button; });
+    QVERIFY(named != buttons.end());
+    QCOMPARE((*named)->toolTip(), tip);
+    QVERIFY(taken.contains(QKeySequence::fromString(tip.section('(', 1).chopped(1), QKeySequence::NativeText)));
+    const KXRibbonBar* home = RibbonInterface::returnMe()->ribbonBars().value(0);
+    QVERIFY(std::all_of(buttons.begin(), buttons.end(), [&](QToolButton* b) {
+        return !home->isAncestorOf(b) || b->toolTip().endsWith(')');
+    }));
+}
+
+void TestDesktopWindow::windowFitsScreen_data()
+{
+    QTest::addColumn<QSize>("grown"); // beyond the available area
+    QTest::addColumn<QPoint>("moved"); // from its top left
+    QTest::newRow("size-of-screen") << QSize(0, 0) << QPoint(0, 0);
+    QTest::newRow("larger-than-screen") << QSize(300, 200) << QPoint(0, 0);
+    QTest::newRow("half-off-screen") << QSize(-200, -200) << QPoint(400, 300);
+}
+
+// Asked for the size of the screen, the window, frame included, stays on it.
+void TestDesktopWindow::windowFitsScreen()
+{
+    QFETCH(QSize, grown);
+    QFETCH(QPoint, moved);
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    const QRect area = KXScreenFit::availableArea(&window);
+    window.resize(area.size() + grown);
+    window.move(area.topLeft() + moved);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    KXScreenFit::keepInsideOnceFramed(&window);
+    QVERIFY(window.frameGeometry() != window.geometry());
+    QVERIFY(area.contains(window.frameGeometry()));
+}
+
+void TestDesktopWindow::homeNamesRunningModule_data()
+{
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("running") << false << "Running: Equation editor.";
+    QTest::newRow("closed") << true << "No module is running.";
+}
+
+// With the Home tab in front the module panel names the modules still running.
+void TestDesktopWindow::homeNamesRunningModule()
+{
+    QFETCH(bool, closed);
+    QFETCH(QString, text);
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QPointer<KXEquationCtrl> module = window.newEquation();
+    RibbonInterface* ribbon = RibbonInterface::returnMe();
+    ribbon->setCurrentRibbonBar(ribbon->ribbonBars().value(0));
+    if (closed)
+        delete module.data();
+    const QLabel* panel = window.findChild<QDockWidget*>(QStringLiteral("moduleDock"))->findChild<QLabel*>();
+    QVERIFY2(panel->text().startsWith(text), qPrintable(panel->text()));
+}
+
+void TestDesktopWindow::saveTableEnabled_data()
+{
+    QTest::addColumn<bool>("project");
+    QTest::addColumn<bool>("table");
+    QTest::newRow("no-table") << true << false;
+    QTest::newRow("table") << true << true;
+    QTest::newRow("no-project") << false << true;
+}
+
+// "Save table to project" is offered only when there is a computed table and a project to hold it.
+void TestDesktopWindow::saveTableEnabled()
+{
+    QFETCH(bool, project);
+    QFETCH(bool, table);
+    auto computed = KXTest::makeTable(2, 2, QStringLiteral("results"), QStringLiteral("offered"));
+    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
+    QVERIFY(!project || window.openProject(m_folder.path()));
+    if (table)
+        ModuleLauncherInterface::returnMe()->dataEditor(0)->addGenericModel(computed.get());
+    const QList<QToolButton*> buttons = window.findChildren<QToolButton*>();
+    const auto save = std::find_if(buttons.begin(), buttons.end(),
+                                   [](QToolButton* b) { return b->text() == "Save table to project"; });
+    QVERIFY(save != buttons.end());
+    QCOMPARE((*save)->isEnabled(), project && table);
+    ProjectMgrInterface::returnMe()->closeProject();
 }
 
 QTEST_MAIN(TestDesktopWindow)

@@ -32,6 +32,8 @@ private slots:
     void refill_data();
     void refill();
     void newSeed();
+    void rangeFieldsWhole_data();
+    void rangeFieldsWhole();
 
 private:
     KXEquationModel m_model;
@@ -251,6 +253,41 @@ void TestEquationEditor::newSeed()
     const QString seed = page.text("seed");
     QVERIFY(seed != QString::number(m_model.seed()));
     QCOMPARE(log.take(), QStringList("seedChanged:" + seed));
+}
+
+void TestEquationEditor::rangeFieldsWhole_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("rows-en") << false << "rowEnd";
+    QTest::newRow("rows-fr") << true << "rowEnd";
+    QTest::newRow("columns-fr") << true << "colEnd";
+}
+
+// At the narrowest the page allows, the ends of the range show their size constants unscrolled:
+// the caret at the end sits where it does in a field far wider.
+void TestEquationEditor::rangeFieldsWhole()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, field);
+    KXTest::LanguageScope language(french);
+    Page page(&m_model, &m_variables);
+    QWidget* panel = page.page->window();
+    panel->resize(panel->minimumSizeHint());
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    auto* edit = qobject_cast<QLineEdit*>(page.widget(field));
+    QLineEdit wide(edit->text());
+    wide.setFont(edit->font());
+    wide.setStyleSheet(edit->styleSheet());
+    wide.resize(1000, edit->height());
+    for (QLineEdit* shown : {edit, &wide}) {
+        shown->end(false);
+        shown->grab(); // the scrolling is worked out when the field is painted
+    }
+    QVERIFY(edit->text().startsWith(field == "rowEnd" ? "NR_" : "NC_"));
+    QCOMPARE(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x(),
+             wide.inputMethodQuery(Qt::ImCursorRectangle).toRect().x());
 }
 
 QTEST_MAIN(TestEquationEditor)

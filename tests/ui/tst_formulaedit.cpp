@@ -2,10 +2,14 @@
 #include "KXEquationFormulaEdit.h"
 #include "KXEquationQuickHelp.h"
 #include "KXEquationVariableModel.h"
+#include "KXScreenFit.h"
 #include "KXTestSupport.h"
 
 #include <QCompleter>
+#include <QAbstractItemView>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -39,6 +43,11 @@ private slots:
     void helpEntries_data();
     void helpEntries();
     void helpStructure();
+    void completionKeys_data();
+    void completionKeys();
+    void clickThroughList();
+    void helpWindowOnScreen_data();
+    void helpWindowOnScreen();
 
 private:
     KXEquationVariableModel m_variables;
@@ -165,6 +174,84 @@ void TestFormulaEdit::helpStructure()
     QCOMPARE(matches(french, keyword), functions);
     QCOMPARE(english.count(QLatin1String("<br>")), french.count(QLatin1String("<br>")));
     QVERIFY(KXEquationQuickHelp::entryCount() > functions.size());
+}
+
+namespace {
+/// A formula field beside a button, shown, with the list open on "sq".
+struct OpenList
+{
+    explicit OpenList(const KXEquationVariableModel* variables) : field(new KXEquationFormulaEdit(variables))
+    {
+        auto* layout = new QHBoxLayout(&window);
+        layout->addWidget(field);
+        layout->addWidget(button);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        QTest::keyClicks(field, QStringLiteral("sq"));
+        QVERIFY(field->completer()->popup()->isVisible());
+    }
+    QWidget window;
+    KXEquationFormulaEdit* field;
+    QPushButton* button = new QPushButton(QStringLiteral("Save"), &window);
+};
+}
+
+void TestFormulaEdit::completionKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("tab") << int(Qt::Key_Tab);
+    QTest::newRow("return") << int(Qt::Key_Return);
+}
+
+// The list holds the keys while it is open: the proposal goes into the field, the focus stays there.
+void TestFormulaEdit::completionKeys()
+{
+    QFETCH(int, key);
+    OpenList list(&m_variables);
+    QTest::keyClick(list.field->completer()->popup(), Qt::Key(key));
+    QCOMPARE(list.field->text(), QStringLiteral("sqrt("));
+    QVERIFY(!list.field->completer()->popup()->isVisible());
+    QCOMPARE(QApplication::focusWidget(), list.field);
+}
+
+// A click outside the open list closes it and reaches the button, through the window as a user's would.
+void TestFormulaEdit::clickThroughList()
+{
+    OpenList list(&m_variables);
+    QSignalSpy clicked(list.button, &QPushButton::clicked);
+    const QPoint at = list.button->mapTo(&list.window, list.button->rect().center());
+    QTest::mousePress(list.window.windowHandle(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list.window.windowHandle(), Qt::LeftButton, {}, at);
+    QTRY_COMPARE(clicked.count(), 1);
+    QVERIFY(!list.field->completer()->popup()->isVisible());
+    QCOMPARE(list.field->text(), QStringLiteral("sq"));
+}
+
+void TestFormulaEdit::helpWindowOnScreen_data()
+{
+    QTest::addColumn<QPoint>("corner"); // where the field's window is, in parts of the screen
+    QTest::newRow("centre") << QPoint(1, 1);
+    QTest::newRow("bottom-right") << QPoint(2, 2);
+    QTest::newRow("top-left") << QPoint(0, 0);
+}
+
+// The help window, taller than the test screen, opens whole inside it wherever the field is.
+void TestFormulaEdit::helpWindowOnScreen()
+{
+    QFETCH(QPoint, corner);
+    QWidget window;
+    auto* field = new KXEquationFormulaEdit(&m_variables, &window);
+    const QRect area = KXScreenFit::availableArea(&window);
+    window.resize(200, 80);
+    window.move(area.left() + corner.x() * (area.width() - 200) / 2, area.top() + corner.y() * (area.height() - 80) / 2);
+    window.show();
+    field->setHelp(KXEquationQuickHelp::content(), QIcon(), "Help", area.size() + QSize(100, 150));
+    field->showHelp();
+    QVERIFY(QTest::qWaitForWindowExposed(field->helpWindow()));
+    QVERIFY2(area.contains(field->helpWindow()->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(
+        field->helpWindow()->frameGeometry().x()).arg(field->helpWindow()->frameGeometry().y())
+        .arg(field->helpWindow()->frameGeometry().width()).arg(field->helpWindow()->frameGeometry().height())));
 }
 
 QTEST_MAIN(TestFormulaEdit)

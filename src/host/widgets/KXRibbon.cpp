@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 
@@ -53,6 +55,29 @@ QToolButton* KXRibbonGroup::addButton(const QString& text, const QIcon& icon, in
     return insertButton(text, icon, -1, style);
 }
 
+QString KXRibbonGroup::shortcutToolTip(const QString& text, const QKeySequence& keys)
+{
+    QString name = text;
+    name.remove(QLatin1Char('&'));
+    if (name.endsWith(QLatin1String("...")))
+        name.chop(3);
+    return QStringLiteral("%1 (%2)").arg(name, keys.toString(QKeySequence::NativeText));
+}
+
+void KXRibbonGroup::setShortcut(QToolButton* button, const QKeySequence& keys, QWidget* focusScope)
+{
+    if (!button)
+        return;
+    button->setToolTip(shortcutToolTip(button->text(), keys));
+    if (!focusScope) {
+        // A button's own shortcut works while the button is visible: only the bar in front answers.
+        button->setShortcut(keys);
+        return;
+    }
+    auto* shortcut = new QShortcut(keys, focusScope, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+}
+
 QBoxLayout* KXRibbonGroup::layout() const
 {
     return m_layout;
@@ -68,6 +93,8 @@ KXRibbonBar::KXRibbonBar(QWidget* parent)
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoRaise(true);
     m_closeButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    m_closeButton->setText(tr("Close", "Fermer"));
+    KXRibbonGroup::setShortcut(m_closeButton, QKeySequence(Qt::CTRL | Qt::Key_W));
     layout->addWidget(m_closeButton, 0, Qt::AlignTop);
     // Queued: closing may delete the bar, and with it the button still handling its click.
     connect(m_closeButton, &QToolButton::clicked, this, [this] { closeRequested(); }, Qt::QueuedConnection);

@@ -14,6 +14,7 @@
 class QBoxLayout;
 class QHBoxLayout;
 class QIcon;
+class QKeySequence;
 class QToolButton;
 
 /// Something the user can ask help about.
@@ -39,6 +40,11 @@ public:
     /// A new button at position in the group's layout (a negative position appends); the group owns it.
     QToolButton* insertButton(const QString& text, const QIcon& icon, int position, int style);
     QToolButton* addButton(const QString& text, const QIcon& icon, int style);
+    /// "Save (Ctrl+S)": a button's text without its ellipsis, and the keys that do the same.
+    static QString shortcutToolTip(const QString& text, const QKeySequence& keys);
+    /// Keys that click the button while it is in sight, or only while focusScope holds the
+    /// focus; the button's tooltip names them.
+    static void setShortcut(QToolButton* button, const QKeySequence& keys, QWidget* focusScope = nullptr);
     /// The row in which the group's widgets sit.
     QBoxLayout* layout() const;
 
