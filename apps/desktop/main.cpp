@@ -258,7 +258,8 @@ int main(int argc, char* argv[])
             // question on the screen is left unanswered, which is Cancel.
             QApplication::quit();
         };
-        QTimer::singleShot(700, &window, [&] {
+        // takePicture goes out of scope before the timer fires: the lambda keeps its own copy.
+        QTimer::singleShot(700, &window, [&, takePicture] {
             if (!options.closeQuestion) {
                 takePicture();
                 return;
