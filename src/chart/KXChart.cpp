@@ -441,7 +441,9 @@ KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, cons
         }
         if (any) {
             drawn.append(column);
-            legend.append(metrics.elidedText(m_columnLabels.at(column), Qt::ElideRight, 160));
+            // An arrow marks the columns read on the right-hand axis.
+            legend.append(metrics.elidedText(m_columnLabels.at(column), Qt::ElideRight, 160)
+                          + (side == 1 && second ? QStringLiteral(" \u2192") : QString()));
         }
     }
     QVector<Axis> yAxes;
@@ -619,10 +621,9 @@ KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, cons
         painter.setPen(QPen(colour, bars ? 8.0 : 2.0));
         painter.drawLine(entry, entry + QPointF(LegendLine, 0));
         painter.setPen(AxisColour);
-        const QString name = legend.at(k) + (onSecondAxis(drawn.at(k)) && second ? QStringLiteral(" \u2192") : QString());
         painter.drawText(QRectF(entry.x() + LegendLine + 6, entry.y() - metrics.height() / 2,
                                 area.right() - entry.x() - LegendLine - 6, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, name);
+                         Qt::AlignLeft | Qt::AlignVCenter, legend.at(k));
     }
     return layout;
 }
