@@ -233,13 +233,13 @@ void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title
     if (withChart) {
         new KXChartPanel(table, page);
         page->setStretchFactor(1, 1);
-        // Once laid out: the table as wide as its columns (between a quarter and 60 % of the
+        // Once laid out: the table as wide as its columns (between a quarter and half of the
         // room), the chart the rest.
         QTimer::singleShot(0, page, [page, view] {
             const int room = page->width();
             const int table = view->verticalHeader()->width() + view->horizontalHeader()->length()
                               + 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width();
-            const int width = qBound(room / 4, table, room * 3 / 5);
+            const int width = qBound(room / 4, table, room / 2);
             page->setSizes({width, room - width});
         });
     }

@@ -503,8 +503,12 @@ KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, cons
     const double roughWidth = area.width() - leftWidth - rightAxisWidth - (legendBeside ? legendWidth + 2 * Margin : Margin);
     const double flatWidth = widest(metrics, xLabels) + 8;
     const bool slanted = !m_numericRows && xLabels.size() * flatWidth > roughWidth;
+    // Slanted labels stand 1.5 heights apart; upright ones, where even those do not fit, one.
+    const bool upright = slanted && xLabels.size() * metrics.height() * 1.5 > roughWidth;
     const double slantedWidth = qMin(flatWidth, SlantedLabelWidth);
-    const double labelHeight = slanted ? (slantedWidth + metrics.height()) * M_SQRT1_2 : metrics.height();
+    const double labelHeight = upright   ? slantedWidth
+                               : slanted ? (slantedWidth + metrics.height()) * M_SQRT1_2
+                                         : metrics.height();
     const QRectF plot = area.adjusted(leftWidth, legendHeight + Margin + metrics.height() / 2,
                                       -(rightAxisWidth + (legendBeside ? legendWidth + 2 * Margin : Margin)),
                                       -(labelHeight + metrics.height() + 2 * Margin));
@@ -546,7 +550,7 @@ KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, cons
                          Qt::AlignCenter, metrics.elidedText(valueTitle, Qt::ElideRight, plot.height()));
         painter.restore();
     }
-    const double step = slanted ? metrics.height() * 1.5 : flatWidth;
+    const double step = upright ? metrics.height() : slanted ? metrics.height() * 1.5 : flatWidth;
     const int stride = labelStride(xTicks.size(), step, plot.width() * (xTicks.size() > 1 ? 1.0 : 2.0));
     painter.setPen(AxisColour);
     for (int k = 0; k < xTicks.size(); k += stride) {
@@ -560,7 +564,7 @@ KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, cons
         }
         painter.save();
         painter.translate(at.x(), plot.bottom() + 6);
-        painter.rotate(-45);
+        painter.rotate(upright ? -90 : -45);
         painter.drawText(QRectF(-slantedWidth, -metrics.height() / 2 + metrics.height() / 2, slantedWidth,
                                 metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter,
