@@ -17,6 +17,8 @@ private slots:
     void kindAndAxes();
     void pointAt_data();
     void pointAt();
+    void rowLabels_data();
+    void rowLabels();
 };
 
 namespace {
@@ -172,6 +174,37 @@ void TestChart::pointAt()
     QVERIFY(chart.pointText(point).startsWith(textRows ? QStringLiteral("P%1, C%2: ").arg(row).arg(column)
                                                         : QStringLiteral("%1, C%2: ").arg(row * 2.5).arg(column)));
     QVERIFY(!chart.pointAt(layout, layout.plot.topLeft() - QPointF(1, 1)).isValid());
+}
+
+void TestChart::rowLabels_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("all");
+
+    QTest::newRow("six-flat") << 6 << 960 << true;
+    QTest::newRow("six-narrow") << 6 << 300 << true;
+    QTest::newRow("sixty-narrow") << 60 << 300 << false;
+}
+
+// Every row label is drawn while they fit flat, slanted or upright; beyond, some are left out.
+void TestChart::rowLabels()
+{
+    QFETCH(int, rows);
+    QFETCH(int, width);
+    QFETCH(bool, all);
+
+    const KXChart chart(*scaledTable(rows, true, 50.0), QLocale::c());
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(chart.save(folder.filePath(QStringLiteral("c.svg")), QSize(width, 400), &error), qPrintable(error));
+    const QByteArray svg = KXTest::contents(folder.filePath(QStringLiteral("c.svg")));
+    int drawn = 0;
+    for (int row = 0; row < rows; ++row)
+        drawn += svg.contains(QStringLiteral(">P%1<").arg(row).toUtf8()) ? 1 : 0;
+    QCOMPARE(drawn == rows, all);
+    QVERIFY(drawn > 1);
+    QVERIFY(svg.contains(">Row<") && svg.contains(">Value<"));
 }
 
 QTEST_MAIN(TestChart)
