@@ -113,6 +113,7 @@ void TestChart::kindAndAxes_data()
     QTest::newRow("thousand-times-apart") << false << 0.1 << lines << true;
     QTest::newRow("thousand-times-apart-bars") << true << 0.1 << bars << true;
     QTest::newRow("negative-small") << false << -0.1 << lines << true;
+    QTest::newRow("zero-column-shares") << false << 0.0 << lines << false;
 }
 
 void TestChart::kindAndAxes()
