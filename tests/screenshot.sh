@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes pictures of kxequation-desktop on the example project, in English and French, at 1280 x 800:
-#   computed-LANG.png  the computed table with its chart in the data editor, the preview under the formula
+#   computed-LANG.png  the computed table with its bar chart in the data editor, the preview under the formula
 #   error-LANG.png     a formula that cannot be read, underlined where it fails
 #   running-LANG.png   a launch of four million cells in progress, with its Cancel button
 #   help-LANG.png      the formula's help window, searched
@@ -47,7 +47,7 @@ picture() {
 
 for lang in en fr; do
     # Revenue, cost and margin rate per product of the first quarter, the products as row headers:
-    # a three-line chart beside the table. The margin rate is left without a value for products
+    # grouped bars beside the table, the margin rate on a second axis. The margin rate is left without a value for products
     # that sold 100 units or fewer: greyed cells, and gaps in its line.
     picture computed "$lang" \
         --formula 'if(j=3;if(Input1(i,1)>100;(Input1(i,2)-Input1(i,3))/Input1(i,2)*100;NO_VALUE);Input1(i,1)*Input1(i,j+1))' \
