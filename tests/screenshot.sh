@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Takes pictures of kxequation-desktop on the example project, in English and French, at 1280 x 800:
-#   computed-LANG.png  the computed table with its chart in the data editor, the preview under the formula
+#   computed-LANG.png  the computed table with its bar chart in the data editor, the preview under the formula
 #   error-LANG.png     a formula that cannot be read, underlined where it fails
 #   running-LANG.png   a launch of four million cells in progress, with its Cancel button
 #   help-LANG.png      the formula's help window, searched
+#   hover-LANG.png     the computed chart with the label of the value under the pointer
+#   zoomed-LANG.png    the same chart zoomed three wheel notches about its first rows
+#   bars-LANG.png      the example project's sales per product (text row headers) as grouped bars
 #   question-LANG.png  the question asked when the window closes on a typed, unsaved formula, with
 #                      Qt's own Save, Discard and Cancel buttons in the interface language
 # Run by hand from the source tree once the project is built:
@@ -44,12 +47,21 @@ picture() {
 
 for lang in en fr; do
     # Revenue, cost and margin rate per product of the first quarter, the products as row headers:
-    # a three-line chart beside the table. The margin rate is left without a value for products
+    # grouped bars beside the table, the margin rate on a second axis. The margin rate is left without a value for products
     # that sold 100 units or fewer: greyed cells, and gaps in its line.
     picture computed "$lang" \
         --formula 'if(j=3;if(Input1(i,1)>100;(Input1(i,2)-Input1(i,3))/Input1(i,2)*100;NO_VALUE);Input1(i,1)*Input1(i,j+1))' \
         --last-col 3 --row-name 'rowName(Input1,i)' --col-name 'if(j<3;if(j=1;"Revenue";"Cost");"Margin %")' \
         --compute "$@"
+    # The same chart asked with the pointer: a hover label, then a zoom about the first value.
+    for action in hover zoom; do
+        picture "$([ $action = zoom ] && echo zoomed || echo hover)" "$lang" \
+            --formula 'if(j=3;if(Input1(i,1)>100;(Input1(i,2)-Input1(i,3))/Input1(i,2)*100;NO_VALUE);Input1(i,1)*Input1(i,j+1))' \
+            --last-col 3 --row-name 'rowName(Input1,i)' --col-name 'if(j<3;if(j=1;"Revenue";"Cost");"Margin %")' \
+            --compute --chart "$action" "$@"
+    done
+    # Units and price per product as they are: six products, six bars per column.
+    picture bars "$lang" --formula 'Input1(i,j)' --last-col 2 --compute "$@"
     # A minus sign after an operator cannot be read: the page marks the operand before it.
     picture error "$lang" --formula "Input1(i, 1) * -Input1(i, 2)" --compute "$@"
     picture running "$lang" --formula "sum(k,1,50,sqrt(k*i*j))" --last-row 2000 --last-col 2000 --compute "$@"

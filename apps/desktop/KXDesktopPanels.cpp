@@ -2,6 +2,7 @@
 
 #include "KXChart.h"
 #include "KXColumnSizer.h"
+#include "KXCsv.h"
 #include "KXDataDisplayModel.h"
 #include "KXDataModel.h"
 #include "KXError.h"
@@ -19,6 +20,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -28,6 +31,8 @@
 #include <QTime>
 #include <QVBoxLayout>
 #include <QtConcurrent>
+
+#include <cmath>
 
 namespace {
 const int DATASET_ROLE = Qt::UserRole;
@@ -55,6 +60,36 @@ QString svgFilter()
 {
     return KXChartPanel::tr("SVG drawings (*.svg)", "Dessins SVG (*.svg)");
 }
+QString copyPictureText()
+{
+    return KXChartPanel::tr("Copy the picture", "Copier l'image");
+}
+QString resetZoomText()
+{
+    return KXChartPanel::tr("Reset zoom", "Rétablir le zoom");
+}
+QString copyWithHeadersText()
+{
+    return KXChartPanel::tr("Copy with headers", "Copier avec les en-têtes");
+}
+QString saveCsvText()
+{
+    return KXChartPanel::tr("Save as CSV...", "Enregistrer en CSV...");
+}
+QString saveCsvTitle()
+{
+    return KXChartPanel::tr("Save the table", "Enregistrer le tableau");
+}
+QString csvFilter()
+{
+    return KXChartPanel::tr("CSV files (*.csv)", "Fichiers CSV (*.csv)");
+}
+QString tableSavedMessage(const QString& path)
+{
+    return KXChartPanel::tr("Table saved in %1.", "Tableau enregistré dans %1.").arg(QDir::toNativeSeparators(path));
+}
+/// One notch of the wheel shows this share of the row axis.
+const double ZoomStep = 0.8;
 QString chartSavedMessage(const QString& path)
 {
     return KXChartPanel::tr("Chart saved in %1.", "Graphique enregistré dans %1.").arg(QDir::toNativeSeparators(path));
@@ -164,24 +199,47 @@ void KXDataEditorView::showTable(QAbstractItemModel* table, const QString& title
     view->setAlternatingRowColors(true);
     new KXColumnSizer(view);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Copies what the cells show, so that a paste elsewhere gives the same numbers.
-    auto* copy = new QAction(view);
+    // Copies what the cells show, headers first, so that a paste elsewhere reads as the table.
+    auto* copy = new QAction(copyWithHeadersText(), view);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(copy, &QAction::triggered, view, [view, display] {
-        QGuiApplication::clipboard()->setText(display->copyText(view->selectionModel()->selectedIndexes()));
+    connect(copy, &QAction::triggered, view, [view] { QGuiApplication::clipboard()->setText(copyWithHeaders(*view)); });
+    auto* save = new QAction(saveCsvText(), view);
+    connect(save, &QAction::triggered, view, [view, table] {
+        TFileDialogSave dialog(view->window());
+        dialog.setWindowTitle(saveCsvTitle());
+        dialog.setNameFilter(csvFilter());
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        if (dialog.exec() == 0)
+            return;
+        // Every cell is written: on a worker, the table being read-only here.
+        const QString path = dialog.fileNameComplete();
+        auto* watcher = new QFutureWatcher<QString>(view);
+        connect(watcher, &QFutureWatcherBase::finished, view, [watcher, path] {
+            const QString error = watcher->result();
+            if (error.isEmpty())
+                MessageLoggerInterface::Info(tableSavedMessage(path));
+            else
+                MessageLoggerInterface::Error(error);
+            watcher->deleteLater();
+        });
+        watcher->setFuture(QtConcurrent::run([table, path] {
+            QString error;
+            return KXCsv::writeFile(path, *table, &error) ? QString() : error;
+        }));
     });
-    view->addAction(copy);
+    view->addActions({copy, save});
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
     if (withChart) {
         new KXChartPanel(table, page);
         page->setStretchFactor(1, 1);
-        // Once laid out: the table as wide as its columns (between a quarter and 60 % of the
+        // Once laid out: the table as wide as its columns (between a quarter and half of the
         // room), the chart the rest.
         QTimer::singleShot(0, page, [page, view] {
             const int room = page->width();
             const int table = view->verticalHeader()->width() + view->horizontalHeader()->length()
                               + 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width();
-            const int width = qBound(room / 4, table, room * 3 / 5);
+            const int width = qBound(room / 4, table, room / 2);
             page->setSizes({width, room - width});
         });
     }
@@ -205,6 +263,7 @@ struct KXChartView::Drawing
 {
     std::shared_ptr<const KXChart> chart;
     QImage picture;
+    KXChart::Layout layout;
     int contents = 0;
 };
 
@@ -213,6 +272,7 @@ KXChartView::KXChartView(QAbstractItemModel* table, QWidget* parent)
 {
     setObjectName(QStringLiteral("chartView"));
     setMinimumSize(240, 180);
+    setMouseTracking(true);
     // Resizes and edits come in bursts: one drawing after the last.
     m_redraw->setSingleShot(true);
     m_redraw->setInterval(40);
@@ -279,6 +339,7 @@ void KXChartView::draw()
     const QColor background = palette().color(backgroundRole());
     const QFont font = this->font();
     const int contents = m_contents;
+    const KXChart::Window window = m_window;
     const std::shared_ptr<const std::atomic<bool>> gone = m_gone;
     auto* watcher = new QFutureWatcher<std::shared_ptr<Drawing>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
@@ -302,7 +363,7 @@ void KXChartView::draw()
         drawing->picture.fill(background);
         QPainter painter(&drawing->picture);
         painter.setFont(font);
-        drawing->chart->paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        drawing->layout = drawing->chart->paint(painter, QRectF(QPointF(0, 0), QSizeF(size)), window);
         return drawing;
     }));
 }
@@ -314,6 +375,10 @@ void KXChartView::drawingDone(const std::shared_ptr<Drawing>& drawing)
     if (drawing->contents == m_contents)
         m_chart = drawing->chart;
     m_picture = drawing->picture;
+    m_shownChart = drawing->chart;
+    m_layout = drawing->layout;
+    if (!m_hoverText.isEmpty())
+        hover(m_hoverAt);
     update();
     emit drawn();
     if (m_stale)
@@ -323,8 +388,113 @@ void KXChartView::drawingDone(const std::shared_ptr<Drawing>& drawing)
 void KXChartView::paintEvent(QPaintEvent*)
 {
     // Stretched while the picture of a new size is drawn.
-    if (!m_picture.isNull())
-        QPainter(this).drawImage(rect(), m_picture);
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawImage(rect(), m_picture);
+    if (m_hoverText.isEmpty())
+        return;
+    // The label beside the pointer, kept inside the view.
+    const QFontMetrics metrics(font());
+    QRect label(QPoint(0, 0), metrics.size(0, m_hoverText) + QSize(12, 8));
+    label.moveBottomLeft(m_hoverAt.toPoint() + QPoint(12, -8));
+    label.moveLeft(qMin(label.left(), width() - label.width() - 1));
+    label.moveTop(qMax(label.top(), 0));
+    painter.setPen(QColor(90, 90, 90));
+    painter.setBrush(QColor(255, 255, 225));
+    painter.drawRect(label);
+    painter.drawText(label, Qt::AlignCenter, m_hoverText);
+}
+
+// Hover and zoom read the layout of the picture shown; nothing here grows with the table but
+// the search for the nearest row, which is a binary search.
+void KXChartView::hover(const QPointF& position)
+{
+    m_hoverAt = position;
+    const QString text = m_shownChart ? m_shownChart->pointText(m_shownChart->pointAt(m_layout, position)) : QString();
+    if (text != m_hoverText || !text.isEmpty()) {
+        m_hoverText = text;
+        update();
+    }
+}
+
+void KXChartView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging && m_layout.plot.width() > 0) {
+        // The row axis follows the pointer, never past its ends.
+        const KXChart::Window full = m_shownChart->fullWindow();
+        KXChart::Window window = m_window.isFull() ? full : m_window;
+        const double span = window.high - window.low;
+        double shift = -(event->pos().x() - m_dragFrom.x()) / m_layout.plot.width() * span;
+        shift = qBound(full.low - window.low, shift, full.high - window.high);
+        window.low += shift;
+        window.high += shift;
+        m_dragFrom = event->pos();
+        showWindow(window);
+        return;
+    }
+    hover(event->localPos());
+}
+
+void KXChartView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && !m_window.isFull() && m_shownChart) {
+        m_dragging = true;
+        m_dragFrom = event->pos();
+        setCursor(Qt::ClosedHandCursor);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void KXChartView::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_dragging = false;
+    unsetCursor();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void KXChartView::mouseDoubleClickEvent(QMouseEvent*)
+{
+    resetZoom();
+}
+
+void KXChartView::wheelEvent(QWheelEvent* event)
+{
+    if (!m_shownChart || m_layout.plot.width() <= 0 || m_shownChart->kind() == KXChart::Kind::ColourMap)
+        return;
+    // Zooms about the row under the pointer, which stays where it is.
+    const KXChart::Window full = m_shownChart->fullWindow();
+    KXChart::Window window = m_window.isFull() ? full : m_window;
+    const double share = qBound(0.0, (event->position().x() - m_layout.plot.left()) / m_layout.plot.width(), 1.0);
+    const double at = window.low + share * (window.high - window.low);
+    const double factor = std::pow(ZoomStep, event->angleDelta().y() / 120.0);
+    const double span = (window.high - window.low) * factor;
+    if (!(span > 0) || span >= full.high - full.low) {
+        resetZoom();
+        return;
+    }
+    window.low = qBound(full.low, at - share * span, full.high - span);
+    window.high = window.low + span;
+    showWindow(window);
+    event->accept();
+}
+
+void KXChartView::leaveEvent(QEvent* event)
+{
+    m_hoverText.clear();
+    update();
+    QWidget::leaveEvent(event);
+}
+
+void KXChartView::resetZoom()
+{
+    showWindow(KXChart::Window());
+}
+
+void KXChartView::showWindow(KXChart::Window window)
+{
+    m_window = window;
+    m_redraw->start();
 }
 
 KXChartPanel::KXChartPanel(QAbstractItemModel* table, QWidget* parent)
@@ -343,6 +513,41 @@ KXChartPanel::KXChartPanel(QAbstractItemModel* table, QWidget* parent)
     connect(svg, &QPushButton::clicked, this, [this] { exportChart(true); });
     buttons->addWidget(svg);
     layout->addLayout(buttons);
+
+    auto* exportPng = new QAction(exportPngText(), m_view);
+    connect(exportPng, &QAction::triggered, this, [this] { exportChart(false); });
+    auto* exportSvg = new QAction(exportSvgText(), m_view);
+    connect(exportSvg, &QAction::triggered, this, [this] { exportChart(true); });
+    auto* copy = new QAction(copyPictureText(), m_view);
+    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setImage(m_view->picture()); });
+    auto* reset = new QAction(resetZoomText(), m_view);
+    connect(reset, &QAction::triggered, m_view, &KXChartView::resetZoom);
+    m_view->addActions({exportPng, exportSvg, copy, reset});
+    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QString copyWithHeaders(const QTableView& view)
+{
+    const QModelIndexList selection = view.selectionModel()->selectedIndexes();
+    const auto* display = qobject_cast<const KXDataDisplayModel*>(view.model());
+    if (selection.isEmpty() || !display)
+        return QString();
+    int top = selection.first().row(), left = selection.first().column(), right = left;
+    for (const QModelIndex& index : selection) {
+        top = qMin(top, index.row());
+        left = qMin(left, index.column());
+        right = qMax(right, index.column());
+    }
+    // The cells' own text, each line led by its row's header, under a line of column headers.
+    QStringList lines = display->copyText(selection).split(QLatin1Char('\n'));
+    lines.removeLast();
+    QString text;
+    for (int column = left; column <= right; ++column)
+        text += QLatin1Char('\t') + display->headerData(column, Qt::Horizontal).toString();
+    text += QLatin1Char('\n');
+    for (int k = 0; k < lines.size(); ++k)
+        text += display->headerData(top + k, Qt::Vertical).toString() + QLatin1Char('\t') + lines.at(k) + QLatin1Char('\n');
+    return text;
 }
 
 void KXChartPanel::exportChart(bool svg)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KXChart.h"
+
 #include <QFont>
 #include <QImage>
 #include <QListWidget>
@@ -11,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-class KXChart;
+class QTableView;
 class QTimer;
 class KXDataModelGeneric;
 class KXObject2Dataset;
@@ -62,6 +64,14 @@ public:
     QSize sizeHint() const override;
     /// Whether a picture of the current size and contents is being drawn.
     bool isDrawing() const { return m_drawing; }
+    /// What the hover label says: the nearest cell's row header, column header and value.
+    QString hoverText() const { return m_hoverText; }
+    /// The part of the row axis shown; full unless zoomed or panned.
+    KXChart::Window window() const { return m_window; }
+    /// The picture shown, for copying.
+    QImage picture() const { return m_picture; }
+    /// Shows the whole row axis again.
+    void resetZoom();
 
 signals:
     /// A new picture is shown.
@@ -70,18 +80,34 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     struct Drawing;
     void tableChanged();
     void draw();
     void drawingDone(const std::shared_ptr<Drawing>& drawing);
+    void showWindow(KXChart::Window window);
+    void hover(const QPointF& position);
 
     QAbstractItemModel* m_table;
     mutable std::shared_ptr<const KXChart> m_chart;
     // Set when the view goes: a drawing still running stops and frees what it holds.
     std::shared_ptr<std::atomic<bool>> m_gone = std::make_shared<std::atomic<bool>>(false);
     QImage m_picture;
+    // The chart and layout of the picture shown, which hover and zoom read.
+    std::shared_ptr<const KXChart> m_shownChart;
+    KXChart::Layout m_layout;
+    KXChart::Window m_window;
+    QString m_hoverText;
+    QPointF m_hoverAt;
+    QPoint m_dragFrom;
+    bool m_dragging = false;
     bool m_drawing = false;
     // Asked while a drawing runs: another follows it.
     bool m_stale = false;
@@ -99,6 +125,7 @@ public:
 
     /// Asks for a file and writes the chart there as PNG (or SVG); reports the outcome.
     void exportChart(bool svg);
+    KXChartView* view() const { return m_view; }
 
 private:
     KXChartView* m_view;
@@ -127,6 +154,9 @@ signals:
 private:
     std::function<bool(int index)> m_closeCheck;
 };
+
+/// Copies a table view's selected cells as shown, with their column and row headers first.
+QString copyWithHeaders(const QTableView& view);
 
 /// The message log: one line per report, errors in red.
 class KXMessageLog final : public QPlainTextEdit

@@ -1,5 +1,6 @@
 // kxequation-desktop: the equation module inside a small desktop host.
 
+#include "KXDesktopPanels.h"
 #include "KXDesktopWindow.h"
 #include "KXEquationCtrl.h"
 #include "KXEquationFormulaEdit.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -56,6 +59,7 @@ struct Options
     QString settings;
     QString helpSearch;
     bool closeQuestion = false;
+    QString chartAction; // "hover" or "zoom", before the picture
     QSize size;
 };
 
@@ -126,8 +130,14 @@ Options parse(const QStringList& arguments)
                                               "Fermer la fenêtre, qui pose la question du travail non "
                                               "enregistré ; l'image de --screenshot est alors celle de la "
                                               "question, à laquelle Annuler répond."));
+    const QCommandLineOption chartAction(QStringLiteral("chart"),
+                                         tr("Before the picture, point at the chart's first value (hover) or turn the "
+                                            "wheel three notches over it (zoom).",
+                                            "Avant l'image, pointer la première valeur du graphique (hover) ou "
+                                            "tourner la molette de trois crans dessus (zoom)."),
+                                         QStringLiteral("hover|zoom"));
     parser.addOptions({lang, dataset, formula, firstRow, lastRow, firstCol, lastCol, rowName, colName, compute,
-                       screenshot, size, settings, helpSearch, closeQuestion});
+                       screenshot, size, settings, helpSearch, closeQuestion, chartAction});
     parser.process(arguments);
 
     Options options;
@@ -145,6 +155,7 @@ Options parse(const QStringList& arguments)
     options.settings = parser.value(settings);
     options.helpSearch = parser.value(helpSearch);
     options.closeQuestion = parser.isSet(closeQuestion);
+    options.chartAction = parser.value(chartAction);
     const QStringList sizes = parser.value(size).split(QLatin1Char('x'));
     if (sizes.size() == 2 && sizes[0].toInt() > 0 && sizes[1].toInt() > 0)
         options.size = QSize(sizes[0].toInt(), sizes[1].toInt());
@@ -175,6 +186,25 @@ void fillEquation(KXEquationCtrl* controller, const Options& options)
     controller->updateInterface();
 }
 
+}
+
+/// Points at the first value met along lines across the chart, from low to high, then turns the wheel there when
+/// asked to zoom: what a user does before the picture.
+static void askChart(KXChartView* view, const QString& action)
+{
+    if (!view)
+        return;
+    QPoint at;
+    for (int k = 0; k < view->width() * 3 && view->hoverText().isEmpty(); k += 2) {
+        at = QPoint(k % view->width(), view->height() * (3 - k / view->width()) / 5);
+        QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+    }
+    if (action == QLatin1String("zoom")) {
+        QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+    }
 }
 
 /// A window no larger than the screen, nor than 16384 pixels a side (beyond which painting fails);
@@ -260,6 +290,12 @@ int main(int argc, char* argv[])
         };
         // takePicture goes out of scope before the timer fires: the lambda keeps its own copy.
         QTimer::singleShot(700, &window, [&, takePicture] {
+            if (!options.chartAction.isEmpty()) {
+                // The zoomed chart is drawn again on its worker before the picture.
+                askChart(window.findChild<KXChartView*>(), options.chartAction);
+                QTimer::singleShot(500, &window, takePicture);
+                return;
+            }
             if (!options.closeQuestion) {
                 takePicture();
                 return;

@@ -4,7 +4,9 @@
 #include "KXOutputFile.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextCodec>
 
 #include <cstdio>
@@ -77,10 +79,17 @@ int main(int argc, char* argv[])
     // Arguments, file names and output are UTF-8 whatever the locale of the environment.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     // Only a chart needs a QGuiApplication, and then no display: it is drawn offscreen.
+    std::unique_ptr<QTemporaryDir> runtime;
     std::unique_ptr<QCoreApplication> application;
     if (KXCommandLine::wantsPlot(argc, argv)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Without a runtime folder Qt warns on standard error; a private one of our own keeps it quiet.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            runtime = std::make_unique<QTemporaryDir>();
+            if (runtime->isValid())
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
+        }
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);

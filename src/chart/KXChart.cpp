@@ -17,7 +17,9 @@
 #include <QPainterPath>
 #include <QTextItem>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <limits>
 
 namespace {
@@ -30,6 +32,14 @@ QString tr(const char* english, const char* french)
 QString columnLabel(int column)
 {
     return tr("Column %1", "Colonne %1").arg(column);
+}
+QString rowTitleText()
+{
+    return tr("Row", "Ligne");
+}
+QString valueTitleText()
+{
+    return tr("Value", "Valeur");
 }
 QString nothingToDrawText()
 {
@@ -46,6 +56,10 @@ const double Margin = 12.0;
 const double LegendLine = 22.0;
 const QColor AxisColour(90, 90, 90);
 const QColor GridColour(225, 225, 225);
+/// Longest category label drawn slanted, in pixels; longer ones are elided.
+const double SlantedLabelWidth = 110.0;
+/// Share of a category's width taken by its group of bars.
+const double BarGroupWidth = 0.8;
 
 /// Distinct, colour-blind-friendly line colours, reused in turn beyond eight columns.
 const QColor LineColours[] = {QColor(0, 114, 178),  QColor(230, 159, 0),   QColor(0, 158, 115),
@@ -312,7 +326,55 @@ KXChart::KXChart(const QAbstractItemModel& table, const QLocale& locale, const s
         for (int row = 0; row < m_rows; ++row)
             m_rowPositions[row] = row + 1;
     }
-    m_kind = m_columns > MaximumLineColumns && m_rows > 1 ? Kind::ColourMap : Kind::Lines;
+    m_rowOrder.resize(m_rows);
+    std::iota(m_rowOrder.begin(), m_rowOrder.end(), 0);
+    std::stable_sort(m_rowOrder.begin(), m_rowOrder.end(),
+                     [this](int a, int b) { return m_rowPositions.at(a) < m_rowPositions.at(b); });
+    m_kind = m_columns > MaximumLineColumns && m_rows > 1 ? Kind::ColourMap
+             : m_numericRows                              ? Kind::Lines
+                                                          : Kind::Bars;
+
+    // A column far smaller than the largest would read as a flat line on its axis.
+    QVector<double> magnitudes(m_columns, 0.0);
+    double largest = 0.0;
+    for (int column = 0; column < m_columns; ++column) {
+        for (int row = 0; row < m_rows; ++row) {
+            const double number = value(row, column);
+            if (!std::isnan(number))
+                magnitudes[column] = qMax(magnitudes[column], std::abs(number));
+        }
+        largest = qMax(largest, magnitudes[column]);
+    }
+    m_secondAxis.fill(false, m_columns);
+    if (m_kind != Kind::ColourMap) {
+        for (int column = 0; column < m_columns; ++column)
+            m_secondAxis[column] = magnitudes[column] > 0.0 && magnitudes[column] * SecondAxisRatio < largest;
+    }
+}
+
+void KXChart::setTitles(const QString& rows, const QString& values)
+{
+    m_rowTitle = rows;
+    m_valueTitle = values;
+}
+
+KXChart::Window KXChart::fullWindow() const
+{
+    Window window;
+    if (m_rows == 0)
+        return window;
+    if (!m_numericRows) {
+        window.low = 0.5;
+        window.high = m_rows + 0.5;
+        return window;
+    }
+    window.low = m_rowPositions.at(m_rowOrder.first());
+    window.high = m_rowPositions.at(m_rowOrder.last());
+    if (!(window.high > window.low)) {
+        window.low -= 0.5;
+        window.high += 0.5;
+    }
+    return window;
 }
 
 int KXChart::seriesCount() const
@@ -336,44 +398,72 @@ QString KXChart::numberLabel(double number) const
     return KXNumberFormat::numberText(number, m_locale);
 }
 
-void KXChart::paint(QPainter& painter, const QRectF& area) const
+KXChart::Layout KXChart::paint(QPainter& painter, const QRectF& area, const Window& window) const
 {
+    Layout layout;
     painter.save();
     painter.fillRect(area, Qt::white);
     if (!m_hasNumbers) {
         painter.setPen(AxisColour);
         painter.drawText(area, Qt::AlignCenter, nothingToDrawText());
-    } else if (m_kind == Kind::Lines) {
-        paintLines(painter, area);
-    } else {
+    } else if (m_kind == Kind::ColourMap) {
         paintColourMap(painter, area);
+    } else {
+        layout = paintSeries(painter, area, window);
     }
     painter.restore();
+    return layout;
 }
 
-void KXChart::paintLines(QPainter& painter, const QRectF& area) const
+KXChart::Layout KXChart::paintSeries(QPainter& painter, const QRectF& area, const Window& asked) const
 {
+    Layout layout;
     painter.setRenderHint(QPainter::Antialiasing);
     const QFontMetricsF metrics(painter.font());
-    const Axis yAxis(m_minimum, m_maximum, 6, true);
-    QStringList yLabels;
-    for (double tick : yAxis.ticks())
-        yLabels.append(numberLabel(tick));
+    const bool bars = m_kind == Kind::Bars;
+    const bool second = hasSecondAxis();
 
+    // One value axis per side; bars stand on zero.
     QVector<int> drawn;
     QStringList legend;
+    double low[2] = {0, 0}, high[2] = {0, 0};
+    bool seen[2] = {false, false};
     for (int column = 0; column < m_columns; ++column) {
+        const int side = onSecondAxis(column) ? 1 : 0;
+        bool any = false;
         for (int row = 0; row < m_rows; ++row) {
-            if (!std::isnan(value(row, column))) {
-                drawn.append(column);
-                legend.append(metrics.elidedText(m_columnLabels.at(column), Qt::ElideRight, 160));
-                break;
-            }
+            const double number = value(row, column);
+            if (std::isnan(number))
+                continue;
+            low[side] = seen[side] ? qMin(low[side], number) : number;
+            high[side] = seen[side] ? qMax(high[side], number) : number;
+            seen[side] = any = true;
+        }
+        if (any) {
+            drawn.append(column);
+            // An arrow marks the columns read on the right-hand axis.
+            legend.append(metrics.elidedText(m_columnLabels.at(column), Qt::ElideRight, 160)
+                          + (side == 1 && second ? QStringLiteral(" \u2192") : QString()));
         }
     }
+    QVector<Axis> yAxes;
+    QStringList yLabels[2];
+    for (int side = 0; side < (second ? 2 : 1); ++side) {
+        if (bars) {
+            low[side] = qMin(low[side], 0.0);
+            high[side] = qMax(high[side], 0.0);
+        }
+        yAxes.append(Axis(low[side], high[side], 6, true));
+        for (double tick : yAxes.last().ticks())
+            yLabels[side].append(numberLabel(tick));
+    }
+    const QString valueTitle = m_valueTitle.isEmpty() ? valueTitleText() : m_valueTitle;
+    const QString rowTitle = m_rowTitle.isEmpty() ? rowTitleText() : m_rowTitle;
+
     // The legend stands right of the plot when there is room for both, else in rows above it.
+    const double rightAxisWidth = second ? widest(metrics, yLabels[1]) + metrics.height() + 2 * Margin : 0.0;
     const double legendWidth = LegendLine + 6 + widest(metrics, legend);
-    const bool legendBeside = area.width() >= 3 * (legendWidth + 2 * Margin);
+    const bool legendBeside = area.width() >= 3 * (legendWidth + 2 * Margin) + rightAxisWidth;
     QVector<QPointF> entries;
     double legendHeight = 0.0;
     if (legendBeside) {
@@ -391,70 +481,123 @@ void KXChart::paintLines(QPainter& painter, const QRectF& area) const
         }
         legendHeight = entries.isEmpty() ? 0.0 : entries.last().y() + metrics.height() / 2 - area.top();
     }
-    const QRectF plot = area.adjusted(widest(metrics, yLabels) + Margin + 6,
-                                      legendHeight + Margin + metrics.height() / 2,
-                                      legendBeside ? -(legendWidth + 2 * Margin) : -Margin,
-                                      -(metrics.height() + 2 * Margin));
-    if (plot.width() < 10 || plot.height() < 10)
-        return;
 
-    double xMinimum = m_rowPositions.value(0), xMaximum = xMinimum;
-    for (double position : m_rowPositions) {
-        xMinimum = qMin(xMinimum, position);
-        xMaximum = qMax(xMaximum, position);
-    }
-    // Text row headers stand at whole positions half a step from the frame.
-    const Axis xAxis = m_numericRows ? Axis(xMinimum, xMaximum, 6, false) : Axis(0.5, m_rows + 0.5, 1, false);
-    auto toPoint = [&](double x, double y) {
-        return QPointF(plot.left() + xAxis.share(x) * plot.width(), plot.bottom() - yAxis.share(y) * plot.height());
-    };
-
-    // Grid and tick labels
-    const QVector<double> yTicks = yAxis.ticks();
-    for (int k = 0; k < yTicks.size(); ++k) {
-        const QPointF at = toPoint(xAxis.low, yTicks.at(k));
-        painter.setPen(GridColour);
-        painter.drawLine(at, QPointF(plot.right(), at.y()));
-        painter.setPen(AxisColour);
-        painter.drawText(QRectF(area.left(), at.y() - metrics.height() / 2, plot.left() - area.left() - 6,
-                                metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, yLabels.at(k));
-    }
+    // Row labels lie flat when all fit, else slanted; only when slanted ones still collide is
+    // every how-many-th drawn.
+    const Window full = fullWindow();
+    const Window window = asked.isFull() ? full : asked;
     QVector<double> xTicks;
     QStringList xLabels;
     if (m_numericRows) {
-        for (double tick : Axis(xMinimum, xMaximum, 6, false).ticks()) {
-            if (tick >= xAxis.low - 1e-9 * xAxis.step && tick <= xAxis.high + 1e-9 * xAxis.step) {
-                xTicks.append(tick);
-                xLabels.append(numberLabel(tick));
-            }
+        for (double tick : Axis(window.low, window.high, 6, false).ticks()) {
+            xTicks.append(tick);
+            xLabels.append(numberLabel(tick));
         }
     } else {
-        const int stride = labelStride(m_rows, widest(metrics, m_rowLabels) + 8, plot.width());
-        for (int row = 0; row < m_rows; row += stride) {
+        for (int row = qMax(0, int(std::ceil(window.low)) - 1); row < qMin(m_rows, int(std::floor(window.high))); ++row) {
             xTicks.append(row + 1);
             xLabels.append(m_rowLabels.at(row));
         }
     }
-    for (int k = 0; k < xTicks.size(); ++k) {
-        const QPointF at = toPoint(xTicks.at(k), yAxis.low);
-        painter.setPen(AxisColour);
-        painter.drawLine(at, at + QPointF(0, 4));
-        const double width = metrics.horizontalAdvance(xLabels.at(k)) + 4;
-        painter.drawText(QRectF(at.x() - width / 2, plot.bottom() + 6, width, metrics.height()), Qt::AlignCenter,
-                         xLabels.at(k));
+    const double leftWidth = metrics.height() + widest(metrics, yLabels[0]) + Margin + 6;
+    const double roughWidth = area.width() - leftWidth - rightAxisWidth - (legendBeside ? legendWidth + 2 * Margin : Margin);
+    const double flatWidth = widest(metrics, xLabels) + 8;
+    const bool slanted = !m_numericRows && xLabels.size() * flatWidth > roughWidth;
+    // Slanted labels stand 1.5 heights apart; upright ones, where even those do not fit, one.
+    const bool upright = slanted && xLabels.size() * metrics.height() * 1.5 > roughWidth;
+    const double slantedWidth = qMin(flatWidth, SlantedLabelWidth);
+    const double labelHeight = upright   ? slantedWidth
+                               : slanted ? (slantedWidth + metrics.height()) * M_SQRT1_2
+                                         : metrics.height();
+    const QRectF plot = area.adjusted(leftWidth, legendHeight + Margin + metrics.height() / 2,
+                                      -(rightAxisWidth + (legendBeside ? legendWidth + 2 * Margin : Margin)),
+                                      -(labelHeight + metrics.height() + 2 * Margin));
+    if (plot.width() < 10 || plot.height() < 10)
+        return layout;
+    const Axis xAxis(window.low, window.high, 1, false);
+    layout.plot = plot;
+    layout.xLow = xAxis.low;
+    layout.xHigh = xAxis.high;
+    for (int side = 0; side < yAxes.size(); ++side) {
+        layout.yLow[side] = yAxes.at(side).low;
+        layout.yHigh[side] = yAxes.at(side).high;
     }
+    auto toPoint = [&](double x, double y, int side) {
+        return QPointF(plot.left() + xAxis.share(x) * plot.width(),
+                       plot.bottom() - yAxes.at(side).share(y) * plot.height());
+    };
+
+    // Grid, tick labels and titles
+    for (int side = 0; side < yAxes.size(); ++side) {
+        const QVector<double> yTicks = yAxes.at(side).ticks();
+        for (int k = 0; k < yTicks.size(); ++k) {
+            const double y = toPoint(xAxis.low, yTicks.at(k), side).y();
+            painter.setPen(side == 0 ? GridColour : Qt::transparent);
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+            painter.setPen(AxisColour);
+            const QRectF room = side == 0 ? QRectF(area.left(), y - metrics.height() / 2,
+                                                   plot.left() - area.left() - 6, metrics.height())
+                                          : QRectF(plot.right() + 6, y - metrics.height() / 2,
+                                                   rightAxisWidth - Margin, metrics.height());
+            painter.drawText(room, (side == 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                             yLabels[side].at(k));
+        }
+        painter.save();
+        const double titleX = side == 0 ? area.left() + 2 : plot.right() + rightAxisWidth - metrics.height();
+        painter.translate(titleX + metrics.ascent(), plot.center().y());
+        painter.rotate(-90);
+        painter.drawText(QRectF(-plot.height() / 2, -metrics.ascent(), plot.height(), metrics.height()),
+                         Qt::AlignCenter, metrics.elidedText(valueTitle, Qt::ElideRight, plot.height()));
+        painter.restore();
+    }
+    const double step = upright ? metrics.height() : slanted ? metrics.height() * 1.5 : flatWidth;
+    const int stride = labelStride(xTicks.size(), step, plot.width() * (xTicks.size() > 1 ? 1.0 : 2.0));
     painter.setPen(AxisColour);
+    for (int k = 0; k < xTicks.size(); k += stride) {
+        const QPointF at = toPoint(xTicks.at(k), yAxes.at(0).low, 0);
+        painter.drawLine(at, at + QPointF(0, 4));
+        if (!slanted) {
+            const double width = metrics.horizontalAdvance(xLabels.at(k)) + 4;
+            painter.drawText(QRectF(at.x() - width / 2, plot.bottom() + 6, width, metrics.height()), Qt::AlignCenter,
+                             xLabels.at(k));
+            continue;
+        }
+        painter.save();
+        painter.translate(at.x(), plot.bottom() + 6);
+        painter.rotate(upright ? -90 : -45);
+        painter.drawText(QRectF(-slantedWidth, -metrics.height() / 2 + metrics.height() / 2, slantedWidth,
+                                metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         metrics.elidedText(xLabels.at(k), Qt::ElideRight, slantedWidth));
+        painter.restore();
+    }
+    painter.drawText(QRectF(plot.left(), area.bottom() - Margin - metrics.height(), plot.width(), metrics.height()),
+                     Qt::AlignCenter, metrics.elidedText(rowTitle, Qt::ElideRight, plot.width()));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(plot);
 
-    // One line per column, broken where a cell has no number; points mark the values.
+    // Lines are broken where a cell has no number, points mark the values; bars stand side by
+    // side in each row's slot. Both are clipped to the window.
+    painter.save();
+    painter.setClipRect(plot);
     const bool markPoints = m_rows <= 60;
+    const double barWidth = BarGroupWidth / qMax(1, drawn.size());
     for (int k = 0; k < drawn.size(); ++k) {
         const int column = drawn.at(k);
+        const int side = onSecondAxis(column) && second ? 1 : 0;
         const QColor colour = LineColours[k % 8];
         painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(colour);
+        if (bars) {
+            painter.setPen(Qt::NoPen);
+            for (int row = 0; row < m_rows; ++row) {
+                const double y = value(row, column);
+                const double left = row + 1 - BarGroupWidth / 2 + k * barWidth;
+                if (!std::isnan(y) && left + barWidth > window.low && left < window.high)
+                    painter.drawRect(QRectF(toPoint(left, y, side), toPoint(left + barWidth, 0.0, side)).normalized());
+            }
+            continue;
+        }
         QPolygonF segment;
         auto flush = [&] {
             if (segment.size() > 1)
@@ -469,19 +612,85 @@ void KXChart::paintLines(QPainter& painter, const QRectF& area) const
                 flush();
                 continue;
             }
-            segment.append(toPoint(m_rowPositions.at(row), y));
+            segment.append(toPoint(m_rowPositions.at(row), y, side));
             if (markPoints)
                 painter.drawEllipse(segment.last(), 2.5, 2.5);
         }
         flush();
-
+    }
+    painter.restore();
+    for (int k = 0; k < drawn.size(); ++k) {
+        const QColor colour = LineColours[k % 8];
         const QPointF entry = entries.at(k);
+        painter.setPen(QPen(colour, bars ? 8.0 : 2.0));
         painter.drawLine(entry, entry + QPointF(LegendLine, 0));
         painter.setPen(AxisColour);
         painter.drawText(QRectF(entry.x() + LegendLine + 6, entry.y() - metrics.height() / 2,
                                 area.right() - entry.x() - LegendLine - 6, metrics.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, legend.at(k));
     }
+    return layout;
+}
+
+KXChart::Point KXChart::pointAt(const Layout& layout, const QPointF& position) const
+{
+    Point point;
+    if (m_kind == Kind::ColourMap || !layout.plot.contains(position) || m_rows == 0)
+        return point;
+    const QRectF& plot = layout.plot;
+    const double x = layout.xLow + (position.x() - plot.left()) / plot.width() * (layout.xHigh - layout.xLow);
+    QVector<int> columns;
+    for (int column = 0; column < m_columns; ++column) {
+        for (int row = 0; row < m_rows; ++row) {
+            if (!std::isnan(value(row, column))) {
+                columns.append(column);
+                break;
+            }
+        }
+    }
+    if (columns.isEmpty())
+        return point;
+    if (m_kind == Kind::Bars) {
+        // The bar under the pointer's slot, whatever its height.
+        const int row = qRound(x) - 1;
+        const double slot = (x - (row + 1 - BarGroupWidth / 2)) / (BarGroupWidth / columns.size());
+        if (row < 0 || row >= m_rows || slot < 0 || slot >= columns.size())
+            return point;
+        point.row = row;
+        point.column = columns.at(int(slot));
+        return std::isnan(value(point.row, point.column)) ? Point() : point;
+    }
+    // The nearest row by position (rows kept sorted), then the nearest value on screen.
+    const auto after = std::lower_bound(m_rowOrder.cbegin(), m_rowOrder.cend(), x,
+                                        [this](int row, double at) { return m_rowPositions.at(row) < at; });
+    int row = after == m_rowOrder.cend() ? m_rowOrder.last() : *after;
+    if (after != m_rowOrder.cbegin() && (after == m_rowOrder.cend()
+                                         || x - m_rowPositions.at(*(after - 1)) < m_rowPositions.at(row) - x))
+        row = *(after - 1);
+    double nearest = std::numeric_limits<double>::infinity();
+    const bool second = hasSecondAxis();
+    for (int column : qAsConst(columns)) {
+        const double number = value(row, column);
+        if (std::isnan(number))
+            continue;
+        const int side = second && onSecondAxis(column) ? 1 : 0;
+        const double share = (number - layout.yLow[side]) / (layout.yHigh[side] - layout.yLow[side]);
+        const double distance = std::abs(plot.bottom() - share * plot.height() - position.y());
+        if (distance < nearest) {
+            nearest = distance;
+            point.row = row;
+            point.column = column;
+        }
+    }
+    return point;
+}
+
+QString KXChart::pointText(const Point& point) const
+{
+    if (!point.isValid() || point.row >= m_rows || point.column >= m_columns)
+        return QString();
+    return QStringLiteral("%1, %2: %3")
+        .arg(m_rowLabels.at(point.row), m_columnLabels.at(point.column), numberLabel(value(point.row, point.column)));
 }
 
 void KXChart::paintColourMap(QPainter& painter, const QRectF& area) const

@@ -68,6 +68,8 @@ private slots:
     void interrupt_data();
     void interrupt();
     void exitStatus_data();
+    void plotIsQuiet_data();
+    void plotIsQuiet();
     void exitStatus();
     void unwritableFolder();
     void saveThenRun();
@@ -341,6 +343,33 @@ void TestCli::exitStatus()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.endsWith(message) || run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.err.contains(QStringLiteral("usage:")), exitCode == 64);
+}
+
+void TestCli::plotIsQuiet_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("png") << "chart.png";
+    QTest::newRow("svg") << "chart.svg";
+}
+
+// A chart drawn without a display nor a runtime folder says nothing on standard error.
+void TestCli::plotIsQuiet()
+{
+    QFETCH(QString, file);
+    QTemporaryDir scratch;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KXEQUATION_PROGRAM),
+                  {"compute", "--formula", "i*j", "--last-row", "4", "--last-col", "2", "--plot", scratch.filePath(file),
+                   "--output", scratch.filePath(QStringLiteral("t.csv"))});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QString());
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QFileInfo(scratch.filePath(file)).size() > 0);
 }
 
 // A folder the user may not write in: no output and no temporary file (as nobody when root).

@@ -3,6 +3,7 @@
 #include "KXTestSupport.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 /// Charts of small and large tables, drawn offscreen.
@@ -12,6 +13,12 @@ class TestChart : public QObject
 private slots:
     void draw_data();
     void draw();
+    void kindAndAxes_data();
+    void kindAndAxes();
+    void pointAt_data();
+    void pointAt();
+    void rowLabels_data();
+    void rowLabels();
 };
 
 namespace {
@@ -35,7 +42,7 @@ void TestChart::draw_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("series");
 
-    const int lines = int(KXChart::Kind::Lines);
+    const int lines = int(KXChart::Kind::Bars); // text row headers
     const int map = int(KXChart::Kind::ColourMap);
     QTest::newRow("small") << 6 << 3 << -1 << lines << 3;
     QTest::newRow("column-without-values") << 6 << 3 << 1 << lines << 2;
@@ -75,6 +82,130 @@ void TestChart::draw()
     QVERIFY2(chart.save(folder.filePath(QStringLiteral("chart.svg")), QSize(300, 200), &error), qPrintable(error));
     const QByteArray svg = KXTest::contents(folder.filePath(QStringLiteral("chart.svg")));
     QVERIFY(svg.contains("<svg") && (rows != 6 || svg.contains(QStringLiteral(">Column %1<").arg(columns).toUtf8())));
+}
+
+namespace {
+/// A table of two columns, 1..rows times scale[column], its row headers numbers or texts.
+std::unique_ptr<KXDataModelGeneric> scaledTable(int rows, bool textRows, double second)
+{
+    std::unique_ptr<KXDataModelGeneric> table = KXTest::makeTable(rows, 2);
+    for (int row = 0; row < rows; ++row) {
+        table->setHeaderData(row, Qt::Vertical, textRows ? QVariant(QStringLiteral("P%1").arg(row)) : QVariant(row * 2.5),
+                             KXValueRole);
+        table->setData(table->index(row, 0), 100.0 * (row + 1), KXValueRole);
+        table->setData(table->index(row, 1), second * (row + 1), KXValueRole);
+    }
+    return table;
+}
+}
+
+void TestChart::kindAndAxes_data()
+{
+    QTest::addColumn<bool>("textRows");
+    QTest::addColumn<double>("second");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("secondAxis");
+
+    const int lines = int(KXChart::Kind::Lines), bars = int(KXChart::Kind::Bars);
+    QTest::newRow("numbers-give-lines") << false << 50.0 << lines << false;
+    QTest::newRow("texts-give-bars") << true << 50.0 << bars << false;
+    QTest::newRow("ten-times-apart-shares") << false << 10.0 << lines << false;
+    QTest::newRow("thousand-times-apart") << false << 0.1 << lines << true;
+    QTest::newRow("thousand-times-apart-bars") << true << 0.1 << bars << true;
+    QTest::newRow("negative-small") << false << -0.1 << lines << true;
+    QTest::newRow("zero-column-shares") << false << 0.0 << lines << false;
+}
+
+void TestChart::kindAndAxes()
+{
+    QFETCH(bool, textRows);
+    QFETCH(double, second);
+    QFETCH(int, kind);
+    QFETCH(bool, secondAxis);
+
+    const KXChart chart(*scaledTable(6, textRows, second), QLocale::c());
+    QCOMPARE(int(chart.kind()), kind);
+    QCOMPARE(chart.hasSecondAxis(), secondAxis);
+    QCOMPARE(chart.onSecondAxis(1), secondAxis);
+    QVERIFY(!chart.onSecondAxis(0));
+}
+
+void TestChart::pointAt_data()
+{
+    QTest::addColumn<bool>("textRows");
+    QTest::addColumn<double>("second"); // values of column 1 per unit of column 0's
+    QTest::addColumn<double>("zoom");   // share of the row axis shown, from its start
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+
+    QTest::newRow("line-first") << false << 50.0 << 1.0 << 0 << 0;
+    QTest::newRow("line-last-second") << false << 50.0 << 1.0 << 5 << 1;
+    QTest::newRow("line-second-axis") << false << 0.1 << 1.0 << 3 << 1;
+    QTest::newRow("bar-left-of-group") << true << 50.0 << 1.0 << 2 << 0;
+    QTest::newRow("bar-right-of-group") << true << 50.0 << 1.0 << 4 << 1;
+    QTest::newRow("line-zoomed") << false << 50.0 << 0.5 << 1 << 1;
+    QTest::newRow("bar-zoomed") << true << 0.1 << 0.5 << 2 << 1;
+}
+
+// A position over a drawn point (found in the picture's layout) maps back to its cell.
+void TestChart::pointAt()
+{
+    QFETCH(bool, textRows);
+    QFETCH(double, second);
+    QFETCH(double, zoom);
+    QFETCH(int, row);
+    QFETCH(int, column);
+
+    const KXChart chart(*scaledTable(6, textRows, second), QLocale::c());
+    KXChart::Window window = chart.fullWindow();
+    window.high = window.low + (window.high - window.low) * zoom;
+    QImage image(640, 400, QImage::Format_ARGB32);
+    QPainter painter(&image);
+    const KXChart::Layout layout = chart.paint(painter, QRectF(image.rect()), window);
+    QVERIFY(!layout.plot.isEmpty());
+    const double x = textRows ? row + 1 + (column == 0 ? -0.2 : 0.2) : row * 2.5;
+    const int side = chart.onSecondAxis(column) ? 1 : 0;
+    const double y = (column == 0 ? 100.0 : second) * (row + 1) * (textRows ? 0.5 : 1.0);
+    const QPointF at(layout.plot.left() + (x - layout.xLow) / (layout.xHigh - layout.xLow) * layout.plot.width(),
+                     layout.plot.bottom()
+                         - (y - layout.yLow[side]) / (layout.yHigh[side] - layout.yLow[side]) * layout.plot.height());
+    const KXChart::Point point = chart.pointAt(layout, at);
+    QCOMPARE(point.row, row);
+    QCOMPARE(point.column, column);
+    QVERIFY(chart.pointText(point).startsWith(textRows ? QStringLiteral("P%1, C%2: ").arg(row).arg(column)
+                                                        : QStringLiteral("%1, C%2: ").arg(row * 2.5).arg(column)));
+    QVERIFY(!chart.pointAt(layout, layout.plot.topLeft() - QPointF(1, 1)).isValid());
+}
+
+void TestChart::rowLabels_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("all");
+
+    QTest::newRow("six-flat") << 6 << 960 << true;
+    QTest::newRow("six-narrow") << 6 << 300 << true;
+    QTest::newRow("sixty-narrow") << 60 << 300 << false;
+}
+
+// Every row label is drawn while they fit flat, slanted or upright; beyond, some are left out.
+void TestChart::rowLabels()
+{
+    QFETCH(int, rows);
+    QFETCH(int, width);
+    QFETCH(bool, all);
+
+    const KXChart chart(*scaledTable(rows, true, 50.0), QLocale::c());
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(chart.save(folder.filePath(QStringLiteral("c.svg")), QSize(width, 400), &error), qPrintable(error));
+    const QByteArray svg = KXTest::contents(folder.filePath(QStringLiteral("c.svg")));
+    int drawn = 0;
+    for (int row = 0; row < rows; ++row)
+        drawn += svg.contains(QStringLiteral(">P%1<").arg(row).toUtf8()) ? 1 : 0;
+    QCOMPARE(drawn == rows, all);
+    QVERIFY(drawn > 1);
+    QVERIFY(svg.contains(">Row<") && svg.contains(">Value<"));
 }
 
 QTEST_MAIN(TestChart)
