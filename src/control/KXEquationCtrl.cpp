@@ -140,7 +140,7 @@ void KXEquationCtrl::reportReadingFailure(const KXEquationReadError& failure)
         return;
     }
     KXMessageSink::report(KXMessageSink::Origin::Located, failure.message());
-    m_editor->showFormulaError(failure.message(), failure.start(), failure.length());
+    m_editor->showFormulaError(failure);
 }
 
 KXDataModelGeneric* KXEquationCtrl::compute()

@@ -16,7 +16,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QStackedWidget;
+class QTableView;
+class KXDataModelGeneric;
 class QTimer;
 class KXEquationModel;
 class KXEquationVariableEditor;
@@ -49,6 +51,8 @@ public:
     /// Shows a reading failure of the formula: its characters start to start + length underlined,
     /// the caret there and the message under the field, until the formula is edited.
     void showFormulaError(const QString& message, int start, int length);
+    /// The same from the reader's failure, with a hint at its cause when the variables tell.
+    void showFormulaError(const KXEquationReadError& failure);
     /// Shows a computation running off the user-interface thread, with its Cancel button, or
     /// hides it; a message, such as a refused launch, is shown in its line.
     void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
@@ -100,6 +104,8 @@ private:
     void arrangeBoxes(bool sideBySide);
     void requestPreview();
     void showPreviewBlock(const KXEquationPreview::Block& block);
+    /// Under the formula field: the message, then a line naming the likely cause when there is one.
+    void showFormulaMessage(const QString& message, const KXEquationReadError* failure);
 
     KXEquationVariableEditor* m_variablesEditor;
     VRN::Kestrix::Wizard::WizardItem* m_page;
@@ -136,7 +142,9 @@ private:
     QWidget* m_launchRow;
     QProgressBar* m_launchProgress;
     QPushButton* m_cancelButton;
-    QTableWidget* m_previewTable;
+    QStackedWidget* m_previewStack;
+    QTableView* m_previewTable;
+    KXDataModelGeneric* m_previewCells;
     QLabel* m_previewMessage;
     QTimer* m_previewTimer;
     KXEquationPreview* m_preview;

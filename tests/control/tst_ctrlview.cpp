@@ -38,6 +38,8 @@ private slots:
     void unusedDialogs_data(); void unusedDialogs();
     void endToEnd();
     void readingErrorOnPage();
+    void previewMarkFollowsVariables_data();
+    void previewMarkFollowsVariables();
     void launchCancelled();
     void fileFailures_data(); void fileFailures();
     void closeQuestion_data(); void closeQuestion();
@@ -261,7 +263,7 @@ void TestCtrlView::endToEnd()
 void TestCtrlView::readingErrorOnPage()
 {
     const QString formula = QStringLiteral("2 * -3");
-    const QString marked = QStringLiteral("{2 *} -3"); // the underlined characters between braces
+    const QString marked = QStringLiteral("2 * {-}3"); // the underlined characters between braces
     KXTest::HostScope host;
     QList<KXMessageSink::Origin> origins;
     const auto previous = KXMessageSink::setHandler(
@@ -288,6 +290,38 @@ void TestCtrlView::readingErrorOnPage()
     // The next edit takes the mark away.
     QTest::keyClick(view.formula, Qt::Key_Space);
     QVERIFY(message->isHidden() && !view.formula->hasError());
+}
+
+// The preview marks an unknown name with a hint at its cause, and the mark goes when a constant
+// gives the name a value.
+void TestCtrlView::previewMarkFollowsVariables_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("fix"); // the constant that makes the formula readable
+    QTest::newRow("unknown-name") << "2*x+1" << "`x` is not a constant, dataset or function" << "x";
+    QTest::newRow("near-miss") << "Imput1+1" << "`Imput1` is not a constant, dataset or function; did you mean `Input1`?"
+                               << "Imput1";
+}
+
+void TestCtrlView::previewMarkFollowsVariables()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, hint);
+    QFETCH(QString, fix);
+    KXTest::HostScope host;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    auto table = KXTest::makeTable(3, 2, "shop", "Data");
+    controller.setCurrentDataModel(table.get());
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, formula);
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QTRY_VERIFY(view.formula->hasError());
+    QCOMPARE(message->text().section('\n', 1), hint);
+    controller.addVariable(fix, 2);
+    QTRY_VERIFY(!view.formula->hasError());
+    QVERIFY(message->isHidden());
 }
 
 // A launch of four million cells leaves the event loop running, refuses a second launch, and stops
