@@ -23,6 +23,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QTextCharFormat>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -242,6 +245,16 @@ void KXEquationEditor::initInterface()
     grid->addWidget(m_colEndEdit, 2, 5, 1, 1);
 
     grid->addItem(createSpacer(), 3, 0, 1, 5);
+    // Under the range fields, what went wrong in one of them.
+    m_rangeMessage = new QLabel(outputGroup);
+    m_rangeMessage->setObjectName(QStringLiteral("EquationRangeMessage"));
+    m_rangeMessage->setStyleSheet(QStringLiteral("QLabel {color: #c01818}"));
+    m_rangeMessage->setWordWrap(true);
+    m_rangeMessage->setTextFormat(Qt::PlainText);
+    m_rangeMessage->hide();
+    grid->addWidget(m_rangeMessage, 3, 0, 1, 6);
+    for (QLineEdit* edit : {m_rowStartEdit, m_rowEndEdit, m_colStartEdit, m_colEndEdit})
+        connect(edit, &QLineEdit::textEdited, this, &KXEquationEditor::clearRangeError);
 
     // The headers
     m_headerGroup = new QGroupBox(outputGroup);
@@ -351,6 +364,66 @@ void KXEquationEditor::showFormulaError(const QString& message, int start, int l
     m_formulaMessage->show();
     m_formulaEdit->markError(start, length);
     m_formulaEdit->setFocus();
+}
+
+QString KXEquationEditor::rangeFieldName(KXEquationDocument::RangeField field)
+{
+    switch (field) {
+    case KXEquationDocument::RangeField::FirstRow:
+        return tr("Lines from", "Lignes de");
+    case KXEquationDocument::RangeField::LastRow:
+        return tr("Lines to", "Lignes à");
+    case KXEquationDocument::RangeField::FirstColumn:
+        return tr("Columns from", "Colonnes de");
+    case KXEquationDocument::RangeField::LastColumn:
+        break;
+    }
+    return tr("Columns to", "Colonnes à");
+}
+
+namespace {
+// A line edit draws character formats only as input-method formats, relative to its cursor.
+void underline(QLineEdit* edit, int start, int length)
+{
+    QList<QInputMethodEvent::Attribute> attributes;
+    if (length > 0) {
+        QTextCharFormat format;
+        format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        format.setUnderlineColor(QColor(0xc0, 0x18, 0x18));
+        attributes.append(QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat,
+                                                       start - edit->cursorPosition(), length, format));
+    }
+    QInputMethodEvent event(QString(), attributes);
+    QCoreApplication::sendEvent(edit, &event);
+}
+}
+
+void KXEquationEditor::showRangeError(KXEquationDocument::RangeField field, const QString& message,
+                                      const KXError& failure, bool moveCaret)
+{
+    clearRangeError();
+    QLineEdit* const edits[] = {m_rowStartEdit, m_rowEndEdit, m_colStartEdit, m_colEndEdit};
+    m_markedRangeEdit = edits[int(field)];
+    const auto* located = dynamic_cast<const KXEquationReadError*>(&failure);
+    const int start = located && located->text() == m_markedRangeEdit->text() ? located->start() : 0;
+    const int length = located && located->text() == m_markedRangeEdit->text() ? located->length()
+                                                                                : m_markedRangeEdit->text().length();
+    if (moveCaret) {
+        m_markedRangeEdit->setCursorPosition(start);
+        m_markedRangeEdit->setFocus(Qt::OtherFocusReason);
+    }
+    underline(m_markedRangeEdit, start, qMax(1, length));
+    const QString hint = located ? KXEquationReadHint::hint(*located, *m_variableModel) : QString();
+    m_rangeMessage->setText(hint.isEmpty() ? message : message + QLatin1Char('\n') + hint);
+    m_rangeMessage->show();
+}
+
+void KXEquationEditor::clearRangeError()
+{
+    if (m_markedRangeEdit)
+        underline(m_markedRangeEdit, 0, 0);
+    m_markedRangeEdit = nullptr;
+    m_rangeMessage->hide();
 }
 
 void KXEquationEditor::linkToRunningWizard(WizardInterface* wizard)
@@ -483,6 +556,14 @@ void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
     if (block.state != State::TooSlow && !formulaFailure && m_formulaEdit->hasError()) {
         m_formulaEdit->clearError();
         m_formulaMessage->hide();
+    }
+    if (block.state != State::TooSlow)
+        clearRangeError();
+    if (block.rangeFailure) {
+        const QString message = tr("%1: %2", "%1 : %2").arg(rangeFieldName(block.rangeField), block.rangeFailure->message());
+        showRangeError(block.rangeField, message, *block.rangeFailure, false);
+        m_previewStack->setCurrentIndex(0);
+        return;
     }
     if (block.state != State::Cells) {
         QString text = block.messages.join(QLatin1Char('\n'));

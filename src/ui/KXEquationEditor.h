@@ -2,6 +2,7 @@
 
 #include "kxequation_global.h"
 
+#include "KXEquationDocument.h"
 #include "KXEquationLaunch.h"
 #include "Wizard.h"
 
@@ -53,6 +54,13 @@ public:
     void showFormulaError(const QString& message, int start, int length);
     /// The same from the reader's failure, with a hint at its cause when the variables tell.
     void showFormulaError(const KXEquationReadError& failure);
+    /// Marks a working-range field that failed: the failing characters underlined (all of them when
+    /// failure is no reading error), the message under the fields, and with moveCaret the caret there.
+    void showRangeError(KXEquationDocument::RangeField field, const QString& message, const KXError& failure,
+                        bool moveCaret = true);
+    void clearRangeError();
+    /// The name of a working-range field as the page shows it: "Lines to" and the like.
+    static QString rangeFieldName(KXEquationDocument::RangeField field);
     /// Shows a computation running off the user-interface thread, with its Cancel button, or
     /// hides it; a message, such as a refused launch, is shown in its line.
     void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
@@ -136,6 +144,8 @@ private:
     QFont m_formulaFont;
     const KXEquationVariableModel* m_variableModel;
     QLabel* m_formulaMessage;
+    QLabel* m_rangeMessage;
+    QLineEdit* m_markedRangeEdit = nullptr;
     QGroupBox* m_outputGroup = nullptr;
     QGroupBox* m_variablesBox = nullptr;
     QBoxLayout* m_boxRow = nullptr;
