@@ -40,6 +40,8 @@ private slots:
     void readingErrorOnPage();
     void previewMarkFollowsVariables_data();
     void previewMarkFollowsVariables();
+    void rangeErrorInItsField_data();
+    void rangeErrorInItsField();
     void launchCancelled();
     void fileFailures_data(); void fileFailures();
     void closeQuestion_data(); void closeQuestion();
@@ -322,6 +324,45 @@ void TestCtrlView::previewMarkFollowsVariables()
     controller.addVariable(fix, 2);
     QTRY_VERIFY(!view.formula->hasError());
     QVERIFY(message->isHidden());
+}
+
+// A range end that cannot be read is marked in its field, named, and reported once: no box.
+void TestCtrlView::rangeErrorInItsField_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("en") << false << "Lines to: Invalid syntax: zzz\n`zzz` is not a constant, dataset or function";
+    QTest::newRow("fr") << true << "Lignes à : Expression invalide : zzz\n"
+                                   "`zzz` n'est ni une constante, ni un tableau, ni une fonction";
+}
+
+void TestCtrlView::rangeErrorInItsField()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+    KXTest::LanguageScope language(french);
+    KXTest::HostScope host;
+    QList<KXMessageSink::Origin> origins;
+    const auto previous = KXMessageSink::setHandler(
+        [&origins](KXMessageSink::Origin origin, const QString&) { origins.append(origin); });
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "zzz");
+    View::retype(view.colEnd(), "1");
+    QTest::keyClicks(view.formula, "i");
+    QTest::keyClick(view.formula, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(!origins.isEmpty());
+    QTest::qWait(50);
+    KXMessageSink::setHandler(previous);
+
+    QCOMPARE(origins, QList<KXMessageSink::Origin>{KXMessageSink::Origin::Located});
+    auto* shown = view.page->findChild<QLabel*>(QStringLiteral("EquationRangeMessage"));
+    QCOMPARE(shown->isVisibleTo(view.page) ? shown->text() : QString(), message);
+    QCOMPARE(view.rowEnd()->cursorPosition(), 0);
+    QVERIFY(!view.formula->hasError());
+    View::retype(view.rowEnd(), "2");
+    QVERIFY(shown->isHidden());
 }
 
 // A launch of four million cells leaves the event loop running, refuses a second launch, and stops
