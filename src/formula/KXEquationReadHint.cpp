@@ -94,6 +94,8 @@ QString hint(const KXEquationReadError& error, const KXEquationVariableModel& va
                    .arg(quoted(name))
                + didYouMean(closestNames(name, functions + datasets));
     QStringList constants = variables.getVariableConstantList().keys();
+    for (const QString& dataset : datasets)
+        constants += variables.getVariableModelRelatedList(dataset).keys();
     if (constants.contains(name))
         return QString();
     // The cell's row and column are constants while a formula is read.

@@ -302,6 +302,9 @@ void TestCtrlView::previewMarkFollowsVariables_data()
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("fix"); // the constant that makes the formula readable
     QTest::newRow("unknown-name") << "2*x+1" << "`x` is not a constant, dataset or function" << "x";
+    QTest::newRow("near-size") << "NR_Imput1+1"
+                               << "`NR_Imput1` is not a constant, dataset or function; did you mean `NR_Input1`?"
+                               << "NR_Imput1";
     QTest::newRow("near-miss") << "Imput1+1" << "`Imput1` is not a constant, dataset or function; did you mean `Input1`?"
                                << "Imput1";
 }
