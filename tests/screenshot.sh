@@ -2,6 +2,7 @@
 # Takes pictures of kxequation-desktop on the example project, in English and French, at 1280 x 800:
 #   computed-LANG.png  the computed table with its bar chart in the data editor, the preview under the formula
 #   error-LANG.png     a formula that cannot be read, underlined where it fails
+#   range-error-fr.png a last row that cannot be read, marked in its own field and named under it
 #   running-LANG.png   a launch of four million cells in progress, with its Cancel button
 #   help-LANG.png      the formula's help window, searched
 #   hover-LANG.png     the computed chart with the label of the value under the pointer
@@ -62,9 +63,12 @@ for lang in en fr; do
     done
     # Units and price per product as they are: six products, six bars per column.
     picture bars "$lang" --formula 'Input1(i,j)' --last-col 2 --compute "$@"
-    # A minus sign after an operator cannot be read: the page marks the operand before it.
+    # A minus sign after an operator cannot be read: the page marks that minus.
     picture error "$lang" --formula "Input1(i, 1) * -Input1(i, 2)" --compute "$@"
     picture running "$lang" --formula "sum(k,1,50,sqrt(k*i*j))" --last-row 2000 --last-col 2000 --compute "$@"
     picture help "$lang" --formula "Input1(i,1)" --help-search "$([ "$lang" = fr ] && echo tableau || echo dataset)" "$@"
     picture question "$lang" --formula "Input1(i,1)*2" --close-question "$@"
 done
+# A near miss in "Lines to": the field is underlined, and the message under it names the field and
+# what was probably meant.
+picture range-error fr --formula "Input1(i,1)*2" --last-row "NR_Imput1" --compute "$@"

@@ -166,7 +166,7 @@ int ComputeJob::computeAndWrite(const QString& output, const OutputOptions& outp
     m_watchdog->changed.notify_all();
     if (!table) {
         if (const auto failure = computation.readingFailure())
-            printReadError(*failure);
+            printReadError(*failure, variables);
         return Failed;
     }
     QString error;

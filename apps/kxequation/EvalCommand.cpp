@@ -173,7 +173,7 @@ int runEval(const QStringList& arguments)
     } catch (const KXError& error) {
         print(QStringLiteral("raised ") + error.message());
         if (const auto* located = dynamic_cast<const KXEquationReadError*>(&error))
-            printReadError(*located);
+            printReadError(*located, variables);
         return Raised;
     }
     if (options.describe) {

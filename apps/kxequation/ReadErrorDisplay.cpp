@@ -2,12 +2,14 @@
 
 #include "KXCommandLine.h"
 #include "KXEquationInterpreter.h"
+#include "KXEquationReadHint.h"
+#include "KXError.h"
 
 #include <cstdio>
 
 namespace KXCommandLine {
 
-void printReadError(const KXEquationReadError& error)
+void printReadError(const KXEquationReadError& error, const KXEquationVariableModel& variables)
 {
     QString text = error.text();
     QString carets;
@@ -23,6 +25,9 @@ void printReadError(const KXEquationReadError& error)
     std::fflush(stdout);
     printError(text);
     printError(carets);
+    const QString hint = KXEquationReadHint::hint(error, variables);
+    if (!hint.isEmpty())
+        KXMessageSink::printToStandardError(KXMessageSink::Origin::Info, hint);
 }
 
 }

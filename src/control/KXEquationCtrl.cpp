@@ -142,7 +142,19 @@ void KXEquationCtrl::reportReadingFailure(const KXEquationReadError& failure)
         return;
     }
     KXMessageSink::report(KXMessageSink::Origin::Located, failure.message());
-    m_editor->showFormulaError(failure.message(), failure.start(), failure.length());
+    m_editor->showFormulaError(failure);
+}
+
+void KXEquationCtrl::reportRangeFailure(KXEquationDocument::RangeField field, const KXError& failure)
+{
+    const QString message =
+        tr("%1: %2", "%1 : %2").arg(KXEquationEditor::rangeFieldName(field), failure.message());
+    if (!m_editor) {
+        KXError::dispatchError(KXError(message));
+        return;
+    }
+    KXMessageSink::report(KXMessageSink::Origin::Located, message);
+    m_editor->showRangeError(field, message, failure);
 }
 
 KXDataModelGeneric* KXEquationCtrl::compute()
@@ -173,6 +185,8 @@ KXDataModelGeneric* KXEquationCtrl::compute(KXEquationComputation::Engine engine
     m_readingFailure = computation.readingFailure();
     if (m_readingFailure)
         reportReadingFailure(*m_readingFailure);
+    if (const auto failure = computation.rangeFailure())
+        reportRangeFailure(computation.failedRangeField(), *failure);
     return table;
 }
 
@@ -216,6 +230,15 @@ void KXEquationCtrl::finishLaunch()
     m_readingFailure = launch->readingFailure();
     if (m_readingFailure)
         reportReadingFailure(*m_readingFailure);
+    if (const auto failure = launch->rangeFailure())
+        reportRangeFailure(launch->failedRangeField(), *failure);
+    // Every other failure once in the log and once on the page, where the user is looking.
+    for (const QString& failure : launch->failures())
+        KXMessageSink::report(KXMessageSink::Origin::Located, failure);
+    for (const QString& note : launch->notes())
+        MessageLoggerInterface::Info(note);
+    if (m_editor && !launch->failures().isEmpty())
+        m_editor->showLaunchMessage((launch->failures() + launch->notes()).join(QLatin1Char('\n')));
     handOver(launch->takeTable());
 }
 

@@ -2,6 +2,7 @@
 
 #include "KXEquationAbstractCtrl.h"
 #include "KXEquationComputation.h"
+#include "KXEquationDocument.h"
 #include "KXModuleCtrl.h"
 
 #include <QList>
@@ -89,6 +90,8 @@ protected slots:
 
 private:
     void reportReadingFailure(const KXEquationReadError& failure);
+    /// A working-range text that failed, named by its field: marked on the page and logged once.
+    void reportRangeFailure(KXEquationDocument::RangeField field, const KXError& failure);
     /// Hands a computed table to the host's data editor, which owns it from then on.
     void handOver(KXDataModelGeneric* table);
     void finishLaunch();

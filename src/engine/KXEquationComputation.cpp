@@ -201,6 +201,7 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     m_hasFailedCell = false;
     m_readingFailure.reset();
     m_hasFailedRangeField = false;
+    m_rangeFailure.reset();
     Run run(m_equation, m_variables, options);
     // Every copy of the variables takes the seed along, so every cell on every thread draws from it.
     m_variables->setRandomSeed(m_equation->seed());
@@ -210,6 +211,10 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     } catch (const KXError& error) {
         m_hasFailedRangeField = true;
         const int field = int(m_failedRangeField);
+        const auto* located = dynamic_cast<const KXEquationReadError*>(&error);
+        m_rangeFailure = located ? std::make_shared<KXEquationReadError>(*located) : std::make_shared<KXError>(error);
+        if (!options.reportReadingFailure)
+            return nullptr;
         if (dynamic_cast<const KXEquationReadError*>(&error) && field < options.rangeFieldNames.size())
             KXError::dispatchError(KXError(options.rangeFieldNames.at(field) + QLatin1String(": ") + error.message()));
         else

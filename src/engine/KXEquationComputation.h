@@ -11,6 +11,7 @@
 
 class KXDataModelGeneric;
 class KXEquationModel;
+class KXError;
 class KXEquationReadError;
 class KXEquationVariableModel;
 namespace KXEquationDocument {
@@ -41,8 +42,8 @@ public:
         /// Another thread may set it: the computation then stops soon, reports no error and
         /// returns null.
         const std::atomic<bool>* cancel = nullptr;
-        /// When false, a formula that cannot be read is not reported: the caller shows
-        /// readingFailure(), which says where, itself.
+        /// When false, a formula or working-range text that cannot be read is not reported: the
+        /// caller shows readingFailure() or rangeFailure(), which say where, itself.
         bool reportReadingFailure = true;
         /// When given, the names of the first row, last row, first column and last column: a
         /// working-range text that cannot be read is reported as "NAME: message".
@@ -67,6 +68,8 @@ public:
     /// Whether the last computation failed at a working-range text, and at which.
     bool hasFailedRangeField() const { return m_hasFailedRangeField; }
     KXEquationDocument::RangeField failedRangeField() const { return m_failedRangeField; }
+    /// The failure of that text (a KXEquationReadError when it could not be read); null when none.
+    std::shared_ptr<const KXError> rangeFailure() const { return m_rangeFailure; }
     /// Where the last computation could not read the formula or a name formula; null when it could.
     std::shared_ptr<const KXEquationReadError> readingFailure() const { return m_readingFailure; }
 
@@ -84,5 +87,6 @@ private:
     int m_failedColumn = 0;
     bool m_hasFailedRangeField = false;
     KXEquationDocument::RangeField m_failedRangeField{};
+    std::shared_ptr<const KXError> m_rangeFailure;
     std::shared_ptr<const KXEquationReadError> m_readingFailure;
 };

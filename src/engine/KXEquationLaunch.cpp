@@ -53,13 +53,25 @@ void KXEquationLaunch::run()
         m_done = done;
     };
     KXEquationComputation computation(&m_equation, &m_variables);
-    std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
+    std::unique_ptr<KXDataModelGeneric> table;
+    {
+        // Kept for the caller, which shows them on the page and logs them, once each.
+        const KXMessageSink::Capture capture;
+        table.reset(computation.compute(options));
+        for (const QString& text : capture.texts()) {
+            QStringList& list = capture.notes().contains(text) ? m_notes : m_failures;
+            if (!list.contains(text))
+                list.append(text);
+        }
+    }
     // The table is used on the thread that started the launch.
     if (table)
         table->moveToThread(thread());
     m_table = std::move(table);
     m_outcome = computation.outcome();
     m_readingFailure = computation.readingFailure();
+    m_rangeFailure = computation.rangeFailure();
+    m_failedRangeField = computation.failedRangeField();
 }
 
 void KXEquationLaunch::onThreadFinished()
@@ -155,9 +167,11 @@ KXEquationPreview::Block KXEquationPreview::compute(KXEquationModel equation, KX
     Block block;
     int firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
     try {
-        KXEquationDocument::evaluateRange(&equation, &variables, firstRow, lastRow, firstColumn, lastColumn);
+        KXEquationDocument::evaluateRange(&equation, &variables, firstRow, lastRow, firstColumn, lastColumn,
+                                          &block.rangeField);
     } catch (const KXError& error) {
-        block.messages = QStringList(error.message());
+        const auto* located = dynamic_cast<const KXEquationReadError*>(&error);
+        block.rangeFailure = located ? std::make_shared<KXEquationReadError>(*located) : std::make_shared<KXError>(error);
         return block;
     }
     // The block is the output's top-left corner; an empty range is left for the computation to refuse.

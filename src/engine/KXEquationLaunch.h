@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KXEquationComputation.h"
+#include "KXEquationDocument.h"
 #include "KXEquationModel.h"
 #include "KXEquationVariableModel.h"
 
@@ -44,6 +45,13 @@ public:
     KXDataModelGeneric* takeTable();
     KXEquationComputation::Outcome outcome() const { return m_outcome; }
     std::shared_ptr<const KXEquationReadError> readingFailure() const { return m_readingFailure; }
+    /// The working-range text that failed, and how; null when none did.
+    std::shared_ptr<const KXError> rangeFailure() const { return m_rangeFailure; }
+    KXEquationDocument::RangeField failedRangeField() const { return m_failedRangeField; }
+    /// Every other failure, once each, in the order reported: the caller shows and logs them.
+    QStringList failures() const { return m_failures; }
+    /// What was said besides, such as the cell a failure happened in or a cancel.
+    QStringList notes() const { return m_notes; }
 
 signals:
     /// On the thread that started the launch.
@@ -64,6 +72,10 @@ private:
     std::unique_ptr<KXDataModelGeneric> m_table;
     KXEquationComputation::Outcome m_outcome = KXEquationComputation::Outcome::Done;
     std::shared_ptr<const KXEquationReadError> m_readingFailure;
+    std::shared_ptr<const KXError> m_rangeFailure;
+    KXEquationDocument::RangeField m_failedRangeField{};
+    QStringList m_failures;
+    QStringList m_notes;
 };
 
 /// The top-left block of an equation's output, at most 5 x 5 cells with the headers the output
@@ -86,6 +98,9 @@ public:
         /// What went wrong, one line each (a failing cell is named on a further line).
         QStringList messages;
         std::shared_ptr<const KXEquationReadError> readingFailure;
+        /// A working-range text that failed, and which; messages is then empty.
+        std::shared_ptr<const KXError> rangeFailure;
+        KXEquationDocument::RangeField rangeField{};
     };
 
     explicit KXEquationPreview(QObject* parent = nullptr);

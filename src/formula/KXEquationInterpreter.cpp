@@ -191,15 +191,25 @@ KXEquationCommand* KXEquationInterpreter::interpretOperations(const QString& tex
     evaluatePriority(text, position, operatorLength);
     if (position == 0 || position == text.length() - 1)
         raise(invalidSyntax(text), text, 0, text.length());
-    switch (operatorLength) {
-    case 3:
-        return interpret3TokenOperator(text, position);
-    case 2:
-        return interpret2TokenOperator(text, position);
-    case 1:
-        return interpret1TokenOperator(text, position);
-    default:
-        return nullptr;
+    try {
+        switch (operatorLength) {
+        case 3:
+            return interpret3TokenOperator(text, position);
+        case 2:
+            return interpret2TokenOperator(text, position);
+        case 1:
+            return interpret1TokenOperator(text, position);
+        default:
+            return nullptr;
+        }
+    } catch (KXEquationReadError& error) {
+        // A left operand that ends with an operator (2* in 2*-x) fails for want of a right operand:
+        // the operator read here is the one that stands where an operand should.
+        const QString left = text.left(position);
+        if (!left.isEmpty() && QStringLiteral("+-*/%^<>=").contains(left.back())
+            && error.message() == invalidSyntax(left))
+            error.setLocation(text, position, operatorLength);
+        throw;
     }
 }
 

@@ -1,5 +1,10 @@
 #include "KXEquationEditor.h"
 
+#include "KXDataDisplayModel.h"
+#include "KXDataModel.h"
+#include "KXEquationReadHint.h"
+#include "KXNumberFormat.h"
+
 #include "KXEquationFormulaEdit.h"
 #include "KXEquationInterpreter.h"
 #include "KXEquationLaunch.h"
@@ -18,11 +23,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QTextCharFormat>
 #include <QLocale>
 #include <QProgressBar>
 #include <QRegExpValidator>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QStackedWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,15 +167,23 @@ void KXEquationEditor::initInterface()
     m_cancelButton->hide();
     m_launchRow->hide();
 
-    // What the formula gives: the output's top-left block, computed while the user types.
-    m_previewTable = new QTableWidget(m_formulaGroup);
+    // What the formula gives: the output's top-left block, computed while the user types, shown
+    // as the data editor shows the output. Its room stays reserved while it has nothing to show.
+    m_previewStack = new QStackedWidget(m_formulaGroup);
+    m_previewStack->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_previewTable = new QTableView(m_previewStack);
     m_previewTable->setObjectName(QStringLiteral("EquationPreview"));
+    m_previewCells = new KXDataModelGeneric;
+    m_previewCells->setParent(this);
+    m_previewTable->setModel(new KXDataDisplayModel(m_previewTable));
+    static_cast<KXDataDisplayModel*>(m_previewTable->model())->setSourceModel(m_previewCells);
     m_previewTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_previewTable->setFocusPolicy(Qt::NoFocus);
     m_previewTable->setSelectionMode(QAbstractItemView::NoSelection);
     m_previewTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_previewTable->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // Whole values: a column too wide for the page is cut at the edge, never shortened to "9…".
+    m_previewTable->setTextElideMode(Qt::ElideNone);
     QFont previewFont = m_previewTable->font();
     previewFont.setPointSizeF(previewFont.pointSizeF() * 0.9);
     m_previewTable->setFont(previewFont);
@@ -176,25 +193,26 @@ void KXEquationEditor::initInterface()
     m_previewTable->verticalHeader()->setMinimumSectionSize(rowHeight);
     m_previewTable->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_previewTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_previewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_previewTable->horizontalHeader()->setStretchLastSection(true);
+    m_previewTable->horizontalHeader()->setTextElideMode(Qt::ElideNone);
     m_previewTable->horizontalHeader()->setFixedHeight(rowHeight);
     const int rowsHeight = KXEquationPreview::Rows * m_previewTable->verticalHeader()->defaultSectionSize();
-    m_previewTable->setFixedHeight(rowHeight + rowsHeight + 2 * m_previewTable->frameWidth() + 2);
-    m_previewMessage = new QLabel(m_formulaGroup);
+    m_previewStack->setFixedHeight(rowHeight + rowsHeight + 2 * m_previewTable->frameWidth() + 2);
+    m_previewMessage = new QLabel(m_previewStack);
     m_previewMessage->setObjectName(QStringLiteral("EquationPreviewMessage"));
     m_previewMessage->setWordWrap(true);
     m_previewMessage->setTextFormat(Qt::PlainText);
     m_previewMessage->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    m_previewMessage->setFixedHeight(m_previewTable->height());
-    m_previewMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_previewMessage->hide();
+    m_previewStack->addWidget(new QWidget(m_previewStack));
+    m_previewStack->addWidget(m_previewTable);
+    m_previewStack->addWidget(m_previewMessage);
 
     auto* fieldColumn = new QVBoxLayout;
     fieldColumn->addWidget(m_formulaEdit);
     fieldColumn->addWidget(m_formulaMessage);
     fieldColumn->addWidget(m_launchRow);
-    fieldColumn->addWidget(m_previewTable);
-    fieldColumn->addWidget(m_previewMessage);
+    fieldColumn->addWidget(m_previewStack);
     formulaLayout->addLayout(fieldColumn, 1);
 
     m_preview = new KXEquationPreview(this);
@@ -249,6 +267,16 @@ void KXEquationEditor::initInterface()
         fitRangeField(range);
 
     grid->addItem(createSpacer(), 3, 0, 1, 5);
+    // Under the range fields, what went wrong in one of them.
+    m_rangeMessage = new QLabel(outputGroup);
+    m_rangeMessage->setObjectName(QStringLiteral("EquationRangeMessage"));
+    m_rangeMessage->setStyleSheet(QStringLiteral("QLabel {color: #c01818}"));
+    m_rangeMessage->setWordWrap(true);
+    m_rangeMessage->setTextFormat(Qt::PlainText);
+    m_rangeMessage->hide();
+    grid->addWidget(m_rangeMessage, 3, 0, 1, 6);
+    for (QLineEdit* edit : {m_rowStartEdit, m_rowEndEdit, m_colStartEdit, m_colEndEdit})
+        connect(edit, &QLineEdit::textEdited, this, &KXEquationEditor::clearRangeError);
 
     // The headers
     m_headerGroup = new QGroupBox(outputGroup);
@@ -353,12 +381,85 @@ void KXEquationEditor::refillFields()
     fillHeaderDatasets();
 }
 
+void KXEquationEditor::showFormulaError(const KXEquationReadError& failure)
+{
+    showFormulaError(failure.message(), failure.start(), failure.length());
+    showFormulaMessage(failure.message(), &failure);
+}
+
+void KXEquationEditor::showFormulaMessage(const QString& message, const KXEquationReadError* failure)
+{
+    const QString hint = failure ? KXEquationReadHint::hint(*failure, *m_variableModel) : QString();
+    m_formulaMessage->setText(hint.isEmpty() ? message : message + QLatin1Char('\n') + hint);
+    m_formulaMessage->show();
+}
+
 void KXEquationEditor::showFormulaError(const QString& message, int start, int length)
 {
     m_formulaMessage->setText(message);
     m_formulaMessage->show();
     m_formulaEdit->markError(start, length);
     m_formulaEdit->setFocus();
+}
+
+QString KXEquationEditor::rangeFieldName(KXEquationDocument::RangeField field)
+{
+    switch (field) {
+    case KXEquationDocument::RangeField::FirstRow:
+        return tr("Lines from", "Lignes de");
+    case KXEquationDocument::RangeField::LastRow:
+        return tr("Lines to", "Lignes à");
+    case KXEquationDocument::RangeField::FirstColumn:
+        return tr("Columns from", "Colonnes de");
+    case KXEquationDocument::RangeField::LastColumn:
+        break;
+    }
+    return tr("Columns to", "Colonnes à");
+}
+
+namespace {
+// A line edit draws character formats only as input-method formats, relative to its cursor.
+void underline(QLineEdit* edit, int start, int length)
+{
+    QList<QInputMethodEvent::Attribute> attributes;
+    if (length > 0) {
+        QTextCharFormat format;
+        format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        format.setUnderlineColor(QColor(0xc0, 0x18, 0x18));
+        attributes.append(QInputMethodEvent::Attribute(QInputMethodEvent::TextFormat,
+                                                       start - edit->cursorPosition(), length, format));
+    }
+    QInputMethodEvent event(QString(), attributes);
+    QCoreApplication::sendEvent(edit, &event);
+}
+}
+
+void KXEquationEditor::showRangeError(KXEquationDocument::RangeField field, const QString& message,
+                                      const KXError& failure, bool moveCaret)
+{
+    clearRangeError();
+    QLineEdit* const edits[] = {m_rowStartEdit, m_rowEndEdit, m_colStartEdit, m_colEndEdit};
+    m_markedRangeEdit = edits[int(field)];
+    const auto* located = dynamic_cast<const KXEquationReadError*>(&failure);
+    const int start = located && located->text() == m_markedRangeEdit->text() ? located->start() : 0;
+    const int length = located && located->text() == m_markedRangeEdit->text() ? located->length()
+                                                                                : m_markedRangeEdit->text().length();
+    if (moveCaret) {
+        m_markedRangeEdit->setCursorPosition(start);
+        m_markedRangeEdit->setFocus(Qt::OtherFocusReason);
+    }
+    underline(m_markedRangeEdit, start, qMax(1, length));
+    const QString hint = located ? KXEquationReadHint::hint(*located, *m_variableModel) : QString();
+    m_rangeMessage->setText(hint.isEmpty() ? message : message + QLatin1Char('\n') + hint);
+    m_rangeMessage->show();
+}
+
+void KXEquationEditor::clearRangeError()
+{
+    if (m_markedRangeEdit)
+        underline(m_markedRangeEdit, 0, 0);
+    m_markedRangeEdit = nullptr;
+    m_rangeMessage->hide();
 }
 
 void KXEquationEditor::linkToRunningWizard(WizardInterface* wizard)
@@ -478,18 +579,32 @@ void KXEquationEditor::requestPreview()
 {
     // Nothing typed yet is no error worth showing.
     if (m_model->getFormula().trimmed().isEmpty()) {
-        m_previewTable->hide();
-        m_previewMessage->hide();
+        m_previewStack->setCurrentIndex(0);
         return;
     }
     m_preview->request(*m_model, *m_variableModel);
 }
 
 // The block in the grid, or in its place what went wrong: the message, and in the formula field
-// where reading failed.
+// where reading failed. The variables may have changed since the last mark: it is made again or
+// taken away.
 void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
 {
     using State = KXEquationPreview::Block::State;
+    const auto& failure = block.readingFailure;
+    const bool formulaFailure = failure && failure->text() == m_formulaEdit->text();
+    if (block.state != State::TooSlow && !formulaFailure && m_formulaEdit->hasError()) {
+        m_formulaEdit->clearError();
+        m_formulaMessage->hide();
+    }
+    if (block.state != State::TooSlow)
+        clearRangeError();
+    if (block.rangeFailure) {
+        const QString message = tr("%1: %2", "%1 : %2").arg(rangeFieldName(block.rangeField), block.rangeFailure->message());
+        showRangeError(block.rangeField, message, *block.rangeFailure, false);
+        m_previewStack->setCurrentIndex(0);
+        return;
+    }
     if (block.state != State::Cells) {
         QString text = block.messages.join(QLatin1Char('\n'));
         if (block.state == State::TooSlow)
@@ -497,29 +612,30 @@ void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
         m_previewMessage->setText(text);
         m_previewMessage->setStyleSheet(block.state == State::TooSlow ? QString()
                                                                         : QStringLiteral("QLabel {color: #c01818}"));
-        m_previewTable->hide();
-        // The line under the field may already say it, after a launch.
-        m_previewMessage->setVisible(m_formulaMessage->isHidden() || m_formulaMessage->text() != text);
-        const auto& failure = block.readingFailure;
-        if (failure && failure->text() == m_formulaEdit->text())
+        if (formulaFailure) {
             m_formulaEdit->markError(failure->start(), failure->length(), false);
+            showFormulaMessage(failure->message(), failure.get());
+        }
+        // What the line under the field says is not said twice.
+        m_previewStack->setCurrentIndex(formulaFailure ? 0 : 2);
         return;
     }
-    m_previewTable->setRowCount(block.cells.size());
-    m_previewTable->setColumnCount(block.columnHeaders.size());
-    m_previewTable->setVerticalHeaderLabels(block.rowHeaders);
-    m_previewTable->setHorizontalHeaderLabels(block.columnHeaders);
-    for (int r = 0; r < block.cells.size(); ++r) {
-        for (int c = 0; c < block.cells.at(r).size(); ++c)
-        {
-            auto* item = new QTableWidgetItem(block.cells.at(r).at(c).toString());
-            // A narrow grid cuts long values; the whole value is one hover away.
-            item->setToolTip(item->text());
-            m_previewTable->setItem(r, c, item);
-        }
-    }
-    m_previewMessage->hide();
-    m_previewTable->show();
+    QVector<QVariant> cells;
+    for (const QVector<QVariant>& row : block.cells)
+        cells += row;
+    QVector<QVariant> rowHeaders, columnHeaders;
+    for (const QString& header : block.rowHeaders)
+        rowHeaders.append(header);
+    for (const QString& header : block.columnHeaders)
+        columnHeaders.append(header);
+    m_previewCells->setContents(columnHeaders.size(), rowHeaders.size(), cells, rowHeaders, columnHeaders);
+    // Room for any number shown with all its digits, and for every header; 25 cells at most.
+    m_previewTable->resizeColumnsToContents();
+    const QString widestNumber = KXNumberFormat::numberText(-123456789.012345, KXNumberFormat::interfaceLocale());
+    const int numberWidth = m_previewTable->fontMetrics().horizontalAdvance(widestNumber) + 12;
+    for (int c = 0; c < columnHeaders.size(); ++c)
+        m_previewTable->setColumnWidth(c, qMax(m_previewTable->columnWidth(c), numberWidth));
+    m_previewStack->setCurrentIndex(1);
 }
 
 void KXEquationEditor::setLaunchRunning(bool running)

@@ -2,6 +2,7 @@
 
 #include "kxequation_global.h"
 
+#include "KXEquationDocument.h"
 #include "KXEquationLaunch.h"
 #include "Wizard.h"
 
@@ -16,7 +17,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QStackedWidget;
+class QTableView;
+class KXDataModelGeneric;
 class QTimer;
 class KXEquationModel;
 class KXEquationVariableEditor;
@@ -49,6 +52,15 @@ public:
     /// Shows a reading failure of the formula: its characters start to start + length underlined,
     /// the caret there and the message under the field, until the formula is edited.
     void showFormulaError(const QString& message, int start, int length);
+    /// The same from the reader's failure, with a hint at its cause when the variables tell.
+    void showFormulaError(const KXEquationReadError& failure);
+    /// Marks a working-range field that failed: the failing characters underlined (all of them when
+    /// failure is no reading error), the message under the fields, and with moveCaret the caret there.
+    void showRangeError(KXEquationDocument::RangeField field, const QString& message, const KXError& failure,
+                        bool moveCaret = true);
+    void clearRangeError();
+    /// The name of a working-range field as the page shows it: "Lines to" and the like.
+    static QString rangeFieldName(KXEquationDocument::RangeField field);
     /// Shows a computation running off the user-interface thread, with its Cancel button, or
     /// hides it; a message, such as a refused launch, is shown in its line.
     void showLaunchProgress(qint64 done, qint64 total, qint64 elapsedMilliseconds);
@@ -102,6 +114,8 @@ private:
     void arrangeBoxes(bool sideBySide);
     void requestPreview();
     void showPreviewBlock(const KXEquationPreview::Block& block);
+    /// Under the formula field: the message, then a line naming the likely cause when there is one.
+    void showFormulaMessage(const QString& message, const KXEquationReadError* failure);
 
     KXEquationVariableEditor* m_variablesEditor;
     VRN::Kestrix::Wizard::WizardItem* m_page;
@@ -133,13 +147,17 @@ private:
     QFont m_formulaFont;
     const KXEquationVariableModel* m_variableModel;
     QLabel* m_formulaMessage;
+    QLabel* m_rangeMessage;
+    QLineEdit* m_markedRangeEdit = nullptr;
     QGroupBox* m_outputGroup = nullptr;
     QGroupBox* m_variablesBox = nullptr;
     QBoxLayout* m_boxRow = nullptr;
     QWidget* m_launchRow;
     QProgressBar* m_launchProgress;
     QPushButton* m_cancelButton;
-    QTableWidget* m_previewTable;
+    QStackedWidget* m_previewStack;
+    QTableView* m_previewTable;
+    KXDataModelGeneric* m_previewCells;
     QLabel* m_previewMessage;
     QTimer* m_previewTimer;
     KXEquationPreview* m_preview;

@@ -154,7 +154,13 @@ void TestCli::eval_data()
                        "--header-dataset", "Input1", "--headers", "no", "--no-value", "marker"}
         << ",\n,10\n,-9999\n,été\n" << "" << 0;
     QTest::newRow("unreadable") << QStringList{"compute", "--formula", "3+-2", "--last-row", "1", "--last-col", "1"}
-                                << "" << "error: Invalid syntax: 3+\n3+-2\n^^\n" << 1;
+                                << "" << "error: Invalid syntax: 3+\n3+-2\n  ^\n" << 1;
+    QTest::newRow("hint-near-dataset")
+        << QStringList{"compute", "--dataset", m_table, "--formula", "Imput1(i,1)"} << ""
+        << "error: Invalid syntax: Imput1(i,1)\nImput1(i,1)\n^^^^^^^^^^^\n"
+           "note: `Imput1` is not a function or dataset; did you mean `Input1`?\n" << 1;
+    QTest::newRow("hint-unknown-name") << QStringList{"eval", "x+1"} << "raised Invalid syntax: x\n"
+                                       << "x+1\n^\nnote: `x` is not a constant, dataset or function\n" << 2;
     QTest::newRow("unreadable-name") << QStringList{"compute", "--formula", "i", "--last-row", "1", "--last-col", "1",
                                                     "--col-name", "\"c\" +\t(j"}
                                      << "" << "error: Invalid parenthesis count\n\"c\" +\t(j\n     \t^\n" << 1;

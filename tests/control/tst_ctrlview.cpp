@@ -38,6 +38,10 @@ private slots:
     void unusedDialogs_data(); void unusedDialogs();
     void endToEnd();
     void readingErrorOnPage();
+    void previewMarkFollowsVariables_data();
+    void previewMarkFollowsVariables();
+    void rangeErrorInItsField_data();
+    void rangeErrorInItsField();
     void launchCancelled();
     void fileFailures_data(); void fileFailures();
     void closeQuestion_data(); void closeQuestion();
@@ -261,7 +265,7 @@ void TestCtrlView::endToEnd()
 void TestCtrlView::readingErrorOnPage()
 {
     const QString formula = QStringLiteral("2 * -3");
-    const QString marked = QStringLiteral("{2 *} -3"); // the underlined characters between braces
+    const QString marked = QStringLiteral("2 * {-}3"); // the underlined characters between braces
     KXTest::HostScope host;
     QList<KXMessageSink::Origin> origins;
     const auto previous = KXMessageSink::setHandler(
@@ -288,6 +292,80 @@ void TestCtrlView::readingErrorOnPage()
     // The next edit takes the mark away.
     QTest::keyClick(view.formula, Qt::Key_Space);
     QVERIFY(message->isHidden() && !view.formula->hasError());
+}
+
+// The preview marks an unknown name with a hint at its cause, and the mark goes when a constant
+// gives the name a value.
+void TestCtrlView::previewMarkFollowsVariables_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("fix"); // the constant that makes the formula readable
+    QTest::newRow("unknown-name") << "2*x+1" << "`x` is not a constant, dataset or function" << "x";
+    QTest::newRow("near-size") << "NR_Imput1+1"
+                               << "`NR_Imput1` is not a constant, dataset or function; did you mean `NR_Input1`?"
+                               << "NR_Imput1";
+    QTest::newRow("near-miss") << "Imput1+1" << "`Imput1` is not a constant, dataset or function; did you mean `Input1`?"
+                               << "Imput1";
+}
+
+void TestCtrlView::previewMarkFollowsVariables()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, hint);
+    QFETCH(QString, fix);
+    KXTest::HostScope host;
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    auto table = KXTest::makeTable(3, 2, "shop", "Data");
+    controller.setCurrentDataModel(table.get());
+    View view(host.ribbon());
+    QTest::keyClicks(view.formula, formula);
+    auto* message = view.page->findChild<QLabel*>(QStringLiteral("EquationFormulaMessage"));
+    QTRY_VERIFY(view.formula->hasError());
+    QCOMPARE(message->text().section('\n', 1), hint);
+    controller.addVariable(fix, 2);
+    QTRY_VERIFY(!view.formula->hasError());
+    QVERIFY(message->isHidden());
+}
+
+// A range end that cannot be read is marked in its field, named, and reported once: no box.
+void TestCtrlView::rangeErrorInItsField_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("en") << false << "Lines to: Invalid syntax: zzz\n`zzz` is not a constant, dataset or function";
+    QTest::newRow("fr") << true << "Lignes à : Expression invalide : zzz\n"
+                                   "`zzz` n'est ni une constante, ni un tableau, ni une fonction";
+}
+
+void TestCtrlView::rangeErrorInItsField()
+{
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+    KXTest::LanguageScope language(french);
+    KXTest::HostScope host;
+    QList<KXMessageSink::Origin> origins;
+    const auto previous = KXMessageSink::setHandler(
+        [&origins](KXMessageSink::Origin origin, const QString&) { origins.append(origin); });
+    KXEquationCtrl controller;
+    controller.initView(nullptr);
+    View view(host.ribbon());
+    View::retype(view.rowEnd(), "zzz");
+    View::retype(view.colEnd(), "1");
+    QTest::keyClicks(view.formula, "i");
+    QTest::keyClick(view.formula, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(!origins.isEmpty());
+    QTest::qWait(50);
+    KXMessageSink::setHandler(previous);
+
+    QCOMPARE(origins, QList<KXMessageSink::Origin>{KXMessageSink::Origin::Located});
+    auto* shown = view.page->findChild<QLabel*>(QStringLiteral("EquationRangeMessage"));
+    QCOMPARE(shown->isVisibleTo(view.page) ? shown->text() : QString(), message);
+    QCOMPARE(view.rowEnd()->cursorPosition(), 0);
+    QVERIFY(!view.formula->hasError());
+    View::retype(view.rowEnd(), "2");
+    QVERIFY(shown->isHidden());
 }
 
 // A launch of four million cells leaves the event loop running, refuses a second launch, and stops

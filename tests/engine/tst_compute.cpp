@@ -112,7 +112,7 @@ void TestCompute::cases()
     ok("constant-columns-only", {"7", "1 2 1 2", "", "", "Input1", "columns"}, {7.0, 7.0, 7.0, 7.0}, {"", ""}, {"C0", "C1"});
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     // Failures before any cell
-    fail("range-unreadable", {"i", "1 3 1 1+"}, {"Invalid syntax: 1+"});
+    fail("range-unreadable", {"i", "1 3 1 1+"}, {"Columns to: Invalid syntax: 1+"});
     fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
     fail("empty-range-between-int-limits", {"i", "2147483647 -2147483648 1 1"}, {"Invalid working range"});
     fail("rows-beyond-int-count", {"i", "-2147483648 1 1 1"}, {"The table needs 65537 MiB of memory; *"});
@@ -322,7 +322,7 @@ void TestCompute::previewBlocks_data()
                                   << "Invalid computing formula:Invalid syntax for '*':a (expression must be numeric)|"
                                      "row 3, column 1";
     QTest::newRow("empty-range") << QStringList{"i", "3 2 1 1"} << "Invalid working range";
-    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << "Invalid syntax: NR_Input2";
+    QTest::newRow("unreadable-range") << QStringList{"i", "1 NR_Input2 1 1"} << "field 1: Invalid syntax: NR_Input2";
 }
 
 void TestCompute::previewBlocks()
@@ -349,6 +349,8 @@ void TestCompute::previewBlocks()
     } else {
         parts = block.messages;
     }
+    if (block.rangeFailure)
+        parts << QStringLiteral("field %1: ").arg(int(block.rangeField)) + block.rangeFailure->message();
     QString result = parts.join('|');
     if (block.readingFailure)
         result += QStringLiteral("@%1+%2").arg(block.readingFailure->start()).arg(block.readingFailure->length());

@@ -1,4 +1,5 @@
 #include "KXFormulaCheck.h"
+#include "KXEquationReadHint.h"
 
 #include <QtConcurrent>
 
@@ -24,6 +25,8 @@ private slots:
     void reads();
     void raises_data();
     void raises();
+    void hints_data();
+    void hints();
     void deepTexts_data();
     void deepTexts();
     void treesWithinTheLimit_data();
@@ -100,7 +103,9 @@ void TestInterpreter::raises_data()
 
     QTest::newRow("empty") << "" << "Expression to evaluate is empty" << "{}";
     QTest::newRow("double-pair") << "((1+2))" << "Invalid syntax: ((1+2))" << "{((1+2))}";
-    QTest::newRow("plus-minus") << "3+-2" << "Invalid syntax: 3+" << "{3+}-2";
+    QTest::newRow("plus-minus") << "3+-2" << "Invalid syntax: 3+" << "3+{-}2";
+    QTest::newRow("times-minus") << "2 * -x" << "Invalid syntax: 2*" << "2 * {-}x";
+    QTest::newRow("equal-inferior") << "1=<2" << "Invalid syntax: 1=" << "1={<}2";
     QTest::newRow("missing-right-of-two-chars") << "a<=" << "Expression to evaluate is empty" << "a<={}";
     QTest::newRow("or-inside-longer-name") << "ORDER+1" << "Invalid syntax: ORDER+1" << "{ORDER+1}";
     QTest::newRow("decimal-comma") << "1,2" << "Invalid syntax: 1,2" << "{1,2}";
@@ -131,6 +136,32 @@ void TestInterpreter::raises()
         shown.insert(error.start() + error.length(), QLatin1Char('}'));
         shown.insert(error.start(), QLatin1Char('{'));
         QCOMPARE(shown, marked);
+    }
+}
+
+void TestInterpreter::hints_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("hint");
+
+    QTest::newRow("unknown-name") << "zz + 1" << "`zz` is not a constant, dataset or function";
+    QTest::newRow("case-differs") << "order" << "`order` is not a constant, dataset or function; did you mean `ORDER`?";
+    QTest::newRow("unknown-function") << "foo(i)" << "`foo` is not a function or dataset";
+    QTest::newRow("near-function") << "2+sqr(4)" << "`sqr` is not a function or dataset; did you mean `sqrt`?";
+    QTest::newRow("known-function-misused") << "sqrt(1;2)" << "";
+    QTest::newRow("operator") << "3+-2" << "";
+}
+
+void TestInterpreter::hints()
+{
+    QFETCH(QString, formula);
+    QFETCH(QString, hint);
+
+    try {
+        delete KXEquationInterpreter(&m_model).interpret(formula);
+        QFAIL("read without error");
+    } catch (const KXEquationReadError& error) {
+        QCOMPARE(KXEquationReadHint::hint(error, m_model), hint);
     }
 }
 

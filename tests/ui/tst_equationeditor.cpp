@@ -10,8 +10,10 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 #include <memory>
@@ -34,6 +36,8 @@ private slots:
     void newSeed();
     void rangeFieldsWhole_data();
     void rangeFieldsWhole();
+    void previewReadsLikeTable_data();
+    void previewReadsLikeTable();
 
 private:
     KXEquationModel m_model;
@@ -288,6 +292,40 @@ void TestEquationEditor::rangeFieldsWhole()
     QVERIFY(edit->text().startsWith(field == "rowEnd" ? "NR_" : "NC_"));
     QCOMPARE(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x(),
              wide.inputMethodQuery(Qt::ImCursorRectangle).toRect().x());
+}
+
+// The preview shows values as the data editor does, whole, in the interface language.
+void TestEquationEditor::previewReadsLikeTable_data()
+{
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("shown");
+    for (const bool french : {false, true}) {
+        const char* language = french ? "fr" : "en";
+        QTest::addRow("rounding-%s", language) << "192.50000000000003" << french << (french ? "192,5" : "192.5");
+        QTest::addRow("no-value-%s", language) << "-9999" << french << "";
+        QTest::addRow("fifteen-digits-%s", language) << "-123456789.012345" << french
+                                                     << (french ? "-123456789,012345" : "-123456789.012345");
+        QTest::addRow("large-%s", language) << "1e21" << french << "1e21";
+        QTest::addRow("tiny-%s", language) << "0.0000001" << french << "1e-7";
+    }
+}
+
+void TestEquationEditor::previewReadsLikeTable()
+{
+    QFETCH(QString, formula);
+    QFETCH(bool, french);
+    QFETCH(QString, shown);
+    KXTest::LanguageScope language(french);
+    m_model.setFormula(formula);
+    Page page(&m_model, &m_variables);
+    auto* view = page.page->findChild<QTableView*>(QStringLiteral("EquationPreview"));
+    QTRY_VERIFY(view->isVisibleTo(page.page) && view->model()->rowCount() > 0);
+    const QModelIndex cell = view->model()->index(0, 0);
+    QCOMPARE(cell.data().toString(), shown);
+    QCOMPARE(cell.data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, int(Qt::AlignRight));
+    QCOMPARE(cell.data(Qt::BackgroundRole).isValid(), shown.isEmpty());
+    QVERIFY(view->columnWidth(0) > view->fontMetrics().horizontalAdvance(QStringLiteral("-123456789.012345")));
 }
 
 QTEST_MAIN(TestEquationEditor)

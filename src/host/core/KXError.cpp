@@ -118,6 +118,8 @@ void KXMessageSink::report(Origin origin, const QString& text)
 {
     if (threadCapture) {
         threadCapture->m_texts.append(text);
+        if (origin == Origin::Info)
+            threadCapture->m_notes.append(text);
         return;
     }
     {

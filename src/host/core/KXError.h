@@ -70,11 +70,14 @@ public:
         Capture(const Capture&) = delete;
         Capture& operator=(const Capture&) = delete;
         QStringList texts() const { return m_texts; }
+        /// The texts reported as notes (Info), which texts() holds too.
+        QStringList notes() const { return m_notes; }
 
     private:
         friend class KXMessageSink;
         Capture* m_outer;
         QStringList m_texts;
+        QStringList m_notes;
     };
 };
 
