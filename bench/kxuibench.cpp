@@ -9,15 +9,11 @@
 #include "KXDesktopWindow.h"
 #include "KXEquationCtrl.h"
 #include "KXEquationModel.h"
-#include "KXEquationVariableEditor.h"
-#include "KXObject2.h"
-#include "LodeDB.h"
 #include "TDataEditor2Ctrl.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -25,7 +21,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -35,7 +30,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace {
@@ -282,22 +276,6 @@ public:
         return controller;
     }
 
-    /// Drops a stored dataset on the page in front, as a user drags it from the project panel;
-    /// done once it is the page's next dataset variable.
-    void dropDataset(KXEquationCtrl* controller, const QString& name, const QString& label, qint64 cells)
-    {
-        const QString variable = QStringLiteral("Input%1").arg(controller->getVariableModelList().size() + 1);
-        const QStringList parts = name.split(QLatin1Char('.'));
-        std::unique_ptr<QMimeData> payload(KXObject2Decoder::encodeObjects(
-            {ProjectMgrInterface::returnMe()->database()->getDataset(parts.value(0), parts.value(1))}));
-        run(QStringLiteral("drop ") + label + QStringLiteral(" on the tree"), cells,
-            [&] {
-                QDropEvent drop(QPointF(5, 5), Qt::CopyAction, payload.get(), Qt::LeftButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(m_window.findChild<KXEquationVariableEditor*>()->viewport(), &drop);
-            },
-            [&] { return controller->variableModelExist(variable); });
-    }
-
     Step launch(KXEquationCtrl* controller, const QString& formula, const QString& label, qint64 cells)
     {
         controller->model()->setFormula(formula);
@@ -412,7 +390,6 @@ int main(int argc, char* argv[])
     bench.openDataset(QStringLiteral("bench.square"), square);
     KXEquationCtrl* first = bench.startModule(QStringLiteral("bench.square"), square);
     bench.launch(first, QStringLiteral("Input1(i,j)*2"), QStringLiteral("Input1(i,j)*2 2000x2000"), square);
-    bench.dropDataset(first, QStringLiteral("bench.square"), QStringLiteral("2000x2000 dataset"), square);
     bench.openDataset(QStringLiteral("bench.tall"), tall);
     KXEquationCtrl* second = bench.startModule(QStringLiteral("bench.tall"), tall);
     const double beforeLaunch = residentMiB();
