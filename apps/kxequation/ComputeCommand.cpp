@@ -247,6 +247,8 @@ int runRun(const QStringList& arguments)
         throw KXExitStatus::Error{KXExitStatus::forFile(status), error};
     if (hasSeed)
         job.equation.setSeed(seed);
+    else if (!job.equation.seedFromFile())
+        noteFreshSeed({job.equation.getFormula(), job.equation.rowName(), job.equation.colName()}, job.equation.seed());
     // The equation file's own fields, not options of run, hold the working range.
     const QString file = QFileInfo(equation).fileName() + QStringLiteral(", ");
     job.setRangeFieldNames({file + QStringLiteral("RowStart"), file + QStringLiteral("RowEnd"),

@@ -98,7 +98,8 @@ bool KXEquationModel::decode(QDomElement& element)
     }
 
     // Files written before seeds were kept hold none: their rand gets a fresh one.
-    if (!readSeed(TXMLMethod::getInfoString(source, QStringLiteral("Seed")), m_seed))
+    m_seedFromFile = readSeed(TXMLMethod::getInfoString(source, QStringLiteral("Seed")), m_seed);
+    if (!m_seedFromFile)
         m_seed = freshSeed();
 
     // Another version is not an error: nothing is read, the current texts are only renamed.

@@ -77,7 +77,13 @@ public:
     /// What rand draws from: the same seed gives the same table. A new model, and one decoded
     /// from a file that holds none, gets a fresh seed.
     quint64 seed() const { return m_seed; }
-    void setSeed(quint64 seed) { m_seed = seed; }
+    void setSeed(quint64 seed)
+    {
+        m_seed = seed;
+        m_seedFromFile = true;
+    }
+    /// False when the last decode found no seed and drew a fresh one, which nothing repeats.
+    bool seedFromFile() const { return m_seedFromFile; }
     static quint64 freshSeed();
     /// A seed as written: decimal digits only, from 0 to 2^64-1.
     static bool readSeed(const QString& text, quint64& seed);
@@ -93,4 +99,5 @@ private:
     bool m_keepHHeader = true;
     bool m_keepHeader = true;
     quint64 m_seed;
+    bool m_seedFromFile = true;
 };

@@ -434,6 +434,18 @@ void TestCli::seedRepeats()
     QCOMPARE(runTool({"run", equation, "--project", m_project.path()}).out, first.out);
     QVERIFY(runTool(compute).out != first.out);
     QVERIFY(runTool({"run", equation, "--project", m_project.path(), "--seed", "0"}).out != first.out);
+    // A file written before seeds were kept draws from a fresh one, which run notes.
+    QFile file(equation);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    text.remove(QRegularExpression(QStringLiteral("<Seed>\\d+</Seed>")));
+    QVERIFY(writeFile(equation, text.toUtf8()));
+    const Run unseeded = runTool({"run", equation, "--project", m_project.path()});
+    const QRegularExpressionMatch fresh =
+        QRegularExpression(QStringLiteral("note: seed (\\d+) \\(repeat with --seed \\1\\)\n")).match(unseeded.err);
+    QVERIFY2(fresh.hasMatch(), qPrintable(unseeded.err));
+    QCOMPARE(runTool({"run", equation, "--project", m_project.path(), "--seed", fresh.captured(1)}).out, unseeded.out);
 }
 
 void TestCli::regression_data()
