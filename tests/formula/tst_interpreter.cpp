@@ -148,6 +148,8 @@ void TestInterpreter::hints_data()
     QTest::newRow("case-differs") << "order" << "`order` is not a constant, dataset or function; did you mean `ORDER`?";
     QTest::newRow("unknown-function") << "foo(i)" << "`foo` is not a function or dataset";
     QTest::newRow("near-function") << "2+sqr(4)" << "`sqr` is not a function or dataset; did you mean `sqrt`?";
+    QTest::newRow("short-name-no-guess") << "ix + 1" << "`ix` is not a constant, dataset or function";
+    QTest::newRow("equally-near") << "sim(1)" << "`sim` is not a function or dataset; did you mean `sin` or `sum`?";
     QTest::newRow("known-function-misused") << "sqrt(1;2)" << "";
     QTest::newRow("operator") << "3+-2" << "";
 }
