@@ -629,12 +629,22 @@ void KXEquationEditor::showPreviewBlock(const KXEquationPreview::Block& block)
     for (const QString& header : block.columnHeaders)
         columnHeaders.append(header);
     m_previewCells->setContents(columnHeaders.size(), rowHeaders.size(), cells, rowHeaders, columnHeaders);
-    // Room for any number shown with all its digits, and for every header; 25 cells at most.
-    m_previewTable->resizeColumnsToContents();
+    // Room for any number shown with all its digits and for the header, from a bounded sample of
+    // rows: never a measure of every cell.
+    constexpr int SampleRows = 40;
+    constexpr int Margin = 12;
     const QString widestNumber = KXNumberFormat::numberText(-123456789.012345, KXNumberFormat::interfaceLocale());
-    const int numberWidth = m_previewTable->fontMetrics().horizontalAdvance(widestNumber) + 12;
-    for (int c = 0; c < columnHeaders.size(); ++c)
-        m_previewTable->setColumnWidth(c, qMax(m_previewTable->columnWidth(c), numberWidth));
+    const QFontMetrics cellMetrics = m_previewTable->fontMetrics();
+    const QFontMetrics headerMetrics = m_previewTable->horizontalHeader()->fontMetrics();
+    const QAbstractItemModel* shown = m_previewTable->model();
+    const int sampled = qMin(shown->rowCount(), SampleRows);
+    for (int c = 0; c < columnHeaders.size(); ++c) {
+        int width = qMax(cellMetrics.horizontalAdvance(widestNumber),
+                         headerMetrics.horizontalAdvance(columnHeaders.at(c).toString()));
+        for (int r = 0; r < sampled; ++r)
+            width = qMax(width, cellMetrics.horizontalAdvance(shown->index(r, c).data().toString()));
+        m_previewTable->setColumnWidth(c, width + Margin);
+    }
     m_previewStack->setCurrentIndex(1);
 }
 
