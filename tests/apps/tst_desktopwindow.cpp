@@ -57,7 +57,6 @@ private slots:
     void moduleReading();
     void closePage_data();
     void closePage();
-    void ribbonShortcuts_data();
     void ribbonShortcuts();
     void windowFitsScreen_data();
     void windowFitsScreen();
@@ -469,26 +468,9 @@ void TestDesktopWindow::closePage()
     QCOMPARE(module.isNull(), closed);
 }
 
-void TestDesktopWindow::ribbonShortcuts_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("tip");
-    QTest::newRow("open-project") << "Open project" << "Open project (Ctrl+O)";
-    QTest::newRow("new-equation") << "New equation" << "New equation (Ctrl+N)";
-    QTest::newRow("save-table") << "Save table to project" << "Save table to project (Ctrl+Shift+S)";
-    QTest::newRow("add-constant") << "Add a constant" << "Add a constant (Ins)";
-    QTest::newRow("delete-variable") << "Delete a variable" << "Delete a variable (Del)";
-    QTest::newRow("save-equation") << "Save..." << "Save (Ctrl+S)";
-    QTest::newRow("load-equation") << "Load..." << "Load (Ctrl+L)";
-    QTest::newRow("launch") << "Launch" << "Launch (Ctrl+Return)";
-    QTest::newRow("close-module") << "Close" << "Close (Ctrl+W)";
-}
-
-// Each ribbon button names its keys in its tooltip, and those keys are taken somewhere in the window.
+// Every ribbon button names its keys in its tooltip, and those keys are taken somewhere in the window.
 void TestDesktopWindow::ribbonShortcuts()
 {
-    QFETCH(QString, button);
-    QFETCH(QString, tip);
     KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
     window.newEquation();
     QList<QKeySequence> taken;
@@ -499,14 +481,16 @@ void TestDesktopWindow::ribbonShortcuts()
     const QList<QToolButton*> buttons = window.findChildren<QToolButton*>();
     for (const QToolButton* shown : buttons)
         taken += shown->shortcut();
-    const auto named = std::find_if(buttons.begin(), buttons.end(), [&](QToolButton* b) { return b->text() == button; });
-    QVERIFY(named != buttons.end());
-    QCOMPARE((*named)->toolTip(), tip);
-    QVERIFY(taken.contains(QKeySequence::fromString(tip.section('(', 1).chopped(1), QKeySequence::NativeText)));
-    const KXRibbonBar* home = RibbonInterface::returnMe()->ribbonBars().value(0);
-    QVERIFY(std::all_of(buttons.begin(), buttons.end(), [&](QToolButton* b) {
-        return !home->isAncestorOf(b) || b->toolTip().endsWith(')');
-    }));
+    int named = 0;
+    for (const QToolButton* shown : buttons) {
+        const QString tip = shown->toolTip();
+        if (!tip.endsWith(QLatin1Char(')')))
+            continue;
+        ++named;
+        const QKeySequence keys = QKeySequence::fromString(tip.section('(', -1).chopped(1), QKeySequence::NativeText);
+        QVERIFY2(!keys.isEmpty() && taken.contains(keys), qPrintable(tip));
+    }
+    QCOMPARE(named, 10); // every button of the Home and equation bars
 }
 
 void TestDesktopWindow::windowFitsScreen_data()
