@@ -173,9 +173,9 @@ CsvFigures csvFigures(const QString& path, int rows, int columns)
         table.createEmpty(columns, rows);
         std::mt19937_64 random(7);
         std::uniform_real_distribution<double> uniform(0.0, 1000.0);
-        QVariant* cells = table.writableCells();
+        KXCellStore& cells = table.writableCells();
         for (qint64 cell = 0; cell < qint64(rows) * columns; ++cell)
-            cells[cell] = uniform(random);
+            cells.setNumber(size_t(cell), uniform(random));
         for (int row = 0; row < rows; ++row)
             table.setHeaderData(row, Qt::Vertical, QStringLiteral("r%1").arg(row), KXValueRole);
         for (int column = 0; column < columns; ++column)

@@ -287,6 +287,8 @@ KXChart::KXChart(const QAbstractItemModel& table, const QLocale& locale, const s
     : m_rows(table.rowCount(QModelIndex())), m_columns(table.columnCount(QModelIndex())), m_locale(locale)
 {
     m_values.fill(Missing, m_rows * m_columns);
+    // A host table's numbers are read without a QVariant each.
+    const auto* host = qobject_cast<const KXDataModelGeneric*>(&table);
     for (int row = 0; row < m_rows; ++row) {
         if (stop && stop->load()) {
             m_rows = m_columns = 0;
@@ -295,10 +297,15 @@ KXChart::KXChart(const QAbstractItemModel& table, const QLocale& locale, const s
             return;
         }
         for (int column = 0; column < m_columns; ++column) {
-            const QVariant cell = table.data(table.index(row, column), KXValueRole);
-            if (!KXNumberFormat::isNumber(cell) || KXNumberFormat::isNoValue(cell))
+            double number;
+            if (!host || !host->number(row, column, number)) {
+                const QVariant cell = table.data(table.index(row, column), KXValueRole);
+                if (!KXNumberFormat::isNumber(cell) || KXNumberFormat::isNoValue(cell))
+                    continue;
+                number = cell.toDouble();
+            } else if (number == KXNoValue) {
                 continue;
-            const double number = cell.toDouble();
+            }
             if (!std::isfinite(number))
                 continue;
             m_values[row * m_columns + column] = number;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KXCellStore.h"
 #include "kxequation_global.h"
 
 #include <QVariant>
@@ -21,10 +22,18 @@ public:
     {
     public:
         virtual ~Worker() = default;
-        /// Writes into out[0 .. lastColumn - firstColumn] the values that the tree's evaluate()
-        /// gives with "i" = row and "j" = column, for each column from firstColumn to lastColumn
-        /// (range numbering).
-        virtual void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) = 0;
+        /// Writes into the cells at, at + 1, ... of out the values that the tree's evaluate() gives
+        /// with "i" = row and "j" = column, for each column from firstColumn to lastColumn (range
+        /// numbering).
+        virtual void writeRow(int row, int firstColumn, int lastColumn, KXCellStore& out, size_t at) = 0;
+        /// The same into out[0 .. lastColumn - firstColumn], for callers that want QVariants.
+        void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out)
+        {
+            KXCellStore cells(size_t(qint64(lastColumn) - firstColumn + 1));
+            writeRow(row, firstColumn, lastColumn, cells, 0);
+            for (size_t at = 0; at < cells.size(); ++at)
+                out[at] = cells.at(at);
+        }
     };
 
     virtual ~KXEquationCellProgram() = default;

@@ -307,13 +307,13 @@ public:
             m_trees.emplace_back(node->clone(m_variables.get()));
     }
 
-    void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) override
+    void writeRow(int row, int firstColumn, int lastColumn, KXCellStore& out, size_t at) override
     {
         const Instruction& root = m_in[m_code.root];
         // 64-bit column numbers: a range may end at the largest int, where an int step would wrap.
         if (!root.lanes) {
             for (qint64 column = firstColumn; column <= lastColumn; ++column)
-                *out++ = cell(row, int(column));
+                out.set(at++, cell(row, int(column)));
             return;
         }
         for (qint64 first = firstColumn; first <= lastColumn; first += LANES) {
@@ -321,18 +321,17 @@ public:
             startBlock(row, int(first), count);
             lanes(m_code.root, count);
             const Lanes& result = spread(m_lanes[m_code.root], count);
-            for (int lane = 0; lane < count; ++lane, ++out) {
+            for (int lane = 0; lane < count; ++lane, ++at) {
+                const double x = result.value[lane];
                 if (result.bad[lane]) {
-                    *out = cell(row, int(first + lane));
-                } else {
-                    // setValue() writes over a value of the same kind in place.
-                    const double x = result.value[lane];
-                    if (root.kind == Kind::Bool)
-                        out->setValue(x != 0.0);
-                    else
-                        out->setValue(x);
-                    ++m_doubleCells;
+                    out.set(at, cell(row, int(first + lane)));
+                    continue;
                 }
+                if (root.kind == Kind::Bool)
+                    out.set(at, QVariant(x != 0.0));
+                else
+                    out.setNumber(at, x);
+                ++m_doubleCells;
             }
         }
     }

@@ -78,8 +78,14 @@ const CellMessages CELL_MESSAGES[FormulaCount] = {
 // Doubles, bools and texts are written; an error value or an invalid value ends the computation.
 bool acceptable(const QVariant& value)
 {
-    // The type read inline: most cells are doubles, and this runs once per cell.
-    return value.data_ptr().type == QVariant::Double || (!KXEquationCommand::getError(value) && usable(value));
+    return value.userType() == QMetaType::Double || (!KXEquationCommand::getError(value) && usable(value));
+}
+
+// Most cells are doubles, and this runs once per cell: they are read without a QVariant.
+bool acceptable(const KXCellStore& cells, size_t at)
+{
+    double number;
+    return cells.number(at, number) || acceptable(cells.at(at));
 }
 
 QString failureMessage(Formula formula, const QVariant& value)
@@ -343,7 +349,7 @@ KXDataModelGeneric* KXEquationComputation::Run::constantDataset(const QVariant& 
     const QString header = equation->dataModelForHeader();
     const bool reference = options.engine == Engine::Reference;
     if (!reference) {
-        std::fill(table->writableCells(), table->writableCells() + rows * columns, value);
+        table->writableCells().fill(value);
         table->cellsWritten();
     }
     for (int r = 0; r < rows; ++r) {
@@ -499,7 +505,7 @@ public:
         // Made once the programs are: from here on every block constructs its own cells.
         if (!m_run.makeOutput(KXCellStore::Unconstructed))
             return false;
-        m_cells = m_run.output->writableCells();
+        m_cells = &m_run.output->writableCells();
         m_run.progress(0);
         // Helpers only where a pool thread is free now: a caller that is itself a pool task
         // then never waits for helpers that cannot start.
@@ -559,15 +565,15 @@ private:
             const int block = m_nextBlock.fetch_add(1);
             if (block >= m_blockCount)
                 return;
-            // Every block, run or not, since the table deletes every cell; the thread that runs
-            // a block touches its memory first.
-            QVariant* const first = m_cells + firstRow(block) * m_run.columns;
-            QVariant* const last = m_cells + (lastRow(block) + 1) * m_run.columns;
+            // The thread that runs a block touches its memory first.
+            double* const first = m_cells->rawSlots() + firstRow(block) * m_run.columns;
+            double* const last = m_cells->rawSlots() + (lastRow(block) + 1) * m_run.columns;
             KXCellStore::prepareForWriting(first, last);
-            std::uninitialized_value_construct(first, last);
-            // A block after a failing one cannot hold the first failure.
-            if (block > m_firstFailedBlock.load() || m_run.cancelRequested())
+            // A block after a failing one cannot hold the first failure; its cells are left empty.
+            if (block > m_firstFailedBlock.load() || m_run.cancelRequested()) {
+                std::fill(first, last, KXCellStore::noValueSlot());
                 continue;
+            }
             runBlock(block);
             if (reporting)
                 m_run.progress(m_cellsDone.load());
@@ -586,31 +592,33 @@ private:
             if (m_programs[formula])
                 workers[formula] = m_programs[formula]->makeWorker(run.options.cancel);
         }
-        std::vector<QVariant> names[FormulaCount];
+        std::unique_ptr<KXCellStore> names[FormulaCount];
         for (int formula = RowNameFormula; formula < FormulaCount; ++formula) {
             if (workers[formula])
-                names[formula].resize(size_t(run.columns));
+                names[formula] = std::make_unique<KXCellStore>(size_t(run.columns));
         }
         for (qint64 r = firstRow(block), last = lastRow(block); r <= last; ++r) {
             if (run.cancelRequested())
                 return;
             const int i = int(run.firstRow + r);
-            QVariant* values[FormulaCount] = {m_cells + r * run.columns, names[RowNameFormula].data(),
-                                              names[ColumnNameFormula].data()};
+            KXCellStore* const values[FormulaCount] = {m_cells, names[RowNameFormula].get(),
+                                                       names[ColumnNameFormula].get()};
+            const size_t starts[FormulaCount] = {size_t(r * run.columns), 0, 0};
             for (int formula = 0; formula < FormulaCount; ++formula) {
                 if (!workers[formula])
                     continue;
                 if (m_programs[formula]->reports())
-                    evaluateReporting(*workers[formula], block, r * run.columns, run.columns, values[formula]);
+                    evaluateReporting(*workers[formula], block, r * run.columns, run.columns, *values[formula],
+                                      starts[formula]);
                 else
-                    workers[formula]->evaluateRow(i, run.firstColumn, run.lastColumn, values[formula]);
+                    workers[formula]->writeRow(i, run.firstColumn, run.lastColumn, *values[formula], starts[formula]);
             }
             m_evaluatedEnd[size_t(block)] = (r + 1) * run.columns;
             for (qint64 c = 0; c < run.columns; ++c) {
                 for (int formula = 0; formula < FormulaCount; ++formula) {
-                    if (workers[formula] && !acceptable(values[formula][c])) {
+                    if (workers[formula] && !acceptable(*values[formula], starts[formula] + size_t(c))) {
                         m_failures[size_t(block)] = {true, i, int(run.firstColumn + c), Formula(formula),
-                                                     values[formula][c]};
+                                                     values[formula]->at(starts[formula] + size_t(c))};
                         int expected = m_firstFailedBlock.load();
                         while (block < expected && !m_firstFailedBlock.compare_exchange_weak(expected, block)) {
                         }
@@ -620,9 +628,11 @@ private:
             }
             // A header set once per cell keeps the value of the last cell written for it.
             if (workers[RowNameFormula])
-                m_rowNames[size_t(r)] = names[RowNameFormula][size_t(run.columns - 1)];
-            if (workers[ColumnNameFormula] && r == run.rows - 1)
-                std::copy(names[ColumnNameFormula].begin(), names[ColumnNameFormula].end(), m_columnNames.begin());
+                m_rowNames[size_t(r)] = names[RowNameFormula]->at(size_t(run.columns - 1));
+            if (workers[ColumnNameFormula] && r == run.rows - 1) {
+                for (qint64 c = 0; c < run.columns; ++c)
+                    m_columnNames[size_t(c)] = names[ColumnNameFormula]->at(size_t(c));
+            }
             m_cellsDone.fetch_add(run.columns);
         }
     }
@@ -630,13 +640,13 @@ private:
     // Cells count from 0 in row-major order over the range. Each cell is evaluated on its own, so
     // that what it reports is known by cell.
     void evaluateReporting(KXEquationCellProgram::Worker& worker, int block, qint64 firstCell, qint64 count,
-                           QVariant* out)
+                           KXCellStore& out, size_t at)
     {
-        for (qint64 cell = firstCell; cell < firstCell + count; ++cell, ++out) {
+        for (qint64 cell = firstCell; cell < firstCell + count; ++cell, ++at) {
             const int i = int(m_run.firstRow + cell / m_run.columns);
             const int j = int(m_run.firstColumn + cell % m_run.columns);
             const KXMessageSink::Capture capture;
-            worker.evaluateRow(i, j, j, out);
+            worker.writeRow(i, j, j, out, at);
             // A text said again and again is kept once with its count, which bounds the memory.
             std::vector<Report>& reports = m_reports[size_t(block)];
             for (const QString& text : capture.texts()) {
@@ -665,9 +675,9 @@ private:
                     || !m_programs[formula]->reports())
                     continue;
                 const auto worker = m_programs[formula]->makeWorker(m_run.options.cancel);
-                QVariant ignored;
+                KXCellStore ignored(1);
                 for (qint64 cell = m_evaluatedEnd[size_t(block)]; cell < blockEnd && !m_run.cancelRequested(); ++cell)
-                    evaluateReporting(*worker, block, cell, 1, &ignored);
+                    evaluateReporting(*worker, block, cell, 1, ignored, 0);
             }
         }
         std::vector<Report> reports;
@@ -712,7 +722,7 @@ private:
     std::unique_ptr<KXEquationCellProgram> m_programs[FormulaCount];
     qint64 m_rowsPerBlock = 1;
     int m_blockCount = 0;
-    QVariant* m_cells = nullptr;
+    KXCellStore* m_cells = nullptr;
     std::vector<QVariant> m_rowNames;    // per output row, the row name of its last cell
     std::vector<QVariant> m_columnNames; // per output column, the column name of its last cell
     std::vector<CellFailure> m_failures; // per block; each written by the thread that runs it

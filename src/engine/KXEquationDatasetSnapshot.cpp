@@ -30,8 +30,8 @@ KXEquationDatasetSnapshot::KXEquationDatasetSnapshot(const KXEquationVariableMod
         auto copied = std::make_shared<KXCellStore>(size_t(m_rows) * size_t(m_columns));
         for (int row = 0; row < m_rows; ++row) {
             for (int column = 0; column < m_columns; ++column)
-                (*copied)[size_t(row) * size_t(m_columns) + size_t(column)] =
-                    table->data(table->index(row, column), KXValueRole);
+                copied->set(size_t(row) * size_t(m_columns) + size_t(column),
+                            table->data(table->index(row, column), KXValueRole));
         }
         m_cells = std::move(copied);
     }

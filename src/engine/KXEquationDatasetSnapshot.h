@@ -25,30 +25,21 @@ public:
             return m_rowFailure;
         if (column < 0 || column >= m_columns)
             return m_columnFailure;
-        const QVariant& stored = (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)];
+        const size_t at = size_t(row) * size_t(m_columns) + size_t(column);
         double value = 0;
-        return storedNumber(stored, value) ? QVariant(value) : converted(stored);
+        return m_cells->number(at, value) ? QVariant(value) : converted(m_cells->at(at));
     }
     /// The cell's number when the cell reads as a double.
     bool number(int row, int column, double& value) const
     {
         if (row < 0 || row >= m_rows || column < 0 || column >= m_columns)
             return false;
-        return storedNumber((*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)], value);
+        return m_cells->number(size_t(row) * size_t(m_columns) + size_t(column), value);
     }
     /// The raw header of a 0-based section (section >= 0).
     QVariant header(Qt::Orientation orientation, int section) const;
 
 private:
-    // A stored double reads as itself; the test is inline because most cells are doubles.
-    static bool storedNumber(const QVariant& stored, double& value)
-    {
-        const QVariant::DataPtr& d = stored.data_ptr();
-        if (d.type != QVariant::Double || d.is_null || d.is_shared)
-            return false;
-        value = d.data.d;
-        return true;
-    }
     QVariant converted(const QVariant& stored) const;
 
     QString m_name;

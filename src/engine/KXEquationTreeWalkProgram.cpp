@@ -20,7 +20,7 @@ public:
         m_tree.reset(tree.clone(&m_variables));
     }
 
-    void evaluateRow(int row, int firstColumn, int lastColumn, QVariant* out) override
+    void writeRow(int row, int firstColumn, int lastColumn, KXCellStore& out, size_t at) override
     {
         // 64-bit counter: a range may end at the largest int.
         for (qint64 column = firstColumn; column <= lastColumn; ++column) {
@@ -31,7 +31,7 @@ public:
             m_variables.setCancelFlag(cancel);
             m_variables.addVariable(ROW_NAME, double(row));
             m_variables.addVariable(COLUMN_NAME, double(column));
-            *out++ = m_tree->evaluate();
+            out.set(at++, m_tree->evaluate());
         }
     }
 

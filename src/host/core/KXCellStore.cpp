@@ -1,8 +1,8 @@
 #include "KXCellStore.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
-#include <memory>
 #include <new>
 
 #include <sys/mman.h>
@@ -16,30 +16,123 @@ KXCellStore::KXCellStore(size_t count, Construction construction) : m_count(coun
 {
     if (count == 0)
         return;
-    if (count > std::numeric_limits<size_t>::max() / sizeof(QVariant))
+    if (count > std::numeric_limits<size_t>::max() / sizeof(double))
         throw std::bad_alloc();
-    m_cells = static_cast<QVariant*>(::operator new(count * sizeof(QVariant)));
+    m_slots = static_cast<double*>(std::malloc(count * sizeof(double)));
+    if (!m_slots)
+        throw std::bad_alloc();
     if (construction == Constructed)
-        std::uninitialized_value_construct_n(m_cells, count);
+        std::fill_n(m_slots, count, tagged(NoValue, 0));
 }
 
 KXCellStore::~KXCellStore()
 {
-    std::destroy_n(m_cells, m_count);
-    ::operator delete(m_cells);
+    std::free(m_slots);
+}
+
+std::shared_ptr<KXCellStore> KXCellStore::adopt(double* memory, size_t count)
+{
+    auto store = std::make_shared<KXCellStore>();
+    // Shrunk in place to the cells it holds.
+    if (count > 0) {
+        if (auto* fitted = static_cast<double*>(std::realloc(memory, count * sizeof(double))))
+            memory = fitted;
+    } else {
+        std::free(memory);
+        memory = nullptr;
+    }
+    store->m_slots = memory;
+    store->m_count = count;
+    return store;
+}
+
+double KXCellStore::tagged(Kind kind, uint32_t payload)
+{
+    const uint64_t value = Tag | (uint64_t(kind) << 32) | payload;
+    double slot;
+    std::memcpy(&slot, &value, sizeof slot);
+    return slot;
+}
+
+QVariant KXCellStore::decode(size_t at, double slot) const
+{
+    const uint64_t value = bits(slot);
+    const auto payload = uint32_t(value);
+    switch (Kind((value >> 32) & 0xFFFF)) {
+    case Int:
+        return QVariant(int(payload));
+    case Bool:
+        return QVariant(payload != 0);
+    case Beside: {
+        std::lock_guard<std::mutex> lock(m_besideLock);
+        const auto found = m_beside.find(at);
+        return found == m_beside.end() ? QVariant() : found->second;
+    }
+    default:
+        return QVariant();
+    }
+}
+
+void KXCellStore::set(size_t at, const QVariant& value)
+{
+    const double old = m_slots[at];
+    double slot;
+    switch (value.userType()) {
+    case QMetaType::UnknownType:
+        slot = tagged(NoValue, 0);
+        break;
+    case QMetaType::Int:
+        slot = tagged(Int, uint32_t(*static_cast<const int*>(value.constData())));
+        break;
+    case QMetaType::Bool:
+        slot = tagged(Bool, *static_cast<const bool*>(value.constData()) ? 1 : 0);
+        break;
+    case QMetaType::Double:
+        // A null double, or one with our tag's bits, keeps its exact form beside.
+        slot = *static_cast<const double*>(value.constData());
+        if (!value.isNull() && isNumberSlot(slot))
+            break;
+        Q_FALLTHROUGH();
+    default: {
+        std::lock_guard<std::mutex> lock(m_besideLock);
+        m_beside[at] = value;
+        m_slots[at] = tagged(Beside, 0);
+        return;
+    }
+    }
+    m_slots[at] = slot;
+    if (!isNumberSlot(old) && Kind((bits(old) >> 32) & 0xFFFF) == Beside) {
+        std::lock_guard<std::mutex> lock(m_besideLock);
+        m_beside.erase(at);
+    }
+}
+
+void KXCellStore::fill(const QVariant& value)
+{
+    if (m_count == 0)
+        return;
+    set(0, value);
+    const double slot = m_slots[0];
+    std::fill_n(m_slots + 1, m_count - 1, slot);
+    if (isNumberSlot(slot) || Kind((bits(slot) >> 32) & 0xFFFF) != Beside)
+        return;
+    std::lock_guard<std::mutex> lock(m_besideLock);
+    m_beside.clear();
+    m_beside.reserve(m_count);
+    for (size_t at = 0; at < m_count; ++at)
+        m_beside.emplace(at, value);
 }
 
 std::shared_ptr<KXCellStore> KXCellStore::copy() const
 {
     auto copied = std::make_shared<KXCellStore>(m_count, Unconstructed);
-    // Counted only once copied: a copy that throws has destroyed its own cells.
-    copied->m_count = 0;
-    std::uninitialized_copy_n(m_cells, m_count, copied->m_cells);
-    copied->m_count = m_count;
+    std::copy_n(m_slots, m_count, copied->m_slots);
+    std::lock_guard<std::mutex> lock(m_besideLock);
+    copied->m_beside = m_beside;
     return copied;
 }
 
-void KXCellStore::prepareForWriting(QVariant* first, QVariant* last)
+void KXCellStore::prepareForWriting(double* first, double* last)
 {
     static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
     // Whole pages only; the pages at either end fault in when written, as do all of them on a

@@ -35,7 +35,7 @@ namespace {
 // Parts of a piece parsed apart on the pool: large enough to outweigh handing them over.
 const qint64 PART_BYTES = 1 << 17;
 
-// A file is read into QVectors, which stop short of 2 GiB.
+// Row headers are read into QVectors, which stop short of 2 GiB; cells are bounded alike.
 const qint64 MAXIMUM_CELLS = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(QVariant));
 
 // Messages
@@ -315,6 +315,18 @@ bool fieldValue(const Field& field, QVariant* value)
     return true;
 }
 
+/// The common cells, empty and numeric, straight into a store's slot; false for the others.
+bool fieldSlot(const Field& field, double* slot)
+{
+    if (field.quoted)
+        return false;
+    if (field.begin == field.end) {
+        *slot = KXCellStore::noValueSlot();
+        return true;
+    }
+    return readNumberBytes(field.begin, field.end, slot) && KXCellStore::isNumberSlot(*slot);
+}
+
 /// Work done once by whichever thread claims it first: a pool thread, or the thread that needs
 /// it done before any pool thread took it, so that waiting never depends on a free pool thread.
 class ClaimedTask
@@ -358,7 +370,8 @@ private:
 struct ParsedPart
 {
     std::vector<QVariant> headers;
-    std::vector<QVariant> cells;
+    std::vector<double> cells; // a cell store's slots; texts in others
+    std::vector<std::pair<size_t, QVariant>> others;
     std::vector<qint64> blanksBefore;
     qint64 trailingBlanks = 0;
     qint64 lines = 0;
@@ -380,11 +393,14 @@ struct ParsedPart
             QVariant value;
             bool decoded = fieldValue(fields[0], &value);
             headers.push_back(std::move(value));
-            for (size_t field = 1; field <= size_t(columns); ++field) {
-                value = QVariant();
-                if (decoded && field < fields.size())
-                    decoded = fieldValue(fields[field], &value);
-                cells.push_back(std::move(value));
+            for (size_t field = 1; field <= size_t(columns) && decoded; ++field) {
+                double slot = KXCellStore::noValueSlot();
+                if (field < fields.size() && !fieldSlot(fields[field], &slot)) {
+                    QVariant other;
+                    decoded = fieldValue(fields[field], &other);
+                    others.emplace_back(cells.size(), std::move(other));
+                }
+                cells.push_back(slot);
             }
             if (!decoded)
                 return;
@@ -424,14 +440,6 @@ public:
         drain([&](QVariant& value) { values.push_back(std::move(value)); });
         return values;
     }
-    /// Every value, moved into a table's cell store.
-    std::shared_ptr<KXCellStore> takeStore()
-    {
-        auto store = std::make_shared<KXCellStore>(size_t(m_size), KXCellStore::Unconstructed);
-        QVariant* next = store->data();
-        drain([&](QVariant& value) { new (next++) QVariant(std::move(value)); });
-        return store;
-    }
 
 private:
     // Hands every value over in order, releasing each block once it is moved.
@@ -453,6 +461,67 @@ private:
     std::vector<QVector<QVariant>> m_blocks;
     QVector<QVariant> m_current;
     qint64 m_size = 0;
+};
+
+/// A table's slots appended row by row into one block that grows in place (large blocks are
+/// remapped, not copied), then handed to the table's store whole: the table never exists twice.
+class GrowingCells
+{
+public:
+    GrowingCells() = default;
+    GrowingCells(const GrowingCells&) = delete;
+    GrowingCells& operator=(const GrowingCells&) = delete;
+    ~GrowingCells() { std::free(m_slots); }
+
+    qint64 size() const { return qint64(m_size); }
+    void append(const double* cells, size_t count)
+    {
+        reserve(m_size + count);
+        std::memcpy(m_slots + m_size, cells, count * sizeof(double));
+        m_size += count;
+    }
+    void appendEmpty(size_t count)
+    {
+        reserve(m_size + count);
+        std::fill_n(m_slots + m_size, count, KXCellStore::noValueSlot());
+        m_size += count;
+    }
+    /// A cell of another kind than a number or no value.
+    void appendOther(QVariant&& value)
+    {
+        m_others.emplace_back(m_size, std::move(value));
+        appendEmpty(1);
+    }
+    /// A cell of another kind at a position already appended.
+    void setOther(size_t at, QVariant&& value) { m_others.emplace_back(at, std::move(value)); }
+    std::shared_ptr<KXCellStore> takeStore()
+    {
+        auto store = KXCellStore::adopt(m_slots, m_size);
+        m_slots = nullptr;
+        m_size = m_capacity = 0;
+        for (auto& other : m_others)
+            store->set(other.first, other.second);
+        m_others.clear();
+        return store;
+    }
+
+private:
+    void reserve(size_t wanted)
+    {
+        if (wanted <= m_capacity)
+            return;
+        const size_t capacity = std::max<size_t>({wanted, 2 * m_capacity, 1024});
+        auto* grown = static_cast<double*>(std::realloc(m_slots, capacity * sizeof(double)));
+        if (!grown)
+            throw std::bad_alloc();
+        m_slots = grown;
+        m_capacity = capacity;
+    }
+
+    double* m_slots = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+    std::vector<std::pair<size_t, QVariant>> m_others;
 };
 
 /// Builds a table from CSV bytes given in pieces of any size: only whole records are parsed,
@@ -603,12 +672,23 @@ private:
         if (!ok || rows * qMax(m_columns, 1) > MAXIMUM_CELLS)
             return false;
         for (ParsedPart& part : parts) {
-            for (size_t row = 0; row < part.headers.size(); ++row) {
+            const size_t columns = size_t(m_columns);
+            size_t nextOther = 0;
+            for (size_t row = 0, first = 0; row < part.headers.size(); ++row) {
                 m_pendingBlankRows += part.blanksBefore[row];
                 appendPendingBlankRows();
                 m_rowHeaders.append(std::move(part.headers[row]));
-                for (size_t column = 0; column < size_t(m_columns); ++column)
-                    m_cells.append(std::move(part.cells[row * size_t(m_columns) + column]));
+                // Runs of rows without blank rows between them go over at once.
+                if (row + 1 == part.headers.size() || part.blanksBefore[row + 1] > 0) {
+                    const size_t base = size_t(m_cells.size());
+                    m_cells.append(part.cells.data() + first * columns, (row + 1 - first) * columns);
+                    for (; nextOther < part.others.size() && part.others[nextOther].first < (row + 1) * columns;
+                         ++nextOther) {
+                        auto& other = part.others[nextOther];
+                        m_cells.setOther(base + other.first - first * columns, std::move(other.second));
+                    }
+                    first = row + 1;
+                }
             }
             m_pendingBlankRows += part.trailingBlanks;
             m_line += part.lines;
@@ -621,8 +701,7 @@ private:
     {
         for (; m_pendingBlankRows > 0; --m_pendingBlankRows) {
             m_rowHeaders.append(QVariant());
-            for (int column = 0; column < m_columns; ++column)
-                m_cells.append(QVariant());
+            m_cells.appendEmpty(size_t(m_columns));
         }
     }
 
@@ -659,11 +738,15 @@ private:
             QVariant value;
             bool decoded = fieldValue(m_fields[0], &value);
             m_rowHeaders.append(std::move(value));
-            for (size_t field = 1; field <= size_t(m_columns); ++field) {
-                value = QVariant();
-                if (decoded && field < m_fields.size())
+            for (size_t field = 1; field <= size_t(m_columns) && decoded; ++field) {
+                double slot = KXCellStore::noValueSlot();
+                if (field >= m_fields.size() || fieldSlot(m_fields[field], &slot)) {
+                    m_cells.append(&slot, 1);
+                } else {
+                    value = QVariant();
                     decoded = fieldValue(m_fields[field], &value);
-                m_cells.append(std::move(value));
+                    m_cells.appendOther(std::move(value));
+                }
             }
             if (!decoded)
                 return fail(invalidUtf8Message(m_source, reader.recordLine()));
@@ -703,7 +786,7 @@ private:
     std::vector<Field> m_fields;
     QVector<QVariant> m_columnHeaders;
     GrowingValues m_rowHeaders;
-    GrowingValues m_cells;
+    GrowingCells m_cells;
 };
 
 
@@ -785,7 +868,12 @@ public:
             appendBytes(out, formatField(headers.at(row - first), m_options));
             for (int column = 0; column < m_columns; ++column) {
                 out += ',';
-                appendCell(out, value(row, column), m_options);
+                double number;
+                if (m_cells.store && row < m_cells.rows && column < m_cells.columns
+                    && m_cells.store->number(size_t(row) * size_t(m_cells.columns) + size_t(column), number))
+                    appendNumber(out, number, m_options);
+                else
+                    appendCell(out, value(row, column), m_options);
             }
             out += '\n';
         }
@@ -795,7 +883,7 @@ private:
     QVariant value(int row, int column) const
     {
         if (m_cells.store && row < m_cells.rows && column < m_cells.columns)
-            return (*m_cells.store)[size_t(row) * size_t(m_cells.columns) + size_t(column)];
+            return m_cells.store->at(size_t(row) * size_t(m_cells.columns) + size_t(column));
         return m_table.data(m_table.index(row, column), KXValueRole);
     }
 

@@ -55,7 +55,8 @@ void KXDataModelGeneric::createEmpty(int columns, int rows, KXCellStore::Constru
     rows = qMax(0, rows);
     // Refused before allocating: a table beyond the physical memory would only swap, and some
     // allocators abort rather than fail.
-    const double bytes = (double(rows) * double(columns) + double(rows) + double(columns)) * double(sizeof(QVariant));
+    const double bytes = double(rows) * double(columns) * double(sizeof(double))
+        + (double(rows) + double(columns)) * double(sizeof(QVariant));
     const qint64 physical = KXSystemMemory::physicalBytes();
     if (physical > 0 && bytes > double(physical))
         columns = rows = 0;
@@ -75,8 +76,9 @@ void KXDataModelGeneric::createEmpty(int columns, int rows, KXCellStore::Constru
 bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,
                                      const QVector<QVariant>& rowHeaders, const QVector<QVariant>& columnHeaders)
 {
-    auto store = std::make_shared<KXCellStore>(size_t(cells.size()), KXCellStore::Unconstructed);
-    std::uninitialized_copy(cells.begin(), cells.end(), store->data());
+    auto store = std::make_shared<KXCellStore>(size_t(cells.size()));
+    for (int at = 0; at < cells.size(); ++at)
+        store->set(size_t(at), cells.at(at));
     return setContents(columns, rows, std::move(store), rowHeaders, columnHeaders);
 }
 
@@ -123,11 +125,11 @@ KXDataModelGeneric::SharedCells KXDataModelGeneric::sharedCells() const
     return {m_cells, m_rows, m_columns};
 }
 
-QVariant* KXDataModelGeneric::writableCells()
+KXCellStore& KXDataModelGeneric::writableCells()
 {
     std::lock_guard<std::mutex> lock(m_cellsLock);
     detach();
-    return m_cells->data();
+    return *m_cells;
 }
 
 QModelIndex KXDataModelGeneric::index(int row, int column, const QModelIndex& parent) const
@@ -204,7 +206,14 @@ QVariant KXDataModelGeneric::cell(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
         return QVariant();
-    return (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)];
+    return m_cells->at(size_t(row) * size_t(m_columns) + size_t(column));
+}
+
+bool KXDataModelGeneric::number(int row, int column, double& value) const
+{
+    if (row < 0 || column < 0 || row >= m_rows || column >= m_columns)
+        return false;
+    return m_cells->number(size_t(row) * size_t(m_columns) + size_t(column), value);
 }
 
 void KXDataModelGeneric::setCell(int row, int column, const QVariant& value)
@@ -213,7 +222,7 @@ void KXDataModelGeneric::setCell(int row, int column, const QVariant& value)
         return;
     std::lock_guard<std::mutex> lock(m_cellsLock);
     detach();
-    (*m_cells)[size_t(row) * size_t(m_columns) + size_t(column)] = value;
+    m_cells->set(size_t(row) * size_t(m_columns) + size_t(column), value);
 }
 
 void KXDataModelGeneric::cellsWritten()

@@ -46,7 +46,7 @@ private:
 
 Q_DECLARE_METATYPE(KXDataModel*)
 
-/// An in-memory table of QVariant cells with row and column headers.
+/// An in-memory table of cells (8 bytes a number) with row and column headers.
 class KXHOST_EXPORT KXDataModelGeneric : public KXDataModel
 {
     Q_OBJECT
@@ -84,10 +84,12 @@ public:
 
     /// Direct cell access without model indices, for readers and writers of whole tables.
     QVariant cell(int row, int column) const;
+    /// The cell's double, without a QVariant, when it holds one.
+    bool number(int row, int column, double& value) const;
     void setCell(int row, int column, const QVariant& value);
     /// Every cell, row by row, for writers that fill a whole table at once (from several threads,
     /// each on its own cells); such writes signal nothing until cellsWritten().
-    QVariant* writableCells();
+    KXCellStore& writableCells();
     /// Tells the table's watchers that any cell may have changed.
     void cellsWritten();
 
