@@ -263,7 +263,7 @@ int main(int argc, char* argv[])
             std::printf("%-18s %11s failed\n", benchCase.formula, qPrintable(grid));
             continue;
         }
-        const double tableMiB = KXEquationComputation::tableBytes(benchCase.rows, benchCase.columns) / 1048576.0;
+        const double tableMiB = KXDataModelGeneric::tableBytes(benchCase.rows, benchCase.columns) / 1048576.0;
         std::printf("%-18s %11s %9.3f %9.1f %11.0f %8.0fx %9.3f", benchCase.formula, qPrintable(grid), fast,
                     fast / cells * 1e9, reference * 1e9, reference * cells / fast, oneThread);
         if (mu >= 0)

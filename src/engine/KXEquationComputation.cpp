@@ -143,7 +143,7 @@ public:
         MessageLoggerInterface::Error(
             trComputation("The table needs %1 MiB of memory; this machine has %2 MiB",
                           "Le tableau demande %1 Mio de mémoire ; cette machine en a %2 Mio")
-                .arg(std::ceil(tableBytes(rows, columns) / MEBIBYTE), 0, 'f', 0)
+                .arg(std::ceil(KXDataModelGeneric::tableBytes(rows, columns) / MEBIBYTE), 0, 'f', 0)
                 .arg(std::floor(double(KXSystemMemory::physicalBytes()) / MEBIBYTE), 0, 'f', 0),
             nullptr);
     }
@@ -190,11 +190,6 @@ KXEquationComputation::KXEquationComputation(const KXEquationModel* equation, KX
 }
 
 // In doubles: two int-sized counts of 16-byte cells overflow 64 bits.
-double KXEquationComputation::tableBytes(qint64 rows, qint64 columns)
-{
-    return (double(rows) * double(columns) + double(rows) + double(columns)) * double(sizeof(QVariant));
-}
-
 KXDataModelGeneric* KXEquationComputation::compute()
 {
     return compute(Options());
@@ -234,7 +229,7 @@ KXDataModelGeneric* KXEquationComputation::compute(const Options& options)
     }
     run.rows = qint64(run.lastRow) - run.firstRow + 1;
     run.columns = qint64(run.lastColumn) - run.firstColumn + 1;
-    const double needed = tableBytes(run.rows, run.columns);
+    const double needed = KXDataModelGeneric::tableBytes(run.rows, run.columns);
     const double available = double(KXSystemMemory::physicalBytes());
     // Rows and columns are counted in ints by the table.
     if ((available > 0 && needed > available) || run.rows > std::numeric_limits<int>::max()

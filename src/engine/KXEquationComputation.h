@@ -73,8 +73,6 @@ public:
     /// Where the last computation could not read the formula or a name formula; null when it could.
     std::shared_ptr<const KXEquationReadError> readingFailure() const { return m_readingFailure; }
 
-    /// Bytes that a table of rows x columns with its headers takes in memory.
-    static double tableBytes(qint64 rows, qint64 columns);
 
 private:
     class Run;

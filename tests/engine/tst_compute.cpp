@@ -115,8 +115,8 @@ void TestCompute::cases()
     fail("range-unreadable", {"i", "1 3 1 1+"}, {"Columns to: Invalid syntax: 1+"});
     fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
     fail("empty-range-between-int-limits", {"i", "2147483647 -2147483648 1 1"}, {"Invalid working range"});
-    fail("rows-beyond-int-count", {"i", "-2147483648 1 1 1"}, {"The table needs 65537 MiB of memory; *"});
-    fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 15258820 MiB of memory; this machine has *"});
+    fail("rows-beyond-int-count", {"i", "-2147483648 1 1 1"}, {"The table needs 49153 MiB of memory; *"});
+    fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 7629426 MiB of memory; this machine has *"});
     fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
     fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});
     fail("constant-error", {"\"a\"-1", "1 2 1 2"}, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});

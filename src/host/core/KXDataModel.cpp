@@ -55,8 +55,7 @@ void KXDataModelGeneric::createEmpty(int columns, int rows, KXCellStore::Constru
     rows = qMax(0, rows);
     // Refused before allocating: a table beyond the physical memory would only swap, and some
     // allocators abort rather than fail.
-    const double bytes = double(rows) * double(columns) * double(sizeof(double))
-        + (double(rows) + double(columns)) * double(sizeof(QVariant));
+    const double bytes = tableBytes(rows, columns);
     const qint64 physical = KXSystemMemory::physicalBytes();
     if (physical > 0 && bytes > double(physical))
         columns = rows = 0;
@@ -71,6 +70,12 @@ void KXDataModelGeneric::createEmpty(int columns, int rows, KXCellStore::Constru
         m_columnHeaders.clear();
     }
     endResetModel();
+}
+
+double KXDataModelGeneric::tableBytes(qint64 rows, qint64 columns)
+{
+    return double(rows) * double(columns) * double(sizeof(double))
+        + (double(rows) + double(columns)) * double(sizeof(QVariant));
 }
 
 bool KXDataModelGeneric::setContents(int columns, int rows, const QVector<QVariant>& cells,

@@ -59,6 +59,8 @@ public:
     /// With Unconstructed, the caller constructs every cell of writableCells() before anything
     /// else reads, writes or deletes the table.
     void createEmpty(int columns, int rows, KXCellStore::Construction construction = KXCellStore::Constructed);
+    /// The memory a table of that size takes: its cells and headers.
+    static double tableBytes(qint64 rows, qint64 columns);
     /// Replaces the whole table at once (cells row by row); false, and nothing changed, when the
     /// sizes do not match.
     bool setContents(int columns, int rows, const QVector<QVariant>& cells, const QVector<QVariant>& rowHeaders,
