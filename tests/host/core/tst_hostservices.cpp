@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -15,6 +17,8 @@ private slots:
     void repeatsCollapsed();
     void sharedCellsKeepTheirValues_data();
     void sharedCellsKeepTheirValues();
+    void cellKindsRoundTrip_data();
+    void cellKindsRoundTrip();
 };
 
 // Reports made at once from several threads all arrive, none lost or torn.
@@ -120,6 +124,69 @@ void TestHostServices::sharedCellsKeepTheirValues()
     QCOMPARE(shared.store->at(1), QVariant(2.0));
     const QVariant written = table.cell(0, 0);
     QVERIFY(written == QVariant(9.0) || (written.isNull() && table.columnCount() == 3));
+}
+
+namespace {
+double fromBits(quint64 bits)
+{
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+quint64 toBits(double value)
+{
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+}
+
+void TestHostServices::cellKindsRoundTrip_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("number");
+    QTest::newRow("double") << QVariant(1.5) << true;
+    QTest::newRow("negative zero") << QVariant(-0.0) << true;
+    QTest::newRow("quiet nan") << QVariant(std::numeric_limits<double>::quiet_NaN()) << true;
+    QTest::newRow("infinity") << QVariant(-std::numeric_limits<double>::infinity()) << true;
+    QTest::newRow("double with the int tag's bits") << QVariant(fromBits(0x7FF2000100000005ull)) << false;
+    QTest::newRow("double with the bool tag's bits") << QVariant(fromBits(0x7FF2000200000001ull)) << false;
+    QTest::newRow("null double") << QVariant(QVariant::Double) << false;
+    QTest::newRow("int no-value marker") << QVariant(-9999) << false;
+    QTest::newRow("smallest int") << QVariant(std::numeric_limits<int>::min()) << false;
+    QTest::newRow("largest int") << QVariant(std::numeric_limits<int>::max()) << false;
+    QTest::newRow("true") << QVariant(true) << false;
+    QTest::newRow("false") << QVariant(false) << false;
+    QTest::newRow("text") << QVariant(QStringLiteral("Coffee beans")) << false;
+    QTest::newRow("empty text") << QVariant(QString(QLatin1String(""))) << false;
+    QTest::newRow("invalid") << QVariant() << false;
+    QTest::newRow("long long") << QVariant(qlonglong(1) << 40) << false;
+    QTest::newRow("float") << QVariant(1.5f) << false;
+}
+
+// Every kind a cell is given is the kind it answers, exactly, from the table and from a copy of its
+// store, over a cell that held a text before; the text of the next cell is untouched.
+void TestHostServices::cellKindsRoundTrip()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, number);
+    KXDataModelGeneric table;
+    table.setContents(2, 1, {QStringLiteral("before"), QStringLiteral("next")}, {QVariant()}, {QVariant(), QVariant()});
+    QVERIFY(table.setData(table.index(0, 0), value, KXValueRole));
+    const auto copied = table.sharedCells().store->copy();
+    table.setCell(0, 1, 2.0);
+    for (const QVariant& read : {table.data(table.index(0, 0), KXValueRole), copied->at(0)}) {
+        QCOMPARE(read.userType(), value.userType());
+        QCOMPARE(read.isNull(), value.isNull());
+        if (value.userType() == QMetaType::Double)
+            QCOMPARE(toBits(read.toDouble()), toBits(value.toDouble()));
+        else
+            QCOMPARE(read, value);
+    }
+    double stored = 0;
+    QCOMPARE(table.number(0, 0, stored), number);
+    QCOMPARE(copied->at(1), QVariant(QStringLiteral("next")));
+    QCOMPARE(table.cell(0, 1), QVariant(2.0));
 }
 
 QTEST_GUILESS_MAIN(TestHostServices)
