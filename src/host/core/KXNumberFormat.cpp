@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -107,11 +108,28 @@ bool isExactlyHalfway(const Digits& sixteen, double value)
     return std::ldexp(double(integer / five), power) == std::fabs(value);
 }
 
+void roundToReadable(Digits* digits, bool up);
+
 /// The 15 significant digits that the readable form shows: rounded to nearest, halfway cases
 /// away from zero as the locale's formatting rounds them (std::to_chars rounds them to even).
 void readableDigits(double value, Digits* digits)
 {
     char text[48];
+    // The shortest text that reads back is several times faster to make than a rounded one, and
+    // rounds as the value does: it has 15 digits or fewer only when those are the value's own, and
+    // no halfway point between two 15-digit texts lies between it and the value, or it would be
+    // shorter or nearer. Only a shortest text that is itself such a halfway point says nothing, and
+    // subnormal values, with fewer than 15 digits of precision, are outside the rule.
+    if (std::fabs(value) >= std::numeric_limits<double>::min()) {
+        const auto shortest = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
+        readScientific(text, shortest.ptr, digits);
+        if (digits->count <= 15)
+            return;
+        if (digits->count > 16 || digits->digits[15] != '5') {
+            roundToReadable(digits, digits->digits[15] >= '5');
+            return;
+        }
+    }
     const auto written = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 15);
     readScientific(text, written.ptr, digits);
     const char sixteenth = digits->digits[15];
@@ -121,8 +139,14 @@ void readableDigits(double value, Digits* digits)
         readScientific(text, rounded.ptr, digits);
         return;
     }
+    roundToReadable(digits, sixteenth >= '5');
+}
+
+/// Keeps the first 15 digits, one up in the last of them when up.
+void roundToReadable(Digits* digits, bool up)
+{
     digits->count = 15;
-    if (sixteenth < '5')
+    if (!up)
         return;
     int k = 14;
     for (; k >= 0 && digits->digits[k] == '9'; --k)
