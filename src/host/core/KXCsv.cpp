@@ -151,6 +151,14 @@ bool matchesNumber(const char* begin, const char* end)
 /// what strtod gives: an infinity or a zero of the right sign.
 bool readNumberBytes(const char* begin, const char* end, double* value)
 {
+    // Most numbers start with a digit, a point or a minus and a digit: from there fast_float's
+    // grammar is the one above, so that a field it reads whole and in range needs no other check.
+    const char* digits = begin < end && *begin == '-' ? begin + 1 : begin;
+    if (digits < end && ((*digits >= '0' && *digits <= '9') || *digits == '.')) {
+        const auto parsed = fast_float::from_chars(begin, end, *value);
+        if (parsed.ec == std::errc() && parsed.ptr == end)
+            return true;
+    }
     if (!matchesNumber(begin, end))
         return false;
     // fast_float reads the grammar checked above, a leading plus and blanks aside, several
@@ -379,6 +387,10 @@ struct ParsedPart
 
     void parse(const char* begin, const char* end, int columns)
     {
+        if (!std::memchr(begin, '"', size_t(end - begin)) && !std::memchr(begin, '\r', size_t(end - begin))) {
+            parsePlain(begin, end, columns);
+            return;
+        }
         RecordReader reader(begin, end, 0);
         std::vector<Field> fields;
         RecordReader::Status status;
@@ -408,6 +420,61 @@ struct ParsedPart
         trailingBlanks = blanks;
         lines = reader.line();
         ok = status == RecordReader::Status::End;
+    }
+
+private:
+    // Without quotes and carriage returns, records are lines and fields the bytes between commas:
+    // read in place, without the record reader's copies. Any fault leaves ok false, and the
+    // record reader reads the piece again for the message.
+    void parsePlain(const char* begin, const char* end, int columns)
+    {
+        qint64 blanks = 0;
+        Field field;
+        for (const char* line = begin; line < end;) {
+            const char* lineEnd = static_cast<const char*>(std::memchr(line, '\n', size_t(end - line)));
+            if (lineEnd)
+                ++lines;
+            else
+                lineEnd = end;
+            if (line == lineEnd) {
+                ++blanks;
+                line = lineEnd + 1;
+                continue;
+            }
+            blanksBefore.push_back(blanks);
+            blanks = 0;
+            const char* p = line;
+            while (p < lineEnd && *p != ',')
+                ++p;
+            field.begin = line;
+            field.end = p;
+            QVariant header;
+            if (!fieldValue(field, &header))
+                return;
+            headers.push_back(std::move(header));
+            // p is at the comma before the next field, or at the line's end once there is none.
+            for (int column = 0; column < columns; ++column) {
+                double slot = KXCellStore::noValueSlot();
+                if (p < lineEnd) {
+                    field.begin = ++p;
+                    while (p < lineEnd && *p != ',')
+                        ++p;
+                    field.end = p;
+                    if (!fieldSlot(field, &slot)) {
+                        QVariant other;
+                        if (!fieldValue(field, &other))
+                            return;
+                        others.emplace_back(cells.size(), std::move(other));
+                    }
+                }
+                cells.push_back(slot);
+            }
+            if (p < lineEnd)
+                return; // more fields than columns
+            line = lineEnd + 1;
+        }
+        trailingBlanks = blanks;
+        ok = true;
     }
 };
 

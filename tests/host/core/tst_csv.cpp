@@ -4,7 +4,9 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
+#include <random>
 
 Q_DECLARE_METATYPE(KXFileStatus)
 
@@ -182,6 +184,8 @@ void TestCsv::read_data()
                                   << QByteArray(",a,b,c,d,e,f,g,h\nr,5,5,0.5,0,-0,inf,nan,-inf\n");
     QTest::newRow("empty-file") << QByteArray() << QByteArray("\n");
     QTest::newRow("hex-is-text") << QByteArray(",a\n1e400,0x10\n") << QByteArray(",a\ninf,0x10\n");
+    QTest::newRow("near-numbers") << QByteArray(",a,,,,,,,,,,,,,,\nr,-.5,1e,-,1.5.5,.,-inf,-nan,--1,1e+,infinity,1.e5,00012,5x,5 ,-0x1\n")
+                                  << QByteArray(",a,,,,,,,,,,,,,,\nr,-0.5,1e,-,1.5.5,.,-inf,-nan,--1,1e+,infinity,100000,12,5x,5,-0x1\n");
     QTest::newRow("crlf-blank-lines") << QByteArray(",a\r\n\r\n\r\n\"q\r\n\",1\r\n\r\n") << QByteArray(",a\n,\n,\n\"q\r\n\",1\n");
 }
 
@@ -205,12 +209,16 @@ void TestCsv::readInParts_data()
 {
     QTest::addColumn<int>("pieceSize");
     QTest::addColumn<int>("badRow"); // 0: none
-    QTest::newRow("whole") << 0 << 0;
-    QTest::newRow("odd-pieces") << 300007 << 0;
-    QTest::newRow("small-pieces") << 4099 << 0;
-    QTest::newRow("whole-bad-late") << 0 << 17000;
-    QTest::newRow("whole-bad-early") << 0 << 3;
-    QTest::newRow("pieces-bad-late") << 300007 << 17000;
+    QTest::addColumn<bool>("plain"); // no quotes nor carriage returns, as most numeric files
+    for (const bool plain : {false, true}) {
+        const char* kind = plain ? "plain" : "quoted";
+        QTest::addRow("%s-whole", kind) << 0 << 0 << plain;
+        QTest::addRow("%s-odd-pieces", kind) << 300007 << 0 << plain;
+        QTest::addRow("%s-small-pieces", kind) << 4099 << 0 << plain;
+        QTest::addRow("%s-whole-bad-late", kind) << 0 << 17000 << plain;
+        QTest::addRow("%s-whole-bad-early", kind) << 0 << 3 << plain;
+        QTest::addRow("%s-pieces-bad-late", kind) << 300007 << 17000 << plain;
+    }
 }
 
 // Large pieces are parsed in parts on the pool: the table, and a message's line, are those of a
@@ -219,15 +227,23 @@ void TestCsv::readInParts()
 {
     QFETCH(int, pieceSize);
     QFETCH(int, badRow);
+    QFETCH(bool, plain);
 
-    QByteArray csv = ",a,b,c\r\n";
+    // Numbers of every length and form, and near-numbers that stay texts.
+    const QByteArray forms[] = {"-.5", "1e", "5 ", "-inf", "-nan", "1.e5", "", "x"};
+    std::mt19937_64 random(3);
+    QByteArray csv = plain ? ",a,b,c\n" : ",a,b,c\r\n";
     for (int row = 1; row <= 20000; ++row) {
         if (row % 2 == 0)
             csv += "\n";
-        csv += "r" + QByteArray::number(row) + ',' + QByteArray::number(row * 0.25) + ",\"x\n" + QByteArray::number(row)
-            + "\"\"\"" + (row % 5 ? ",-1e-3\r\n" : "\n");
+        csv += "r" + QByteArray::number(row) + ',' + QByteArray::number(row * 0.25);
+        if (plain)
+            csv += ',' + QByteArray::number(std::ldexp(double(random() >> 11), int(random() % 80) - 60), 'g', 17)
+                + (row % 5 ? ',' + forms[row % 8] : QByteArray()) + '\n';
+        else
+            csv += ",\"x\n" + QByteArray::number(row) + "\"\"\"" + (row % 5 ? ",-1e-3\r\n" : "\n");
         if (row == badRow)
-            csv += "r,\"open\"x\n";
+            csv += plain ? "r,1,2,3,4\n" : "r,\"open\"x\n";
     }
     csv += "\n\n";
     KXDataModelGeneric bytes;
