@@ -633,6 +633,24 @@ private:
         const qint64 pending = m_pending.size();
         // Record ends about PART_BYTES apart, where the pool may parse the piece in parts.
         std::vector<qint64> boundaries;
+        if (!final && k < pending && (m_scan == Scan::FieldStart || m_scan == Scan::Unquoted)
+            && !std::memchr(bytes + k, '"', size_t(pending - k)) && !std::memchr(bytes + k, '\r', size_t(pending - k))) {
+            // Without quotes and carriage returns ahead, record ends are the line feeds: the ones
+            // needed are found by memchr, PART_BYTES apart, instead of byte by byte.
+            if (const auto* last = static_cast<const char*>(memrchr(bytes + k, '\n', size_t(pending - k)))) {
+                cut = last - bytes + 1;
+                for (;;) {
+                    const qint64 target = std::max(k, (boundaries.empty() ? 0 : boundaries.back()) + PART_BYTES - 1);
+                    if (target >= cut)
+                        break;
+                    const auto* lineEnd = static_cast<const char*>(std::memchr(bytes + target, '\n', size_t(cut - target)));
+                    boundaries.push_back(lineEnd - bytes + 1);
+                }
+            }
+            const char before = bytes[pending - 1];
+            m_scan = before == ',' || before == '\n' ? Scan::FieldStart : Scan::Unquoted;
+            k = pending;
+        }
         for (; !final && k < pending; ++k) {
             // Inside a field only its end matters: skip to it.
             if (m_scan == Scan::Unquoted) {
