@@ -1059,9 +1059,20 @@ bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, 
     const int rowsPerBlock = int(qBound<qint64>(1, BLOCK_CELLS / qMax(columns, 1), qMax(rows, 1)));
     const int ahead = source->anyThread() ? qMax(2, QThreadPool::globalInstance()->maxThreadCount() + 1) : 1;
     std::deque<std::pair<std::shared_ptr<RowBlock>, std::shared_ptr<ClaimedTask>>> inFlight;
+    // Blocks written go back for reuse: their text keeps its memory, which fresh blocks would
+    // fault in page by page again.
+    std::vector<std::shared_ptr<RowBlock>> written;
     int nextRow = 0;
     auto launch = [&] {
-        auto block = std::make_shared<RowBlock>();
+        std::shared_ptr<RowBlock> block;
+        if (written.empty()) {
+            block = std::make_shared<RowBlock>();
+        } else {
+            block = std::move(written.back());
+            written.pop_back();
+            block->headers.clear();
+            block->text.clear();
+        }
         block->first = nextRow;
         block->last = nextRow = int(qMin<qint64>(qint64(nextRow) + rowsPerBlock, rows));
         block->headers.reserve(block->last - block->first);
@@ -1084,6 +1095,7 @@ bool KXCsv::write(const QAbstractItemModel& table, const WriteOptions& options, 
                 left.second->drop();
             return false;
         }
+        written.push_back(block);
     }
     return true;
 }
