@@ -30,16 +30,24 @@ QVariant KXDataDisplayModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !sourceModel())
         return QVariant();
-    const QVariant value = sourceModel()->data(mapToSource(index), KXValueRole);
+    const QModelIndex source = mapToSource(index);
+    // A host table's number is read as a double, without a QVariant on the way.
+    const auto* host = qobject_cast<const KXDataModelGeneric*>(sourceModel());
+    double number = 0;
+    const bool plain = host && host->number(source.row(), source.column(), number);
+    const QVariant value = plain ? QVariant() : sourceModel()->data(source, KXValueRole);
+    const bool noValue = plain ? number == KXNoValue : KXNumberFormat::isNoValue(value);
     switch (role) {
     case Qt::DisplayRole:
+        if (plain)
+            return noValue ? QString() : KXNumberFormat::numberText(number, m_locale);
         return KXNumberFormat::displayText(value, m_locale);
     case Qt::TextAlignmentRole:
-        return int((KXNumberFormat::isNumber(value) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return int((plain || KXNumberFormat::isNumber(value) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-        return KXNumberFormat::isNoValue(value) ? QVariant(QBrush(NoValueBackground)) : QVariant();
+        return noValue ? QVariant(QBrush(NoValueBackground)) : QVariant();
     case Qt::ToolTipRole:
-        return KXNumberFormat::isNoValue(value) ? QVariant(noValueText()) : QVariant();
+        return noValue ? QVariant(noValueText()) : QVariant();
     default:
         return QIdentityProxyModel::data(index, role);
     }

@@ -79,7 +79,7 @@ void TestNumberFormat::copyText()
 
     KXDataModelGeneric table;
     table.createEmpty(2, 2);
-    const QVariantList values = {0.1 + 0.2, QStringLiteral("abc"), QVariant(), -1.5};
+    const QVariantList values = {0.1 + 0.2, QStringLiteral("abc"), KXNoValue, -1.5};
     for (int k = 0; k < values.size(); ++k)
         table.setData(table.index(k / 2, k % 2), values.at(k), KXValueRole);
     KXTest::LanguageScope language(TApplicationTranslator::French);
