@@ -111,6 +111,7 @@ void TestCompute::cases()
     ok("constant-rows-only", {"7", "1 2 1 2", "", "", "Input1", "rows"}, {7.0, 7.0, 7.0, 7.0}, {"R0", "R1"}, {"", ""});
     ok("constant-columns-only", {"7", "1 2 1 2", "", "", "Input1", "columns"}, {7.0, 7.0, 7.0, 7.0}, {"", ""}, {"C0", "C1"});
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
+    ok("constant-text", {"\"ab\"", "1 2 1 1"}, {QStringLiteral("ab"), QStringLiteral("ab")}, {"", ""}, {""});
     // Failures before any cell
     fail("range-unreadable", {"i", "1 3 1 1+"}, {"Columns to: Invalid syntax: 1+"});
     fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});

@@ -64,6 +64,8 @@ QVariant KXCellStore::decode(size_t at, double slot) const
     case Bool:
         return QVariant(payload != 0);
     case Beside: {
+        if (payload == FilledPayload)
+            return m_filled;
         std::lock_guard<std::mutex> lock(m_besideLock);
         const auto found = m_beside.find(at);
         return found == m_beside.end() ? QVariant() : found->second;
@@ -112,15 +114,15 @@ void KXCellStore::fill(const QVariant& value)
     if (m_count == 0)
         return;
     set(0, value);
-    const double slot = m_slots[0];
-    std::fill_n(m_slots + 1, m_count - 1, slot);
-    if (isNumberSlot(slot) || Kind((bits(slot) >> 32) & 0xFFFF) != Beside)
-        return;
-    std::lock_guard<std::mutex> lock(m_besideLock);
-    m_beside.clear();
-    m_beside.reserve(m_count);
-    for (size_t at = 0; at < m_count; ++at)
-        m_beside.emplace(at, value);
+    double slot = m_slots[0];
+    if (!isNumberSlot(slot) && Kind((bits(slot) >> 32) & 0xFFFF) == Beside) {
+        // A text given to every cell is kept once.
+        std::lock_guard<std::mutex> lock(m_besideLock);
+        m_beside.clear();
+        m_filled = value;
+        slot = tagged(Beside, FilledPayload);
+    }
+    std::fill_n(m_slots, m_count, slot);
 }
 
 std::shared_ptr<KXCellStore> KXCellStore::copy() const
@@ -129,6 +131,7 @@ std::shared_ptr<KXCellStore> KXCellStore::copy() const
     std::copy_n(m_slots, m_count, copied->m_slots);
     std::lock_guard<std::mutex> lock(m_besideLock);
     copied->m_beside = m_beside;
+    copied->m_filled = m_filled;
     return copied;
 }
 

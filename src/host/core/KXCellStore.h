@@ -78,6 +78,8 @@ private:
     static constexpr uint64_t TagMask = 0xFFFF000000000000ull;
     static constexpr uint64_t Tag = 0x7FF2000000000000ull;
     enum Kind : uint64_t { NoValue = 0, Int = 1, Bool = 2, Beside = 3 };
+    // A Beside cell with this payload holds the value fill() gave every cell.
+    static constexpr uint32_t FilledPayload = 1;
 
     static uint64_t bits(double slot)
     {
@@ -93,4 +95,5 @@ private:
     // Writers of different cells may add texts at once (a computation's threads).
     mutable std::mutex m_besideLock;
     std::unordered_map<size_t, QVariant> m_beside;
+    QVariant m_filled;
 };
