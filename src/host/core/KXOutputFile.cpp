@@ -70,10 +70,24 @@ bool writeAll(int descriptor, const char* next, qint64 left)
     return true;
 }
 
-/// Writes every piece the producer makes; errno tells why it failed.
-bool writeAll(int descriptor, const KXByteProducer& produce)
+/// Writes every piece the producer makes; errno tells why it failed. With early, the system is
+/// asked to start putting what is written on disk every few megabytes, so that the fsync at the
+/// end waits for the last of it only.
+bool writeAll(int descriptor, const KXByteProducer& produce, bool early = false)
 {
-    return produce([descriptor](const char* data, qint64 size) { return writeAll(descriptor, data, size); });
+    const qint64 step = qint64(8) << 20;
+    qint64 written = 0;
+    qint64 started = 0;
+    return produce([&](const char* data, qint64 size) {
+        if (!writeAll(descriptor, data, size))
+            return false;
+        written += size;
+        if (early && written - started >= step) {
+            ::sync_file_range(descriptor, started, written - started, SYNC_FILE_RANGE_WRITE);
+            started = written;
+        }
+        return true;
+    });
 }
 
 KXByteProducer whole(const QByteArray& data)
@@ -179,7 +193,7 @@ KXFileStatus replaceRegular(const QString& path, const QString& target, const st
     }
     bool written = false;
     try {
-        written = writeAll(descriptor, produce);
+        written = writeAll(descriptor, produce, true);
     } catch (...) {
         abandon(KXFileStatus::WriteFailed, QString());
         throw;
