@@ -890,8 +890,11 @@ QByteArray formatField(const QVariant& value, const KXCsv::WriteOptions& options
         return KXNumberFormat::displayText(value, QLocale::c(), options.precision).toUtf8();
     const QString text = value.toString();
     double number = 0.0;
+    // A zero character is quoted too: unquoted at the start of the file's second byte, it would
+    // read back as the mark of a UTF-16 file.
     if (text.isEmpty() || text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || readNumber(text, &number))
+        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0))
+        || readNumber(text, &number))
         return quoted(text);
     return text.toUtf8();
 }

@@ -50,6 +50,8 @@ void TestCsv::roundTrip_data()
                                 << QVariant(QStringLiteral("a,b"));
     QTest::newRow("text-quote") << QVariant(QStringLiteral("say \"hi\"")) << QByteArray("\"say \"\"hi\"\"\"")
                                 << QVariant(QStringLiteral("say \"hi\""));
+    QTest::newRow("text-zero-first") << QVariant(QChar(0) + QStringLiteral("r")) << QByteArray("\"\0r\"", 4)
+                                     << QVariant(QChar(0) + QStringLiteral("r"));
     QTest::newRow("empty-cell") << QVariant() << QByteArray() << QVariant();
 }
 
