@@ -12,11 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const int pieceSize = 1 + data[0] % 16;
+    int pieceSize = 1 + data[0] % 16;
     QByteArray csv(reinterpret_cast<const char*>(data) + 1, int(size) - 1);
     // Repeated past a few parts' size, the whole bytes are parsed in parts on the pool, and the
-    // small pieces record by record: the two must agree.
+    // pieces, smaller than a part, record by record: the two must agree.
     if (data[0] & 0x80 && !csv.isEmpty()) {
+        pieceSize *= 997;
         const int header = csv.indexOf('\n') + 1;
         const QByteArray body = csv.mid(header);
         while (!body.isEmpty() && csv.size() < (1 << 19))
