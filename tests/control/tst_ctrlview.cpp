@@ -34,8 +34,6 @@ class TestCtrlView : public QObject
 private slots:
     void initView();
     void inputTable_data(); void inputTable();
-    void close_data(); void close();
-    void unusedDialogs_data(); void unusedDialogs();
     void endToEnd();
     void readingErrorOnPage();
     void previewMarkFollowsVariables_data();
@@ -45,7 +43,6 @@ private slots:
     void launchCancelled();
     void fileFailures_data(); void fileFailures();
     void closeQuestion_data(); void closeQuestion();
-    void focusAfterLoad();
 };
 
 namespace {
@@ -151,72 +148,6 @@ void TestCtrlView::inputTable()
     QVERIFY(!view.tree->findItems("Input1", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
 }
 
-void TestCtrlView::close_data()
-{
-    QTest::addColumn<bool>("workspace");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<int>("questions");
-    QTest::addColumn<bool>("closed");
-    QTest::newRow("accepted") << true << true << 1 << true;
-    QTest::newRow("refused") << true << false << 1 << false;
-    QTest::newRow("no-workspace") << false << true << 0 << false;
-}
-
-void TestCtrlView::close()
-{
-    QFETCH(bool, workspace);
-    QFETCH(bool, answer);
-    QFETCH(int, questions);
-    QFETCH(bool, closed);
-    KXTest::HostScope host;
-    host.workspace.answer = answer;
-    if (!workspace)
-        WorkspaceInterface::setInstance(nullptr);
-    QPointer<KXEquationCtrl> controller = new KXEquationCtrl;
-    controller->initView(nullptr);
-    controller->activeRibbon();
-    View view(host.ribbon());
-    const KXRibbonBar* bar = view.bar;
-
-    QTest::mouseClick(view.bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
-    QTRY_COMPARE(host.mainWindow.callsFor(bar).size(), 2);
-    QCOMPARE(host.workspace.questions, questions);
-    QCOMPARE(controller.isNull(), closed);
-    QCOMPARE(host.ribbon().ribbonBars().isEmpty(), closed);
-    // One deactivation: from the destructor when the module closed, else after the request.
-    QTest::qWait(10);
-    QCOMPARE(host.mainWindow.callsFor(bar), QStringList({"activate 3", "deactivate"}));
-    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
-    delete controller.data();
-}
-
-void TestCtrlView::unusedDialogs_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("save-cancelled") << "Save..." << "";
-    QTest::newRow("load-truncated") << "Load..." << KX_TEST_DATA_DIR "/equations/truncated.xml";
-}
-
-void TestCtrlView::unusedDialogs()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, chosen);
-    KXTest::HostScope host;
-    QTemporaryDir folder;
-    QVERIFY(QDir::setCurrent(folder.path()));
-    host.fileDialogs.chosenPath = chosen;
-    KXEquationCtrl controller;
-    controller.initView(nullptr);
-    View view(host.ribbon());
-    QTest::keyClicks(view.formula, "i+j");
-    view.press(button);
-    QCOMPARE(host.fileDialogs.shown, 1);
-    QCOMPARE(controller.model()->getFormula(), QStringLiteral("i+j"));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
-    QVERIFY(QDir::setCurrent(QDir::tempPath()));
-}
-
 void TestCtrlView::endToEnd()
 {
     KXTest::HostScope host;
@@ -249,7 +180,10 @@ void TestCtrlView::endToEnd()
     controller = new KXEquationCtrl;
     controller->initView(nullptr);
     View fresh(host.ribbon());
+    fresh.rowEnd()->setFocus();
     fresh.press("Load...");
+    // Typing goes on in the formula.
+    QCOMPARE(fresh.formula->window()->focusWidget(), static_cast<QWidget*>(fresh.formula));
     QCOMPARE(QStringList({fresh.formula->text(), fresh.rowEnd()->text(), fresh.colEnd()->text(), fresh.datasetName()->text()}),
              QStringList({"Input1(i,1)*Input1(i,2)", "NR_Input1", "1", "revenue"}));
     QCOMPARE(fresh.headerList->currentText(), QStringLiteral("Input1"));
@@ -447,31 +381,42 @@ void TestCtrlView::fileFailures()
 
 void TestCtrlView::closeQuestion_data()
 {
+    QTest::addColumn<int>("workspace"); // -1: none; else its answer
     QTest::addColumn<bool>("edited");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("fileChosen");
+    QTest::addColumn<int>("questions"); // the box's and the workspace's
     QTest::addColumn<bool>("closed");
-    QTest::newRow("unedited-asks-nothing") << false << int(TMessageBox::Cancel) << false << true;
-    QTest::newRow("save") << true << int(TMessageBox::Save) << true << true;
-    QTest::newRow("save-dialog-cancelled") << true << int(TMessageBox::Save) << false << false;
-    QTest::newRow("discard") << true << int(TMessageBox::Discard) << false << true;
-    QTest::newRow("cancel") << true << int(TMessageBox::Cancel) << true << false;
+    const int save = TMessageBox::Save, cancel = TMessageBox::Cancel;
+    QTest::newRow("unedited") << 1 << false << cancel << false << 1 << true;
+    QTest::newRow("workspace-refuses") << 0 << false << cancel << false << 1 << false;
+    QTest::newRow("no-workspace") << -1 << true << save << true << 0 << false;
+    QTest::newRow("save") << 1 << true << save << true << 2 << true;
+    QTest::newRow("save-dialog-cancelled") << 1 << true << save << false << 1 << false;
+    QTest::newRow("discard") << 1 << true << int(TMessageBox::Discard) << false << 2 << true;
+    QTest::newRow("cancel") << 1 << true << cancel << true << 1 << false;
 }
 
-// Closing the page with an edited equation asks Save, Discard or Cancel; Cancel keeps everything.
+// Closing the page with an edited equation asks Save, Discard or Cancel, then the workspace has
+// its say; whatever keeps the page keeps everything typed.
 void TestCtrlView::closeQuestion()
 {
+    QFETCH(int, workspace);
     QFETCH(bool, edited);
     QFETCH(int, answer);
     QFETCH(bool, fileChosen);
+    QFETCH(int, questions);
     QFETCH(bool, closed);
     KXTest::HostScope host;
+    host.workspace.answer = workspace == 1;
+    if (workspace < 0)
+        WorkspaceInterface::setInstance(nullptr);
     KXTest::AnsweringMessageBox box;
     box.saveAnswer = answer;
     TMessageBox::setInstance(&box);
     QTemporaryDir folder;
-    const QString file = folder.filePath("equation.xml");
-    host.fileDialogs.chosenPath = fileChosen ? file : QString();
+    QVERIFY(QDir::setCurrent(folder.path())); // a cancelled dialog writes nowhere
+    host.fileDialogs.chosenPath = fileChosen ? folder.filePath("equation.xml") : QString();
     QPointer<KXEquationCtrl> controller = new KXEquationCtrl;
     controller->initView(nullptr);
     controller->activeRibbon();
@@ -482,29 +427,19 @@ void TestCtrlView::closeQuestion()
     QTest::mouseClick(view.bar->findChild<QToolButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
     QTRY_COMPARE(host.mainWindow.callsFor(bar).size(), 2);
     TMessageBox::setInstance(nullptr);
-    QCOMPARE(box.questions, edited ? 1 : 0);
+    QCOMPARE(box.questions + host.workspace.questions, questions);
     QCOMPARE(controller.isNull(), closed);
-    QCOMPARE(QFileInfo::exists(file), answer == TMessageBox::Save && fileChosen);
-    if (!closed)
+    QCOMPARE(host.ribbon().ribbonBars().isEmpty(), closed);
+    const bool saved = workspace >= 0 && answer == TMessageBox::Save && fileChosen;
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), saved ? QStringList{"equation.xml"} : QStringList());
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    if (!closed && edited)
         QCOMPARE(controller->model()->getFormula(), QStringLiteral("i+j"));
+    // One deactivation: from the destructor when the module closed, else after the request.
+    QTest::qWait(10);
+    QCOMPARE(host.mainWindow.callsFor(bar), QStringList({"activate 3", "deactivate"}));
+    QCOMPARE(host.mainWindow.callsWithDestroyedBars, 0);
     delete controller.data();
-}
-
-// After a load the formula field has the focus, so that typing goes on there.
-void TestCtrlView::focusAfterLoad()
-{
-    KXTest::HostScope host;
-    QTemporaryDir folder;
-    host.fileDialogs.chosenPath = folder.filePath("equation.xml");
-    KXEquationCtrl controller;
-    controller.initView(nullptr);
-    View view(host.ribbon());
-    QTest::keyClicks(view.formula, "2*i");
-    view.press("Save...");
-    view.rowEnd()->setFocus();
-    QCOMPARE(view.formula->window()->focusWidget(), static_cast<QWidget*>(view.rowEnd()));
-    view.press("Load...");
-    QCOMPARE(view.formula->window()->focusWidget(), static_cast<QWidget*>(view.formula));
 }
 
 QTEST_MAIN(TestCtrlView)

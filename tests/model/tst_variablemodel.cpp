@@ -25,7 +25,6 @@ private slots:
     void cellReading_data();
     void cellReading();
     void listingNames();
-    void decodeOtherVersion();
     void exactValue_data();
     void exactValue();
 
@@ -221,36 +220,29 @@ void TestVariableModel::listingNames()
 }
 
 QTEST_GUILESS_MAIN(TestVariableModel)
-void TestVariableModel::decodeOtherVersion()
-{
-    QDomDocument document;
-    QVERIFY(document.setContent(QStringLiteral("<EquationVariableModel><Version>2.0</Version><Variables><Name>x</Name>"
-                                               "<Value>2</Value></Variables></EquationVariableModel>")));
-    QDomElement element = document.documentElement();
-    KXEquationVariableModel model;
-    QVERIFY(model.decode(element, nullptr));
-    QVERIFY(!model.variableConstantExist(QStringLiteral("x")));
-}
-
 void TestVariableModel::exactValue_data()
 {
+    QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("exact"); // the ExactValue text; empty: none written
     QTest::addColumn<double>("loaded");
-    QTest::newRow("six-digits-only") << "" << 1.23457;
-    QTest::newRow("exact-preferred") << "1.23456789" << 1.23456789;
-    QTest::newRow("exact-unreadable") << "1,23456789" << 1.23457;
-    QTest::newRow("exact-beyond-2^31") << "2147483648.5" << 2147483648.5;
+    QTest::newRow("six-digits-only") << "1.0" << "" << 1.23457;
+    QTest::newRow("exact-preferred") << "1.0" << "1.23456789" << 1.23456789;
+    QTest::newRow("exact-unreadable") << "1.0" << "1,23456789" << 1.23457;
+    QTest::newRow("exact-beyond-2^31") << "1.0" << "2147483648.5" << 2147483648.5;
+    QTest::newRow("other-version-ignored") << "2.0" << "" << -9999.0;
 }
 
 // A file holds the six-digit value every reader knows and, perhaps, the exact one beside it, which wins.
 void TestVariableModel::exactValue()
 {
+    QFETCH(QString, version);
     QFETCH(QString, exact);
     QFETCH(double, loaded);
     QString variable = "<Variables><Name>A</Name><Value>1.23457</Value>%1</Variables>";
     variable = variable.arg(exact.isEmpty() ? QString() : "<ExactValue>" + exact + "</ExactValue>");
     QDomDocument document;
-    QVERIFY(document.setContent("<EquationVariableModel><Version>1.0</Version>" + variable + "</EquationVariableModel>"));
+    QVERIFY(document.setContent("<EquationVariableModel><Version>" + version + "</Version>" + variable
+                                + "</EquationVariableModel>"));
     QDomElement element = document.documentElement();
     KXEquationVariableModel model;
     QVERIFY(model.decode(element, nullptr));

@@ -117,21 +117,16 @@ public:
 };
 
 /// Answers every OK/Cancel question with answer and every Save/Discard/Cancel one with saveAnswer;
-/// counts the questions and keeps the last one's text.
+/// counts the questions.
 class AnsweringMessageBox final : public TMessageBox
 {
 public:
     int askOKCancel(const QString&, const QString&, const QString&) override { return ++questions, answer; }
-    int askSaveDiscardCancel(const QString&, const QString& text) override
-    {
-        lastQuestion = text;
-        return ++questions, saveAnswer;
-    }
+    int askSaveDiscardCancel(const QString&, const QString&) override { return ++questions, saveAnswer; }
 
     int answer = OK;
     int saveAnswer = Discard;
     int questions = 0;
-    QString lastQuestion;
 };
 
 /// Answers file dialogs without showing them: chosenPath, or a cancel when it is empty.

@@ -300,15 +300,10 @@ void TestEquationEditor::previewReadsLikeTable_data()
     QTest::addColumn<QString>("formula");
     QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("shown");
-    for (const bool french : {false, true}) {
-        const char* language = french ? "fr" : "en";
-        QTest::addRow("rounding-%s", language) << "192.50000000000003" << french << (french ? "192,5" : "192.5");
-        QTest::addRow("no-value-%s", language) << "-9999" << french << "";
-        QTest::addRow("fifteen-digits-%s", language) << "-123456789.012345" << french
-                                                     << (french ? "-123456789,012345" : "-123456789.012345");
-        QTest::addRow("large-%s", language) << "1e21" << french << "1e21";
-        QTest::addRow("tiny-%s", language) << "0.0000001" << french << "1e-7";
-    }
+    // How each number reads is the number format's; here, that the preview uses it.
+    QTest::newRow("rounding-en") << "192.50000000000003" << false << "192.5";
+    QTest::newRow("fifteen-digits-fr") << "-123456789.012345" << true << "-123456789,012345";
+    QTest::newRow("no-value") << "-9999" << false << "";
 }
 
 void TestEquationEditor::previewReadsLikeTable()
