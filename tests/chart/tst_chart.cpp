@@ -66,7 +66,8 @@ void TestChart::draw()
         for (int column = 0; column < columns; ++column) {
             table->setHeaderData(column, Qt::Horizontal, QVariant(), KXValueRole); // named by their number
             if (column == emptyColumn || emptyColumn == -2)
-                table->setData(table->index(row, column), row % 2 ? QVariant() : QVariant(-9999), KXValueRole);
+                table->setData(table->index(row, column), QVariantList{QVariant(), -9999, KXNoValue}.at(row % 3),
+                               KXValueRole);
         }
     }
 
