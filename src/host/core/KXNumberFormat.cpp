@@ -189,15 +189,10 @@ char* KXNumberFormat::writeCNumber(double value, Precision precision, char* out)
     while (count > 1 && digits.digits[count - 1] == '0')
         --count;
     // The layout QString::number(value, 'g', digits) chooses: the exponent form below 1e-4, and
-    // above 15 digits (readable) or where it is the shorter text (shortest).
+    // above 15 digits (readable) or where it is the shorter text (shortest): once more than five
+    // zeros would follow the digits.
     const int point = digits.exponent + 1;
-    int cutoff = ReadableDigits;
-    if (full) {
-        cutoff = 6;
-        if (point > 0) {
-            cutoff = count + 4 + (point > 100 ? 2 : 1) + (count > point ? 1 : 0);
-        }
-    }
+    const int cutoff = full ? count + 5 : ReadableDigits;
     const bool exponentForm = point - 1 < -4 || point > cutoff;
     if (std::signbit(value) && (value != 0.0 || full))
         *out++ = '-';
