@@ -629,8 +629,9 @@ void TestCli::standardOutputName_data()
 {
     QTest::addColumn<QString>("name");
 
+    // Never the system's own name: a fault that replaced the file named would replace it. A link
+    // of our own to it is followed to that name, and only the link could be replaced.
     QTest::newRow("dash") << "-";
-    QTest::newRow("dev-stdout") << "/dev/stdout";
     QTest::newRow("link-to-dev-stdout") << "@link";
 }
 
