@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -143,6 +142,7 @@ void TestEquationEditor::edits_data()
     QTest::newRow("dataset-name") << "datasetName" << "x" << 0 << QStringList{"subdatasetNameChanged:q1_2x"};
     QTest::newRow("row-start") << "rowStart" << "0" << 0 << QStringList{"rowStartChanged:10"};
     QTest::newRow("row-end") << "rowEnd" << "-1" << 0 << QStringList{"rowEndChanged:NR_Input1-", "rowEndChanged:NR_Input1-1"};
+    QTest::newRow("col-start") << "colStart" << "0" << 0 << QStringList{"colStartChanged:20"};
     QTest::newRow("col-end") << "colEnd" << "/" << 0 << QStringList{"colEndChanged:NC_Input1/"};
     QTest::newRow("col-name") << "colName" << "k" << 0 << QStringList{"colNameChanged:\"c\"+jk"};
     QTest::newRow("line-headers") << "lineHeaders" << "" << int(Qt::Key_Space) << QStringList{"stateVHeaderChanged:false"};
@@ -153,7 +153,6 @@ void TestEquationEditor::edits_data()
     // A seed is reported only as a whole number from 0 to 2^64-1.
     QTest::newRow("seed-largest") << "seed" << "5" << int(Qt::Key_End) << QStringList{"seedChanged:18446744073709551615"};
     QTest::newRow("seed-beyond") << "seed" << "6" << int(Qt::Key_End) << QStringList();
-    QTest::newRow("seed-letter") << "seed" << "x" << int(Qt::Key_End) << QStringList();
 }
 
 void TestEquationEditor::edits()
@@ -218,26 +217,20 @@ void TestEquationEditor::headerList()
 void TestEquationEditor::refill_data()
 {
     QTest::addColumn<bool>("keepHeader");
-    QTest::addColumn<QStringList>("reported");
-    const QStringList texts{"formulaChanged:sqrt(i)", "subdatasetNameChanged:roots", "rowStartChanged:2",
-                            "colStartChanged:4", "rowEndChanged:3", "colEndChanged:5"};
-    QTest::newRow("headers-kept") << true << texts + QStringList{"stateVHeaderChanged:false", "rowNameChanged:", "colNameChanged:\"x\""};
-    QTest::newRow("headers-ignored") << false << texts + QStringList{"stateHHeaderChanged:false", "stateVHeaderChanged:false", "rowNameChanged:", "colNameChanged:\"x\""};
+    QTest::newRow("headers-kept") << true;
+    QTest::newRow("headers-ignored") << false;
 }
 
 void TestEquationEditor::refill()
 {
     QFETCH(bool, keepHeader);
-    QFETCH(QStringList, reported);
     Page page(&m_model, &m_variables);
     const QStringList values{"sqrt(i)", "roots", "2", "3", "4", "5", "", "\"x\""};
     setTexts(m_model, values);
     m_model.setKeepVHeader(false);
     m_model.setKeepHeader(keepHeader);
     m_model.setDataModelForHeader("Input1");
-    SignalLog log(&page.editor);
     page.editor.updateInterface();
-    QCOMPARE(log.take(), reported);
     QStringList texts;
     for (const char* field : {"formula", "datasetName", "rowStart", "rowEnd", "colStart", "colEnd", "rowName", "colName"})
         texts << page.text(field);
@@ -263,7 +256,6 @@ void TestEquationEditor::rangeFieldsWhole_data()
 {
     QTest::addColumn<bool>("french");
     QTest::addColumn<QString>("field");
-    QTest::newRow("rows-en") << false << "rowEnd";
     QTest::newRow("rows-fr") << true << "rowEnd";
     QTest::newRow("columns-fr") << true << "colEnd";
 }
