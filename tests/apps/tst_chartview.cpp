@@ -3,7 +3,6 @@
 #include "KXDesktopPanels.h"
 #include "KXTestSupport.h"
 
-#include <QHeaderView>
 #include <QTableView>
 #include <QtTest>
 

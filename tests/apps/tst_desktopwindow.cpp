@@ -10,7 +10,6 @@
 #include "KXEquationVariableModel.h"
 #include "KXObject2.h"
 #include "KXRibbon.h"
-#include "KXScreenFit.h"
 #include "KXTestSupport.h"
 #include "LodeDB.h"
 
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QToolButton>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QMimeData>
 #include <QProgressBar>
@@ -52,8 +50,6 @@ private slots:
     void closing();
     void newEquationFocusAndSaveKey();
     void ribbonShortcuts();
-    void windowFitsScreen_data();
-    void windowFitsScreen();
     void homeNamesRunningModule();
     void saveTableEnabled_data();
     void saveTableEnabled();
@@ -153,7 +149,6 @@ void TestDesktopWindow::columnSizing_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("columns");
     QTest::newRow("2000x2000") << 2000 << 2000;
-    QTest::newRow("10000x1000") << 10000 << 1000;
     QTest::newRow("1x1") << 1 << 1;
 }
 
@@ -399,31 +394,6 @@ void TestDesktopWindow::ribbonShortcuts()
         QVERIFY2(!keys.isEmpty() && taken.contains(keys), qPrintable(tip));
     }
     QCOMPARE(named, 10); // every button of the Home and equation bars
-}
-
-void TestDesktopWindow::windowFitsScreen_data()
-{
-    QTest::addColumn<QSize>("grown"); // beyond the available area
-    QTest::addColumn<QPoint>("moved"); // from its top left
-    QTest::newRow("size-of-screen") << QSize(0, 0) << QPoint(0, 0);
-    QTest::newRow("larger-than-screen") << QSize(300, 200) << QPoint(0, 0);
-    QTest::newRow("half-off-screen") << QSize(-200, -200) << QPoint(400, 300);
-}
-
-// Asked for the size of the screen, the window, frame included, stays on it.
-void TestDesktopWindow::windowFitsScreen()
-{
-    QFETCH(QSize, grown);
-    QFETCH(QPoint, moved);
-    KXDesktopWindow window(m_folder.filePath(QStringLiteral("settings.ini")));
-    const QRect area = KXScreenFit::availableArea(&window);
-    window.resize(area.size() + grown);
-    window.move(area.topLeft() + moved);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    KXScreenFit::keepInsideOnceFramed(&window);
-    QVERIFY(window.frameGeometry() != window.geometry());
-    QVERIFY(area.contains(window.frameGeometry()));
 }
 
 // With the Home tab in front the module panel names the modules still running, not Home itself.
