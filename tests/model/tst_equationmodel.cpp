@@ -113,6 +113,7 @@ void TestEquationModel::seed_data()
     QTest::newRow("largest") << "18446744073709551615" << "18446744073709551615";
     QTest::newRow("beyond") << "18446744073709551616" << QString();
     QTest::newRow("negative") << "-1" << QString();
+    QTest::newRow("blank-before") << " 7" << QString();
 }
 
 // A file keeps its seed; one without a usable seed still loads, with a fresh one.
