@@ -13,8 +13,6 @@ class TestChart : public QObject
 private slots:
     void draw_data();
     void draw();
-    void kindAndAxes_data();
-    void kindAndAxes();
     void pointAt_data();
     void pointAt();
     void rowLabels_data();
@@ -78,8 +76,6 @@ void TestChart::draw()
 
     QTemporaryDir folder;
     QString error;
-    QVERIFY2(chart.save(folder.filePath(QStringLiteral("chart.png")), QSize(300, 200), &error), qPrintable(error));
-    QCOMPARE(QImage(folder.filePath(QStringLiteral("chart.png"))).size(), QSize(300, 200));
     QVERIFY2(chart.save(folder.filePath(QStringLiteral("chart.svg")), QSize(300, 200), &error), qPrintable(error));
     const QByteArray svg = KXTest::contents(folder.filePath(QStringLiteral("chart.svg")));
     QVERIFY(svg.contains("<svg") && (rows != 6 || svg.contains(QStringLiteral(">Column %1<").arg(columns).toUtf8())));
@@ -100,37 +96,6 @@ std::unique_ptr<KXDataModelGeneric> scaledTable(int rows, bool textRows, double 
 }
 }
 
-void TestChart::kindAndAxes_data()
-{
-    QTest::addColumn<bool>("textRows");
-    QTest::addColumn<double>("second");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("secondAxis");
-
-    const int lines = int(KXChart::Kind::Lines), bars = int(KXChart::Kind::Bars);
-    QTest::newRow("numbers-give-lines") << false << 50.0 << lines << false;
-    QTest::newRow("texts-give-bars") << true << 50.0 << bars << false;
-    QTest::newRow("ten-times-apart-shares") << false << 10.0 << lines << false;
-    QTest::newRow("thousand-times-apart") << false << 0.1 << lines << true;
-    QTest::newRow("thousand-times-apart-bars") << true << 0.1 << bars << true;
-    QTest::newRow("negative-small") << false << -0.1 << lines << true;
-    QTest::newRow("zero-column-shares") << false << 0.0 << lines << false;
-}
-
-void TestChart::kindAndAxes()
-{
-    QFETCH(bool, textRows);
-    QFETCH(double, second);
-    QFETCH(int, kind);
-    QFETCH(bool, secondAxis);
-
-    const KXChart chart(*scaledTable(6, textRows, second), QLocale::c());
-    QCOMPARE(int(chart.kind()), kind);
-    QCOMPARE(chart.hasSecondAxis(), secondAxis);
-    QCOMPARE(chart.onSecondAxis(1), secondAxis);
-    QVERIFY(!chart.onSecondAxis(0));
-}
-
 void TestChart::pointAt_data()
 {
     QTest::addColumn<bool>("textRows");
@@ -138,17 +103,21 @@ void TestChart::pointAt_data()
     QTest::addColumn<double>("zoom");   // share of the row axis shown, from its start
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("secondAxis"); // for column 1, its values a thousand times apart
 
-    QTest::newRow("line-first") << false << 50.0 << 1.0 << 0 << 0;
-    QTest::newRow("line-last-second") << false << 50.0 << 1.0 << 5 << 1;
-    QTest::newRow("line-second-axis") << false << 0.1 << 1.0 << 3 << 1;
-    QTest::newRow("bar-left-of-group") << true << 50.0 << 1.0 << 2 << 0;
-    QTest::newRow("bar-right-of-group") << true << 50.0 << 1.0 << 4 << 1;
-    QTest::newRow("line-zoomed") << false << 50.0 << 0.5 << 1 << 1;
-    QTest::newRow("bar-zoomed") << true << 0.1 << 0.5 << 2 << 1;
+    QTest::newRow("line-last-second") << false << 50.0 << 1.0 << 5 << 1 << false;
+    QTest::newRow("line-second-axis") << false << 0.1 << 1.0 << 3 << 1 << true;
+    QTest::newRow("bar-left-of-group") << true << 50.0 << 1.0 << 2 << 0 << false;
+    QTest::newRow("bar-right-of-group") << true << 50.0 << 1.0 << 4 << 1 << false;
+    QTest::newRow("line-zoomed") << false << 50.0 << 0.5 << 1 << 1 << false;
+    QTest::newRow("bar-zoomed") << true << 0.1 << 0.5 << 2 << 1 << true;
+    QTest::newRow("ten-times-apart-shares") << false << 10.0 << 1.0 << 2 << 1 << false;
+    QTest::newRow("negative-small") << false << -0.1 << 1.0 << 3 << 1 << true;
+    QTest::newRow("zero-column-shares") << false << 0.0 << 1.0 << 1 << 0 << false;
 }
 
-// A position over a drawn point (found in the picture's layout) maps back to its cell.
+// Texts as row headers give bars, numbers lines; a position over a drawn point (found in the
+// picture's layout) maps back to its cell.
 void TestChart::pointAt()
 {
     QFETCH(bool, textRows);
@@ -156,8 +125,13 @@ void TestChart::pointAt()
     QFETCH(double, zoom);
     QFETCH(int, row);
     QFETCH(int, column);
+    QFETCH(bool, secondAxis);
 
     const KXChart chart(*scaledTable(6, textRows, second), QLocale::c());
+    QCOMPARE(int(chart.kind()), int(textRows ? KXChart::Kind::Bars : KXChart::Kind::Lines));
+    QCOMPARE(chart.hasSecondAxis(), secondAxis);
+    QCOMPARE(chart.onSecondAxis(1), secondAxis);
+    QVERIFY(!chart.onSecondAxis(0));
     KXChart::Window window = chart.fullWindow();
     window.high = window.low + (window.high - window.low) * zoom;
     QImage image(640, 400, QImage::Format_ARGB32);
@@ -206,7 +180,6 @@ void TestChart::rowLabels()
         drawn += svg.contains(QStringLiteral(">P%1<").arg(row).toUtf8()) ? 1 : 0;
     QCOMPARE(drawn == rows, all);
     QVERIFY(drawn > 1);
-    QVERIFY(svg.contains(">Row<") && svg.contains(">Value<"));
 }
 
 QTEST_MAIN(TestChart)

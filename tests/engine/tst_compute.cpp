@@ -14,8 +14,6 @@
 
 #include <thread>
 
-Q_DECLARE_METATYPE(KXEquationComputation::Engine)
-
 namespace {
 
 /// Counts the progress displays started while it is the current one.
@@ -54,7 +52,6 @@ private slots:
     void reference_data() { cases(); }
     void reference() { check(Engine::Reference); }
     void constantShortcut();
-    void progressCount_data();
     void progressCount();
     void rangeFields_data();
     void rangeFields();
@@ -90,7 +87,6 @@ void TestCompute::cases()
 
     ok("row-major", {"2*i+j", "1 3 1 2"}, {3.0, 4.0, 5.0, 6.0, 7.0, 8.0}, {"", "", ""}, {"", ""});
     ok("range-from-defaults", {"i*j", "1 NR_Input1-2 1 NC_Input1-1"}, {1.0, 2.0}, {"", ""}, {""});
-    ok("one-cell", {"j-i", "4 4 9 9"}, {5.0}, {""}, {""});
     ok("texts", {"\"r\"+i", "1 2 1 1"}, {"r1", "r2"}, {"", ""}, {""});
     ok("no-value", {"NO_VALUE+i", "1 1 1 2"}, {-9999, -9999}, {""}, {"", ""});
     ok("range-rounded", {"i", "1.4 2.5 1 1"}, {1.0, 2.0, 3.0}, {"", "", ""}, {""});
@@ -113,19 +109,15 @@ void TestCompute::cases()
     ok("constant-from-row-2", {"7", "2 3 2 2", "", "", "Input1"}, {7.0, 7.0}, {"R0", "R1"}, {"C0"});
     ok("constant-text", {"\"ab\"", "1 2 1 1"}, {QStringLiteral("ab"), QStringLiteral("ab")}, {"", ""}, {""});
     // Failures before any cell
-    fail("range-unreadable", {"i", "1 3 1 1+"}, {"Columns to: Invalid syntax: 1+"});
     fail("empty-column-range", {"i", "1 1 5 4"}, {"Invalid working range"});
     fail("empty-range-between-int-limits", {"i", "2147483647 -2147483648 1 1"}, {"Invalid working range"});
     fail("rows-beyond-int-count", {"i", "-2147483648 1 1 1"}, {"The table needs 49153 MiB of memory; *"});
-    fail("memory", {"i", "1 1000000 1 1000000"}, {"The table needs 7629426 MiB of memory; this machine has *"});
     fail("formula-unreadable", {"3+-2", "1 1 1 1"}, {"Invalid syntax: 3+"});
     fail("column-name-unreadable", {"i", "1 1 1 1", "", "(1"}, {"Invalid parenthesis count"});
     fail("constant-error", {"\"a\"-1", "1 2 1 2"}, {"Invalid computing formula", "Invalid syntax for '-':a" + numeric});
     fail("constant-empty-text", {"\"\"", "1 2 1 2"}, {"Invalid syntax"});
     // Failing cells: the first in row-major order decides, then a line names it
     fail("cell-error", {"\"a\"-i", "1 2 1 2"}, {formula + "'-':a" + numeric, "row 1, column 1"});
-    fail("first-of-many-failing-cells", {"if(i*10+j>22;\"a\"*i;i)", "1 4 1 3"},
-         {formula + "'*':a" + numeric, "row 2, column 3"});
     fail("row-name-error", {"i", "1 2 1 1", "\"a\"-i"},
          {"Invalid new line name: Invalid syntax for '-':a" + numeric, "row 1, column 1"});
     fail("formula-before-names", {"\"a\"-i", "1 1 1 1", "\"b\"-i", "\"c\"-j"},
@@ -189,31 +181,25 @@ void TestCompute::constantShortcut()
     QCOMPARE(output->data(output->index(99, 99), KXValueRole), QVariant(100100.0));
 }
 
-void TestCompute::progressCount_data()
-{
-    QTest::addColumn<Engine>("engine");
-    QTest::newRow("fast") << Engine::Fast;
-    QTest::newRow("reference") << Engine::Reference;
-}
-
 // Over many blocks and batches, the count of cells done only grows and ends at the table's size.
 void TestCompute::progressCount()
 {
-    QFETCH(Engine, engine);
     KXEquationModel equation;
     KXEquationVariableModel variables;
     configure(&equation, {"i+j", "3 402 -5 194"});
-    QVector<QPair<qint64, qint64>> reports;
-    KXEquationComputation::Options options;
-    options.engine = engine;
-    options.progress = [&reports](qint64 done, qint64 total) { reports.append({done, total}); };
-    std::unique_ptr<KXDataModelGeneric> output(KXEquationComputation(&equation, &variables).compute(options));
-    QVERIFY(output && !reports.isEmpty());
-    for (int k = 0; k < reports.size(); ++k) {
-        QCOMPARE(reports.at(k).second, qint64(80000));
-        QVERIFY(k == 0 || reports.at(k).first >= reports.at(k - 1).first);
+    for (const Engine engine : {Engine::Fast, Engine::Reference}) {
+        QVector<QPair<qint64, qint64>> reports;
+        KXEquationComputation::Options options;
+        options.engine = engine;
+        options.progress = [&reports](qint64 done, qint64 total) { reports.append({done, total}); };
+        std::unique_ptr<KXDataModelGeneric> output(KXEquationComputation(&equation, &variables).compute(options));
+        QVERIFY(output && !reports.isEmpty());
+        for (int k = 0; k < reports.size(); ++k) {
+            QCOMPARE(reports.at(k).second, qint64(80000));
+            QVERIFY(k == 0 || reports.at(k).first >= reports.at(k - 1).first);
+        }
+        QCOMPARE(reports.last().first, qint64(80000));
     }
-    QCOMPARE(reports.last().first, qint64(80000));
 }
 
 void TestCompute::rangeFields_data()
@@ -256,17 +242,15 @@ void TestCompute::rangeFields()
 
 void TestCompute::cancel_data()
 {
-    QTest::addColumn<Engine>("engine");
     QTest::addColumn<Setup>("setup");
 
-    QTest::newRow("many-cells-fast") << Engine::Fast << Setup{"sum(k,1,1000,k*i)+j", "1 2000 1 2000"};
-    QTest::newRow("long-cell-fast") << Engine::Fast << Setup{"sum(k,1,1e9,k*i)", "1 1 1 1"};
-    QTest::newRow("long-constant") << Engine::Fast << Setup{"sum(k,1,1e9,k)", "1 1 1 1"};
+    QTest::newRow("many-cells") << Setup{"sum(k,1,1000,k*i)+j", "1 2000 1 2000"};
+    QTest::newRow("long-cell") << Setup{"sum(k,1,1e9,k*i)", "1 1 1 1"};
+    QTest::newRow("long-constant") << Setup{"sum(k,1,1e9,k)", "1 1 1 1"};
 }
 
 void TestCompute::cancel()
 {
-    QFETCH(Engine, engine);
     QFETCH(Setup, setup);
 
     KXTest::MessageCapture capture;
@@ -280,7 +264,6 @@ void TestCompute::cancel()
     });
     KXEquationComputation computation(&equation, &variables);
     KXEquationComputation::Options options;
-    options.engine = engine;
     options.cancel = &cancel;
     std::unique_ptr<KXDataModelGeneric> output(computation.compute(options));
     canceller.join();

@@ -9,7 +9,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -32,24 +31,14 @@ QStringList outcome(Engine engine, const QString& formula, const QString& range,
     std::unique_ptr<KXDataModelGeneric> table(computation.compute(options));
 
     QStringList lines;
-    auto line = [](const QVariant& value) {
-        QString text = KXTest::describe(value);
-        if (value.userType() == QMetaType::Double) {
-            const double number = value.toDouble();
-            quint64 bits = 0;
-            std::memcpy(&bits, &number, sizeof bits);
-            text += QStringLiteral(" bits %1").arg(bits, 16, 16, QLatin1Char('0'));
-        }
-        return text;
-    };
     if (table) {
         for (int r = 0; r < table->rowCount(); ++r) {
-            lines << QStringLiteral("row header ") + line(table->headerData(r, Qt::Vertical));
+            lines << QStringLiteral("row header ") + KXTest::describe(table->headerData(r, Qt::Vertical));
             for (int c = 0; c < table->columnCount(); ++c)
-                lines << line(table->cell(r, c));
+                lines << KXTest::describe(table->cell(r, c));
         }
         for (int c = 0; c < table->columnCount(); ++c)
-            lines << QStringLiteral("column header ") + line(table->headerData(c, Qt::Horizontal));
+            lines << QStringLiteral("column header ") + KXTest::describe(table->headerData(c, Qt::Horizontal));
     }
     QStringList messages = capture.messages();
     messages.replaceInStrings(QRegularExpression(QStringLiteral(" \\((repeated \\d+ times|répété \\d+ fois)\\)$")),
@@ -173,7 +162,6 @@ void TestEngines::generatedSameResults()
 void TestEngines::seededTable_data()
 {
     QTest::addColumn<QString>("formula");
-    QTest::newRow("unbounded") << "rand()+0*i";
     QTest::newRow("two-draws-differ") << "rand()-rand()+0*j";
     QTest::newRow("bounds-per-cell") << "rand(i,i+j)";
     QTest::newRow("in-a-loop") << "sum(k,1,3,rand(0,1)*10^k)+0*i";

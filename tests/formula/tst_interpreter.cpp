@@ -27,17 +27,12 @@ private slots:
     void raises();
     void hints_data();
     void hints();
-    void deepTexts_data();
-    void deepTexts();
     void treesWithinTheLimit_data();
     void treesWithinTheLimit();
     void operatorValues_data();
     void operatorValues();
-    void operatorMessages_data();
-    void operatorMessages();
     void getError_data();
     void getError();
-    void removedConstant();
     void cloneReadsTargetModel();
 
 private:
@@ -63,7 +58,6 @@ void TestInterpreter::reads_data()
     QTest::newRow("and-inside-names") << "BANDD" << QVariant() << "OperatorAND" << "BANDD" << false;
     QTest::newRow("or-weakest") << "1<2OR2<1" << QVariant(true) << "OperatorOR" << "1&lt;2OR2&lt;1" << false;
     QTest::newRow("exponent") << "1e-5" << QVariant(1e-5) << "DoubleConstant" << "1e-05" << false;
-    QTest::newRow("blanks-join-digits") << "1 2" << QVariant(12.0) << "DoubleConstant" << "12" << false;
     QTest::newRow("blanks-removed") << " 1 +\t2 " << QVariant(3.0) << "OperatorPlus" << "1+2" << false;
     QTest::newRow("negated-constant") << "-x+1" << QVariant(-2.0) << "OperatorPlus" << "x+1" << false;
     QTest::newRow("whole-name-with-or") << "ORDER" << QVariant(5.0) << "DataModelConstant" << "ORDER" << false;
@@ -101,6 +95,13 @@ void TestInterpreter::raises_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("marked"); // the formula with the failing characters between braces
 
+    // Trees one level too deep, as calls, a chain and groups, or far too deep. They come first, so that a
+    // depth left over from them would make the later rows fail. A chain or groups are marked where reading stopped.
+    const QString calls = QStringLiteral(" 1 + ") + nested("abs( ", "1", 1001), far = nested("sqrt(", "1", 100000);
+    QTest::newRow("deep-calls") << calls << "Expression too complex" << "{" + calls + "}";
+    QTest::newRow("deep-far") << far << "Expression too complex" << "{" + far + "}";
+    QTest::newRow("deep-chain") << QStringLiteral("+x").repeated(1001).mid(1) << "Expression too complex" << QString();
+    QTest::newRow("deep-groups") << nested("1+(", "1", 1000) << "Expression too complex" << QString();
     QTest::newRow("empty") << "" << "Expression to evaluate is empty" << "{}";
     QTest::newRow("double-pair") << "((1+2))" << "Invalid syntax: ((1+2))" << "{((1+2))}";
     QTest::newRow("plus-minus") << "3+-2" << "Invalid syntax: 3+" << "3+{-}2";
@@ -116,8 +117,6 @@ void TestInterpreter::raises_data()
     QTest::newRow("if-bad-branch") << "if(a > 1; 2 +; 3)" << "Invalid syntax: 2+" << "if(a > 1; {2 +}; 3)";
     QTest::newRow("text-unclosed") << "\"ab\" + \"c" << "Invalid syntax: \"ab\" + \"c" << "{\"ab\" + \"c}";
     QTest::newRow("loop-expression") << "sum(q, 1, 3, q * zz)" << "Invalid syntax: zz" << "sum(q, 1, 3, q * {zz})";
-    const QString deep = QStringLiteral(" 1 + ") + nested("abs( ", "1", 1001);
-    QTest::newRow("deep-nesting") << deep << "Expression too complex" << "{" + deep + "}";
 }
 
 void TestInterpreter::raises()
@@ -132,6 +131,8 @@ void TestInterpreter::raises()
     } catch (const KXEquationReadError& error) {
         QCOMPARE(error.message(), message);
         QCOMPARE(error.text(), formula);
+        if (marked.isNull())
+            return;
         QString shown = formula;
         shown.insert(error.start() + error.length(), QLatin1Char('}'));
         shown.insert(error.start(), QLatin1Char('{'));
@@ -167,23 +168,6 @@ void TestInterpreter::hints()
     }
 }
 
-void TestInterpreter::deepTexts_data()
-{
-    QTest::addColumn<QString>("formula");
-
-    QTest::newRow("chain-one-level-over") << QStringLiteral("+x").repeated(1001).mid(1);
-    QTest::newRow("groups-one-level-over") << nested("1+(", "1", 1000);
-    QTest::newRow("nested-functions") << nested("sqrt(", "1", 100000);
-    QTest::newRow("functions-one-level-over") << nested("abs(", "1", 1001);
-}
-
-void TestInterpreter::deepTexts()
-{
-    QFETCH(QString, formula);
-    QCOMPARE(KXFormulaCheck::raisedBy(m_model, formula), QStringLiteral("Expression too complex"));
-    QCOMPARE(KXFormulaCheck::raisedBy(m_model, QStringLiteral("1+1")), QString());
-}
-
 void TestInterpreter::treesWithinTheLimit_data()
 {
     QTest::addColumn<QString>("formula");
@@ -217,13 +201,13 @@ void TestInterpreter::operatorValues_data()
 {
     QTest::addColumn<QString>("formula");
     QTest::addColumn<QVariant>("value");
+    const auto error = [](const char* message) { return KXTest::errorValue(QString::fromUtf8(message)); };
 
     QTest::newRow("text-number") << "\"1\"+2" << QVariant(3.0);
     QTest::newRow("number-text") << "2+\"a\"" << QVariant(QStringLiteral("2a"));
     QTest::newRow("number-numeric-text") << "2+\"-3\"" << QVariant(-1.0);
     QTest::newRow("six-digits") << "1234567+\"x\"" << QVariant(QStringLiteral("1.23457e+06x"));
     QTest::newRow("text-reading-no-value") << "\"-9999\"+1" << QVariant(-9998.0);
-    QTest::newRow("no-value-plus") << "NO_VALUE+1" << QVariant(-9999);
     QTest::newRow("no-value-power") << "NO_VALUE^0" << QVariant(-9999);
     QTest::newRow("no-value-equal") << "NO_VALUE=NO_VALUE" << QVariant(true);
     QTest::newRow("no-value-passed-on-equals") << "(NO_VALUE+1)=NO_VALUE" << QVariant(true);
@@ -237,6 +221,15 @@ void TestInterpreter::operatorValues_data()
     QTest::newRow("no-value-not-different") << "NO_VALUE!=NO_VALUE" << QVariant(false);
     QTest::newRow("named-not-cell") << "ii+I" << QVariant(17.0);
     QTest::newRow("and-false") << "(2>1)AND(3<1)" << QVariant(false);
+    // Error values: which operand a message names, and which of two errors is passed on
+    QTest::newRow("plus-bool") << "(1<2)+1" << error("Invalid condition for '+': type of expressions to process are invalid");
+    QTest::newRow("minus-left") << "\"abc\"-1" << error("Invalid syntax for '-':abc (expression must be numeric)");
+    QTest::newRow("less") << "1<\"abc\"" << error("Invalid condition for '&lt;' : abc (expression must be numeric)");
+    QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << error("Invalid syntax for '*':a+b (expression must be numeric)");
+    QTest::newRow("and-left") << "1AND(2>1)" << error("Invalid syntax for 'AND': 1 (expression must be boolean)");
+    QTest::newRow("or") << "(2>1)OR1" << error("Invalid condition for 'OR':1 (expression must be boolean)");
+    QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << error("Invalid syntax for '-':a (expression must be numeric)");
+    QTest::newRow("right-error-passes") << "1+(\"b\"*1)" << error("Invalid syntax for '*':b (expression must be numeric)");
 }
 
 void TestInterpreter::operatorValues()
@@ -247,30 +240,6 @@ void TestInterpreter::operatorValues()
     const QString problem = KXFormulaCheck::check(m_model, formula, value, false);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(!KXFormulaCheck::read(m_model, formula)->isRangeVariable());
-}
-
-void TestInterpreter::operatorMessages_data()
-{
-    QTest::addColumn<QString>("formula");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("plus-bool") << "(1<2)+1" << "Invalid condition for '+': type of expressions to process are invalid";
-    QTest::newRow("minus-left") << "\"abc\"-1" << "Invalid syntax for '-':abc (expression must be numeric)";
-    QTest::newRow("less") << "1<\"abc\"" << "Invalid condition for '&lt;' : abc (expression must be numeric)";
-    QTest::newRow("operand-form-in-message") << "(\"a\"+\"b\")*2" << "Invalid syntax for '*':a+b (expression must be numeric)";
-    QTest::newRow("and-left") << "1AND(2>1)" << "Invalid syntax for 'AND': 1 (expression must be boolean)";
-    QTest::newRow("or") << "(2>1)OR1" << "Invalid condition for 'OR':1 (expression must be boolean)";
-    QTest::newRow("left-error-wins") << "(\"a\"-1)+(\"b\"*1)" << "Invalid syntax for '-':a (expression must be numeric)";
-    QTest::newRow("right-error-passes") << "1+(\"b\"*1)" << "Invalid syntax for '*':b (expression must be numeric)";
-}
-
-void TestInterpreter::operatorMessages()
-{
-    QFETCH(QString, formula);
-    QFETCH(QString, message);
-
-    const QVariant actual = KXFormulaCheck::read(m_model, formula)->evaluate();
-    QVERIFY2(KXTest::sameValue(actual, KXTest::errorValue(message)), qPrintable(KXTest::describe(actual)));
 }
 
 void TestInterpreter::getError_data()
@@ -293,18 +262,9 @@ void TestInterpreter::getError()
     QString out = QStringLiteral("kept");
     QCOMPARE(KXEquationCommand::getError(value, out), isError);
     QCOMPARE(out, message);
-    QCOMPARE(KXEquationCommand::getError(value), isError);
 }
 
-void TestInterpreter::removedConstant()
-{
-    KXEquationVariableModel model;
-    model.addVariable(QStringLiteral("x"), 3);
-    auto tree = KXFormulaCheck::read(model, QStringLiteral("-x"));
-    model.removeVariable(QStringLiteral("x"));
-    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(QStringLiteral("x: invalid variable name"))));
-}
-
+// A clone reads the model it was made for; the original, its own, even once a constant is gone.
 void TestInterpreter::cloneReadsTargetModel()
 {
     KXEquationVariableModel first;
@@ -313,6 +273,8 @@ void TestInterpreter::cloneReadsTargetModel()
     second.addVariable(QStringLiteral("x"), -2);
     auto tree = KXFormulaCheck::read(first, QStringLiteral("-x"));
     std::unique_ptr<KXEquationCommand> copy(tree->clone(&second));
+    first.removeVariable(QStringLiteral("x"));
+    QVERIFY(KXTest::sameValue(tree->evaluate(), KXTest::errorValue(QStringLiteral("x: invalid variable name"))));
     tree.reset();
     QCOMPARE(copy->evaluate(), QVariant(2.0));
     QCOMPARE(copy->variableModel(), &second);

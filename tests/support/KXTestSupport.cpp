@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 namespace KXTest {
@@ -85,7 +86,15 @@ QString describe(const QVariant& value)
             parts.append(describe(element));
         return QStringLiteral("list [") + parts.join(QStringLiteral("; ")) + QLatin1Char(']');
     }
-    return QString::fromLatin1(value.typeName()) + QLatin1Char(' ') + value.toString();
+    QString text = QString::fromLatin1(value.typeName()) + QLatin1Char(' ') + value.toString();
+    if (value.userType() == QMetaType::Double || value.userType() == QMetaType::Float) {
+        // The bits tell apart what the text rounds together: -0 from 0, one NaN from another.
+        const double number = value.toDouble();
+        quint64 bits = 0;
+        std::memcpy(&bits, &number, sizeof bits);
+        text += QStringLiteral(" bits %1").arg(bits, 16, 16, QLatin1Char('0'));
+    }
+    return text;
 }
 
 QVariant errorValue(const QString& message)

@@ -29,7 +29,7 @@ bool sameDouble(double actual, double expected);
 
 /// Same kind and same value; doubles and floats through sameDouble, error values by message.
 bool sameValue(const QVariant& actual, const QVariant& expected);
-/// A readable form of a value for failure messages: "double 3", "error ...".
+/// A readable form of a value, exact for doubles and floats: "double 3 bits 4008000000000000", "error ...".
 QString describe(const QVariant& value);
 /// An error value carrying message, as nodes return it.
 QVariant errorValue(const QString& message);

@@ -118,8 +118,6 @@ void TestHostServices::sharedCellsKeepTheirValues()
     WRITERS[writer].second(table);
     QCOMPARE(sharing.cell(0, 1), QVariant(2.0));
     QCOMPARE(sharing.columnCount(), 2);
-    QCOMPARE(shared.rows, 1);
-    QCOMPARE(shared.columns, 2);
     QCOMPARE(shared.store->at(0), QVariant(1.0));
     QCOMPARE(shared.store->at(1), QVariant(2.0));
     const QVariant written = table.cell(0, 0);
@@ -132,12 +130,6 @@ double fromBits(quint64 bits)
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-quint64 toBits(double value)
-{
-    quint64 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 }
 
@@ -178,10 +170,7 @@ void TestHostServices::cellKindsRoundTrip()
     for (const QVariant& read : {table.data(table.index(0, 0), KXValueRole), copied->at(0)}) {
         QCOMPARE(read.userType(), value.userType());
         QCOMPARE(read.isNull(), value.isNull());
-        if (value.userType() == QMetaType::Double)
-            QCOMPARE(toBits(read.toDouble()), toBits(value.toDouble()));
-        else
-            QCOMPARE(read, value);
+        QCOMPARE(KXTest::describe(read), KXTest::describe(value));
     }
     double stored = 0;
     QCOMPARE(table.number(0, 0, stored), number);

@@ -106,10 +106,6 @@ void TestNumberFormat::cNumber_data()
 {
     QTest::addColumn<double>("value");
     QTest::newRow("minus-zero") << -0.0;
-    QTest::newRow("tiny") << 1e-300;
-    QTest::newRow("huge") << 1e300;
-    QTest::newRow("sum-noise") << 0.1 + 0.2;
-    QTest::newRow("marker") << -9999.0;
     QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN();
     QTest::newRow("inf") << std::numeric_limits<double>::infinity();
     QTest::newRow("minus-inf") << -std::numeric_limits<double>::infinity();
